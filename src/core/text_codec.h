@@ -1,0 +1,15 @@
+#pragma once
+// The single-byte code page of configuration files, stick names and the report
+// (Windows-1252), converted to and from the UTF-8 text used everywhere else.
+
+#include <string>
+#include <string_view>
+
+namespace ormid {
+
+// One byte per character; a character the code page lacks becomes '?'.
+std::string utf8ToCp1252(std::string_view utf8);
+// Bytes with no character in the code page (81, 8D, 8F, 90, 9D) become U+FFFD.
+std::string cp1252ToUtf8(std::string_view bytes);
+
+} // namespace ormid
