@@ -1,0 +1,96 @@
+#include "core/text_lines.h"
+
+namespace ormid {
+
+namespace {
+
+constexpr char kDigits[] = "0123456789ABCDEF";
+
+std::optional<unsigned> hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return static_cast<unsigned>(c - '0');
+    if (c >= 'A' && c <= 'F')
+        return static_cast<unsigned>(c - 'A' + 10);
+    if (c >= 'a' && c <= 'f')
+        return static_cast<unsigned>(c - 'a' + 10);
+    return std::nullopt;
+}
+
+} // namespace
+
+std::vector<std::string_view> splitTextLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        const bool crLf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+        start = end + (crLf ? 2 : 1);
+    }
+    return lines;
+}
+
+void dropTrailingEmptyLines(std::vector<std::string_view>& lines)
+{
+    while (!lines.empty() && lines.back().empty())
+        lines.pop_back();
+}
+
+std::optional<std::uint32_t> parseHexNumber(std::string_view digits)
+{
+    if (digits.empty() || digits.size() > 8)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (const char c : digits) {
+        const auto digit = hexDigit(c);
+        if (!digit)
+            return std::nullopt;
+        value = (value << 4) | *digit;
+    }
+    return value;
+}
+
+std::optional<std::vector<Byte>> parseHexBytes(std::string_view digits)
+{
+    if (digits.size() % 2 != 0)
+        return std::nullopt;
+    std::vector<Byte> bytes;
+    bytes.reserve(digits.size() / 2);
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+        const auto value = parseHexNumber(digits.substr(i, 2));
+        if (!value)
+            return std::nullopt;
+        bytes.push_back(static_cast<Byte>(*value));
+    }
+    return bytes;
+}
+
+std::string hexNumber(std::uint32_t value, int digits)
+{
+    std::string text(static_cast<std::size_t>(digits), '0');
+    for (auto it = text.rbegin(); it != text.rend(); ++it, value >>= 4)
+        *it = kDigits[value & 0xF];
+    return text;
+}
+
+std::string hexByte(Byte value)
+{
+    return hexNumber(value, 2);
+}
+
+std::string hexBytes(ByteSpan bytes)
+{
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const Byte b : bytes)
+        text += hexByte(b);
+    return text;
+}
+
+} // namespace ormid

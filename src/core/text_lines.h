@@ -1,0 +1,37 @@
+#pragma once
+// Line and hexadecimal helpers for the text files the program reads and writes
+// (configuration files, firmware containers, dimming curves).
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/image.h"
+
+namespace ormid {
+
+// Splits at CR LF, LF or CR. A line break at the very end closes the last line
+// and starts no further one; an empty line anywhere else is a line.
+std::vector<std::string_view> splitTextLines(std::string_view text);
+
+// Removes the empty lines at the end (a file saved with extra line breaks).
+void dropTrailingEmptyLines(std::vector<std::string_view>& lines);
+
+// Digits of either case; nullopt when empty, longer than 8 digits or not all hexadecimal.
+std::optional<std::uint32_t> parseHexNumber(std::string_view digits);
+
+// Two digits per byte, either case; nullopt when the count is odd or a character is not hexadecimal.
+std::optional<std::vector<Byte>> parseHexBytes(std::string_view digits);
+
+// Uppercase, zero-padded to `digits` digits.
+std::string hexNumber(std::uint32_t value, int digits);
+
+// A byte as two uppercase digits ("0A"), as log lines and files write it.
+std::string hexByte(Byte value);
+
+// Every byte as two uppercase digits, without separators ("12345678").
+std::string hexBytes(ByteSpan bytes);
+
+} // namespace ormid

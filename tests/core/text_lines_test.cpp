@@ -1,0 +1,67 @@
+#include "core/text_lines.h"
+
+#include <gtest/gtest.h>
+
+namespace ormid {
+namespace {
+
+using Lines = std::vector<std::string_view>;
+
+TEST(SplitTextLines, AcceptsEveryLineEnding)
+{
+    const struct {
+        std::string_view text;
+        Lines lines;
+    } cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\nb\n", {"a", "b"}},
+        {"a\rb\r", {"a", "b"}},
+        {"a\r\n\r\nb", {"a", "", "b"}},  // an empty line inside counts
+        {"a\n\n", {"a", ""}},            // only the last break is swallowed
+        {"a\n\r\nb", {"a", "", "b"}},
+        {"\n", {""}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(splitTextLines(c.text), c.lines) << testing::PrintToString(std::string(c.text));
+}
+
+TEST(SplitTextLines, DropsOnlyTrailingEmptyLines)
+{
+    Lines lines{"", "a", "", "b", "", ""};
+    dropTrailingEmptyLines(lines);
+    EXPECT_EQ(lines, (Lines{"", "a", "", "b"}));
+}
+
+TEST(Hex, ParsesEitherCaseAndRejectsOtherCharacters)
+{
+    EXPECT_EQ(parseHexNumber("1aF0"), 0x1AF0u);
+    EXPECT_EQ(parseHexNumber("FFFFFFFF"), 0xFFFFFFFFu);
+    EXPECT_FALSE(parseHexNumber(""));
+    EXPECT_FALSE(parseHexNumber("12G4"));
+    EXPECT_FALSE(parseHexNumber(" 123"));
+    EXPECT_FALSE(parseHexNumber("123456789"));
+    EXPECT_EQ(parseHexBytes("00ff7A"), (std::vector<Byte>{0x00, 0xFF, 0x7A}));
+    EXPECT_FALSE(parseHexBytes("0"));
+    EXPECT_FALSE(parseHexBytes("0x"));
+}
+
+TEST(Hex, FormatsUppercaseZeroPadded)
+{
+    EXPECT_EQ(hexNumber(0xAB, 4), "00AB");
+    EXPECT_EQ(hexNumber(0x3000, 4), "3000");
+}
+
+TEST(HexText, BytesAsUppercaseTwoDigits)
+{
+    EXPECT_EQ(hexByte(0x00), "00");
+    EXPECT_EQ(hexByte(0x0A), "0A");
+    EXPECT_EQ(hexByte(0xEA), "EA");
+    const std::vector<Byte> bytes = {0x12, 0x34, 0xAB, 0x0F};
+    EXPECT_EQ(hexBytes(bytes), "1234AB0F");
+    EXPECT_EQ(hexBytes({}), "");
+}
+
+} // namespace
+} // namespace ormid
