@@ -1,0 +1,350 @@
+#include "cli/cli.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <set>
+#include <string_view>
+
+#include "core/image.h"
+#include "core/text_codec.h"
+#include "files/atomic_file.h"
+#include "files/config_file.h"
+#include "files/dimming_curve_file.h"
+#include "files/file_kind.h"
+#include "files/report_model.h"
+#include "link/firmware_container.h"
+
+namespace ormid {
+
+namespace {
+
+constexpr std::string_view kNoDataLines = "The file holds no data lines.";
+
+struct Arguments {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string, std::less<>> values;
+    std::set<std::string, std::less<>> flags;
+
+    const std::string* value(std::string_view name) const
+    {
+        const auto it = values.find(name);
+        return it == values.end() ? nullptr : &it->second;
+    }
+    bool flag(std::string_view name) const { return flags.contains(name); }
+};
+
+struct OptionRule {
+    std::string_view name;
+    bool takesValue;
+};
+
+using Handler = int (*)(const Arguments&, std::ostream& out, std::ostream& err);
+
+struct Command {
+    std::string_view name;
+    std::string_view synopsis;
+    std::string_view summary;
+    std::vector<OptionRule> options;
+    std::vector<std::string_view> required;  // options that must be given
+    std::size_t minPositional;
+    std::size_t maxPositional;
+    Handler run;
+};
+
+int runNew(const Arguments& args, std::ostream& out, std::ostream& err);
+int runCheck(const Arguments& args, std::ostream& out, std::ostream& err);
+int runShow(const Arguments& args, std::ostream& out, std::ostream& err);
+
+const std::vector<Command>& commands()
+{
+    static const std::vector<Command> table = {
+        {"new", "new -o FILE [--info TEXT]",
+         "Write the default configuration to FILE, with an info text of up to 8 characters.",
+         {{"-o", true}, {"--info", true}}, {"-o"}, 0, 0, runNew},
+        {"check", "check FILE",
+         "Tell what FILE is (configuration, old-form configuration, firmware container,\n"
+         "dimming curve or unknown) and whether it is valid.",
+         {}, {}, 1, 1, runCheck},
+        {"show", "show [FILE] [--no-load-check] [--copy-astro]",
+         "Load a configuration file as \"Load\" does and print it in words; without FILE the\n"
+         "built-in default image. --no-load-check takes the data despite a wrong checksum,\n"
+         "--copy-astro keeps the file's astro-clock bytes.",
+         {{"--no-load-check", false}, {"--copy-astro", false}}, {}, 0, 1, runShow},
+    };
+    return table;
+}
+
+void printUsage(std::ostream& os)
+{
+    os << "Usage: ormid-cli COMMAND [ARGUMENTS]\n\nCommands:\n";
+    for (const auto& command : commands()) {
+        os << "  " << command.synopsis << '\n';
+        std::string_view summary = command.summary;
+        while (!summary.empty()) {
+            const auto end = std::min(summary.find('\n'), summary.size());
+            os << "      " << summary.substr(0, end) << '\n';
+            summary.remove_prefix(std::min(end + 1, summary.size()));
+        }
+    }
+    os << "  help, --help\n      Show this text.\n\n"
+          "Exit codes: 0 success, 1 invalid input, 2 usage error.\n";
+}
+
+int usageError(std::ostream& err, std::string_view problem)
+{
+    err << "ormid-cli: " << problem << "\n\n";
+    printUsage(err);
+    return cliExit::usage;
+}
+
+// Splits the arguments of `command` into positional ones, valued options
+// ("-o FILE", "--info=TEXT") and flags; nullopt with `problem` set on a usage error.
+std::optional<Arguments> parseArguments(const Command& command, const std::vector<std::string>& args,
+                                        std::string& problem)
+{
+    Arguments parsed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.size() < 2 || arg[0] != '-') {
+            parsed.positional.push_back(arg);
+            continue;
+        }
+        const auto equals = arg.starts_with("--") ? arg.find('=') : std::string::npos;
+        const std::string_view name = std::string_view(arg).substr(0, equals);
+        const auto option = std::find_if(command.options.begin(), command.options.end(),
+                                       [name](const OptionRule& o) { return o.name == name; });
+        if (option == command.options.end()) {
+            problem = "unknown option " + std::string(name) + " for " + std::string(command.name);
+            return std::nullopt;
+        }
+        if (!option->takesValue) {
+            if (equals != std::string::npos) {
+                problem = std::string(name) + " takes no value";
+                return std::nullopt;
+            }
+            parsed.flags.emplace(name);
+        } else if (equals != std::string::npos) {
+            parsed.values[std::string(name)] = arg.substr(equals + 1);
+        } else if (i + 1 < args.size()) {
+            parsed.values[std::string(name)] = args[++i];
+        } else {
+            problem = std::string(name) + " needs a value";
+            return std::nullopt;
+        }
+    }
+    for (const auto required : command.required)
+        if (!parsed.value(required)) {
+            problem = std::string(command.name) + " needs " + std::string(required);
+            return std::nullopt;
+        }
+    if (parsed.positional.size() < command.minPositional)
+        problem = std::string(command.name) + ": missing FILE";
+    else if (parsed.positional.size() > command.maxPositional)
+        problem = std::string(command.name) + ": unexpected argument " + parsed.positional[command.maxPositional];
+    if (!problem.empty())
+        return std::nullopt;
+    return parsed;
+}
+
+int runNew(const Arguments& args, std::ostream& out, std::ostream& err)
+{
+    const std::string& path = *args.value("-o");
+    const std::string* info = args.value("--info");
+    const std::string infoText = info ? *info : std::string();
+    if (utf8ToCp1252(infoText).size() > kInfoLength)
+        err << "Note: the info text is cut to " << kInfoLength << " characters.\n";
+
+    const auto written = writeFileAtomically(path, saveConfiguration(makeDefaultImage(), infoText));
+    if (!written.ok()) {
+        err << written.error << '\n';
+        return cliExit::invalidInput;
+    }
+    out << "Wrote " << path << '\n';
+    return cliExit::success;
+}
+
+// What `check` found: printed as "name: value" lines, the messages on standard error.
+struct CheckReport {
+    bool valid = false;
+    std::vector<std::pair<std::string, std::string>> details;
+    std::vector<std::string> messages;
+};
+
+CheckReport checkConfiguration(std::string_view bytes)
+{
+    CheckReport report;
+    const auto loaded = loadConfiguration(bytes, makeDefaultImage(), {});
+    report.messages.assign(loaded.messages.begin(), loaded.messages.end());
+    report.valid = loaded.outcome == ConfigLoadOutcome::Loaded;
+    if (loaded.info)
+        report.details.emplace_back("info", *loaded.info);
+    if (loaded.outcome == ConfigLoadOutcome::Ignored)
+        report.messages.emplace_back(kNoDataLines);
+    return report;
+}
+
+std::string_view firmwareProblem(const FirmwareContainer& container)
+{
+    switch (container.status) {
+    case FirmwareContainerStatus::Valid:
+        return {};
+    case FirmwareContainerStatus::NotContainer:
+        return configMessage::notRecognised;
+    case FirmwareContainerStatus::CrcMismatch:
+    case FirmwareContainerStatus::TooManyLines:
+    case FirmwareContainerStatus::CorruptLine:
+        break;
+    }
+    return configMessage::corrupted;
+}
+
+CheckReport checkFirmware(std::string_view bytes)
+{
+    CheckReport report;
+    const auto container = parseFirmwareContainer(bytes);
+    if (container.status != FirmwareContainerStatus::NotContainer) {
+        report.details.emplace_back("size", std::to_string(container.header.size) + " bytes");
+        report.details.emplace_back("version", "1." + std::to_string(container.header.version));
+        report.details.emplace_back("data lines", std::to_string(container.dataLines));
+    }
+    if (!firmwareSizeFits(container.header.size)) {
+        report.messages.push_back("The image size " + std::to_string(container.header.size) + " does not fit the "
+                                  + std::to_string(kFirmwareBufferSize) + "-byte firmware buffer.");
+        return report;
+    }
+    const std::string_view problem = firmwareProblem(container);
+    report.valid = problem.empty();
+    if (!report.valid)
+        report.messages.emplace_back(problem);
+    return report;
+}
+
+CheckReport checkDimmingCurve(std::string_view bytes)
+{
+    CheckReport report;
+    const auto curve = readDimmingCurve(bytes, {});
+    report.valid = curve.valid();
+    if (!report.valid)
+        report.messages.emplace_back(curveFileMessage(curve.status));
+    return report;
+}
+
+CheckReport checkUnknown(std::string_view)
+{
+    CheckReport report;
+    report.messages.emplace_back(configMessage::notRecognised);
+    return report;
+}
+
+using Checker = CheckReport (*)(std::string_view bytes);
+
+Checker checkerFor(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::Configuration:
+    case FileKind::OldConfiguration:
+        return checkConfiguration;
+    case FileKind::FirmwareContainer:
+        return checkFirmware;
+    case FileKind::DimmingCurve:
+        return checkDimmingCurve;
+    case FileKind::Unknown:
+        break;
+    }
+    return checkUnknown;
+}
+
+int runCheck(const Arguments& args, std::ostream& out, std::ostream& err)
+{
+    const std::string& path = args.positional.front();
+    const auto file = readWholeFile(path);
+    if (!file.ok()) {
+        err << file.error << '\n';
+        return cliExit::invalidInput;
+    }
+    const FileKind kind = classifyFile(file.bytes, path);
+    const CheckReport report = checkerFor(kind)(file.bytes);
+
+    out << "file: " << path << "\nkind: " << fileKindName(kind) << "\nvalid: " << (report.valid ? "yes" : "no") << '\n';
+    for (const auto& [name, value] : report.details)
+        out << name << ": " << value << '\n';
+    for (const auto& message : report.messages)
+        err << message << '\n';
+    return report.valid ? cliExit::success : cliExit::invalidInput;
+}
+
+// Why `show` cannot print a file that "Load" does not take as a configuration.
+std::string_view showRefusal(ConfigLoadOutcome outcome)
+{
+    switch (outcome) {
+    case ConfigLoadOutcome::Firmware:
+        return "The file is a firmware container, not a configuration.";
+    case ConfigLoadOutcome::Ignored:
+        return kNoDataLines;
+    case ConfigLoadOutcome::Loaded:
+    case ConfigLoadOutcome::Corrupted:
+    case ConfigLoadOutcome::NotRecognised:
+        break;
+    }
+    return {};  // the loader's own message has said it
+}
+
+int runShow(const Arguments& args, std::ostream& out, std::ostream& err)
+{
+    EeBlock image = makeDefaultImage();
+    if (!args.positional.empty()) {
+        const auto file = readWholeFile(args.positional.front());
+        if (!file.ok()) {
+            err << file.error << '\n';
+            return cliExit::invalidInput;
+        }
+        const ConfigLoadOptions options{.noLoadCheck = args.flag("--no-load-check"),
+                                        .copyAstro = args.flag("--copy-astro")};
+        auto loaded = loadConfiguration(file.bytes, image, options);
+        for (const auto message : loaded.messages)
+            err << message << '\n';
+        if (loaded.outcome != ConfigLoadOutcome::Loaded) {
+            if (const auto refusal = showRefusal(loaded.outcome); !refusal.empty())
+                err << refusal << '\n';
+            return cliExit::invalidInput;
+        }
+        if (!loaded.info->empty())
+            out << "Info: " << *loaded.info << "\n\n";
+        image = std::move(loaded.image);
+    }
+    out << formatReportText(buildReportModel(image, nullptr));
+    return cliExit::success;
+}
+
+// "help" as the command, or "--help" / "-h" anywhere.
+bool asksForHelp(const std::vector<std::string>& args)
+{
+    return args.front() == "help"
+           || std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; });
+}
+
+} // namespace
+
+int runCli(std::vector<std::string> args, std::ostream& out, std::ostream& err)
+{
+    if (args.empty())
+        return usageError(err, "missing command");
+    if (asksForHelp(args)) {
+        printUsage(out);
+        return cliExit::success;
+    }
+    const auto& table = commands();
+    const auto command = std::find_if(table.begin(), table.end(), [&](const Command& c) { return c.name == args.front(); });
+    if (command == table.end())
+        return usageError(err, "unknown command " + args.front());
+
+    std::string problem;
+    const auto parsed = parseArguments(*command, {args.begin() + 1, args.end()}, problem);
+    if (!parsed)
+        return usageError(err, problem);
+    return command->run(*parsed, out, err);
+}
+
+} // namespace ormid
