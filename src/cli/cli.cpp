@@ -1,7 +1,9 @@
 #include "cli/cli.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <map>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <set>
@@ -14,7 +16,11 @@
 #include "files/dimming_curve_file.h"
 #include "files/file_kind.h"
 #include "files/report_model.h"
+#include "link/control_block.h"
 #include "link/firmware_container.h"
+#include "link/hid_transport.h"
+#include "link/stick_probe.h"
+#include "link/waiter.h"
 
 namespace ormid {
 
@@ -43,7 +49,7 @@ struct OptionRule {
 using Handler = int (*)(const Arguments&, std::ostream& out, std::ostream& err);
 
 struct Command {
-    std::string_view name;
+    std::string_view name; // one or more words ("stick status")
     std::string_view synopsis;
     std::string_view summary;
     std::vector<OptionRule> options;
@@ -56,6 +62,7 @@ struct Command {
 int runNew(const Arguments& args, std::ostream& out, std::ostream& err);
 int runCheck(const Arguments& args, std::ostream& out, std::ostream& err);
 int runShow(const Arguments& args, std::ostream& out, std::ostream& err);
+int runStick(const Arguments& args, std::ostream& out, std::ostream& err);
 
 const std::vector<Command>& commands()
 {
@@ -72,6 +79,11 @@ const std::vector<Command>& commands()
          "built-in default image. --no-load-check takes the data despite a wrong checksum,\n"
          "--copy-astro keeps the file's astro-clock bytes.",
          {{"--no-load-check", false}, {"--copy-astro", false}}, {}, 0, 1, runShow},
+        {"stick status", "stick status",
+         "Find the stick as the programmer does at start-up and print its mode; in memory\n"
+         "mode also the memories M1 to M4 and the firmware record. When ORMID_HID_BRIDGE\n"
+         "names a socket, the stick simulator on it is asked instead of the USB stick.",
+         {}, {}, 0, 0, runStick},
     };
     return table;
 }
@@ -89,7 +101,8 @@ void printUsage(std::ostream& os)
         }
     }
     os << "  help, --help\n      Show this text.\n\n"
-          "Exit codes: 0 success, 1 invalid input, 2 usage error.\n";
+          "Exit codes: 0 success, 1 invalid input, 2 usage error, 3 no stick found,\n"
+          "4 the stick did not deliver its control block.\n";
 }
 
 int usageError(std::ostream& err, std::string_view problem)
@@ -318,6 +331,70 @@ int runShow(const Arguments& args, std::ostream& out, std::ostream& err)
     return cliExit::success;
 }
 
+// The mode line of `stick status` for a stick in memory mode.
+std::string_view memoryModeText(const StickProbe& probe)
+{
+    if (!probe.modeQueryAnswered())
+        return "memory mode, stick does not answer the mode query";
+    return probe.remoteMode() ? "memory mode, remote stick" : "memory mode, local stick";
+}
+
+std::string_view usbStickModeText(const StickProbe& probe)
+{
+    return probe.deviceConnected() ? "USB Stick mode, device connected" : "USB Stick mode, no device";
+}
+
+// A memory's name as the list shows it: the info text without its padding.
+std::string memoryText(const MemoryRecord& record, bool remoteMode)
+{
+    if (!record.isValid(remoteMode))
+        return "empty";
+    std::string name = record.name();
+    name.erase(name.find_last_not_of(' ') + 1);
+    return name.empty() ? "(unnamed)" : name;
+}
+
+std::string firmwareText(const FirmwareRecord& record)
+{
+    if (!record.isValid())
+        return "no firmware record";
+    return "Version 1." + std::to_string(record.version) + ", " + std::to_string(record.size) + " bytes";
+}
+
+void printMemories(const StickProbe& probe, std::ostream& out)
+{
+    for (int n = 1; n <= kMemoryCount; ++n)
+        out << 'M' << n << ": " << memoryText(readMemoryRecord(probe.controlBlock(), n), probe.remoteMode()) << '\n';
+    out << "Firmware: " << firmwareText(readFirmwareRecord(probe.controlBlock())) << '\n';
+}
+
+int runStick(const Arguments&, std::ostream& out, std::ostream& err)
+{
+    const std::unique_ptr<HidTransport> transport = makeDefaultTransport();
+    RealTimeWaiter waiter;
+    return runStickStatus(*transport, waiter, out, err);
+}
+
+// True when the leading arguments spell the command's name, word by word.
+bool namesCommand(const std::vector<std::string>& args, const Command& command)
+{
+    std::string_view name = command.name;
+    for (const std::string& arg : args) {
+        const std::size_t end = std::min(name.find(' '), name.size());
+        if (name.substr(0, end) != arg)
+            return false;
+        if (end == name.size())
+            return true;
+        name.remove_prefix(end + 1);
+    }
+    return false;
+}
+
+std::size_t wordCount(std::string_view name)
+{
+    return static_cast<std::size_t>(std::count(name.begin(), name.end(), ' ')) + 1;
+}
+
 // "help" as the command, or "--help" / "-h" anywhere.
 bool asksForHelp(const std::vector<std::string>& args)
 {
@@ -326,6 +403,28 @@ bool asksForHelp(const std::vector<std::string>& args)
 }
 
 } // namespace
+
+int runStickStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, std::ostream& err)
+{
+    StickProbe probe;
+    switch (runStickProbe(probe, transport, waiter)) {
+    case ProbeResult::noStick:
+        err << "No stick found.\n";
+        return cliExit::noStick;
+    case ProbeResult::timeOut:
+    case ProbeResult::pending:
+        err << "The stick did not deliver its control block.\n";
+        return cliExit::noControlBlock;
+    case ProbeResult::usbStickMode:
+        out << usbStickModeText(probe) << '\n';
+        return cliExit::success;
+    case ProbeResult::memoryMode:
+        break;
+    }
+    out << memoryModeText(probe) << '\n';
+    printMemories(probe, out);
+    return cliExit::success;
+}
 
 int runCli(std::vector<std::string> args, std::ostream& out, std::ostream& err)
 {
@@ -336,12 +435,13 @@ int runCli(std::vector<std::string> args, std::ostream& out, std::ostream& err)
         return cliExit::success;
     }
     const auto& table = commands();
-    const auto command = std::find_if(table.begin(), table.end(), [&](const Command& c) { return c.name == args.front(); });
+    const auto command = std::find_if(table.begin(), table.end(), [&](const Command& c) { return namesCommand(args, c); });
     if (command == table.end())
         return usageError(err, "unknown command " + args.front());
 
     std::string problem;
-    const auto parsed = parseArguments(*command, {args.begin() + 1, args.end()}, problem);
+    const auto rest = args.begin() + static_cast<std::ptrdiff_t>(wordCount(command->name));
+    const auto parsed = parseArguments(*command, {rest, args.end()}, problem);
     if (!parsed)
         return usageError(err, problem);
     return command->run(*parsed, out, err);

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 
 #include <sys/wait.h>
@@ -14,14 +17,18 @@
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "files/report_model.h"
+#include "link/control_block.h"
 #include "link/crc16.h"
+#include "link/fake_transport.h"
 #include "link/firmware_container.h"
 #include "link/stick_frames.h"
+#include "link/waiter.h"
 
 namespace ormid {
 namespace {
 
 namespace fs = std::filesystem;
+using Bytes = std::vector<Byte>;
 
 struct CliRun {
     int code;
@@ -100,7 +107,8 @@ TEST_F(Cli, HelpListsEveryCommand)
         const CliRun run = cli(args);
         EXPECT_EQ(run.code, 0);
         EXPECT_TRUE(run.err.empty());
-        for (const char* synopsis : {"new -o FILE [--info TEXT]", "check FILE", "show [FILE] [--no-load-check] [--copy-astro]"})
+        for (const char* synopsis : {"new -o FILE [--info TEXT]", "check FILE", "show [FILE] [--no-load-check] [--copy-astro]",
+                                     "stick status"})
             EXPECT_TRUE(contains(run.out, synopsis)) << synopsis;
     }
 }
@@ -118,6 +126,10 @@ TEST_F(Cli, UsageErrorsExitWith2AndPrintUsageOnStandardError)
         {"check", "--info", "x", "a.kdc"},
         {"show", "--frobnicate"},
         {"show", "--copy-astro=1"},
+        {"stick"},
+        {"status"},
+        {"stick", "status", "extra"},
+        {"stick", "status", "--info", "x"},
     };
     for (const auto& args : cases) {
         const CliRun run = cli(args);
@@ -250,9 +262,9 @@ TEST_F(Cli, ShowRefusesWhatLoadDoesNotTake)
     EXPECT_EQ(forced.out, formatReportText(buildReportModel(customImage(), nullptr)));
 }
 
-int runBinary(const std::string& arguments)
+int runBinary(const std::string& arguments, const std::string& environment = {})
 {
-    const std::string command = std::string(ORMID_BIN_DIR) + "/ormid-cli " + arguments + " >/dev/null 2>&1";
+    const std::string command = environment + std::string(ORMID_BIN_DIR) + "/ormid-cli " + arguments + " >/dev/null 2>&1";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -264,6 +276,124 @@ TEST_F(Cli, ExecutableReturnsTheExitCodes)
     EXPECT_EQ(runBinary("check '" + good + "'"), 0);
     EXPECT_EQ(runBinary("check '" + (folder_ / "absent.kdc").string() + "'"), 1);
     EXPECT_EQ(runBinary("frobnicate"), 2);
+    EXPECT_EQ(runBinary("stick status", "ORMID_HID_BRIDGE='" + (folder_ / "no.sock").string() + "' "), 3);
+}
+
+// A stick that answers what it is asked: the mode query (when it knows it) and the
+// control-block request (with the block or with a link reply in USB Stick mode).
+struct ScriptedStick : test::FakeTransport {
+    std::optional<Bytes> modeAnswer;
+    Bytes controlBlockReply; // a link reply; empty: the block below
+    ControlBlock block{};
+    bool answersBlock = true;
+
+    void writeData(ByteSpan report) override
+    {
+        FakeTransport::writeData(report);
+        if (std::ranges::equal(report, modeQueryCommand()) && modeAnswer)
+            queue(*modeAnswer);
+        if (std::ranges::equal(report, readBlockCommand(kControlBlockAddress)) && answersBlock)
+            answerControlBlock();
+    }
+
+    void answerControlBlock()
+    {
+        if (!controlBlockReply.empty()) {
+            queue(controlBlockReply);
+            return;
+        }
+        queue({0xC0, 0x44, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00});
+        for (std::size_t at = 0; at < block.size(); at += kDataReportSize)
+            queue(Bytes(block.begin() + static_cast<std::ptrdiff_t>(at),
+                        block.begin() + static_cast<std::ptrdiff_t>(at + kDataReportSize)));
+    }
+};
+
+// Time does not matter to these stick scripts: no real sleeping.
+struct InstantWaiter final : Waiter {
+    void sleep(std::chrono::milliseconds) override {}
+};
+
+// M1 named on a local stick, M2 named on a remote stick, M3 local without a name,
+// M4 never written; firmware 1.77 of 5704 bytes.
+ControlBlock sampleControlBlock()
+{
+    ControlBlock block{};
+    block.fill(0xFF);
+    fillMemoryRecord(block, 1, false, 0, "Street");
+    fillMemoryRecord(block, 2, true, 0x3F, "Remote 2");
+    fillMemoryRecord(block, 3, false, 0, "        ");
+    writeFirmwareRecord(block, 77, 5704);
+    return block;
+}
+
+TEST(CliStickStatus, PrintsTheModeAndTheMemoriesAsStartUpFindsThem)
+{
+    const Bytes local = {0xC0, 0x22, 0x5A, 0x00, 0x00, 0x00, 0x00, 0x00};
+    const Bytes remote = {0xC0, 0x22, 0x5A, 0x79, 0xA5, 0x00, 0x00, 0x00};
+    const std::string localMemories = "M1: Street\nM2: empty\nM3: (unnamed)\nM4: empty\n";
+    const std::string firmware = "Firmware: Version 1.77, 5704 bytes\n";
+    const struct {
+        std::string name;
+        std::optional<Bytes> modeAnswer;
+        Bytes controlBlockReply;
+        std::string out;
+    } cases[] = {
+        {"local", local, {}, "memory mode, local stick\n" + localMemories + firmware},
+        {"remote", remote, {}, "memory mode, remote stick\nM1: empty\nM2: Remote 2\nM3: empty\nM4: empty\n" + firmware},
+        {"legacy", std::nullopt, {}, "memory mode, stick does not answer the mode query\n" + localMemories + firmware},
+        {"usb", std::nullopt, {0xB2, 0x50}, "USB Stick mode, device connected\n"},
+        {"usb without device", std::nullopt, {0xB2, 0x51}, "USB Stick mode, no device\n"},
+    };
+    for (const auto& c : cases) {
+        ScriptedStick stick;
+        stick.modeAnswer = c.modeAnswer;
+        stick.controlBlockReply = c.controlBlockReply;
+        stick.block = sampleControlBlock();
+        InstantWaiter waiter;
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(runStickStatus(stick, waiter, out, err), 0) << c.name;
+        EXPECT_EQ(out.str(), c.out) << c.name;
+        EXPECT_TRUE(err.str().empty()) << c.name;
+    }
+}
+
+TEST(CliStickStatus, NoFirmwareRecord)
+{
+    ScriptedStick stick;
+    stick.modeAnswer = Bytes{0xC0, 0x22, 0x5A, 0x00, 0x00};
+    stick.block = sampleControlBlock();
+    stick.block[kFirmwareRecordOffset + 2] = 0xC2; // a memory signature is no firmware record
+    InstantWaiter waiter;
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(runStickStatus(stick, waiter, out, err), 0);
+    EXPECT_TRUE(contains(out.str(), "\nFirmware: no firmware record\n")) << out.str();
+}
+
+TEST(CliStickStatus, NoStickAndMissingControlBlockHaveTheirExitCodes)
+{
+    const struct {
+        std::string name;
+        bool present;
+        int code;
+        std::string err;
+    } cases[] = {
+        {"no stick", false, cliExit::noStick, "No stick found.\n"},
+        {"silent stick", true, cliExit::noControlBlock, "The stick did not deliver its control block.\n"},
+    };
+    for (const auto& c : cases) {
+        ScriptedStick stick;
+        stick.present = c.present;
+        stick.answersBlock = false;
+        InstantWaiter waiter;
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(runStickStatus(stick, waiter, out, err), c.code) << c.name;
+        EXPECT_TRUE(out.str().empty()) << c.name;
+        EXPECT_EQ(err.str(), c.err) << c.name;
+    }
 }
 
 } // namespace
