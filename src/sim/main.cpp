@@ -1,0 +1,70 @@
+// ormid-stick-sim: a programming stick simulated in software, served on a Unix socket.
+
+#include <atomic>
+#include <csignal>
+#include <iostream>
+
+#include "sim/bridge_server.h"
+#include "sim/sim_options.h"
+#include "sim/state_file.h"
+
+namespace {
+
+std::atomic<ormid::sim::BridgeServer*> servedStick{nullptr};
+
+extern "C" void stopServing(int)
+{
+    if (ormid::sim::BridgeServer* server = servedStick.load())
+        server->stop();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace ormid::sim;
+    const ParsedOptions parsed = parseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (parsed.outcome != ParseOutcome::run) {
+        const bool help = parsed.outcome == ParseOutcome::help;
+        if (!help)
+            std::cerr << "ormid-stick-sim: " << parsed.error << "\n\n";
+        printSimUsage(help ? std::cout : std::cerr);
+        return help ? simExit::success : simExit::usage;
+    }
+    const SimOptions& options = parsed.options;
+
+    PreparedState prepared = prepareStickState(options);
+    if (!prepared.ok()) {
+        std::cerr << "ormid-stick-sim: " << prepared.error << '\n';
+        return simExit::failure;
+    }
+    StickModel model(options.config, options.faults, std::move(prepared.state));
+    if (options.stateFile) {
+        const auto save = [&] { return saveStickState(*options.stateFile, model.state()); };
+        if (const std::string error = save(); !error.empty()) {
+            std::cerr << "ormid-stick-sim: " << error << '\n';
+            return simExit::failure;
+        }
+        model.onStateChanged([save] {
+            if (const std::string error = save(); !error.empty())
+                std::cerr << "ormid-stick-sim: " << error << '\n';
+        });
+    }
+    if (options.log)
+        model.onReport([](Direction direction, ormid::ByteSpan report) {
+            std::cout << reportLogLine(direction, report) << std::endl; // one flushed line per report
+        });
+
+    std::string error;
+    const auto server = BridgeServer::open(model, options.socketPath, error);
+    if (!server) {
+        std::cerr << "ormid-stick-sim: " << error << '\n';
+        return simExit::failure;
+    }
+    servedStick.store(server.get());
+    std::signal(SIGINT, stopServing);
+    std::signal(SIGTERM, stopServing);
+    server->run();
+    servedStick.store(nullptr);
+    return simExit::success;
+}
