@@ -12,3 +12,5 @@ else()
   pkg_check_modules(HIDAPI REQUIRED IMPORTED_TARGET hidapi-hidraw)
   add_library(ormid_hidapi ALIAS PkgConfig::HIDAPI)
 endif()
+
+find_package(Qt6 REQUIRED COMPONENTS Widgets Test)

@@ -1,0 +1,517 @@
+#include "app/main_panel.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QEnterEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolTip>
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/block_pictures.h"
+#include "app/qt_app.h"
+#include "core/image.h"
+
+namespace ormid {
+namespace {
+
+using Names = std::vector<const char*>;
+using ByteWrites = std::vector<std::pair<std::size_t, Byte>>;
+
+class MainPanelTest : public ::testing::Test {
+protected:
+    MainPanelTest()
+    {
+        test::qtApp();
+        panel = std::make_unique<MainPanel>(run, image);
+        panel->show();
+    }
+
+    QWidget* widget(const char* name) const
+    {
+        QWidget* found = panel->findChild<QWidget*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    bool shown(const char* name) const
+    {
+        const QWidget* found = widget(name);
+        return found != nullptr && found->isVisibleTo(panel.get());
+    }
+
+    void expectShown(const Names& names, bool expected) const
+    {
+        for (const char* name : names)
+            EXPECT_EQ(shown(name), expected) << name << (expected ? " should be shown" : " should be hidden");
+    }
+
+    QString text(const char* name) const
+    {
+        if (auto* label = panel->findChild<QLabel*>(QString::fromLatin1(name)))
+            return label->text();
+        if (auto* button = panel->findChild<QAbstractButton*>(QString::fromLatin1(name)))
+            return button->text();
+        ADD_FAILURE() << "no text element " << name;
+        return {};
+    }
+
+    void draw(const ByteWrites& writes)
+    {
+        image = makeDefaultImage();
+        for (const auto& [offset, value] : writes)
+            image[offset] = value;
+        panel->setDisplay();
+    }
+
+    void click(const char* name) { QTest::mouseClick(widget(name), Qt::LeftButton); }
+
+    RunState run;
+    EeBlock image = makeDefaultImage();
+    std::unique_ptr<MainPanel> panel;
+};
+
+// ---- setDisplay --------------------------------------------------------------------------
+
+TEST_F(MainPanelTest, DefaultImageDrawsEveryBlockAndLabel)
+{
+    EXPECT_TRUE(shown("pLogo")) << "the logo covers the blocks until the first redraw";
+    panel->setDisplay();
+
+    expectShown({"iLst_en", "SW_lst_close", "iISD2_en", "HOLD_dis", "sw_hold_off", "iISD_en", "SW_astro_close",
+                 "iISD1_en", "iTen", "SW_Ten", "lMinLevel", "Block_dis", "sw_block_open", "MFF_dis", "sw_mff_off",
+                 "iTM_dis", "sw_tm_off", "rem_dis", "rc_off", "iRelay", "iTDpc_en", "lPO_Level", "lPO_Delay",
+                 "lPO_Fade", "cbShowHints", "pVersion"},
+                true);
+    expectShown({"iLST_pol", "LST_dis", "sw_lst_open", "dm2_dis", "iTHold_en", "sw_hold_on", "SW_hold_dis", "lHold",
+                 "Astro_dis", "sw_astro_open", "dm1_dis", "Dali", "PWM", "SW_DALI", "SW_PWM", "iTBlock_en",
+                 "SW_block_close", "lBlock", "iMFF_en", "SW_mff_on", "iTM", "sw_tm_on", "iRemote_en", "rc_main",
+                 "rc_lst", "pLogo", "Lst_en_r1", "LST_dis_r1", "cbTxPOL", "cbTxISD", "cbTxISDen", "cbTxISDEngine",
+                 "cbTxLstEn", "cbTXLstEngine"},
+                false);
+    EXPECT_EQ(text("lPO_Level"), "L=100%");
+    EXPECT_EQ(text("lPO_Delay"), "D=Random");
+    EXPECT_EQ(text("lPO_Fade"), "F=0");
+    EXPECT_EQ(text("lMinLevel"), "Min. Level=0%");
+    EXPECT_EQ(text("pVersion"), "Ver:2.21c Beta");
+    EXPECT_EQ(image, makeDefaultImage()) << "a consistent image is not changed by a redraw";
+
+    if (const char* path = std::getenv("ORMID_PANEL_SCREENSHOT")) {
+        // As a technician sees it while editing a memory.
+        widget("bM1")->show();
+        panel->enableButtons();
+        EXPECT_TRUE(panel->grab().save(QString::fromLocal8Bit(path)));
+    }
+}
+
+struct DrawCase {
+    const char* name;
+    ByteWrites writes;
+    Names shown;
+    Names hidden;
+    std::map<const char*, const char*> texts;
+    int byte0 = -1; // expected image byte 0 after the redraw, -1 when unchanged
+};
+
+class SetDisplayCase : public MainPanelTest, public ::testing::WithParamInterface<DrawCase> {};
+
+TEST_P(SetDisplayCase, DrawsTheBlocksFromTheImage)
+{
+    const DrawCase& c = GetParam();
+    draw(c.writes);
+    expectShown(c.shown, true);
+    expectShown(c.hidden, false);
+    for (const auto& [name, expected] : c.texts)
+        EXPECT_EQ(text(name), QString::fromUtf8(expected)) << name;
+    Byte byte0 = makeDefaultImage()[0];
+    for (const auto& [offset, value] : c.writes) {
+        if (offset == 0)
+            byte0 = value;
+    }
+    EXPECT_EQ(image[0], c.byte0 < 0 ? byte0 : c.byte0);
+}
+
+const DrawCase kDrawCases[] = {
+    {"Engine2FirstStepFreeSwitchesLstOff",
+     {{10, 0xFF}, {0, 0x0C}, {6, 0x45}},
+     {"LST_dis", "sw_lst_open", "dm2_dis", "HOLD_dis", "SW_hold_dis"},
+     {"iLst_en", "iLST_pol", "SW_lst_close", "iISD2_en", "iTHold_en", "sw_hold_on", "sw_hold_off", "lHold"},
+     {},
+     0x04},
+    {"Engine1FirstStepFreeSwitchesIsdOff",
+     {{40, 0xFF}},
+     {"Astro_dis", "sw_astro_open", "dm1_dis", "iLst_en"},
+     {"iISD_en", "SW_astro_close", "iISD1_en"},
+     {},
+     0x08},
+    {"BurnInOnlyTurnsMffOn", {{74, 50}, {75, 0}}, {"iMFF_en", "SW_mff_on"}, {"MFF_dis", "sw_mff_off"}, {}},
+    {"LifetimeOnlyTurnsMffOn", {{74, 0}, {75, 1}}, {"iMFF_en", "SW_mff_on"}, {"MFF_dis", "sw_mff_off"}, {}},
+    {"InvertedPolarityPicture", {{0, 0x1C}}, {"iLST_pol", "SW_lst_close"}, {"iLst_en", "LST_dis"}, {}},
+    {"HoldTimeShowsHoldOn",
+     {{6, 0x45}},
+     {"iTHold_en", "sw_hold_on", "lHold"},
+     {"HOLD_dis", "sw_hold_off", "SW_hold_dis"},
+     {{"lHold", "00:00:50"}}},
+    {"BlockTimerInFiveSecondUnits",
+     {{1, 12}},
+     {"iTBlock_en", "SW_block_close", "lBlock"},
+     {"Block_dis", "sw_block_open"},
+     {{"lBlock", "00:01:00"}}},
+    {"ThermalManagementOn", {{0, 0x8C}}, {"iTM", "sw_tm_on"}, {"iTM_dis", "sw_tm_off"}, {}},
+    {"RemoteViaMains", {{0, 0x2C}}, {"iRemote_en", "rc_main"}, {"rem_dis", "rc_off", "rc_lst"}, {}},
+    {"RemoteViaLst", {{0, 0x4C}}, {"iRemote_en", "rc_lst"}, {"rem_dis", "rc_off", "rc_main"}, {}},
+    {"RemoteMainsWinsOverLst", {{0, 0x6C}}, {"rc_main"}, {"rc_off", "rc_lst"}, {}},
+    {"PwmOutput", {{0, 0x0E}}, {"PWM", "SW_PWM"}, {"iTen", "Dali", "SW_Ten", "SW_DALI"}, {}},
+    {"DaliLogarithmicOutput", {{0, 0x0D}}, {"Dali", "SW_DALI"}, {"iTen", "PWM", "SW_Ten", "SW_PWM"}, {}},
+    {"PowerOnAndMinLevelLabels",
+     {{2, 10}, {3, 85}, {4, 0x45}, {5, 0x4A}},
+     {"lPO_Level", "lPO_Delay", "lPO_Fade", "lMinLevel"},
+     {},
+     {{"lPO_Level", "L=85%"}, {"lPO_Delay", "D=00:00:50"}, {"lPO_Fade", "F=00,100"}, {"lMinLevel", "Min. Level=10%"}}},
+    {"ZeroDelayIsNotRandom", {{4, 0x00}}, {}, {}, {{"lPO_Delay", "D=0"}}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Images, SetDisplayCase, ::testing::ValuesIn(kDrawCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MainPanelTest, DaliAfterPwmShowsOnlyDali)
+{
+    draw({{0, 0x0E}});
+    draw({{0, 0x0D}});
+    expectShown({"Dali", "SW_DALI"}, true);
+    expectShown({"iTen", "PWM", "SW_Ten", "SW_PWM"}, false);
+}
+
+TEST_F(MainPanelTest, LstOffAfterHoldTimeHidesHoldLabel)
+{
+    draw({{6, 0x45}});
+    ASSERT_TRUE(shown("lHold"));
+    draw({{6, 0x45}, {0, 0x04}});
+    expectShown({"lHold", "iTHold_en", "sw_hold_on"}, false);
+    expectShown({"HOLD_dis", "SW_hold_dis", "LST_dis"}, true);
+}
+
+TEST_F(MainPanelTest, RedrawAfterCancelHidesTheLogoAgain)
+{
+    panel->setDisplay();
+    panel->showLogo(true);
+    EXPECT_TRUE(shown("pLogo"));
+    panel->setDisplay();
+    EXPECT_FALSE(shown("pLogo"));
+}
+
+// ---- Remote layout ---------------------------------------------------------------------
+
+class RemoteLayoutTest : public MainPanelTest {
+protected:
+    RemoteLayoutTest()
+    {
+        run.remoteMode = true;
+        panel->moveGr(true);
+    }
+};
+
+TEST_F(RemoteLayoutTest, NormalisesLevelsAndFadesForRemoteFrames)
+{
+    draw({{2, 52}, {3, 52}, {5, 51}, {9, 51}, {10, 52}, {13, 0xFF}, {41, 0x3C}, {42, 0x99}, {43, 100 | 0x80}});
+    EXPECT_EQ(image[3], 50);
+    EXPECT_EQ(image[5], 0x4A);
+    EXPECT_EQ(image[9], 0x4A) << "engine-2 step 1 fade";
+    EXPECT_EQ(image[10], 50) << "engine-2 step 1 level";
+    EXPECT_EQ(image[13], 0xFF) << "a free step stays free";
+    EXPECT_EQ(image[41], 0x3C) << "a switching time is not a fade";
+    EXPECT_EQ(image[42], 0x94) << "engine-1 step 2 fade 1500 ms lies on a midpoint and goes down to 1200 ms";
+    EXPECT_EQ(image[43], 100 | 0x80) << "the relay bit of a level is kept";
+    for (std::size_t k = 3; k <= field::stepCount; ++k) {
+        EXPECT_EQ(image[engine1Step(k) + 2], 0xFF) << "engine-1 step " << k;
+        EXPECT_EQ(image[engine2Step(k) + 2], 0xFF) << "engine-2 step " << k;
+    }
+    EXPECT_EQ(image[2], 52) << "the minimum level is not part of a remote frame";
+}
+
+TEST_F(RemoteLayoutTest, HidesTheStandardOnlyBlocksAndShowsTheTxBoxes)
+{
+    EXPECT_TRUE(run.skipFW);
+    draw({{6, 0x45}, {1, 12}});
+    expectShown({"Lst_en_r1", "SW_lst_close", "iISD2_en", "iISD_en", "iISD1_en", "iTDpc_en", "cbTxPOL", "cbTxISD",
+                 "cbTxISDen", "cbTxISDEngine", "cbTxLstEn", "cbTXLstEngine"},
+                true);
+    expectShown({"iLst_en", "iLST_pol", "LST_dis", "LST_dis_r1", "iTBlock_en", "Block_dis", "lBlock", "iTHold_en",
+                 "HOLD_dis", "lHold", "iMFF_en", "MFF_dis", "iTM", "iTM_dis", "iTen", "Dali", "PWM", "SW_Ten",
+                 "lMinLevel", "iRemote_en", "rem_dis", "rc_off", "iRelay"},
+                false);
+
+    draw({{0, 0x04}});
+    expectShown({"LST_dis_r1", "sw_lst_open", "dm2_dis"}, true);
+    expectShown({"Lst_en_r1", "SW_lst_close", "iISD2_en"}, false);
+}
+
+TEST_F(RemoteLayoutTest, StandardLayoutBringsTheBlocksBack)
+{
+    run.remoteMode = false;
+    panel->moveGr(false);
+    draw({});
+    expectShown({"iLst_en", "iTen", "iRelay", "HOLD_dis", "lMinLevel"}, true);
+    expectShown({"Lst_en_r1", "LST_dis_r1", "cbTxPOL", "cbTXLstEngine"}, false);
+}
+
+struct RemCBCase {
+    Byte status;
+    std::vector<bool> ticked; // cbTxPOL, cbTxISD, cbTxISDen, cbTxISDEngine, cbTxLstEn, cbTXLstEngine
+};
+
+TEST_F(RemoteLayoutTest, SetRemCBTicksTheBoxesOfTheStatusBits)
+{
+    const Names boxes{"cbTxPOL", "cbTxISD", "cbTxISDen", "cbTxISDEngine", "cbTxLstEn", "cbTXLstEngine"};
+    const RemCBCase cases[] = {
+        {0x15, {true, false, true, false, true, false}},
+        {0x2A, {false, true, false, true, false, true}},
+        {0xC0, {false, false, false, false, false, false}},
+        {0xFF, {true, true, true, true, true, true}},
+    };
+    for (const RemCBCase& c : cases) {
+        panel->setRemCB(c.status);
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            auto* box = panel->findChild<QCheckBox*>(QString::fromLatin1(boxes[i]));
+            ASSERT_NE(box, nullptr) << boxes[i];
+            EXPECT_EQ(box->isChecked(), c.ticked[i]) << "status " << int(c.status) << " " << boxes[i];
+        }
+    }
+}
+
+// ---- Action bar --------------------------------------------------------------------------
+
+struct ButtonsCase {
+    const char* name;
+    bool usbStick;
+    bool demo;
+    bool enableErase;
+    bool modeQueryAnswered;
+    Names shown;
+    Names hidden;
+};
+
+class EnableButtonsCase : public MainPanelTest, public ::testing::WithParamInterface<ButtonsCase> {};
+
+TEST_P(EnableButtonsCase, ShowsTheButtonsOfTheMode)
+{
+    const ButtonsCase& c = GetParam();
+    run.usbStick = c.usbStick;
+    run.demo = c.demo;
+    run.enableErase = c.enableErase;
+    run.modeQueryAnswered = c.modeQueryAnswered;
+    const bool memoryMode = !c.usbStick && !c.demo;
+    if (memoryMode) {
+        auto* erase = panel->findChild<QPushButton*>("bErase");
+        erase->setText("Go2Rem"); // left from the memory choice
+        erase->show();
+    }
+
+    panel->enableButtons();
+    expectShown(c.shown, true);
+    expectShown(c.hidden, false);
+    if (memoryMode && shown("bErase")) {
+        EXPECT_EQ(text("bErase"), "Erase ALL");
+    }
+}
+
+const ButtonsCase kButtonCases[] = {
+    {"UsbStick", true, false, false, false,
+     {"bUpdateFw", "bReread", "bMemClear", "bMemStore", "bLoad", "bSave", "bPdf"},
+     {"bMemCancel", "lInfo", "eInfo", "pbFWUpdate", "bM1"}},
+    {"MemoryWithEraseOption", false, false, true, false,
+     {"bMemCancel", "bErase", "lInfo", "eInfo", "bMemClear", "bMemStore", "bLoad", "bSave", "bPdf"},
+     {"bUpdateFw", "bReread", "pbFWUpdate"}},
+    {"MemoryWithoutEraseOption", false, false, false, false,
+     {"bMemCancel", "lInfo", "eInfo", "bMemClear", "bMemStore", "bLoad", "bSave", "bPdf"},
+     {"bErase", "bUpdateFw", "bReread"}},
+    {"MemoryModeQueryAnsweredHidesModeButton", false, false, true, true,
+     {"bMemCancel", "lInfo", "eInfo", "bMemStore"},
+     {"bErase", "bUpdateFw", "bReread"}},
+    {"DemoHasNoMemoryToCancelOrName", false, true, false, false,
+     {"bMemClear", "bMemStore", "bLoad", "bSave", "bPdf"},
+     {"bMemCancel", "lInfo", "eInfo", "bUpdateFw", "bReread"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Modes, EnableButtonsCase, ::testing::ValuesIn(kButtonCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MainPanelTest, DisableButtonsHidesTheActionsButNotTheMemoryButtons)
+{
+    const Names actions{"bMemCancel", "bMemClear", "bMemStore", "bErase", "bLoad", "bSave", "bPdf",
+                        "lInfo",      "eInfo",     "bUpdateFw", "pbFWUpdate", "bReread"};
+    for (const char* name : actions)
+        widget(name)->show();
+    widget("bM2")->show();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+
+    panel->disableButtons();
+    expectShown(actions, false);
+    EXPECT_TRUE(shown("bM2"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainPanelTest, ActionBarCaptions)
+{
+    const std::map<const char*, const char*> captions{
+        {"bM1", "M1"},         {"bM2", "M2"},       {"bM3", "M3"},         {"bM4", "M4"},
+        {"lInfo", "Info:"},    {"bMemCancel", "Cancel"}, {"bMemStore", "Transfer"}, {"bMemClear", "Default"},
+        {"bErase", "Erase ALL"}, {"bLoad", "Load"}, {"bSave", "Save"},     {"bPdf", "PDF"},
+        {"bUpdateFw", "Update FW"}, {"bReread", "ReRead"}, {"cbShowHints", "Show Hints"}, {"cbStickDebug", "Debug"},
+        {"cbTxPOL", "Tx"}};
+    for (const auto& [name, caption] : captions)
+        EXPECT_EQ(text(name), caption) << name;
+    EXPECT_TRUE(panel->findChild<QWidget*>("Memo1") != nullptr);
+    EXPECT_TRUE(panel->findChild<QWidget*>("iFW") != nullptr);
+}
+
+// ---- Clicks and the window lock ----------------------------------------------------------
+
+TEST_F(MainPanelTest, BlockClicksAreIgnoredWhileTheFormIsDisabled)
+{
+    draw({});
+    QSignalSpy spy(panel.get(), &MainPanel::blockClicked);
+    run.formDisabled = true;
+    for (const char* name : {"iTen", "sw_tm_off", "lPO_Level", "rc_off"})
+        click(name);
+    EXPECT_EQ(spy.count(), 0);
+
+    run.formDisabled = false;
+    for (const char* name : {"iTen", "sw_tm_off", "lPO_Level", "rc_off"})
+        click(name);
+    ASSERT_EQ(spy.count(), 4);
+    EXPECT_EQ(spy.at(0).at(0).toString(), "iTen");
+    EXPECT_EQ(spy.at(1).at(0).toString(), "sw_tm_off");
+    EXPECT_EQ(spy.at(2).at(0).toString(), "lPO_Level");
+    EXPECT_EQ(spy.at(3).at(0).toString(), "rc_off");
+}
+
+TEST_F(MainPanelTest, DisabledPicturesDoNotReact)
+{
+    draw({{0, 0x00}, {10, 0xFF}}); // LSt and ISD off
+    QSignalSpy spy(panel.get(), &MainPanel::blockClicked);
+    for (const char* name : {"Block_dis", "MFF_dis", "iTM_dis", "rem_dis", "LST_dis", "HOLD_dis", "SW_hold_dis",
+                             "dm2_dis", "Astro_dis", "dm1_dis"}) {
+        ASSERT_TRUE(shown(name)) << name;
+        click(name);
+    }
+    EXPECT_EQ(spy.count(), 0);
+    click("sw_block_open");
+    EXPECT_EQ(spy.count(), 1) << "an off switch still reacts";
+}
+
+TEST_F(MainPanelTest, ActionButtonsHonourTheLock)
+{
+    for (const char* name : {"bM1", "bLoad", "bErase"})
+        widget(name)->show();
+    QSignalSpy spy(panel.get(), &MainPanel::actionClicked);
+    run.formDisabled = true;
+    click("bLoad");
+    click("bErase");
+    EXPECT_EQ(spy.count(), 0);
+    click("bM1");
+    run.modeButtonShown = true;
+    click("bErase");
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy.at(0).at(0).toString(), "bM1");
+    EXPECT_EQ(spy.at(1).at(0).toString(), "bErase");
+    run.formDisabled = false;
+    click("bLoad");
+    EXPECT_EQ(spy.count(), 3);
+}
+
+// ---- Hints ---------------------------------------------------------------------------------
+
+const std::map<const char*, const char*> kHintTexts{
+    {"MFF_dis", "MFF (Maintenance Factor Function)\nReduction of the degree to which the luminous flux decreases\n"
+                "over the service life of the light source.\n\nBBT (Burn-In Block Time)\n"
+                "Disable dimming during the burn-in period\nof conventional light sources."},
+    {"iMFF_en", "MFF (Maintenance Factor Function)\nReduction of the degree to which the luminous flux decreases\n"
+                "over the service life of the light source.\n\nBBT (Burn-In Block Time)\n"
+                "Disable dimming during the burn-in period\nof conventional light sources."},
+    {"Block_dis", "Timer\nAfter power on disable the power reduction/ dimming for\na configurable period of time."},
+    {"iTBlock_en", "Timer\nAfter power on disable the power reduction/ dimming for\na configurable period of time."},
+    {"iTDpc_en", "Power On\nConfigurable delay, fade and level immediately after power on.\n\n"
+                 "DPC (Delayed Switching for Pedestrian Crossing)\n"
+                 "The lighting is switched on after a delay or switched off\n"
+                 "more quickly in the vicinity of pedestrian crossings.\n\n"
+                 "DOO (Dimmed ON/OFF)\nThe lighting system is fade-in/out."},
+    {"LST_dis", "230Vac Control Input"},
+    {"iLst_en", "230Vac Control Input"},
+    {"iLST_pol", "230Vac Control Input"},
+    {"Astro_dis", "ISD(Intelligent Switching Time Dimming)\nThe dimming period is derived from the switch-on/off time."},
+    {"iISD_en", "ISD(Intelligent Switching Time Dimming)\nThe dimming period is derived from the switch-on/off time."},
+    {"HOLD_dis", "Timer\nHold time, increase the impulse width for the control input."},
+    {"iTHold_en", "Timer\nHold time, increase the impulse width for the control input."},
+    {"dm1_dis", "Dimming Engine 1\nTimer-controlled periods of dimmed light."},
+    {"iISD1_en", "Dimming Engine 1\nTimer-controlled periods of dimmed light."},
+    {"dm2_dis", "Dimming Engine 2\nTimer-controlled periods of dimmed light."},
+    {"iISD2_en", "Dimming Engine 2\nTimer-controlled periods of dimmed light."},
+    {"Dali", "Control Output\nConfigurable DALI or 1-10V output"},
+    {"iTen", "Control Output\nConfigurable DALI or 1-10V output"},
+    {"rem_dis", "Remote Control\nAllowing the change of configuration parameters."},
+    {"iRemote_en", "Remote Control\nAllowing the change of configuration parameters."},
+    {"iRelay", "Relay\nChangeover relay output"},
+};
+
+PictureLabel* picture(const MainPanel& panel, const char* name)
+{
+    auto* found = panel.findChild<PictureLabel*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+void hover(QWidget* target)
+{
+    const QPointF local(5, 5);
+    QEnterEvent enter(local, local, target->mapToGlobal(local));
+    QApplication::sendEvent(target, &enter);
+}
+
+TEST_F(MainPanelTest, HintsAreOffUntilShowHintsIsTicked)
+{
+    ASSERT_EQ(kHintTexts.size(), 21u);
+    for (const auto& [name, hint] : kHintTexts) {
+        ASSERT_NE(picture(*panel, name), nullptr);
+        EXPECT_EQ(picture(*panel, name)->hint(), QString::fromUtf8(hint)) << name;
+        EXPECT_FALSE(picture(*panel, name)->hintEnabled()) << name;
+    }
+    for (const char* name : {"iTM", "iTM_dis", "PWM", "Lst_en_r1", "LST_dis_r1"})
+        EXPECT_TRUE(picture(*panel, name)->hint().isEmpty()) << name << " carries no hint";
+
+    draw({});
+    hover(widget("iRelay"));
+    EXPECT_FALSE(QToolTip::isVisible()) << "no hint before Show Hints is ticked";
+
+    click("cbShowHints");
+    for (const auto& [name, hint] : kHintTexts)
+        EXPECT_TRUE(picture(*panel, name)->hintEnabled()) << name;
+    hover(widget("iRelay"));
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), "Relay\nChangeover relay output");
+
+    click("cbShowHints");
+    for (const auto& [name, hint] : kHintTexts)
+        EXPECT_FALSE(picture(*panel, name)->hintEnabled()) << name;
+    EXPECT_FALSE(QToolTip::isVisible());
+}
+
+TEST_F(MainPanelTest, ShowHintsWorksWhileTheFormIsDisabled)
+{
+    draw({});
+    run.formDisabled = true;
+    click("cbShowHints");
+    EXPECT_TRUE(picture(*panel, "iTDpc_en")->hintEnabled());
+}
+
+} // namespace
+} // namespace ormid
