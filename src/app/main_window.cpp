@@ -1,0 +1,305 @@
+#include "app/main_window.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMetaObject>
+#include <QShowEvent>
+#include <QTimer>
+
+#include "app/command_line.h"
+#include "app/main_panel.h"
+
+namespace ormid {
+
+namespace {
+
+namespace caption {
+const QString memoryMode = QStringLiteral("Ormid");
+const QString loading = QStringLiteral("Loading");
+const QString usbStick = QStringLiteral("USB Stick");
+const QString demo = QStringLiteral("Demo Mode");
+const QString noAnswer = QStringLiteral("No answer from the stick - unplug it and plug it in again");
+const QString restartFailed = QStringLiteral("Restart failed - please start the program again");
+} // namespace caption
+
+constexpr const char* kMemoryButtons[] = {"bM1", "bM2", "bM3", "bM4"};
+constexpr const char* kDemoButtons[] = {"bLoad", "bSave", "bPdf"};
+
+constexpr int kDotEvery = 10;                               // control-block wait cycles per "."
+constexpr int kDemoPauseRounds = 20;                        // the demo image appears after 20 x 100 ms
+constexpr std::chrono::milliseconds kDemoPauseRound{100};
+
+// The busy cursor for as long as the stick keeps the user waiting.
+class BusyCursor {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+} // namespace
+
+MainWindow::MainWindow(std::unique_ptr<HidTransport> transport, std::vector<std::string> arguments, Waiter& waiter,
+                       ProcessControl& process, WindowTiming timing, QWidget* parent)
+    : QMainWindow(parent),
+      transport_(std::move(transport)),
+      arguments_(std::move(arguments)),
+      waiter_(waiter),
+      process_(process)
+{
+    timer4_ = new QTimer(this);
+    timer4_->setObjectName(QStringLiteral("Timer4"));
+    timer4_->setInterval(timing.modeQueryPoll);
+    connect(timer4_, &QTimer::timeout, this, &MainWindow::Timer4Timer);
+
+    timer2_ = new QTimer(this);
+    timer2_->setObjectName(QStringLiteral("Timer2"));
+    timer2_->setInterval(timing.presenceWatch);
+    connect(timer2_, &QTimer::timeout, this, &MainWindow::Timer2Timer);
+
+    FormCreate();
+}
+
+MainWindow::~MainWindow()
+{
+    // The panel refers to the run state and the image: it must go before they do.
+    delete panel_;
+}
+
+// Qt scales the window to the screen's resolution itself; the run flags start clear.
+void MainWindow::FormCreate()
+{
+    eeBlock_.assign(kImageSize, 0);
+    panel_ = new MainPanel(run_, eeBlock_, this);
+    setCentralWidget(panel_);
+    setWindowTitle(caption::memoryMode);
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (activated_)
+        return;
+    activated_ = true;
+    // Runs once the window is on screen, so that the caption shows the progress.
+    QMetaObject::invokeMethod(this, &MainWindow::FormActivate, Qt::QueuedConnection);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::FormActivate()
+{
+    panel_->showLogo(true);
+    timer2_->stop();
+    run_.formDisabled = true;
+    run_.demo = true;
+    parseCommandLine(arguments_, run_);
+
+    run_.remoteMode = false;
+    run_.modeQueryAnswered = false;
+    probe_.start(*transport_);
+    if (probe_.finished()) {
+        FormActivate2();
+        return;
+    }
+    timer4_->start();
+}
+
+void MainWindow::Timer4Timer()
+{
+    probe_.tick();
+    if (probe_.phase() == ProbePhase::modeQuery)
+        return;
+    timer4_->stop();
+    run_.modeQueryAnswered = probe_.modeQueryAnswered();
+    run_.remoteMode = probe_.remoteMode();
+    FormActivate2();
+}
+
+void MainWindow::FormActivate2()
+{
+    timer2_->stop();
+    panel_->moveGr(run_.remoteMode);
+    // The probe asks for the control block only when the stick is still there.
+    run_.HIDStatus = probe_.phase() == ProbePhase::controlBlock;
+
+    if (run_.HIDStatus) {
+        setWindowTitle(caption::loading);
+        run_.demo = false;
+        run_.usbStick = false;
+        {
+            BusyCursor busy;
+            if (!waitForControlBlock())
+                return;
+        }
+        switch (probe_.result()) {
+        case ProbeResult::usbStickMode:
+            enterUsbStickMode();
+            break;
+        case ProbeResult::memoryMode:
+            enterMemoryMode();
+            break;
+        default:
+            controlBlockTimedOut();
+            break;
+        }
+    }
+
+    if (run_.demo) {
+        if (!finishDemoStartUp())
+            return;
+    } else {
+        finishStickStartUp(probe_.result() == ProbeResult::timeOut);
+    }
+    timer2_->start();
+    run_.curvesAvailable = loadCurveList();
+    startUpFinished_ = true;
+    emit startUpDone();
+}
+
+bool MainWindow::waitForControlBlock()
+{
+    while (!probe_.finished()) {
+        waiter_.sleep(StickProbe::kTickPeriod);
+        if (closed_)
+            return false;
+        if (probe_.waitCycle() % kDotEvery == 0)
+            appendToCaption(QStringLiteral("."));
+        probe_.tick();
+    }
+    return true;
+}
+
+void MainWindow::enterUsbStickMode()
+{
+    run_.usbStick = true;
+    setWindowTitle(caption::usbStick);
+    startLinkEngine();
+    setElementVisible("cbStickDebug", run_.debugMode);
+    showModeButton();
+}
+
+void MainWindow::enterMemoryMode()
+{
+    controlBlock_ = probe_.controlBlock();
+    readMemories();
+    setWindowTitle(caption::memoryMode);
+    showModeButton();
+}
+
+// The memories were never read: the M buttons stay visible so that the user sees
+// where the stick stands, but cannot be chosen. Plugging the stick in again lets
+// the presence watch restart the program, which reads the stick afresh.
+void MainWindow::controlBlockTimedOut()
+{
+    setWindowTitle(caption::noAnswer);
+}
+
+void MainWindow::showModeButton()
+{
+    run_.modeButtonShown = run_.modeQueryAnswered;
+    if (run_.modeButtonShown) {
+        if (auto* erase = panel_->findChild<QAbstractButton*>(QStringLiteral("bErase")))
+            erase->setText(run_.remoteMode ? QStringLiteral("Go2Loc") : QStringLiteral("Go2Rem"));
+    }
+    setElementVisible("bErase", run_.modeButtonShown);
+}
+
+bool MainWindow::finishDemoStartUp()
+{
+    setWindowTitle(caption::demo);
+    for (int round = 0; round < kDemoPauseRounds; ++round) {
+        waiter_.sleep(kDemoPauseRound);
+        if (closed_)
+            return false;
+    }
+    eeBlock_ = makeDefaultImage();
+    panel_->setDisplay();
+    for (const char* name : kDemoButtons)
+        setElementVisible(name, true);
+    run_.formDisabled = false;
+    return true;
+}
+
+void MainWindow::finishStickStartUp(bool timedOut)
+{
+    for (const char* name : kMemoryButtons) {
+        setElementVisible(name, !run_.usbStick);
+        if (QWidget* button = panel_->findChild<QWidget*>(QString::fromLatin1(name)))
+            button->setEnabled(!timedOut);
+    }
+    run_.selectedSlot = 0;
+    // Without a control block there is no stick firmware version to compare with.
+    if (!timedOut && (!run_.skipFW || run_.usbStick))
+        checkFirmware();
+    if (!run_.remoteMode && run_.usbStick) {
+        panel_->setDisplay();
+        run_.formDisabled = false;
+    }
+}
+
+void MainWindow::Timer2Timer()
+{
+    if (checkHID() != run_.HIDStatus)
+        restartProgram();
+}
+
+void MainWindow::restartProgram()
+{
+    timer2_->stop();
+    QStringList arguments;
+    for (const std::string& argument : restartArguments(run_, false))
+        arguments << QString::fromStdString(argument);
+    process_.releaseInstance();
+    if (!process_.startInstance(arguments)) {
+        setWindowTitle(caption::restartFailed);
+        return;
+    }
+    process_.quit();
+}
+
+// The image and the control block go with the window; the timers stop here so that
+// no restart starts from a closing window.
+void MainWindow::FormClose()
+{
+    closed_ = true;
+    timer4_->stop();
+    timer2_->stop();
+}
+
+bool MainWindow::checkHID()
+{
+    return transport_->findHidDevice(kStickVendorId, kStickProductId);
+}
+
+void MainWindow::setElementVisible(const char* name, bool visible)
+{
+    if (QWidget* element = panel_->findChild<QWidget*>(QString::fromLatin1(name)))
+        element->setVisible(visible);
+    else
+        qWarning("MainWindow: the panel has no element %s", name);
+}
+
+void MainWindow::appendToCaption(const QString& text)
+{
+    setWindowTitle(windowTitle() + text);
+}
+
+void MainWindow::readMemories() {}
+
+void MainWindow::checkFirmware() {}
+
+bool MainWindow::loadCurveList()
+{
+    return false;
+}
+
+void MainWindow::startLinkEngine() {}
+
+} // namespace ormid

@@ -1,0 +1,103 @@
+#pragma once
+// The programmer's main window: owns the run state, the parameter image and the
+// stick, runs start-up (stick and mode finding), the presence watch and the
+// self-restart. The window caption is the status line.
+
+#include <QMainWindow>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/process_control.h"
+#include "app/run_state.h"
+#include "core/image.h"
+#include "link/control_block.h"
+#include "link/hid_transport.h"
+#include "link/stick_probe.h"
+#include "link/waiter.h"
+
+class QTimer;
+
+namespace ormid {
+
+class MainPanel;
+
+// The periods of the window timers. Tests shorten them; the waits of start-up take
+// their time from the Waiter instead.
+struct WindowTiming {
+    std::chrono::milliseconds modeQueryPoll{StickProbe::kTickPeriod}; // Timer4
+    std::chrono::milliseconds presenceWatch{1000};                     // Timer2
+};
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // `arguments` are the command-line arguments without the program name. `waiter`
+    // and `process` must outlive the window.
+    MainWindow(std::unique_ptr<HidTransport> transport, std::vector<std::string> arguments, Waiter& waiter,
+               ProcessControl& process, WindowTiming timing = {}, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    const RunState& runState() const { return run_; }
+    const EeBlock& eeBlock() const { return eeBlock_; }
+    const ControlBlock& controlBlock() const { return controlBlock_; }
+    bool startUpFinished() const { return startUpFinished_; }
+
+    // Start-up and run handlers, in the order a run meets them.
+    void FormCreate();
+    void FormActivate();
+    void Timer4Timer();
+    void FormActivate2();
+    void Timer2Timer();
+    void restartProgram();
+    void FormClose();
+
+signals:
+    // Start-up has decided the mode and brought the window into it (also after a
+    // control-block time-out).
+    void startUpDone();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool checkHID();
+    // The control-block wait: one collector cycle per 50 ms, a "." per ten cycles.
+    // False when the window was closed meanwhile.
+    bool waitForControlBlock();
+    void enterUsbStickMode();
+    void enterMemoryMode();
+    void controlBlockTimedOut();
+    void showModeButton();
+    // The 2 s pause, then the default image. False when the window was closed meanwhile.
+    bool finishDemoStartUp();
+    void finishStickStartUp(bool timedOut);
+    void setElementVisible(const char* name, bool visible);
+    void appendToCaption(const QString& text);
+
+    // Hand-over points; each does nothing until the function that takes over lands.
+    void readMemories();      // the memories read their records and the firmware record here
+    void checkFirmware();     // the firmware update loads the built-in image and compares versions here
+    bool loadCurveList();     // the dimming curves load their list here and pick curveIndex
+    void startLinkEngine();   // the link engine starts its 100 ms cycle here
+
+    RunState run_;
+    EeBlock eeBlock_;
+    ControlBlock controlBlock_{};
+    std::unique_ptr<HidTransport> transport_;
+    std::vector<std::string> arguments_;
+    Waiter& waiter_;
+    ProcessControl& process_;
+    StickProbe probe_;
+    MainPanel* panel_ = nullptr;
+    QTimer* timer4_ = nullptr;
+    QTimer* timer2_ = nullptr;
+    bool activated_ = false;
+    bool closed_ = false;
+    bool startUpFinished_ = false;
+};
+
+} // namespace ormid
