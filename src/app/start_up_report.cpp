@@ -1,10 +1,13 @@
 #include "app/start_up_report.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QPixmap>
 #include <QTimer>
 
 #include <cstdio>
+#include <string>
+#include <utility>
 
 #include "app/main_window.h"
 #include "files/atomic_file.h"
@@ -32,6 +35,32 @@ void saveScreenshot(const QString& path, MainWindow& window)
     });
 }
 
+// Writes the process id once the window has been shown for the first time and the
+// event loop has turned, then removes itself.
+class ShownReporter final : public QObject {
+public:
+    ShownReporter(QString path, MainWindow& window) : QObject(&window), path_(std::move(path)), window_(window) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &window_ && event->type() == QEvent::Show) {
+            window_.removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] {
+                const std::string line = std::to_string(QCoreApplication::applicationPid()) + '\n';
+                if (const FileWriteResult written = writeFileAtomically(path_.toStdString(), line); !written.ok())
+                    std::fprintf(stderr, "ormid-programmer: cannot write %s: %s\n", qPrintable(path_),
+                                 written.error.c_str());
+                deleteLater();
+            });
+        }
+        return false;
+    }
+
+private:
+    QString path_;
+    MainWindow& window_;
+};
+
 } // namespace
 
 const char* runModeName(const RunState& run)
@@ -51,6 +80,8 @@ std::string startUpStatusLine(long long processId, const RunState& run)
 
 void reportStartUpFromEnvironment(MainWindow& window)
 {
+    if (const QString shownFile = qEnvironmentVariable("ORMID_SHOWN_FILE"); !shownFile.isEmpty())
+        window.installEventFilter(new ShownReporter(shownFile, window));
     const QString statusFile = qEnvironmentVariable("ORMID_STATUS_FILE");
     const QString screenshot = qEnvironmentVariable("ORMID_SCREENSHOT");
     if (statusFile.isEmpty() && screenshot.isEmpty())

@@ -3,6 +3,9 @@
 // end-to-end tests that have no eyes on the window:
 //   ORMID_STATUS_FILE=path  one line "pid mode arguments..." (mode: demo, memory or usb)
 //   ORMID_SCREENSHOT=path   a picture of the window; the run then ends
+//   ORMID_SHOWN_FILE=path   one line "pid", written as soon as the window is first shown
+//                           and the event loop has turned once, before start-up looks
+//                           for the stick and chooses the mode (times the start to the window)
 
 #include <string>
 

@@ -1,0 +1,287 @@
+// Start-up benchmark: how long ormid-programmer takes from process start to its window
+// shown in demo mode, and how much resident memory the window holds, each against
+// minimal-window, a Qt Widgets program that only shows an empty window.
+//
+//   ormid-startup-bench [RUNS]     (default 10; the programs are looked up next to it)
+//
+// Each run spawns the program headless (QT_QPA_PLATFORM=offscreen, a private TMPDIR
+// for the single-instance lock, a private XDG_RUNTIME_DIR, no stick bridge), polls for
+// its report files, reads VmRSS from /proc/<pid>/status, then kills and reaps it. The
+// programs run alternately, after one discarded warm-up run each.
+//
+// The times:
+//   window shown    process start to the file written once the window is shown and the
+//                   event loop has turned (programmer: ORMID_SHOWN_FILE; minimal-window:
+//                   ORMID_STATUS_FILE); the demo pause has not begun yet
+//   start-up done   programmer only: process start to ORMID_STATUS_FILE, less the fixed
+//                   demo pause of 20 x 100 ms (a cross-check; the pause's timers are
+//                   not exact)
+// The memory: VmRSS once start-up is done (programmer: at the status file, the demo
+// image drawn; minimal-window: at its status file), and for the programmer also at the
+// window shown.
+//
+// It measures and prints; it never judges the figures.
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr double kDemoPauseMs = 20 * 100.0;
+constexpr auto kPollPeriod = std::chrono::microseconds(250);
+constexpr auto kRunTimeout = std::chrono::seconds(30);
+
+struct Sample {
+    double shownMs = 0;      // process start to the window shown
+    double doneMs = 0;       // process start to the status file
+    double shownRssKiB = 0;  // VmRSS when the window was seen shown
+    double doneRssKiB = 0;   // VmRSS at the status file
+};
+
+std::optional<double> residentKiB(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::strtod(line.c_str() + 6, nullptr);
+    }
+    return std::nullopt;
+}
+
+bool fileExists(const fs::path& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+double millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// The inherited environment without what would steer the run, plus the run's own settings.
+std::vector<std::string> runEnvironment(const fs::path& folder, const fs::path& status, const fs::path& shown)
+{
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string variable = *entry;
+        const std::string name = variable.substr(0, variable.find('='));
+        if (name == "QT_QPA_PLATFORM" || name == "TMPDIR" || name == "XDG_RUNTIME_DIR" || name.rfind("ORMID_", 0) == 0)
+            continue;
+        env.push_back(variable);
+    }
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    env.push_back("TMPDIR=" + (folder / "tmp").string());
+    env.push_back("XDG_RUNTIME_DIR=" + (folder / "runtime").string());
+    env.push_back("ORMID_STATUS_FILE=" + status.string());
+    if (!shown.empty())
+        env.push_back("ORMID_SHOWN_FILE=" + shown.string());
+    return env;
+}
+
+void killAndReap(pid_t pid)
+{
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// The second word of a status line "pid mode ...".
+std::string reportedMode(const fs::path& status)
+{
+    std::ifstream file(status);
+    std::string pid;
+    std::string mode;
+    file >> pid >> mode;
+    return mode;
+}
+
+void printFile(const fs::path& path)
+{
+    std::ifstream file(path);
+    std::string line;
+    while (std::getline(file, line))
+        std::fprintf(stderr, "  | %s\n", line.c_str());
+}
+
+// One run of `program`, which must report `expectedMode`. With `hasShownFile` the
+// window-shown time comes from ORMID_SHOWN_FILE, otherwise it is the status file's.
+std::optional<Sample> runOnce(const fs::path& program, const std::string& expectedMode, bool hasShownFile)
+{
+    std::string folderTemplate = (fs::temp_directory_path() / "ormid-bench-XXXXXX").string();
+    if (::mkdtemp(folderTemplate.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return std::nullopt;
+    }
+    const fs::path folder = folderTemplate;
+    fs::create_directory(folder / "tmp");
+    fs::create_directory(folder / "runtime");
+    fs::permissions(folder / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+    const fs::path status = folder / "status";
+    const fs::path shown = hasShownFile ? folder / "shown" : fs::path();
+
+    std::vector<std::string> envStrings = runEnvironment(folder, status, shown);
+    std::vector<char*> envp;
+    for (std::string& variable : envStrings)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    std::string programPath = program.string();
+    char* argv[] = {programPath.data(), nullptr};
+    // The program's own output goes to a file, shown only when the run fails.
+    const fs::path output = folder / "output";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+
+    std::optional<Sample> result;
+    pid_t pid = 0;
+    const Clock::time_point start = Clock::now();
+    if (const int error = ::posix_spawn(&pid, programPath.c_str(), &actions, nullptr, argv, envp.data()); error != 0) {
+        std::fprintf(stderr, "cannot start %s: %s\n", programPath.c_str(), std::strerror(error));
+    } else {
+        Sample sample;
+        bool shownSeen = false;
+        while (true) {
+            if (hasShownFile && !shownSeen && fileExists(shown)) {
+                sample.shownMs = millisecondsSince(start);
+                sample.shownRssKiB = residentKiB(pid).value_or(0);
+                shownSeen = true;
+            }
+            if (fileExists(status)) {
+                sample.doneMs = millisecondsSince(start);
+                sample.doneRssKiB = residentKiB(pid).value_or(0);
+                if (!hasShownFile) {
+                    sample.shownMs = sample.doneMs;
+                    sample.shownRssKiB = sample.doneRssKiB;
+                    shownSeen = true;
+                }
+                if (!shownSeen)
+                    std::fprintf(stderr, "%s: status file without the window-shown file\n", programPath.c_str());
+                else if (const std::string mode = reportedMode(status); mode != expectedMode)
+                    std::fprintf(stderr, "%s ran in mode \"%s\", not \"%s\"\n", programPath.c_str(), mode.c_str(),
+                                 expectedMode.c_str());
+                else
+                    result = sample;
+                break;
+            }
+            int childStatus = 0;
+            if (::waitpid(pid, &childStatus, WNOHANG) == pid) {
+                std::fprintf(stderr, "%s ended before reporting its start-up\n", programPath.c_str());
+                pid = 0;
+                break;
+            }
+            if (Clock::now() - start > kRunTimeout) {
+                std::fprintf(stderr, "%s did not report its start-up in time\n", programPath.c_str());
+                break;
+            }
+            std::this_thread::sleep_for(kPollPeriod);
+        }
+        if (pid != 0)
+            killAndReap(pid);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    if (!result)
+        printFile(output);
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    return result;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+template <typename Field>
+std::vector<double> column(const std::vector<Sample>& samples, Field field)
+{
+    std::vector<double> values;
+    for (const Sample& sample : samples)
+        values.push_back(sample.*field);
+    return values;
+}
+
+fs::path ownFolder(const char* argv0)
+{
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    return (error ? fs::absolute(argv0) : self).parent_path();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    const fs::path folder = ownFolder(argv[0]);
+    const fs::path programmer = folder / "ormid-programmer";
+    const fs::path minimal = folder / "minimal-window";
+
+    std::vector<Sample> programmerSamples;
+    std::vector<Sample> minimalSamples;
+    auto measure = [](const fs::path& program, bool isProgrammer, std::vector<Sample>* into) {
+        const std::optional<Sample> sample = runOnce(program, isProgrammer ? "demo" : "minimal", isProgrammer);
+        if (!sample)
+            return false;
+        if (into != nullptr)
+            into->push_back(*sample);
+        return true;
+    };
+    // Warm-up: page cache, font cache.
+    if (!measure(programmer, true, nullptr) || !measure(minimal, false, nullptr))
+        return 1;
+    for (int run = 0; run < runs; ++run) {
+        // Alternate which program goes first, so that neither always follows the other.
+        const bool programmerFirst = run % 2 == 0;
+        if (!measure(programmerFirst ? programmer : minimal, programmerFirst,
+                     programmerFirst ? &programmerSamples : &minimalSamples)
+            || !measure(programmerFirst ? minimal : programmer, !programmerFirst,
+                        programmerFirst ? &minimalSamples : &programmerSamples))
+            return 1;
+    }
+
+    const double pShown = median(column(programmerSamples, &Sample::shownMs));
+    const double mShown = median(column(minimalSamples, &Sample::shownMs));
+    const double pDone = median(column(programmerSamples, &Sample::doneMs)) - kDemoPauseMs;
+    const double pShownRss = median(column(programmerSamples, &Sample::shownRssKiB)) / 1024;
+    const double pDoneRss = median(column(programmerSamples, &Sample::doneRssKiB)) / 1024;
+    const double mRss = median(column(minimalSamples, &Sample::doneRssKiB)) / 1024;
+
+    std::printf("Start-up, medians of %d runs each (after one warm-up run), %u hardware threads\n", runs,
+                std::thread::hardware_concurrency());
+    std::printf("%-46s %12s %12s %7s\n", "", "programmer", "minimal", "ratio");
+    std::printf("%-46s %9.1f ms %9.1f ms %7.2f\n", "start to window shown", pShown, mShown, pShown / mShown);
+    std::printf("%-46s %9.1f ms %9.1f ms %7.2f\n", "start to start-up done, less 2000 ms demo pause", pDone, mShown,
+                pDone / mShown);
+    std::printf("%-46s %8.1f MiB %8.1f MiB %7.2f\n", "resident memory, start-up done", pDoneRss, mRss, pDoneRss / mRss);
+    std::printf("%-46s %8.1f MiB %8.1f MiB %7.2f\n", "resident memory, window shown", pShownRss, mRss, pShownRss / mRss);
+    return 0;
+}
