@@ -1,0 +1,75 @@
+#pragma once
+// "Transfer" in memory mode without the window: writes the parameter image into
+// one memory of the stick, data block first and control block last, so a failed
+// step leaves the stick's control block as it was. Also the erase and go-remote
+// commands.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/image.h"
+#include "link/block_transfer.h"
+#include "link/control_block.h"
+#include "link/hid_transport.h"
+#include "link/waiter.h"
+
+namespace ormid {
+
+constexpr std::size_t kRemoteFramesSize = 66;      // bytes 0..65 of the remote-frame block
+constexpr std::size_t kRemoteFrameCrcOffset = 66;  // CRC-16 over bytes 0..65, low byte first
+
+// The remote-frame block: the frames in bytes 0..65 (zero after them), their CRC-16
+// in bytes 66..67, zeros in 68..127. nullopt when the frames do not fit 66 bytes.
+std::optional<Block> buildRemoteFrameBlock(ByteSpan frames);
+
+// The dimming-curve correction applied to the copy of the image that a local stick
+// receives; empty = no correction selected.
+using CurveCorrection = std::function<void(EeBlock&)>;
+
+struct MemoryTransferRequest {
+    ControlBlock controlBlock{}; // as read from the stick
+    int memory = 0;              // 1..4
+    EeBlock image;               // at least image bytes 0..95
+    std::string infoText;        // UTF-8; empty keeps the record's info bytes
+    bool remoteMode = false;
+    Byte txStatus = 0;           // remote stick: the Tx selection bits of the record
+    CurveCorrection curveCorrection;
+};
+
+enum class TransferStep { dataBlock, remoteFrameBlock, controlBlock };
+
+// What storing a pending firmware image did. Storing it belongs to the firmware
+// update; until that exists nothing is ever pending.
+enum class FirmwareStore { nothingPending };
+
+struct MemoryTransferResult {
+    enum class Status { transferred, invalidRequest, writeFailed };
+    Status status = Status::invalidRequest;
+    std::optional<TransferStep> failedStep;                   // set when a block write failed
+    BlockWriteResult write = BlockWriteResult::written;       // why it failed
+    FirmwareStore firmware = FirmwareStore::nothingPending;
+    ControlBlock controlBlock{}; // the control block as written to the stick on success
+
+    bool ok() const { return status == Status::transferred; }
+};
+
+// `transferError` code of a failed step: "CF" for the data and remote-frame blocks, "CB" for the control block.
+std::string_view transferErrorCode(TransferStep step);
+// The step in words, for a message.
+std::string_view describe(TransferStep step);
+// Stick address the step writes for memory n.
+std::uint16_t stepAddress(TransferStep step, int memory);
+
+// The "Transfer" sequence. The request's control block and image are not changed: a
+// failure leaves the caller's copies as they were. invalidRequest (nothing sent) for a
+// memory outside 1..4 or an image shorter than 96 bytes.
+MemoryTransferResult transferMemory(HidTransport& transport, Waiter& waiter, const MemoryTransferRequest& request);
+
+// Sends the erase command, or the go-remote command when `remote`, without waiting
+// for an answer: the stick clears all four memories and becomes a local / remote stick.
+void eraseStick(HidTransport& transport, bool remote);
+
+} // namespace ormid

@@ -1,0 +1,229 @@
+// "Transfer", erase and go-remote against the simulated stick.
+
+#include "link/memory_transfer.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+#include "link/crc16.h"
+#include "link/data_block.h"
+#include "link/stick_probe.h"
+#include "sim/presets.h"
+#include "sim/sim_transport.h"
+#include "sim/stick_model.h"
+
+namespace ormid::sim {
+namespace {
+
+// Sleeps on the virtual clock and counts the sleeps.
+struct VirtualWaiter final : Waiter {
+    explicit VirtualWaiter(VirtualClock& c) : clock(c) {}
+    void sleep(std::chrono::milliseconds duration) override
+    {
+        clock.advance(duration.count());
+        ++sleeps;
+    }
+    VirtualClock& clock;
+    int sleeps = 0;
+};
+
+EeBlock sampleImage(Byte seed)
+{
+    EeBlock image(kImageSize);
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<Byte>(seed + 3 * i);
+    return image;
+}
+
+// A stick whose M1 and M2 hold configurations named "First" and "Old".
+StickState presetState(bool remote)
+{
+    StickState state;
+    state.remote = remote;
+    EXPECT_EQ(presetMemory(state, 1, sampleImage(1), "First"), "");
+    EXPECT_EQ(presetMemory(state, 2, sampleImage(2), "Old"), "");
+    return state;
+}
+
+class MemoryTransferOnStick : public ::testing::Test {
+protected:
+    void start(StickState state, Faults faults = {})
+    {
+        initial_ = state;
+        model_.emplace(StickConfig{}, faults, std::move(state));
+        transport_.emplace(*model_, clock_);
+    }
+
+    ControlBlock stickControlBlock() const { return readStickBlock(model_->state(), kControlBlockAddress); }
+
+    MemoryTransferRequest request(int memory, const EeBlock& image, std::string info) const
+    {
+        MemoryTransferRequest r;
+        r.controlBlock = readStickBlock(initial_, kControlBlockAddress);
+        r.memory = memory;
+        r.image = image;
+        r.infoText = std::move(info);
+        r.remoteMode = initial_.remote;
+        return r;
+    }
+
+    MemoryTransferResult transfer(const MemoryTransferRequest& r) { return transferMemory(*transport_, waiter_, r); }
+
+    StickState initial_;
+    VirtualClock clock_;
+    VirtualWaiter waiter_{clock_};
+    std::optional<StickModel> model_;
+    std::optional<SimTransport> transport_;
+};
+
+TEST_F(MemoryTransferOnStick, AWrittenMemoryReadsBackAsTheSameImage)
+{
+    start(presetState(false));
+    const EeBlock image = sampleImage(0x40);
+    const auto result = transfer(request(2, image, "New"));
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.controlBlock, stickControlBlock());
+
+    const MemoryRecord record = readMemoryRecord(stickControlBlock(), 2);
+    ASSERT_TRUE(record.isValid(false));
+    const BlockRead read = readBlock(*transport_, waiter_, record.dataAddress());
+    ASSERT_EQ(read.status, BlockReadStatus::read);
+    EeBlock back = makeDefaultImage();
+    ASSERT_EQ(copyDataBlockToImage(read.block, record.length, back), DataBlockWalk::copied);
+    EXPECT_TRUE(std::equal(image.begin(), image.begin() + 96, back.begin()));
+    EXPECT_EQ(readMemoryRecord(stickControlBlock(), 1).name(), "First   ") << "other memories stay";
+}
+
+TEST_F(MemoryTransferOnStick, M3GoesTo0x8000WithBlockNumber0x0100)
+{
+    start(presetState(false));
+    const EeBlock image = sampleImage(7);
+    ASSERT_TRUE(transfer(request(3, image, "Third")).ok());
+
+    EXPECT_EQ(readStickBlock(model_->state(), 0x8000), *buildDataBlock(image));
+    const MemoryRecord record = readMemoryRecord(stickControlBlock(), 3);
+    EXPECT_EQ(record.signature, kLocalSignature);
+    EXPECT_EQ(record.status, 0);
+    EXPECT_EQ(record.length, kStoredLength);
+    EXPECT_EQ(record.blockNumber, 0x0100);
+}
+
+TEST_F(MemoryTransferOnStick, TheInfoTextNamesTheMemoryOrLeavesItsName)
+{
+    const struct {
+        const char* info;
+        const char* name;
+    } cases[] = {
+        {"", "Old     "},
+        {"Park", "Park    "},
+        {"Longer than eight", "Longer t"},
+    };
+    for (const auto& c : cases) {
+        start(presetState(false));
+        ASSERT_TRUE(transfer(request(2, sampleImage(9), c.info)).ok()) << c.info;
+        EXPECT_EQ(readMemoryRecord(stickControlBlock(), 2).name(), c.name) << c.info;
+    }
+}
+
+TEST_F(MemoryTransferOnStick, TheCurveCorrectionChangesOnlyWhatALocalStickReceives)
+{
+    for (const bool remote : {false, true}) {
+        start(presetState(remote));
+        const EeBlock image = sampleImage(3);
+        auto r = request(4, image, "C");
+        r.curveCorrection = [](EeBlock& corrected) { corrected[10] = 0xEE; };
+        ASSERT_TRUE(transfer(r).ok());
+        EeBlock expected = image;
+        if (!remote)
+            expected[10] = 0xEE;
+        EXPECT_EQ(readStickBlock(model_->state(), dataBlockAddress(4)), *buildDataBlock(expected)) << remote;
+        EXPECT_EQ(r.image, image) << "the caller's image is kept";
+    }
+}
+
+TEST_F(MemoryTransferOnStick, AFailedWriteLeavesTheControlBlockAsItWas)
+{
+    const struct {
+        const char* name;
+        Faults faults;
+        bool remote;
+        TransferStep step;
+        BlockWriteResult write;
+        bool waitsOutTheCheck;
+    } cases[] = {
+        {"no acknowledgement", {.neverAckBlockWrite = true}, false, TransferStep::dataBlock,
+         BlockWriteResult::noAcknowledgement, true},
+        {"other address", {.ackOtherAddress = true}, false, TransferStep::dataBlock, BlockWriteResult::wrongAddress,
+         false},
+        {"status 0", {.ackStatusZero = true}, false, TransferStep::dataBlock, BlockWriteResult::refused, false},
+        {"dropped mid data block", {.dropAfterReports = 8}, false, TransferStep::dataBlock,
+         BlockWriteResult::noAcknowledgement, true},
+        {"dropped mid remote-frame block", {.dropAfterReports = 26}, true, TransferStep::remoteFrameBlock,
+         BlockWriteResult::noAcknowledgement, true},
+        {"dropped mid control block", {.dropAfterReports = 26}, false, TransferStep::controlBlock,
+         BlockWriteResult::noAcknowledgement, true},
+    };
+    // A block write is 18 reports (command, 16 data reports, acknowledgement): a drop
+    // after 26 falls into the second block.
+    for (const auto& c : cases) {
+        start(presetState(c.remote), c.faults);
+        waiter_.sleeps = 0;
+        const auto r = request(2, sampleImage(0x30), "Lost");
+        const auto result = transfer(r);
+
+        EXPECT_EQ(result.status, MemoryTransferResult::Status::writeFailed) << c.name;
+        ASSERT_TRUE(result.failedStep) << c.name;
+        EXPECT_EQ(*result.failedStep, c.step) << c.name;
+        EXPECT_EQ(transferErrorCode(*result.failedStep), c.step == TransferStep::controlBlock ? "CB" : "CF") << c.name;
+        EXPECT_EQ(result.write, c.write) << c.name;
+        EXPECT_EQ(stickControlBlock(), readStickBlock(initial_, kControlBlockAddress)) << c.name;
+        EXPECT_EQ(r.controlBlock, readStickBlock(initial_, kControlBlockAddress)) << c.name;
+        if (c.waitsOutTheCheck)
+            EXPECT_GE(waiter_.sleeps, kTransferCheckCycles) << c.name;
+        else
+            EXPECT_LT(waiter_.sleeps, 10) << c.name << ": an acknowledgement decides at once";
+    }
+}
+
+TEST_F(MemoryTransferOnStick, ARemoteStickGetsItsSignatureTxStatusAndRemoteFrameBlock)
+{
+    start(presetState(true));
+    auto r = request(3, sampleImage(5), "Rem");
+    r.txStatus = 0x15;
+    ASSERT_TRUE(transfer(r).ok());
+
+    const MemoryRecord record = readMemoryRecord(stickControlBlock(), 3);
+    EXPECT_EQ(record.signature, kRemoteSignature);
+    EXPECT_EQ(record.status, 0x15);
+    EXPECT_EQ(record.blockNumber, 0x0100);
+    EXPECT_EQ(record.name(), "Rem     ");
+
+    const Block frames = readStickBlock(model_->state(), 0x8080);
+    const std::uint16_t crc = crc16(ByteSpan(frames.data(), kRemoteFramesSize));
+    EXPECT_TRUE(std::all_of(frames.begin(), frames.begin() + 66, [](Byte b) { return b == 0; })) << "no frames yet";
+    EXPECT_EQ(frames[66], crc & 0xFF);
+    EXPECT_EQ(frames[67], crc >> 8);
+    EXPECT_TRUE(std::all_of(frames.begin() + 68, frames.end(), [](Byte b) { return b == 0; }));
+}
+
+TEST_F(MemoryTransferOnStick, EraseAndGoRemoteSwitchTheModeAndClearTheMemories)
+{
+    for (const bool toRemote : {false, true}) {
+        for (const bool fromRemote : {false, true}) {
+            start(presetState(fromRemote));
+            eraseStick(*transport_, toRemote);
+
+            StickProbe probe;
+            ASSERT_EQ(runStickProbe(probe, *transport_, waiter_), ProbeResult::memoryMode);
+            EXPECT_EQ(probe.remoteMode(), toRemote);
+            for (int n = 1; n <= kMemoryCount; ++n)
+                for (const bool remoteMode : {false, true})
+                    EXPECT_FALSE(readMemoryRecord(probe.controlBlock(), n).isValid(remoteMode)) << n;
+        }
+    }
+}
+
+} // namespace
+} // namespace ormid::sim
