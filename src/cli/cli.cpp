@@ -18,7 +18,10 @@
 #include "files/report_model.h"
 #include "link/control_block.h"
 #include "link/firmware_container.h"
+#include "link/block_transfer.h"
+#include "link/data_block.h"
 #include "link/hid_transport.h"
+#include "link/memory_transfer.h"
 #include "link/stick_probe.h"
 #include "link/waiter.h"
 
@@ -63,6 +66,9 @@ int runNew(const Arguments& args, std::ostream& out, std::ostream& err);
 int runCheck(const Arguments& args, std::ostream& out, std::ostream& err);
 int runShow(const Arguments& args, std::ostream& out, std::ostream& err);
 int runStick(const Arguments& args, std::ostream& out, std::ostream& err);
+int runStickReadCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int runStickWriteCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int runStickEraseCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 
 const std::vector<Command>& commands()
 {
@@ -84,6 +90,19 @@ const std::vector<Command>& commands()
          "mode also the memories M1 to M4 and the firmware record. When ORMID_HID_BRIDGE\n"
          "names a socket, the stick simulator on it is asked instead of the USB stick.",
          {}, {}, 0, 0, runStick},
+        {"stick read", "stick read M1..M4 -o FILE",
+         "Read the memory from a stick in memory mode and save it as a configuration file\n"
+         "named after the memory.",
+         {{"-o", true}}, {"-o"}, 1, 1, runStickReadCommand},
+        {"stick write", "stick write M1..M4 FILE [--name TEXT]",
+         "Load a configuration file as \"Load\" does and store it in the memory as \"Transfer\"\n"
+         "does: data block first, control block last. The memory's name is TEXT (up to 8\n"
+         "characters), else the file's info text; without either it keeps its old name.",
+         {{"--name", true}}, {}, 2, 2, runStickWriteCommand},
+        {"stick erase", "stick erase [--remote]",
+         "Erase all four memories without asking; --remote also makes the stick a remote\n"
+         "stick, without it the stick becomes a local one.",
+         {{"--remote", false}}, {}, 0, 0, runStickEraseCommand},
     };
     return table;
 }
@@ -101,8 +120,10 @@ void printUsage(std::ostream& os)
         }
     }
     os << "  help, --help\n      Show this text.\n\n"
+          "The stick commands ask the stick simulator on ORMID_HID_BRIDGE when it names a socket.\n\n"
           "Exit codes: 0 success, 1 invalid input, 2 usage error, 3 no stick found,\n"
-          "4 the stick did not deliver its control block.\n";
+          "4 the stick did not do what was asked (no control block, not in memory mode,\n"
+          "a block read or write failed).\n";
 }
 
 int usageError(std::ostream& err, std::string_view problem)
@@ -344,13 +365,20 @@ std::string_view usbStickModeText(const StickProbe& probe)
     return probe.deviceConnected() ? "USB Stick mode, device connected" : "USB Stick mode, no device";
 }
 
+// The name a memory read from the stick gives its file: the info text without its padding.
+std::string memoryName(const MemoryRecord& record)
+{
+    std::string name = record.name();
+    name.erase(name.find_last_not_of(' ') + 1);
+    return name;
+}
+
 // A memory's name as the list shows it: the info text without its padding.
 std::string memoryText(const MemoryRecord& record, bool remoteMode)
 {
     if (!record.isValid(remoteMode))
         return "empty";
-    std::string name = record.name();
-    name.erase(name.find_last_not_of(' ') + 1);
+    const std::string name = memoryName(record);
     return name.empty() ? "(unnamed)" : name;
 }
 
@@ -373,6 +401,69 @@ int runStick(const Arguments&, std::ostream& out, std::ostream& err)
     const std::unique_ptr<HidTransport> transport = makeDefaultTransport();
     RealTimeWaiter waiter;
     return runStickStatus(*transport, waiter, out, err);
+}
+
+// "M1".."M4" as a memory number; nullopt for anything else.
+std::optional<int> parseMemory(std::string_view text)
+{
+    if (text.size() != 2 || (text[0] != 'M' && text[0] != 'm'))
+        return std::nullopt;
+    const int n = text[1] - '0';
+    return isMemorySlot(n) ? std::optional<int>(n) : std::nullopt;
+}
+
+using StickAction = int (*)(HidTransport&, Waiter&, int memory, const Arguments&, std::ostream&, std::ostream&);
+
+// Runs a memory command on the default transport in real time.
+int runOnMemory(const Arguments& args, std::ostream& out, std::ostream& err, StickAction action)
+{
+    const auto memory = parseMemory(args.positional.front());
+    if (!memory)
+        return usageError(err, "the memory must be M1, M2, M3 or M4, not " + args.positional.front());
+    const std::unique_ptr<HidTransport> transport = makeDefaultTransport();
+    RealTimeWaiter waiter;
+    return action(*transport, waiter, *memory, args, out, err);
+}
+
+int runStickReadCommand(const Arguments& args, std::ostream& out, std::ostream& err)
+{
+    return runOnMemory(args, out, err, [](HidTransport& t, Waiter& w, int n, const Arguments& a, std::ostream& o,
+                                          std::ostream& e) { return runStickRead(t, w, n, *a.value("-o"), o, e); });
+}
+
+int runStickWriteCommand(const Arguments& args, std::ostream& out, std::ostream& err)
+{
+    return runOnMemory(args, out, err,
+                       [](HidTransport& t, Waiter& w, int n, const Arguments& a, std::ostream& o, std::ostream& e) {
+                           return runStickWrite(t, w, n, a.positional[1], a.value("--name"), o, e);
+                       });
+}
+
+int runStickEraseCommand(const Arguments& args, std::ostream& out, std::ostream& err)
+{
+    const std::unique_ptr<HidTransport> transport = makeDefaultTransport();
+    RealTimeWaiter waiter;
+    return runStickErase(*transport, waiter, args.flag("--remote"), out, err);
+}
+
+// Finds the stick as start-up does; the exit code when it is not in memory mode.
+std::optional<int> probeMemoryMode(StickProbe& probe, HidTransport& transport, Waiter& waiter, std::ostream& err)
+{
+    switch (runStickProbe(probe, transport, waiter)) {
+    case ProbeResult::noStick:
+        err << "No stick found.\n";
+        return cliExit::noStick;
+    case ProbeResult::timeOut:
+    case ProbeResult::pending:
+        err << "The stick did not deliver its control block.\n";
+        return cliExit::transferFailed;
+    case ProbeResult::usbStickMode:
+        err << "The stick is in USB Stick mode; its memories are reachable in memory mode only.\n";
+        return cliExit::transferFailed;
+    case ProbeResult::memoryMode:
+        break;
+    }
+    return std::nullopt;
 }
 
 // True when the leading arguments spell the command's name, word by word.
@@ -414,7 +505,7 @@ int runStickStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, s
     case ProbeResult::timeOut:
     case ProbeResult::pending:
         err << "The stick did not deliver its control block.\n";
-        return cliExit::noControlBlock;
+        return cliExit::transferFailed;
     case ProbeResult::usbStickMode:
         out << usbStickModeText(probe) << '\n';
         return cliExit::success;
@@ -423,6 +514,96 @@ int runStickStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, s
     }
     out << memoryModeText(probe) << '\n';
     printMemories(probe, out);
+    return cliExit::success;
+}
+
+int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std::string& path, std::ostream& out,
+                 std::ostream& err)
+{
+    StickProbe probe;
+    if (const auto failed = probeMemoryMode(probe, transport, waiter, err))
+        return *failed;
+    const MemoryRecord record = readMemoryRecord(probe.controlBlock(), memory);
+    if (!record.isValid(probe.remoteMode())) {
+        err << 'M' << memory << " is empty.\n";
+        return cliExit::invalidInput;
+    }
+    const BlockRead read = readBlock(transport, waiter, record.dataAddress());
+    if (read.status != BlockReadStatus::read) {
+        err << "Reading M" << memory << " failed: " << describe(read.status) << ".\n";
+        return cliExit::transferFailed;
+    }
+    EeBlock image = makeDefaultImage();
+    if (const DataBlockWalk walk = copyDataBlockToImage(read.block, record.length, image); isDamaged(walk)) {
+        err << "The data block of M" << memory << " is damaged: " << describe(walk) << ".\n";
+        return cliExit::invalidInput;
+    }
+    clearAstroData(image);
+    const auto written = writeFileAtomically(path, saveConfiguration(image, memoryName(record)));
+    if (!written.ok()) {
+        err << written.error << '\n';
+        return cliExit::invalidInput;
+    }
+    out << "Wrote M" << memory << " to " << path << '\n';
+    return cliExit::success;
+}
+
+int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std::string& path,
+                  const std::string* name, std::ostream& out, std::ostream& err)
+{
+    const auto file = readWholeFile(path);
+    if (!file.ok()) {
+        err << file.error << '\n';
+        return cliExit::invalidInput;
+    }
+    const auto loaded = loadConfiguration(file.bytes, makeDefaultImage(), {});
+    for (const auto message : loaded.messages)
+        err << message << '\n';
+    if (loaded.outcome != ConfigLoadOutcome::Loaded) {
+        if (const auto refusal = showRefusal(loaded.outcome); !refusal.empty())
+            err << refusal << '\n';
+        return cliExit::invalidInput;
+    }
+    const std::string infoText = name ? *name : loaded.info.value_or(std::string());
+    if (utf8ToCp1252(infoText).size() > kInfoSize)
+        err << "Note: the name is cut to " << kInfoSize << " characters.\n";
+
+    StickProbe probe;
+    if (const auto failed = probeMemoryMode(probe, transport, waiter, err))
+        return *failed;
+    // The command line has no Tx boxes: a remote memory keeps the selection it has.
+    const MemoryRecord old = readMemoryRecord(probe.controlBlock(), memory);
+    const MemoryTransferRequest request{.controlBlock = probe.controlBlock(),
+                                        .memory = memory,
+                                        .image = loaded.image,
+                                        .infoText = infoText,
+                                        .remoteMode = probe.remoteMode(),
+                                        .txStatus = old.isValid(probe.remoteMode()) ? old.status : Byte{0},
+                                        .curveCorrection = {}};
+    const MemoryTransferResult result = transferMemory(transport, waiter, request);
+    if (!result.ok()) {
+        const TransferStep step = result.failedStep.value_or(TransferStep::dataBlock);
+        err << "Firmware Write Error!" << transferErrorCode(step) << '\n'
+            << "Writing the " << describe(step) << " of M" << memory << " failed: " << describe(result.write)
+            << ". The control block on the stick is as it was.\n";
+        return cliExit::transferFailed;
+    }
+    out << "Wrote " << path << " to M" << memory << '\n';
+    return cliExit::success;
+}
+
+int runStickErase(HidTransport& transport, Waiter& waiter, bool remote, std::ostream& out, std::ostream& err)
+{
+    StickProbe probe;
+    if (const auto failed = probeMemoryMode(probe, transport, waiter, err))
+        return *failed;
+    if (remote && !probe.modeQueryAnswered()) {
+        err << "The stick does not answer the mode query, so it cannot become a remote stick.\n";
+        return cliExit::transferFailed;
+    }
+    eraseStick(transport, remote);
+    out << (remote ? "Erased all memories; the stick is now a remote stick.\n"
+                   : "Erased all memories; the stick is now a local stick.\n");
     return cliExit::success;
 }
 

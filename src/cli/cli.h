@@ -11,8 +11,10 @@ namespace cliExit {
 constexpr int success = 0;
 constexpr int invalidInput = 1;
 constexpr int usage = 2;
-constexpr int noStick = 3;        // stick status: no stick found
-constexpr int noControlBlock = 4; // stick status: the control block did not arrive
+constexpr int noStick = 3;
+// The stick did not do what was asked: no control block, not in memory mode, a
+// block read or write that failed.
+constexpr int transferFailed = 4;
 } // namespace cliExit
 
 class HidTransport;
@@ -26,5 +28,19 @@ int runCli(std::vector<std::string> args, std::ostream& out, std::ostream& err);
 // ticking after each sleep on `waiter`, and prints its mode and, in memory mode, the
 // four memories and the firmware record.
 int runStickStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, std::ostream& err);
+
+// `stick read Mn -o FILE`: memory n's data block walked into the default image as
+// choosing the memory does, saved as a configuration file named after the memory.
+int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std::string& path, std::ostream& out,
+                 std::ostream& err);
+
+// `stick write Mn FILE [--name TEXT]`: the file loaded as "Load" does, then stored in
+// memory n as "Transfer" does (no firmware, no restart). Without `name` the file's
+// info text names the memory.
+int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std::string& path,
+                  const std::string* name, std::ostream& out, std::ostream& err);
+
+// `stick erase [--remote]`: erases all four memories; `remote` makes the stick a remote stick.
+int runStickErase(HidTransport& transport, Waiter& waiter, bool remote, std::ostream& out, std::ostream& err);
 
 } // namespace ormid

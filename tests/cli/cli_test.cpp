@@ -23,6 +23,9 @@
 #include "link/firmware_container.h"
 #include "link/stick_frames.h"
 #include "link/waiter.h"
+#include "sim/presets.h"
+#include "sim/sim_transport.h"
+#include "sim/stick_model.h"
 
 namespace ormid {
 namespace {
@@ -108,7 +111,8 @@ TEST_F(Cli, HelpListsEveryCommand)
         EXPECT_EQ(run.code, 0);
         EXPECT_TRUE(run.err.empty());
         for (const char* synopsis : {"new -o FILE [--info TEXT]", "check FILE", "show [FILE] [--no-load-check] [--copy-astro]",
-                                     "stick status"})
+                                     "stick status", "stick read M1..M4 -o FILE",
+                                     "stick write M1..M4 FILE [--name TEXT]", "stick erase [--remote]"})
             EXPECT_TRUE(contains(run.out, synopsis)) << synopsis;
     }
 }
@@ -128,6 +132,15 @@ TEST_F(Cli, UsageErrorsExitWith2AndPrintUsageOnStandardError)
         {"show", "--copy-astro=1"},
         {"stick"},
         {"status"},
+        {"stick", "read", "M1"},
+        {"stick", "read", "-o", "a.kdc"},
+        {"stick", "read", "M5", "-o", "a.kdc"},
+        {"stick", "read", "1", "-o", "a.kdc"},
+        {"stick", "write", "M1"},
+        {"stick", "write", "M0", "a.kdc"},
+        {"stick", "write", "M1", "a.kdc", "--name"},
+        {"stick", "erase", "M1"},
+        {"stick", "erase", "--remote=yes"},
         {"stick", "status", "extra"},
         {"stick", "status", "--info", "x"},
     };
@@ -381,7 +394,7 @@ TEST(CliStickStatus, NoStickAndMissingControlBlockHaveTheirExitCodes)
         std::string err;
     } cases[] = {
         {"no stick", false, cliExit::noStick, "No stick found.\n"},
-        {"silent stick", true, cliExit::noControlBlock, "The stick did not deliver its control block.\n"},
+        {"silent stick", true, cliExit::transferFailed, "The stick did not deliver its control block.\n"},
     };
     for (const auto& c : cases) {
         ScriptedStick stick;
@@ -393,6 +406,190 @@ TEST(CliStickStatus, NoStickAndMissingControlBlockHaveTheirExitCodes)
         EXPECT_EQ(runStickStatus(stick, waiter, out, err), c.code) << c.name;
         EXPECT_TRUE(out.str().empty()) << c.name;
         EXPECT_EQ(err.str(), c.err) << c.name;
+    }
+}
+
+
+// The stick commands against the simulated stick on a virtual clock.
+class CliOnStick : public Cli {
+protected:
+    struct VirtualWaiter final : Waiter {
+        explicit VirtualWaiter(sim::VirtualClock& c) : clock(c) {}
+        void sleep(std::chrono::milliseconds duration) override { clock.advance(duration.count()); }
+        sim::VirtualClock& clock;
+    };
+
+    // M1 "First" and M2 "Second" hold configurations; M3 and M4 are empty.
+    static sim::StickState presetState(bool remote)
+    {
+        sim::StickState state;
+        state.remote = remote;
+        EXPECT_EQ(sim::presetMemory(state, 1, customImage(), "First"), "");
+        EXPECT_EQ(sim::presetMemory(state, 2, makeDefaultImage(), "Second"), "");
+        return state;
+    }
+
+    void start(sim::StickState state, sim::Faults faults = {}, sim::StickConfig config = {})
+    {
+        initial_ = state;
+        model_.emplace(config, faults, std::move(state));
+        transport_.emplace(*model_, clock_);
+    }
+
+    ControlBlock stickControlBlock() const { return sim::readStickBlock(model_->state(), kControlBlockAddress); }
+
+    CliRun read(int memory, const std::string& path)
+    {
+        std::ostringstream out, err;
+        const int code = runStickRead(*transport_, waiter_, memory, path, out, err);
+        return {code, out.str(), err.str()};
+    }
+    CliRun write(int memory, const std::string& path, const std::string* name = nullptr)
+    {
+        std::ostringstream out, err;
+        const int code = runStickWrite(*transport_, waiter_, memory, path, name, out, err);
+        return {code, out.str(), err.str()};
+    }
+    CliRun erase(bool remote)
+    {
+        std::ostringstream out, err;
+        const int code = runStickErase(*transport_, waiter_, remote, out, err);
+        return {code, out.str(), err.str()};
+    }
+
+    sim::StickState initial_;
+    sim::VirtualClock clock_;
+    VirtualWaiter waiter_{clock_};
+    std::optional<sim::StickModel> model_;
+    std::optional<sim::SimTransport> transport_;
+};
+
+TEST_F(CliOnStick, AWrittenFileReadsBackFromTheMemory)
+{
+    for (const bool remote : {false, true}) {
+        start(presetState(remote));
+        const std::string file = put("in.kdc", saveConfiguration(customImage(), "Corner"));
+        const CliRun written = write(3, file);
+        ASSERT_EQ(written.code, 0) << written.err;
+
+        const MemoryRecord record = readMemoryRecord(stickControlBlock(), 3);
+        EXPECT_TRUE(record.isValid(remote));
+        EXPECT_EQ(record.blockNumber, 0x0100);
+        EXPECT_EQ(record.name(), "Corner  ") << "the file's info text names the memory";
+
+        const std::string back = (folder_ / "back.kdc").string();
+        const CliRun run = read(3, back);
+        ASSERT_EQ(run.code, 0) << run.err;
+        const auto file_ = readWholeFile(back);
+        const auto loaded = loadConfiguration(file_.bytes, makeDefaultImage(), {});
+        ASSERT_EQ(loaded.outcome, ConfigLoadOutcome::Loaded);
+        const auto expected = loadConfiguration(readWholeFile(file).bytes, makeDefaultImage(), {});
+        EXPECT_TRUE(std::equal(expected.image.begin(), expected.image.begin() + 96, loaded.image.begin())) << remote;
+        EXPECT_EQ(loaded.info, "Corner") << remote;
+    }
+}
+
+TEST_F(CliOnStick, TheNameOptionAndTheTxSelectionOfARemoteMemory)
+{
+    sim::StickState state = presetState(true);
+    state.memory[kControlBlockAddress + memoryRecordOffset(2) + 3] = 0x21; // Tx bits of M2
+    start(state);
+    const std::string name = "Kiosk";
+    ASSERT_EQ(write(2, put("in.kdc", saveConfiguration(customImage(), "Ignored")), &name).code, 0);
+    const MemoryRecord record = readMemoryRecord(stickControlBlock(), 2);
+    EXPECT_EQ(record.name(), "Kiosk   ");
+    EXPECT_EQ(record.status, 0x21) << "the command line keeps the memory's Tx selection";
+}
+
+TEST_F(CliOnStick, AFailedWriteNamesTheStepAndLeavesTheStick)
+{
+    const struct {
+        const char* name;
+        sim::Faults faults;
+        const char* code;
+    } cases[] = {
+        {"refused data block", {.ackStatusZero = true}, "Firmware Write Error!CF\n"},
+        {"dropped in the control block", {.dropAfterReports = 43}, "Firmware Write Error!CB\n"},
+    };
+    // 43 reports: the probe's 20 (mode query and control block), the data block's 18, then
+    // five into the control block.
+    for (const auto& c : cases) {
+        start(presetState(false), c.faults);
+        const CliRun run = write(1, put("in.kdc", saveConfiguration(makeDefaultImage(), "X")));
+        EXPECT_EQ(run.code, cliExit::transferFailed) << c.name;
+        EXPECT_TRUE(run.err.starts_with(c.code)) << run.err;
+        EXPECT_EQ(stickControlBlock(), sim::readStickBlock(initial_, kControlBlockAddress)) << c.name;
+    }
+}
+
+TEST_F(CliOnStick, ReadRefusesEmptyAndDamagedMemories)
+{
+    sim::StickState state = presetState(false);
+    state.memory[dataBlockAddress(2)] = 0x20; // a length byte above 15
+    start(state);
+    const std::string path = (folder_ / "out.kdc").string();
+
+    const CliRun empty = read(4, path);
+    EXPECT_EQ(empty.code, cliExit::invalidInput);
+    EXPECT_EQ(empty.err, "M4 is empty.\n");
+
+    const CliRun damaged = read(2, path);
+    EXPECT_EQ(damaged.code, cliExit::invalidInput);
+    EXPECT_TRUE(contains(damaged.err, "The data block of M2 is damaged: ")) << damaged.err;
+    EXPECT_TRUE(contains(damaged.err, describe(DataBlockWalk::lengthTooLarge))) << damaged.err;
+    EXPECT_FALSE(fs::exists(path));
+}
+
+TEST_F(CliOnStick, WriteRefusesAFileThatIsNoConfiguration)
+{
+    start(presetState(false));
+    const CliRun run = write(1, put("fw.kdc", firmwareText(300, 5, true)));
+    EXPECT_EQ(run.code, cliExit::invalidInput);
+    EXPECT_EQ(stickControlBlock(), sim::readStickBlock(initial_, kControlBlockAddress));
+}
+
+TEST_F(CliOnStick, EraseSwitchesTheStickAndClearsItsMemories)
+{
+    for (const bool remote : {false, true}) {
+        start(presetState(!remote));
+        const CliRun run = erase(remote);
+        ASSERT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(model_->state().remote, remote);
+        for (int n = 1; n <= kMemoryCount; ++n)
+            EXPECT_FALSE(readMemoryRecord(stickControlBlock(), n).isValid(remote)) << n;
+    }
+}
+
+TEST_F(CliOnStick, GoRemoteNeedsAStickThatAnswersTheModeQuery)
+{
+    start(presetState(false), {}, sim::StickConfig{.legacy = true});
+    const CliRun run = erase(true);
+    EXPECT_EQ(run.code, cliExit::transferFailed);
+    EXPECT_FALSE(model_->state().remote);
+    EXPECT_TRUE(readMemoryRecord(stickControlBlock(), 1).isValid(false)) << "nothing erased";
+}
+
+TEST_F(CliOnStick, WithoutAStickOrInUsbStickModeNothingIsDone)
+{
+    const std::string file = put("in.kdc", saveConfiguration(makeDefaultImage(), "X"));
+    const std::string out = (folder_ / "out.kdc").string();
+    const struct {
+        const char* name;
+        bool pluggedIn;
+        sim::StickMode mode;
+        int code;
+    } cases[] = {
+        {"no stick", false, sim::StickMode::memory, cliExit::noStick},
+        {"USB Stick mode", true, sim::StickMode::usb, cliExit::transferFailed},
+    };
+    for (const auto& c : cases) {
+        start(presetState(false), {}, sim::StickConfig{.mode = c.mode});
+        transport_->setPluggedIn(c.pluggedIn);
+        EXPECT_EQ(read(1, out).code, c.code) << c.name;
+        EXPECT_EQ(write(1, file).code, c.code) << c.name;
+        EXPECT_EQ(erase(false).code, c.code) << c.name;
+        EXPECT_EQ(model_->state(), initial_) << c.name;
+        EXPECT_FALSE(fs::exists(out)) << c.name;
     }
 }
 
