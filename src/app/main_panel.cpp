@@ -504,6 +504,17 @@ void MainPanel::setRemCB(Byte status)
     }
 }
 
+Byte MainPanel::txSelection() const
+{
+    Byte status = 0;
+    for (std::size_t i = 0; i < kTxBoxes.size(); ++i) {
+        const auto* box = findChild<QCheckBox*>(QString::fromLatin1(kTxBoxes[i].name));
+        if (box && box->isChecked())
+            status = SetBit(status, static_cast<Byte>(i));
+    }
+    return status;
+}
+
 void MainPanel::enableButtons()
 {
     if (run_.usbStick) {

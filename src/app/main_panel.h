@@ -25,6 +25,8 @@ public:
     void disableButtons();
     // Ticks the six "Tx" boxes from bits 0..5 of a memory status.
     void setRemCB(Byte status);
+    // The "Tx" selection as a memory status (the reverse of setRemCB).
+    Byte txSelection() const;
     // Hint display on or off for the block pictures ("Show Hints").
     void enableHint(bool on);
     // Standard or remote layout; sets skipFW for the remote one.

@@ -2,13 +2,20 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMetaObject>
 #include <QShowEvent>
 #include <QTimer>
 
+#include <functional>
+#include <utility>
+
 #include "app/command_line.h"
 #include "app/main_panel.h"
+#include "files/atomic_file.h"
+#include "files/config_file.h"
 
 namespace ormid {
 
@@ -23,6 +30,16 @@ const QString noAnswer = QStringLiteral("No answer from the stick - unplug it an
 const QString restartFailed = QStringLiteral("Restart failed - please start the program again");
 } // namespace caption
 
+namespace fileDialog {
+const QString openTitle = QStringLiteral("Open File");
+const QString openFilter = QStringLiteral("Configuration files (*.kdc);;Firmware files (*.kdp)");
+const QString saveTitle = QStringLiteral("Configuration Save");
+const QString saveFilter = QStringLiteral("Configuration files (*.kdc)");
+const QString suffix = QStringLiteral("kdc");
+const QString readFailed = QStringLiteral("The file could not be read: %1");
+const QString saveFailed = QStringLiteral("The configuration could not be saved: %1");
+} // namespace fileDialog
+
 constexpr const char* kMemoryButtons[] = {"bM1", "bM2", "bM3", "bM4"};
 constexpr const char* kDemoButtons[] = {"bLoad", "bSave", "bPdf"};
 
@@ -30,24 +47,17 @@ constexpr int kDotEvery = 10;                               // control-block wai
 constexpr int kDemoPauseRounds = 20;                        // the demo image appears after 20 x 100 ms
 constexpr std::chrono::milliseconds kDemoPauseRound{100};
 
-// The busy cursor for as long as the stick keeps the user waiting.
-class BusyCursor {
-public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
 } // namespace
 
 MainWindow::MainWindow(std::unique_ptr<HidTransport> transport, std::vector<std::string> arguments, Waiter& waiter,
-                       ProcessControl& process, WindowTiming timing, QWidget* parent)
+                       ProcessControl& process, WindowTiming timing, UserDialogs* dialogs, QWidget* parent)
     : QMainWindow(parent),
       transport_(std::move(transport)),
       arguments_(std::move(arguments)),
       waiter_(waiter),
-      process_(process)
+      process_(process),
+      ownDialogs_(dialogs == nullptr ? std::make_unique<SystemUserDialogs>(*this) : nullptr),
+      dialogs_(dialogs == nullptr ? *ownDialogs_ : *dialogs)
 {
     timer4_ = new QTimer(this);
     timer4_->setObjectName(QStringLiteral("Timer4"));
@@ -74,6 +84,15 @@ void MainWindow::FormCreate()
     eeBlock_.assign(kImageSize, 0);
     panel_ = new MainPanel(run_, eeBlock_, this);
     setCentralWidget(panel_);
+    MemoryWindowHooks hooks{
+        .appendDotToCaption = [this] { appendToCaption(QStringLiteral(".")); },
+        .showModeButton = [this] { showModeButton(); },
+        .stopPresenceWatch = [this] { timer2_->stop(); },
+        .restart = [this](bool withCurve) { restartProgram(withCurve); },
+    };
+    memories_ = new MemorySlots({run_, eeBlock_, controlBlock_, *panel_, *transport_, waiter_, dialogs_},
+                                std::move(hooks), this);
+    connect(panel_, &MainPanel::actionClicked, this, &MainWindow::onAction);
     setWindowTitle(caption::memoryMode);
 }
 
@@ -250,11 +269,11 @@ void MainWindow::Timer2Timer()
         restartProgram();
 }
 
-void MainWindow::restartProgram()
+void MainWindow::restartProgram(bool withCurve)
 {
     timer2_->stop();
     QStringList arguments;
-    for (const std::string& argument : restartArguments(run_, false))
+    for (const std::string& argument : restartArguments(run_, withCurve))
         arguments << QString::fromStdString(argument);
     process_.releaseInstance();
     if (!process_.startInstance(arguments)) {
@@ -291,7 +310,89 @@ void MainWindow::appendToCaption(const QString& text)
     setWindowTitle(windowTitle() + text);
 }
 
-void MainWindow::readMemories() {}
+void MainWindow::readMemories()
+{
+    memories_->readMemories();
+}
+
+void MainWindow::onAction(const QString& elementName)
+{
+    using Handler = std::function<void()>;
+    const std::pair<const char*, Handler> handlers[] = {
+        {"bM1", [this] { memories_->bMClick(1); }},
+        {"bM2", [this] { memories_->bMClick(2); }},
+        {"bM3", [this] { memories_->bMClick(3); }},
+        {"bM4", [this] { memories_->bMClick(4); }},
+        {"bMemCancel", [this] { memories_->bMemCancelClick(); }},
+        {"bMemStore", [this] { memories_->bMemStoreClick(); }},
+        {"bMemClear", [this] { memories_->bMemClearClick(); }},
+        {"bErase", [this] { memories_->bEraseClick(); }},
+        {"bLoad", [this] { bLoadClick(); }},
+        {"bSave", [this] { bSaveClick(); }},
+    };
+    for (const auto& [name, handler] : handlers) {
+        if (elementName == QLatin1String(name)) {
+            handler();
+            return;
+        }
+    }
+}
+
+QLineEdit* MainWindow::infoField() const
+{
+    return panel_->findChild<QLineEdit*>(QStringLiteral("eInfo"));
+}
+
+void MainWindow::bLoadClick()
+{
+    if (run_.formDisabled)
+        return;
+    const std::optional<QString> fileName = dialogs_.openFileName(fileDialog::openTitle, fileDialog::openFilter);
+    if (!fileName)
+        return;
+    const FileReadResult file = readWholeFile(fileName->toStdString());
+    if (!file.ok()) {
+        dialogs_.showMessage(fileDialog::readFailed.arg(QString::fromStdString(file.error)));
+        return;
+    }
+    const ConfigLoadResult loaded =
+        loadConfiguration(file.bytes, eeBlock_, {.noLoadCheck = run_.noLoadCheck, .copyAstro = run_.copyAstro});
+    for (const std::string_view message : loaded.messages)
+        dialogs_.showMessage(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+    switch (loaded.outcome) {
+    case ConfigLoadOutcome::Loaded:
+    case ConfigLoadOutcome::Corrupted:
+        eeBlock_ = loaded.image;
+        if (loaded.info)
+            infoField()->setText(QString::fromStdString(*loaded.info));
+        panel_->setDisplay();
+        break;
+    case ConfigLoadOutcome::Firmware:
+        loadFirmwareFile(file.bytes);
+        break;
+    case ConfigLoadOutcome::Ignored:
+    case ConfigLoadOutcome::NotRecognised:
+        break;
+    }
+}
+
+void MainWindow::bSaveClick()
+{
+    if (run_.formDisabled)
+        return;
+    std::optional<QString> fileName =
+        dialogs_.saveFileName(fileDialog::saveTitle, fileDialog::saveFilter, fileDialog::suffix);
+    if (!fileName)
+        return;
+    if (QFileInfo(*fileName).suffix().isEmpty())
+        *fileName += QLatin1Char('.') + fileDialog::suffix;
+    const FileWriteResult written =
+        writeFileAtomically(fileName->toStdString(), saveConfiguration(eeBlock_, infoField()->text().toStdString()));
+    if (!written.ok())
+        dialogs_.showMessage(fileDialog::saveFailed.arg(QString::fromStdString(written.error)));
+}
+
+void MainWindow::loadFirmwareFile(const std::string&) {}
 
 void MainWindow::checkFirmware() {}
 

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "app/memory_slots.h"
 #include "app/process_control.h"
+#include "app/user_dialogs.h"
 #include "app/run_state.h"
 #include "core/image.h"
 #include "link/control_block.h"
@@ -18,6 +20,7 @@
 #include "link/stick_probe.h"
 #include "link/waiter.h"
 
+class QLineEdit;
 class QTimer;
 
 namespace ormid {
@@ -34,15 +37,18 @@ struct WindowTiming {
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // `arguments` are the command-line arguments without the program name. `waiter`
-    // and `process` must outlive the window.
+    // `arguments` are the command-line arguments without the program name. `waiter`,
+    // `process` and `dialogs` must outlive the window; without `dialogs` the window
+    // shows its own message boxes and file dialogs.
     MainWindow(std::unique_ptr<HidTransport> transport, std::vector<std::string> arguments, Waiter& waiter,
-               ProcessControl& process, WindowTiming timing = {}, QWidget* parent = nullptr);
+               ProcessControl& process, WindowTiming timing = {}, UserDialogs* dialogs = nullptr,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     const RunState& runState() const { return run_; }
     const EeBlock& eeBlock() const { return eeBlock_; }
     const ControlBlock& controlBlock() const { return controlBlock_; }
+    const MemorySlots& memories() const { return *memories_; }
     bool startUpFinished() const { return startUpFinished_; }
 
     // Start-up and run handlers, in the order a run meets them.
@@ -51,8 +57,12 @@ public:
     void Timer4Timer();
     void FormActivate2();
     void Timer2Timer();
-    void restartProgram();
+    // A new instance with the restart arguments (after a memory Transfer with the
+    // selected curve when `withCurve`), then this one ends.
+    void restartProgram(bool withCurve = false);
     void FormClose();
+    void bLoadClick();
+    void bSaveClick();
 
 signals:
     // Start-up has decided the mode and brought the window into it (also after a
@@ -77,12 +87,15 @@ private:
     void finishStickStartUp(bool timedOut);
     void setElementVisible(const char* name, bool visible);
     void appendToCaption(const QString& text);
+    void onAction(const QString& elementName);
+    QLineEdit* infoField() const;
 
     // Hand-over points; each does nothing until the function that takes over lands.
-    void readMemories();      // the memories read their records and the firmware record here
+    void readMemories();      // the four memories; the firmware update reads its record in checkFirmware
     void checkFirmware();     // the firmware update loads the built-in image and compares versions here
     bool loadCurveList();     // the dimming curves load their list here and pick curveIndex
     void startLinkEngine();   // the link engine starts its 100 ms cycle here
+    void loadFirmwareFile(const std::string& fileBytes); // the firmware update parses a loaded .kdp here
 
     RunState run_;
     EeBlock eeBlock_;
@@ -92,7 +105,10 @@ private:
     Waiter& waiter_;
     ProcessControl& process_;
     StickProbe probe_;
+    std::unique_ptr<UserDialogs> ownDialogs_;
+    UserDialogs& dialogs_;
     MainPanel* panel_ = nullptr;
+    MemorySlots* memories_ = nullptr;
     QTimer* timer4_ = nullptr;
     QTimer* timer2_ = nullptr;
     bool activated_ = false;

@@ -31,6 +31,7 @@
 
 #include "app/qt_app.h"
 #include "files/atomic_file.h"
+#include "link/control_block.h"
 #include "link/stick_frames.h"
 #include "sim/presets.h"
 #include "sim/sim_transport.h"
@@ -248,9 +249,11 @@ TEST_F(MainWindowTest, MemoryModeFollowsTheModeQueryAnswer)
         traffic_ = {};
         startWindow(c.stick);
 
-        ASSERT_EQ(traffic_.written.size(), 2u);
+        // The mode query, the control block, then the data block of the one used memory, M2.
+        ASSERT_EQ(traffic_.written.size(), 3u);
         EXPECT_EQ(traffic_.written[0], bytesOf(modeQueryCommand()));
         EXPECT_EQ(traffic_.written[1], bytesOf(readBlockCommand(kControlBlockAddress)));
+        EXPECT_EQ(traffic_.written[2], bytesOf(readBlockCommand(dataBlockAddress(2))));
         EXPECT_EQ(traffic_.readsBefore[1], c.polls);
 
         ASSERT_FALSE(captions_.empty());

@@ -1,0 +1,306 @@
+#include "app/memory_slots.h"
+
+#include <QEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+
+#include "app/main_panel.h"
+#include "app/user_dialogs.h"
+#include "link/block_transfer.h"
+#include "link/memory_transfer.h"
+
+namespace ormid {
+
+namespace {
+
+namespace text {
+const QString usbError = QStringLiteral("   USB Error!   ");
+const QString areYouSure = QStringLiteral("Are youe sure?");
+const QString eraseAll = QStringLiteral("All parameter in M1, M2, M3 and M4 will be erased! Are youe sure?");
+const QString writeError = QStringLiteral("Firmware Write Error!");
+const QString hintPrefix = QStringLiteral("Info: ");
+const QString defaultName = QStringLiteral("Default");
+const QString goRemote = QStringLiteral("Go2Rem");
+const QString damaged = QStringLiteral("The data of memory M%1 is damaged (%2); the default image is shown instead.");
+} // namespace text
+
+const QString kUsedStyle = QStringLiteral("background-color: rgb(166,202,240);"); // sky blue
+const QString kEmptyStyle = QStringLiteral("background-color: rgb(0,255,0);");    // lime
+
+constexpr const char* kMemoryButtonNames[kMemoryCount] = {"bM1", "bM2", "bM3", "bM4"};
+constexpr int kDotEvery = 10; // block-read wait cycles per "."
+
+} // namespace
+
+MemorySlots::MemorySlots(MemoryContext context, MemoryWindowHooks hooks, QObject* parent)
+    : QObject(parent), context_(context), hooks_(std::move(hooks))
+{
+    for (int n = 1; n <= kMemoryCount; ++n) {
+        if (QPushButton* button = memoryButton(n))
+            button->installEventFilter(this);
+    }
+}
+
+QPushButton* MemorySlots::memoryButton(int n) const
+{
+    return context_.panel.findChild<QPushButton*>(QString::fromLatin1(kMemoryButtonNames[n - 1]));
+}
+
+QLineEdit* MemorySlots::infoField() const
+{
+    return context_.panel.findChild<QLineEdit*>(QStringLiteral("eInfo"));
+}
+
+void MemorySlots::setMemoryLook(int n)
+{
+    QPushButton* button = memoryButton(n);
+    const TMemory& memory = memories_[n - 1];
+    button->setStyleSheet(memory.mEmpty ? kEmptyStyle : kUsedStyle);
+    // A tool tip shows whenever the pointer rests on the button, whatever "Show Hints" says.
+    button->setToolTip(memory.mString.isEmpty() ? QString() : text::hintPrefix + memory.mString);
+}
+
+void MemorySlots::readMemories()
+{
+    for (int n = 1; n <= kMemoryCount; ++n) {
+        const MemoryRecord record = readMemoryRecord(context_.controlBlock, n);
+        TMemory& memory = memories_[n - 1];
+        memory = TMemory{};
+        memory.mEmpty = !record.isValid(context_.run.remoteMode);
+        if (!memory.mEmpty) {
+            memory.cbStatus = record.status;
+            memory.mLength = record.length;
+            memory.mAddress = record.dataAddress();
+            memory.mString = QString::fromStdString(record.name());
+        }
+        setMemoryLook(n);
+        if (memory.mEmpty)
+            continue;
+        // A block that does not arrive leaves what did arrive; start-up goes on without a word.
+        memory.mData = readBlock(context_.transport, context_.waiter, memory.mAddress, [this](int cycle) {
+                           if (cycle % kDotEvery == 0)
+                               hooks_.appendDotToCaption();
+                       }).block;
+    }
+}
+
+bool MemorySlots::eventFilter(QObject* watched, QEvent* event)
+{
+    if (auto* button = qobject_cast<QPushButton*>(watched)) {
+        if (event->type() == QEvent::MouseButtonPress)
+            button->setDown(true);
+        else if (event->type() == QEvent::MouseButtonRelease)
+            button->setDown(false);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void MemorySlots::bMClick(int n)
+{
+    if (!isMemorySlot(n) || n == inertSlot_)
+        return;
+    RunState& run = context_.run;
+    for (int other = 1; other <= kMemoryCount; ++other)
+        memoryButton(other)->setVisible(other == n);
+    inertSlot_ = n;
+    run.selectedSlot = n;
+    context_.panel.enableButtons();
+    run.modeButtonShown = false;
+
+    showImageOf(n);
+    const TMemory& memory = memories_[n - 1];
+    if (!memory.mString.isEmpty())
+        infoField()->setText(memory.mString);
+    if (run.remoteMode) {
+        context_.panel.setRemCB(memory.cbStatus);
+        if (QWidget* duration = context_.panel.findChild<QWidget*>(QStringLiteral("Memo1")))
+            duration->show();
+    }
+    context_.panel.setDisplay();
+    run.formDisabled = false;
+}
+
+void MemorySlots::showImageOf(int n)
+{
+    const TMemory& memory = memories_[n - 1];
+    EeBlock& image = context_.eeBlock;
+    if (memory.mEmpty) {
+        image = makeDefaultImage();
+        return;
+    }
+    const DataBlockWalk walk = copyDataBlockToImage(memory.mData, memory.mLength, image);
+    if (isDamaged(walk)) {
+        // A block that breaks the record layout would scatter bytes over the image; the
+        // user edits the default image instead and learns why.
+        image = makeDefaultImage();
+        context_.dialogs.showMessage(text::damaged.arg(n).arg(QString::fromUtf8(describe(walk))));
+        return;
+    }
+    undoCurveCorrection();
+    if (!context_.run.copyAstro)
+        clearAstroData(image);
+}
+
+void MemorySlots::showMemoryButtons()
+{
+    inertSlot_ = 0;
+    for (int n = 1; n <= kMemoryCount; ++n) {
+        memoryButton(n)->show();
+        memoryButton(n)->setEnabled(true);
+    }
+}
+
+void MemorySlots::bMemCancelClick()
+{
+    RunState& run = context_.run;
+    if (run.formDisabled)
+        return;
+    MainPanel& panel = context_.panel;
+    panel.showLogo(true);
+    for (const char* name : {"Memo1", "cbShowHints"}) {
+        if (QWidget* element = panel.findChild<QWidget*>(QString::fromLatin1(name)))
+            element->hide();
+    }
+    showMemoryButtons();
+    infoField()->clear();
+    panel.disableButtons();
+    run.formDisabled = true;
+    run.curveIndex = -1;
+    resetCurveCorrection();
+    if (run.modeQueryAnswered)
+        hooks_.showModeButton();
+}
+
+void MemorySlots::bMemClearClick()
+{
+    if (context_.run.formDisabled)
+        return;
+    switch (context_.dialogs.askYesNo(text::areYouSure)) {
+    case UserDialogs::Answer::yes:
+        clearMemory();
+        break;
+    case UserDialogs::Answer::no:
+        context_.dialogs.beep();
+        break;
+    case UserDialogs::Answer::dismissed:
+        break;
+    }
+}
+
+void MemorySlots::clearMemory()
+{
+    RunState& run = context_.run;
+    EeBlock& image = context_.eeBlock;
+    if (run.usbStick) {
+        std::fill(image.begin(), image.end(), Byte{0xFF});
+    } else if (isMemorySlot(run.selectedSlot)) {
+        const int n = run.selectedSlot;
+        TMemory& memory = memories_[n - 1];
+        memory.mEmpty = true;
+        memory.mString.clear();
+        setMemoryLook(n);
+        clearMemoryName(context_.controlBlock, n);
+    }
+    const EeBlock defaults = makeDefaultImage();
+    if (image.size() < defaults.size())
+        image.resize(defaults.size());
+    std::copy(defaults.begin(), defaults.end(), image.begin());
+    infoField()->setText(text::defaultName);
+    context_.panel.setDisplay();
+}
+
+void MemorySlots::bMemStoreClick()
+{
+    RunState& run = context_.run;
+    // Without a chosen memory in memory mode there is nothing to write to.
+    if (run.formDisabled || (!run.usbStick && !isMemorySlot(run.selectedSlot)))
+        return;
+    hooks_.stopPresenceWatch();
+    if (!run.HIDStatus) {
+        context_.dialogs.showMessage(text::usbError);
+        return;
+    }
+    context_.panel.disableButtons();
+    run.formDisabled = true;
+    if (run.usbStick) {
+        {
+            BusyCursor busy;
+            storeUSBStick();
+        }
+        context_.panel.enableButtons();
+        run.formDisabled = false;
+        return;
+    }
+    transferMemory();
+}
+
+void MemorySlots::transferMemory()
+{
+    RunState& run = context_.run;
+    MemoryTransferRequest request;
+    request.controlBlock = context_.controlBlock;
+    request.memory = run.selectedSlot;
+    request.image = context_.eeBlock;
+    request.infoText = infoField()->text().toStdString();
+    request.remoteMode = run.remoteMode;
+    request.txStatus = run.remoteMode ? context_.panel.txSelection() : Byte{0};
+
+    MemoryTransferResult result;
+    {
+        BusyCursor busy;
+        result = ormid::transferMemory(context_.transport, context_.waiter, request);
+    }
+    if (!result.ok()) {
+        // Nothing was sent for an invalid request; it is reported as the data block that was not written.
+        const TransferStep step = result.failedStep.value_or(TransferStep::dataBlock);
+        transferError(QString::fromUtf8(transferErrorCode(step)));
+        return;
+    }
+    context_.controlBlock = result.controlBlock;
+    hooks_.restart(!run.remoteMode);
+}
+
+void MemorySlots::transferError(const QString& code)
+{
+    // Hiding the action buttons also restores the default cursor.
+    context_.panel.disableButtons();
+    context_.dialogs.showMessage(text::writeError + code);
+    showMemoryButtons();
+}
+
+void MemorySlots::bEraseClick()
+{
+    RunState& run = context_.run;
+    if (run.formDisabled && !run.modeButtonShown)
+        return;
+    const auto* erase = context_.panel.findChild<QAbstractButton*>(QStringLiteral("bErase"));
+    const bool remote = run.modeQueryAnswered && run.modeButtonShown && erase != nullptr && erase->text() == text::goRemote;
+    hooks_.stopPresenceWatch();
+    if (!run.HIDStatus) {
+        context_.dialogs.showMessage(text::usbError);
+        return;
+    }
+    switch (context_.dialogs.askYesNo(text::eraseAll)) {
+    case UserDialogs::Answer::yes:
+        // The stick only changes its kind once the user has agreed.
+        run.remoteMode = remote;
+        eraseStick(context_.transport, remote);
+        hooks_.restart(false);
+        break;
+    case UserDialogs::Answer::no:
+        context_.dialogs.beep();
+        break;
+    case UserDialogs::Answer::dismissed:
+        break;
+    }
+}
+
+void MemorySlots::undoCurveCorrection() {}
+
+void MemorySlots::resetCurveCorrection() {}
+
+void MemorySlots::storeUSBStick() {}
+
+} // namespace ormid

@@ -1,0 +1,102 @@
+#pragma once
+// The four configuration memories of a stick in memory mode: the TMemory records,
+// the M1..M4 buttons, Default and Cancel, and the operations that write the stick
+// (Transfer, Erase ALL and the mode switch). Works on the state the main window
+// owns, passed in by reference.
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "app/run_state.h"
+#include "core/image.h"
+#include "link/control_block.h"
+#include "link/data_block.h"
+#include "link/hid_transport.h"
+#include "link/waiter.h"
+
+class QLineEdit;
+class QPushButton;
+
+namespace ormid {
+
+class MainPanel;
+class UserDialogs;
+
+struct TMemory {
+    bool mEmpty = false;
+    std::uint16_t mLength = 0;
+    std::uint16_t mAddress = 0;
+    QString mString;
+    DataBlock mData{};
+    Byte cbStatus = 0;
+};
+
+// What the window owns and lends to the memories.
+struct MemoryContext {
+    RunState& run;
+    EeBlock& eeBlock;
+    ControlBlock& controlBlock;
+    MainPanel& panel;
+    HidTransport& transport;
+    Waiter& waiter;
+    UserDialogs& dialogs;
+};
+
+// What only the window itself can do.
+struct MemoryWindowHooks {
+    std::function<void()> appendDotToCaption;
+    std::function<void()> showModeButton;
+    std::function<void()> stopPresenceWatch;
+    std::function<void(bool withCurve)> restart;
+};
+
+class MemorySlots final : public QObject {
+    Q_OBJECT
+public:
+    MemorySlots(MemoryContext context, MemoryWindowHooks hooks, QObject* parent = nullptr);
+
+    const std::array<TMemory, kMemoryCount>& memories() const { return memories_; }
+
+    // Start-up in memory mode, after the control block has arrived: the records, the
+    // button colours and hints, and every used memory's data block.
+    void readMemories();
+
+    // Choosing memory n (1..4); ignores the chosen memory's own button.
+    void bMClick(int n);
+    void bMemCancelClick();
+    void bMemClearClick();
+    void clearMemory();
+    void bMemStoreClick();
+    void bEraseClick();
+
+protected:
+    // The memory buttons look pressed while the mouse button is held.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setMemoryLook(int n);
+    void showImageOf(int n);
+    void transferMemory();
+    void transferError(const QString& code);
+    // All four memory buttons shown and reacting again (Cancel, a failed Transfer).
+    void showMemoryButtons();
+
+    // Hand-over points; each does nothing until the function that takes over lands.
+    void undoCurveCorrection();   // the dimming curves take their correction out of a chosen image here
+    void resetCurveCorrection();  // the dimming curves untick their correction box here
+    void storeUSBStick();         // the link engine starts writing the device here
+
+    QPushButton* memoryButton(int n) const;
+    QLineEdit* infoField() const;
+
+    MemoryContext context_;
+    MemoryWindowHooks hooks_;
+    std::array<TMemory, kMemoryCount> memories_{};
+    int inertSlot_ = 0; // the chosen memory's button no longer reacts to clicks
+};
+
+} // namespace ormid

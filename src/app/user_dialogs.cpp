@@ -1,0 +1,67 @@
+#include "app/user_dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace ormid {
+
+void SystemUserDialogs::showMessage(const QString& text)
+{
+    QMessageBox::information(&parent_, QApplication::applicationDisplayName(), text);
+}
+
+UserDialogs::Answer SystemUserDialogs::askYesNo(const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Yes | QMessageBox::No, &parent_);
+    box.setEscapeButton(QMessageBox::NoButton);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::yes;
+    case QMessageBox::No:
+        return Answer::no;
+    default:
+        return Answer::dismissed;
+    }
+}
+
+void SystemUserDialogs::beep()
+{
+    QApplication::beep();
+}
+
+std::optional<QString> SystemUserDialogs::openFileName(const QString& title, const QString& filter)
+{
+    const QString name = QFileDialog::getOpenFileName(&parent_, title, QString(), filter);
+    if (name.isEmpty())
+        return std::nullopt;
+    return name;
+}
+
+std::optional<QString> SystemUserDialogs::saveFileName(const QString& title, const QString& filter,
+                                                       const QString& defaultSuffix)
+{
+    QFileDialog dialog(&parent_, title, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    // An existing file is overwritten without a question.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().front();
+}
+
+BusyCursor::BusyCursor()
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+BusyCursor::~BusyCursor()
+{
+    if (QGuiApplication::overrideCursor() != nullptr)
+        QGuiApplication::restoreOverrideCursor();
+}
+
+} // namespace ormid

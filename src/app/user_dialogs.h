@@ -1,0 +1,57 @@
+#pragma once
+// The modal questions, messages, beeps and file dialogs of the window, behind one
+// interface: the program shows real message boxes and file dialogs, tests script
+// the answers and read back every text that was shown.
+
+#include <optional>
+
+#include <QString>
+
+class QWidget;
+
+namespace ormid {
+
+class UserDialogs {
+public:
+    enum class Answer { yes, no, dismissed };
+
+    virtual ~UserDialogs() = default;
+    virtual void showMessage(const QString& text) = 0;
+    // A question with the buttons Yes and No; `dismissed` when closed another way.
+    virtual Answer askYesNo(const QString& text) = 0;
+    virtual void beep() = 0;
+    // An existing file to open; nullopt when the dialog was cancelled.
+    virtual std::optional<QString> openFileName(const QString& title, const QString& filter) = 0;
+    // A file to write; nullopt when the dialog was cancelled.
+    virtual std::optional<QString> saveFileName(const QString& title, const QString& filter,
+                                                const QString& defaultSuffix) = 0;
+};
+
+// QMessageBox, QFileDialog and QApplication::beep over the given window.
+class SystemUserDialogs final : public UserDialogs {
+public:
+    // `parent` must outlive this object.
+    explicit SystemUserDialogs(QWidget& parent) : parent_(parent) {}
+
+    void showMessage(const QString& text) override;
+    Answer askYesNo(const QString& text) override;
+    void beep() override;
+    std::optional<QString> openFileName(const QString& title, const QString& filter) override;
+    std::optional<QString> saveFileName(const QString& title, const QString& filter,
+                                        const QString& defaultSuffix) override;
+
+private:
+    QWidget& parent_;
+};
+
+// The busy cursor for as long as the stick keeps the user waiting. Tolerates a
+// cursor that was already restored meanwhile (hiding the action buttons does so).
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+} // namespace ormid

@@ -1,0 +1,611 @@
+// The four memories in the window: reading them at start-up, choosing, Default and
+// Cancel, Transfer, Erase and the mode switch, Load and Save. In process against
+// the simulated stick on a virtual clock, with scripted dialogs.
+
+#include "app/memory_slots.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "app/main_window.h"
+#include "app/qt_app.h"
+#include "app/user_dialogs.h"
+#include "files/atomic_file.h"
+#include "files/config_file.h"
+#include "link/data_block.h"
+#include "sim/presets.h"
+#include "sim/sim_transport.h"
+#include "sim/stick_model.h"
+
+namespace ormid {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+class RecordingProcess final : public ProcessControl {
+public:
+    void releaseInstance() override { calls.push_back("release"); }
+    bool startInstance(const QStringList& arguments) override
+    {
+        calls.push_back("start");
+        startedWith = arguments;
+        return true;
+    }
+    void quit() override { calls.push_back("quit"); }
+
+    std::vector<std::string> calls;
+    QStringList startedWith;
+};
+
+class VirtualWaiter final : public Waiter {
+public:
+    explicit VirtualWaiter(sim::VirtualClock& clock) : clock_(clock) {}
+    void sleep(std::chrono::milliseconds duration) override
+    {
+        clock_.advance(duration.count());
+        QCoreApplication::processEvents();
+        if (onSleep)
+            onSleep();
+    }
+    std::function<void()> onSleep;
+
+private:
+    sim::VirtualClock& clock_;
+};
+
+// Answers from a script and keeps every text the window showed.
+class ScriptedDialogs final : public UserDialogs {
+public:
+    struct FileDialog {
+        QString title;
+        QString filter;
+        QString suffix;
+    };
+
+    void showMessage(const QString& text) override { messages.push_back(text); }
+    Answer askYesNo(const QString& text) override
+    {
+        questions.push_back(text);
+        if (answers.empty())
+            return Answer::dismissed;
+        const Answer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void beep() override { ++beeps; }
+    std::optional<QString> openFileName(const QString& title, const QString& filter) override
+    {
+        fileDialogs.push_back({title, filter, {}});
+        return fileName;
+    }
+    std::optional<QString> saveFileName(const QString& title, const QString& filter, const QString& suffix) override
+    {
+        fileDialogs.push_back({title, filter, suffix});
+        return fileName;
+    }
+
+    std::vector<QString> messages;
+    std::vector<QString> questions;
+    std::deque<Answer> answers;
+    int beeps = 0;
+    std::vector<FileDialog> fileDialogs;
+    std::optional<QString> fileName;
+};
+
+// An image that differs from the default one in every stored byte that the panel's
+// redraw leaves alone, with astro bytes that are not zero.
+EeBlock memoryImage()
+{
+    EeBlock image = makeDefaultImage();
+    for (std::size_t i = 76; i <= 84; ++i)
+        image[i] = static_cast<Byte>(0x40 + i);
+    return image;
+}
+
+struct StickSetup {
+    sim::StickConfig config;
+    sim::StickState state;
+    sim::Faults faults;
+};
+
+// Memory n as presetMemory leaves it, but with FF after the name, as a name of
+// fewer than 8 characters is stored.
+void presetNamedMemory(sim::StickState& state, int n, const EeBlock& image, const std::string& name)
+{
+    ASSERT_EQ(sim::presetMemory(state, n, image, name), "");
+    Block control = sim::readStickBlock(state, kControlBlockAddress);
+    for (std::size_t i = name.size(); i < kInfoSize; ++i)
+        control[memoryRecordOffset(n) + kInfoOffset + i] = kInfoEnd;
+    sim::writeStickBlock(state, kControlBlockAddress, control);
+}
+
+// A stick with "Park" in M2, written while the stick was local; `remote` then
+// turns the stick remote, so the record carries the other variant's signature.
+StickSetup parkStick(bool remote)
+{
+    StickSetup setup;
+    presetNamedMemory(setup.state, 2, memoryImage(), "Park");
+    setup.state.remote = remote;
+    return setup;
+}
+
+class MemorySlotsTest : public testing::Test {
+protected:
+    void SetUp() override { test::qtApp(); }
+    void TearDown() override
+    {
+        window_.reset();
+        QCoreApplication::processEvents();
+    }
+
+    void startWindow(const StickSetup& setup, std::vector<std::string> arguments = {})
+    {
+        model_.emplace(setup.config, setup.faults, setup.state);
+        window_ = std::make_unique<MainWindow>(std::make_unique<sim::SimTransport>(*model_, clock_), std::move(arguments),
+                                               waiter_, process_, WindowTiming{0ms, 0ms}, &dialogs_);
+        captions_.clear();
+        QObject::connect(window_.get(), &QWidget::windowTitleChanged,
+                         [this](const QString& title) { captions_.push_back(title); });
+        window_->show();
+        ASSERT_TRUE(runUntil([&] { return window_->startUpFinished(); }));
+    }
+
+    static bool runUntil(const std::function<bool()>& done)
+    {
+        for (int i = 0; i < 20000 && !done(); ++i)
+            QCoreApplication::processEvents();
+        return done();
+    }
+
+    template <typename T = QWidget>
+    T* element(const char* name) const
+    {
+        T* found = window_->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    bool shown(const char* name) const { return element(name)->isVisible(); }
+    void click(const char* name) { element<QAbstractButton>(name)->click(); }
+    QString info() const { return element<QLineEdit>("eInfo")->text(); }
+    const RunState& run() const { return window_->runState(); }
+    const EeBlock& image() const { return window_->eeBlock(); }
+    ControlBlock stickControlBlock() const { return sim::readStickBlock(model_->state(), kControlBlockAddress); }
+
+    static constexpr const char* kMemoryButtons[] = {"bM1", "bM2", "bM3", "bM4"};
+    static inline const QString kSkyBlue = QStringLiteral("rgb(166,202,240)");
+    static inline const QString kLime = QStringLiteral("rgb(0,255,0)");
+
+    sim::VirtualClock clock_;
+    std::optional<sim::StickModel> model_;
+    RecordingProcess process_;
+    VirtualWaiter waiter_{clock_};
+    ScriptedDialogs dialogs_;
+    std::vector<QString> captions_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(MemorySlotsTest, ParkRecordReadsByTheStickKind)
+{
+    const struct {
+        const char* name;
+        bool remote;
+        bool copyAstro;
+    } cases[] = {
+        {"local stick", false, false},
+        {"local stick, -copyAstro", false, true},
+        {"remote stick reads a local record as empty", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startWindow(parkStick(c.remote), c.copyAstro ? std::vector<std::string>{"-copyAstro"} : std::vector<std::string>{});
+        auto* m2 = element<QAbstractButton>("bM2");
+        const TMemory& memory = window_->memories().memories()[1];
+        EXPECT_EQ(memory.mEmpty, c.remote);
+        EXPECT_TRUE(m2->styleSheet().contains(c.remote ? kLime : kSkyBlue)) << m2->styleSheet().toStdString();
+        EXPECT_EQ(m2->toolTip(), c.remote ? QString() : QStringLiteral("Info: Park"));
+        EXPECT_TRUE(element<QAbstractButton>("bM1")->styleSheet().contains(kLime));
+
+        const EeBlock before = image();
+        click("bM2");
+        EXPECT_EQ(run().selectedSlot, 2);
+        EXPECT_FALSE(run().formDisabled);
+        EXPECT_FALSE(run().modeButtonShown);
+        for (const char* name : kMemoryButtons)
+            EXPECT_EQ(shown(name), std::string(name) == "bM2") << name;
+        EXPECT_TRUE(shown("bMemStore"));
+        EXPECT_FALSE(shown("pLogo"));
+
+        if (c.remote) {
+            EXPECT_EQ(image(), makeDefaultImage());
+            EXPECT_EQ(info(), QString());
+            EXPECT_TRUE(shown("Memo1"));
+            continue;
+        }
+        EXPECT_EQ(info(), "Park");
+        const EeBlock stored = memoryImage();
+        for (std::size_t i = 0; i < 96; ++i) {
+            const bool astro = i >= 76 && i <= 84;
+            EXPECT_EQ(image()[i], astro && !c.copyAstro ? 0 : stored[i]) << "byte " << i;
+        }
+        for (std::size_t i = 96; i < kImageSize; ++i)
+            EXPECT_EQ(image()[i], before[i]) << "byte " << i << " is not in a data block";
+        EXPECT_FALSE(shown("Memo1"));
+    }
+}
+
+TEST_F(MemorySlotsTest, EveryUsedMemoryIsReadWithItsCaptionDot)
+{
+    auto dotsBeforeReady = [&](const StickSetup& setup) {
+        startWindow(setup);
+        EXPECT_EQ(captions_.back(), "Ormid");
+        return captions_.size();
+    };
+    StickSetup twoUsed;
+    EXPECT_EQ(sim::presetMemory(twoUsed.state, 1, memoryImage(), "A"), "");
+    EXPECT_EQ(sim::presetMemory(twoUsed.state, 3, memoryImage(), ""), "");
+    const std::size_t none = dotsBeforeReady(StickSetup{});
+    const std::size_t two = dotsBeforeReady(twoUsed);
+    // A block arrives one report per 50 ms collector cycle, so each read lasts more
+    // than ten cycles and gets its dots at cycles 0 and 10.
+    EXPECT_EQ(two, none + 4);
+    EXPECT_EQ(window_->memories().memories()[2].mData, *buildDataBlock(memoryImage()));
+    EXPECT_EQ(window_->memories().memories()[2].mAddress, 0x8000);
+    EXPECT_EQ(element("bM3")->toolTip(), QString()) << "a memory without a name has no hint";
+}
+
+TEST_F(MemorySlotsTest, EmptyMemoryYieldsTheDefaultImageAndTheChosenButtonIsInert)
+{
+    startWindow(parkStick(false));
+    click("bM1");
+    EXPECT_EQ(image(), makeDefaultImage());
+    element<QLineEdit>("eInfo")->setText("Mine");
+    click("bM1");
+    EXPECT_EQ(info(), "Mine") << "the chosen memory's button no longer reacts";
+    EXPECT_FALSE(shown("bM2"));
+}
+
+TEST_F(MemorySlotsTest, DamagedDataBlockYieldsTheDefaultImageWithAMessage)
+{
+    StickSetup setup = parkStick(false);
+    Block data = sim::readStickBlock(setup.state, dataBlockAddress(2));
+    data[0] = 0x30; // a record length past its 16 bytes
+    sim::writeStickBlock(setup.state, dataBlockAddress(2), data);
+    startWindow(setup);
+    click("bM2");
+
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_TRUE(dialogs_.messages[0].startsWith("The data of memory M2 is damaged"));
+    EXPECT_EQ(image(), makeDefaultImage());
+    EXPECT_EQ(info(), "Park");
+    EXPECT_FALSE(run().formDisabled);
+}
+
+TEST_F(MemorySlotsTest, DefaultOnM3ClearsTheMemoryAfterYes)
+{
+    const struct {
+        const char* name;
+        UserDialogs::Answer answer;
+        bool cleared;
+        int beeps;
+    } cases[] = {
+        {"Yes", UserDialogs::Answer::yes, true, 0},
+        {"No", UserDialogs::Answer::no, false, 1},
+        {"closed", UserDialogs::Answer::dismissed, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StickSetup setup = parkStick(false);
+        presetNamedMemory(setup.state, 3, memoryImage(), "Hall");
+        startWindow(setup);
+        dialogs_ = {};
+        dialogs_.answers = {c.answer};
+        const ControlBlock before = window_->controlBlock();
+        click("bM3");
+        const EeBlock chosen = image();
+        click("bMemClear");
+
+        EXPECT_EQ(dialogs_.questions, std::vector<QString>{"Are youe sure?"});
+        EXPECT_EQ(dialogs_.beeps, c.beeps);
+        auto* m3 = element<QAbstractButton>("bM3");
+        if (!c.cleared) {
+            EXPECT_EQ(image(), chosen);
+            EXPECT_EQ(window_->controlBlock(), before);
+            EXPECT_EQ(info(), "Hall");
+            continue;
+        }
+        EXPECT_TRUE(m3->styleSheet().contains(kLime));
+        EXPECT_EQ(m3->toolTip(), QString());
+        EXPECT_EQ(info(), "Default");
+        EXPECT_EQ(image(), makeDefaultImage());
+        ControlBlock expected = before;
+        for (std::size_t i = 32 + 8; i < 48; ++i)
+            expected[i] = 0xFF;
+        EXPECT_EQ(window_->controlBlock(), expected) << "only the name bytes of record 3 change";
+        EXPECT_EQ(stickControlBlock(), sim::readStickBlock(setup.state, kControlBlockAddress)) << "nothing is written";
+    }
+}
+
+TEST_F(MemorySlotsTest, CancelReturnsToTheChoice)
+{
+    startWindow(parkStick(false), {"-dc=3"});
+    ASSERT_EQ(run().curveIndex, 3);
+    click("bM1");
+    element<QLineEdit>("eInfo")->setText("Street");
+    click("bMemCancel");
+
+    for (const char* name : kMemoryButtons)
+        EXPECT_TRUE(shown(name)) << name;
+    EXPECT_EQ(info(), QString());
+    EXPECT_TRUE(shown("pLogo"));
+    EXPECT_FALSE(shown("bMemStore"));
+    EXPECT_TRUE(run().formDisabled);
+    EXPECT_EQ(run().curveIndex, -1);
+    EXPECT_TRUE(run().modeButtonShown);
+    EXPECT_TRUE(shown("bErase"));
+    EXPECT_EQ(element<QAbstractButton>("bErase")->text(), "Go2Rem");
+
+    click("bM1");
+    EXPECT_EQ(run().selectedSlot, 1) << "M1 reacts again after Cancel";
+    EXPECT_FALSE(run().formDisabled);
+}
+
+TEST_F(MemorySlotsTest, TransferWritesTheMemoryAndRestarts)
+{
+    const struct {
+        const char* name;
+        bool remote;
+        int memory;
+        QStringList restartArguments;
+        Byte status; // the remote record's Tx selection: "cbTxISD" is bit 1
+    } cases[] = {
+        {"local M3", false, 3, {"-dc=2"}, 0x00},
+        {"remote M1", true, 1, {}, 0x02},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StickSetup setup;
+        setup.state.remote = c.remote;
+        process_ = {};
+        startWindow(setup, {"-dc=2"});
+        const char* button = kMemoryButtons[c.memory - 1];
+        click(button);
+        element<QLineEdit>("eInfo")->setText("Hall");
+        if (c.remote)
+            element<QAbstractButton>("cbTxISD")->setChecked(true);
+        bool busyWhileWriting = false;
+        waiter_.onSleep = [&] {
+            busyWhileWriting = busyWhileWriting || (QGuiApplication::overrideCursor() != nullptr &&
+                                                    QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor &&
+                                                    run().formDisabled && !shown("bMemStore"));
+        };
+        const EeBlock written = image();
+        click("bMemStore");
+        waiter_.onSleep = nullptr;
+
+        EXPECT_TRUE(busyWhileWriting);
+        EXPECT_TRUE(dialogs_.messages.empty());
+        const MemoryRecord record = readMemoryRecord(stickControlBlock(), c.memory);
+        EXPECT_TRUE(record.isValid(c.remote));
+        EXPECT_EQ(record.blockNumber, memoryBlockNumber(c.memory));
+        EXPECT_EQ(record.length, 128);
+        EXPECT_EQ(record.status, c.status);
+        EXPECT_EQ(record.name(), "Hall    ");
+        EXPECT_EQ(sim::readStickBlock(model_->state(), dataBlockAddress(c.memory)), *buildDataBlock(written));
+        EXPECT_EQ(process_.calls, (std::vector<std::string>{"release", "start", "quit"}));
+        EXPECT_EQ(process_.startedWith, c.restartArguments);
+    }
+}
+
+TEST_F(MemorySlotsTest, LocalM3IsWrittenAt0x8000WithBlockNumber0x0100)
+{
+    startWindow(StickSetup{});
+    click("bM3");
+    click("bMemStore");
+    EXPECT_EQ(readMemoryRecord(stickControlBlock(), 3).blockNumber, 0x0100);
+    EXPECT_EQ(sim::readStickBlock(model_->state(), 0x8000), *buildDataBlock(makeDefaultImage()));
+}
+
+TEST_F(MemorySlotsTest, FailedTransferKeepsTheStickAndTheImage)
+{
+    const struct {
+        const char* name;
+        bool sim::Faults::*fault;
+    } cases[] = {
+        {"never acknowledged", &sim::Faults::neverAckBlockWrite},
+        {"acknowledged for another address", &sim::Faults::ackOtherAddress},
+        {"status 0", &sim::Faults::ackStatusZero},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StickSetup setup = parkStick(false);
+        setup.faults.*c.fault = true;
+        process_ = {};
+        startWindow(setup);
+        dialogs_ = {};
+        click("bM2");
+        const EeBlock chosen = image();
+        const ControlBlock before = stickControlBlock();
+        click("bMemStore");
+
+        EXPECT_EQ(dialogs_.messages, std::vector<QString>{"Firmware Write Error!CF"});
+        EXPECT_EQ(stickControlBlock(), before);
+        EXPECT_EQ(image(), chosen);
+        for (const char* name : kMemoryButtons) {
+            EXPECT_TRUE(shown(name)) << name;
+            EXPECT_TRUE(element(name)->isEnabled()) << name;
+        }
+        EXPECT_FALSE(shown("bMemStore"));
+        EXPECT_FALSE(shown("bMemCancel"));
+        EXPECT_TRUE(run().formDisabled);
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_TRUE(process_.calls.empty());
+
+        click("bM2");
+        EXPECT_FALSE(run().formDisabled) << "the memories can be chosen again";
+    }
+}
+
+TEST_F(MemorySlotsTest, TransferWithoutAChosenMemoryDoesNothing)
+{
+    startWindow(parkStick(false));
+    const sim::StickState before = model_->state();
+    click("bM1");
+    click("bMemCancel");
+    click("bMemStore"); // locked again: the button is hidden and its click ignored
+    window_->findChild<MemorySlots*>()->bMemStoreClick();
+    EXPECT_EQ(model_->state(), before);
+    EXPECT_TRUE(dialogs_.messages.empty());
+    EXPECT_TRUE(process_.calls.empty());
+}
+
+TEST_F(MemorySlotsTest, EraseAsksAndRestartsOnlyAfterYes)
+{
+    const struct {
+        const char* name;
+        UserDialogs::Answer answer;
+        bool erased;
+        int beeps;
+    } cases[] = {
+        {"No", UserDialogs::Answer::no, false, 1},
+        {"closed", UserDialogs::Answer::dismissed, false, 0},
+        {"Yes: Go2Rem", UserDialogs::Answer::yes, true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        process_ = {};
+        startWindow(parkStick(false));
+        dialogs_ = {};
+        dialogs_.answers = {c.answer};
+        const sim::StickState before = model_->state();
+        ASSERT_EQ(element<QAbstractButton>("bErase")->text(), "Go2Rem");
+        click("bErase");
+        runUntil([] { return false; });
+
+        EXPECT_EQ(dialogs_.questions,
+                  std::vector<QString>{"All parameter in M1, M2, M3 and M4 will be erased! Are youe sure?"});
+        EXPECT_EQ(dialogs_.beeps, c.beeps);
+        EXPECT_FALSE(window_->findChild<QTimer*>(QStringLiteral("Timer2"))->isActive());
+        if (!c.erased) {
+            EXPECT_EQ(model_->state(), before);
+            EXPECT_FALSE(run().remoteMode) << "the stick's kind changes only after Yes";
+            EXPECT_TRUE(process_.calls.empty());
+            continue;
+        }
+        EXPECT_TRUE(model_->state().remote);
+        EXPECT_FALSE(readMemoryRecord(stickControlBlock(), 2).isValid(false));
+        EXPECT_EQ(process_.calls, (std::vector<std::string>{"release", "start", "quit"}));
+    }
+}
+
+class FileButtonsTest : public MemorySlotsTest {
+protected:
+    void SetUp() override
+    {
+        MemorySlotsTest::SetUp();
+        char pattern[] = "/tmp/ormid-slots-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        folder_ = pattern;
+        startWindow(parkStick(false));
+        click("bM2");
+        dialogs_ = {};
+    }
+    void TearDown() override
+    {
+        MemorySlotsTest::TearDown();
+        fs::remove_all(folder_);
+    }
+
+    QString path(const char* name) const { return QString::fromStdString((folder_ / name).string()); }
+
+    fs::path folder_;
+};
+
+TEST_F(FileButtonsTest, SaveWritesTheConfigurationFile)
+{
+    const struct {
+        const char* chosen;
+        const char* written;
+    } cases[] = {
+        {"park.kdc", "park.kdc"},
+        {"typed", "typed.kdc"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        dialogs_.fileName = path(c.chosen);
+        click("bSave");
+        ASSERT_EQ(dialogs_.fileDialogs.size(), 1u);
+        EXPECT_EQ(dialogs_.fileDialogs[0].title, "Configuration Save");
+        EXPECT_EQ(dialogs_.fileDialogs[0].filter, "Configuration files (*.kdc)");
+        EXPECT_EQ(dialogs_.fileDialogs[0].suffix, "kdc");
+        EXPECT_EQ(readWholeFile(folder_ / c.written).bytes, saveConfiguration(image(), "Park"));
+        EXPECT_TRUE(dialogs_.messages.empty());
+        dialogs_ = {};
+    }
+}
+
+TEST_F(FileButtonsTest, FailedSaveSaysSo)
+{
+    dialogs_.fileName = path("missing/park.kdc");
+    click("bSave");
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_TRUE(dialogs_.messages[0].startsWith("The configuration could not be saved"));
+}
+
+TEST_F(FileButtonsTest, LoadTakesAGoodFileAndRefusesACorruptedOne)
+{
+    EeBlock loaded = makeDefaultImage();
+    loaded[0] = static_cast<Byte>(loaded[0] ^ 0x01);
+    std::string good = saveConfiguration(loaded, "Hall");
+    std::string corrupted = good;
+    corrupted[3] = corrupted[3] == '0' ? '1' : '0'; // the CRC in line 1
+    ASSERT_TRUE(writeFileAtomically(folder_ / "good.kdc", good).ok());
+    ASSERT_TRUE(writeFileAtomically(folder_ / "bad.kdc", corrupted).ok());
+
+    const EeBlock chosen = image();
+    dialogs_.fileName = path("bad.kdc");
+    click("bLoad");
+    ASSERT_EQ(dialogs_.fileDialogs.size(), 1u);
+    EXPECT_EQ(dialogs_.fileDialogs[0].title, "Open File");
+    EXPECT_EQ(dialogs_.fileDialogs[0].filter, "Configuration files (*.kdc);;Firmware files (*.kdp)");
+    EXPECT_EQ(dialogs_.messages, std::vector<QString>{"File is corrupted!"});
+    EXPECT_EQ(info(), "Park");
+    for (std::size_t i = 0; i < kImageSize; ++i)
+        EXPECT_EQ(image()[i], chosen[i]) << i;
+
+    dialogs_ = {};
+    dialogs_.fileName = path("good.kdc");
+    click("bLoad");
+    EXPECT_TRUE(dialogs_.messages.empty());
+    EXPECT_EQ(info(), "Hall");
+    EXPECT_EQ(image(), loadConfiguration(good, chosen, {}).image);
+    EXPECT_NE(image(), chosen);
+}
+
+TEST_F(FileButtonsTest, CancelledDialogsChangeNothing)
+{
+    const EeBlock chosen = image();
+    click("bLoad");
+    click("bSave");
+    EXPECT_EQ(dialogs_.fileDialogs.size(), 2u);
+    EXPECT_EQ(image(), chosen);
+    EXPECT_TRUE(fs::is_empty(folder_));
+    EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+} // namespace
+} // namespace ormid
