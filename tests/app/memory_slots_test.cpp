@@ -411,6 +411,37 @@ TEST_F(MemorySlotsTest, TransferWritesTheMemoryAndRestarts)
     }
 }
 
+TEST_F(MemorySlotsTest, TheRunAfterTheRestartShowsTheWrittenMemory)
+{
+    EeBlock written = memoryImage();
+    written[field::minLevel] = 20;
+    const fs::path file = fs::temp_directory_path() / ("ormid_restart_" + std::to_string(::getpid()) + ".kdc");
+    ASSERT_TRUE(writeFileAtomically(file, saveConfiguration(written, "Hall")).ok());
+
+    startWindow(StickSetup{});
+    click("bM3");
+    dialogs_.fileName = QString::fromStdString(file.string());
+    click("bLoad");
+    fs::remove(file);
+    ASSERT_EQ(info(), "Hall");
+    click("bMemStore");
+    ASSERT_EQ(process_.calls, (std::vector<std::string>{"release", "start", "quit"}));
+
+    // The restarted run: a new window on the same stick, which kept what was written.
+    const sim::StickState afterTransfer = model_->state();
+    window_.reset();
+    startWindow(StickSetup{{}, afterTransfer, {}});
+    auto* m3 = element<QAbstractButton>("bM3");
+    EXPECT_TRUE(m3->styleSheet().contains(kSkyBlue)) << m3->styleSheet().toStdString();
+    EXPECT_EQ(m3->toolTip(), QStringLiteral("Info: Hall    "));
+    click("bM3");
+    EXPECT_EQ(info(), "Hall    ");
+    for (std::size_t i = 0; i < kStoredImageBytes; ++i) {
+        const bool astro = i >= field::astroDataFirst && i <= field::astroDataLast;
+        EXPECT_EQ(image()[i], astro ? 0 : written[i]) << "byte " << i;
+    }
+}
+
 TEST_F(MemorySlotsTest, LocalM3IsWrittenAt0x8000WithBlockNumber0x0100)
 {
     startWindow(StickSetup{});
