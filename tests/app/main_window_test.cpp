@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QLineEdit>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -29,8 +31,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/event_loop_waiter.h"
 #include "app/qt_app.h"
 #include "files/atomic_file.h"
+#include "link/bridge_transport.h"
 #include "link/control_block.h"
 #include "link/stick_frames.h"
 #include "sim/presets.h"
@@ -590,6 +594,56 @@ TEST_F(ProgrammerEndToEnd, PullingTheStickOutRestartsTheProgramInDemoMode)
     EXPECT_EQ(restarted.mode, "demo");
     EXPECT_EQ(restarted.arguments, " -skipFW") << "the curve index crosses only a Transfer restart";
     EXPECT_FALSE(processGone(restarted.pid));
+}
+
+// The window in this process, the stick in a real simulator process over the socket:
+// a Transfer, the restart it asks for (a new window, as the new run), and that run
+// finds the memory on the stick.
+TEST_F(ProgrammerEndToEnd, TransferIsFoundByTheRunAfterTheRestart)
+{
+    test::qtApp();
+    const fs::path socket = folder_ / "stick.sock";
+    simulator_ = spawn(kBinDir + "/ormid-stick-sim",
+                       {"--socket", socket.string(), "--mode", "memory", "--state", (folder_ / "state").string()}, {},
+                       folder_ / "output");
+    ASSERT_GT(simulator_, 0);
+    ASSERT_TRUE(awaitCondition([&] { return fs::is_socket(socket); })) << output();
+
+    EventLoopWaiter waiter;
+    const auto startRun = [&](RecordingProcess& process) {
+        auto window = std::make_unique<MainWindow>(std::make_unique<BridgeTransport>(socket.string()),
+                                                   std::vector<std::string>{"-skipFW"}, waiter, process);
+        window->show();
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (!window->startUpFinished() && std::chrono::steady_clock::now() < deadline) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(5ms);
+        }
+        return window;
+    };
+    const auto element = [](MainWindow& window, const char* name) {
+        return window.findChild<QWidget*>(QString::fromLatin1(name));
+    };
+
+    RecordingProcess firstProcess;
+    auto first = startRun(firstProcess);
+    ASSERT_TRUE(first->startUpFinished()) << output();
+    ASSERT_EQ(first->windowTitle(), "Ormid");
+    static_cast<QAbstractButton*>(element(*first, "bM2"))->click();
+    static_cast<QLineEdit*>(element(*first, "eInfo"))->setText("Corner");
+    static_cast<QAbstractButton*>(element(*first, "bMemStore"))->click();
+    EXPECT_EQ(firstProcess.calls, (std::vector<std::string>{"release", "start", "quit"})) << output();
+    first.reset();
+
+    RecordingProcess secondProcess;
+    auto second = startRun(secondProcess);
+    ASSERT_TRUE(second->startUpFinished()) << output();
+    EXPECT_EQ(element(*second, "bM2")->toolTip(), QStringLiteral("Info: Corner  "));
+    static_cast<QAbstractButton*>(element(*second, "bM2"))->click();
+    EXPECT_EQ(static_cast<QLineEdit*>(element(*second, "eInfo"))->text(), "Corner  ");
+    const EeBlock defaultImage = makeDefaultImage(); // M2 was empty: the default image went to the stick
+    EXPECT_TRUE(std::equal(defaultImage.begin(), defaultImage.begin() + kStoredImageBytes, second->eeBlock().begin()));
+    EXPECT_TRUE(secondProcess.calls.empty());
 }
 
 } // namespace
