@@ -214,14 +214,17 @@ void MemorySlots::clearMemory()
 void MemorySlots::bMemStoreClick()
 {
     RunState& run = context_.run;
-    // Without a chosen memory in memory mode there is nothing to write to.
-    if (run.formDisabled || (!run.usbStick && !isMemorySlot(run.selectedSlot)))
+    if (run.formDisabled)
         return;
-    hooks_.stopPresenceWatch();
     if (!run.HIDStatus) {
+        hooks_.stopPresenceWatch();
         context_.dialogs.showMessage(text::usbError);
         return;
     }
+    // Without a chosen memory in memory mode there is nothing to write to.
+    if (!run.usbStick && !isMemorySlot(run.selectedSlot))
+        return;
+    hooks_.stopPresenceWatch();
     context_.panel.disableButtons();
     run.formDisabled = true;
     if (run.usbStick) {

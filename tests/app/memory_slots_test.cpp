@@ -153,11 +153,13 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    void startWindow(const StickSetup& setup, std::vector<std::string> arguments = {})
+    void startWindow(const StickSetup& setup, std::vector<std::string> arguments = {}, bool pluggedIn = true)
     {
         model_.emplace(setup.config, setup.faults, setup.state);
-        window_ = std::make_unique<MainWindow>(std::make_unique<sim::SimTransport>(*model_, clock_), std::move(arguments),
-                                               waiter_, process_, WindowTiming{0ms, 0ms}, &dialogs_);
+        auto transport = std::make_unique<sim::SimTransport>(*model_, clock_);
+        transport->setPluggedIn(pluggedIn);
+        window_ = std::make_unique<MainWindow>(std::move(transport), std::move(arguments), waiter_, process_,
+                                               WindowTiming{0ms, 0ms}, &dialogs_);
         captions_.clear();
         QObject::connect(window_.get(), &QWidget::windowTitleChanged,
                          [this](const QString& title) { captions_.push_back(title); });
@@ -501,6 +503,17 @@ TEST_F(MemorySlotsTest, TransferWithoutAChosenMemoryDoesNothing)
     window_->findChild<MemorySlots*>()->bMemStoreClick();
     EXPECT_EQ(model_->state(), before);
     EXPECT_TRUE(dialogs_.messages.empty());
+    EXPECT_TRUE(process_.calls.empty());
+}
+
+TEST_F(MemorySlotsTest, TransferWithoutAStickSaysUsbError)
+{
+    startWindow(StickSetup{}, {}, false);
+    ASSERT_TRUE(run().demo);
+    const EeBlock before = image();
+    click("bMemStore");
+    EXPECT_EQ(dialogs_.messages, std::vector<QString>{"   USB Error!   "});
+    EXPECT_EQ(image(), before);
     EXPECT_TRUE(process_.calls.empty());
 }
 
