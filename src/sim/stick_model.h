@@ -40,17 +40,17 @@ struct StickConfig {
 struct Faults {
     int refuseWriteMemory = 0;               // the next N Write Memory frames are answered 'U'
     int refuseWriteEe = 0;                   // the next N Write EE frames are answered 'W'
-    std::optional<Byte> corruptReadAt;       // the 'R' reply for this address carries a wrong CRC (every time)
+    std::optional<Byte> corruptReadAt{};       // the 'R' reply for this address carries a wrong CRC (every time)
     // The three block-write faults stand for a failed write: the block is not written.
     bool neverAckBlockWrite = false;         // a block write gets no C0 33
     bool ackOtherAddress = false;            // C0 33 names another block's address
     bool ackStatusZero = false;              // C0 33 with status 0
     // Firmware page number (0-based, counted from the update's first page) that is
     // refused once, at its segment 3; a restarted update then goes through.
-    std::optional<int> refusePage;
+    std::optional<int> refusePage{};
     Byte refusePageCode = 'Y';               // 'Y' or '['; also the answer to a bad or out-of-order segment
     // The connection ends after N reports (in and out); fires once, a new connection is not dropped again.
-    std::optional<int> dropAfterReports;
+    std::optional<int> dropAfterReports{};
     Millis replyDelay = 0;                   // every reply is due this much later
 };
 
