@@ -1,10 +1,10 @@
 #include "link/memory_transfer.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "link/crc16.h"
 #include "link/data_block.h"
+#include "link/firmware_image.h"
 
 namespace ormid {
 
@@ -26,17 +26,6 @@ const StepInfo& infoFor(TransferStep step)
 {
     return *std::find_if(std::begin(kSteps), std::end(kSteps), [step](const StepInfo& i) { return i.step == step; });
 }
-
-// The firmware update's hand-over point inside "Transfer".
-FirmwareStore storePendingFirmware(ControlBlock&)
-{
-    return FirmwareStore::nothingPending;
-}
-
-struct PlannedWrite {
-    TransferStep step;
-    Block block;
-};
 
 } // namespace
 
@@ -75,6 +64,19 @@ std::uint16_t stepAddress(TransferStep step, int memory)
     return kControlBlockAddress;
 }
 
+FirmwareStore storeFirmware(HidTransport& transport, Waiter& waiter, const PendingFirmware& firmware,
+                            ControlBlock& controlBlock, BlockWriteResult& failure)
+{
+    const std::size_t blocks = std::min(firmwareBlockCount(firmware.size), kFirmwareMaxLines);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        failure = writeBlock(transport, waiter, firmwareBlockAddress(b), firmwareBlock(firmware.image, firmware.size, b));
+        if (!succeeded(failure))
+            return FirmwareStore::failed;
+    }
+    writeFirmwareRecord(controlBlock, firmware.version, firmware.size);
+    return FirmwareStore::stored;
+}
+
 MemoryTransferResult transferMemory(HidTransport& transport, Waiter& waiter, const MemoryTransferRequest& request)
 {
     MemoryTransferResult result;
@@ -88,27 +90,32 @@ MemoryTransferResult transferMemory(HidTransport& transport, Waiter& waiter, con
     if (!dataBlock)
         return result;
 
-    std::vector<PlannedWrite> writes = {{TransferStep::dataBlock, *dataBlock}};
+    // Data block (and remote-frame block) first, control block last: a failed step
+    // leaves the stick's control block as it was.
+    const auto write = [&](TransferStep step, const Block& block) {
+        const BlockWriteResult written = writeBlock(transport, waiter, stepAddress(step, request.memory), block);
+        if (!succeeded(written)) {
+            result.status = MemoryTransferResult::Status::writeFailed;
+            result.failedStep = step;
+            result.write = written;
+        }
+        return succeeded(written);
+    };
+    if (!write(TransferStep::dataBlock, *dataBlock))
+        return result;
     ControlBlock controlBlock = request.controlBlock;
     if (request.remoteMode) {
         // The frame list is built by the remote frames; until then it is empty.
-        writes.push_back({TransferStep::remoteFrameBlock, *buildRemoteFrameBlock({})});
+        if (!write(TransferStep::remoteFrameBlock, *buildRemoteFrameBlock({})))
+            return result;
         fillMemoryRecord(controlBlock, request.memory, true, request.txStatus, request.infoText);
     } else {
         fillMemoryRecord(controlBlock, request.memory, false, 0, request.infoText);
-        result.firmware = storePendingFirmware(controlBlock);
+        if (request.firmware)
+            result.firmware = storeFirmware(transport, waiter, *request.firmware, controlBlock, result.firmwareWrite);
     }
-    writes.push_back({TransferStep::controlBlock, controlBlock});
-
-    for (const PlannedWrite& write : writes) {
-        const BlockWriteResult written = writeBlock(transport, waiter, stepAddress(write.step, request.memory), write.block);
-        if (!succeeded(written)) {
-            result.status = MemoryTransferResult::Status::writeFailed;
-            result.failedStep = write.step;
-            result.write = written;
-            return result;
-        }
-    }
+    if (!write(TransferStep::controlBlock, controlBlock))
+        return result;
     result.status = MemoryTransferResult::Status::transferred;
     result.controlBlock = controlBlock;
     return result;

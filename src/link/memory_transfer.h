@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
 #include "core/image.h"
 #include "link/block_transfer.h"
 #include "link/control_block.h"
@@ -29,6 +31,13 @@ std::optional<Block> buildRemoteFrameBlock(ByteSpan frames);
 // receives; empty = no correction selected.
 using CurveCorrection = std::function<void(EeBlock&)>;
 
+// A firmware image to be stored in the stick with this Transfer.
+struct PendingFirmware {
+    std::vector<Byte> image;   // the firmware buffer
+    std::uint16_t size = 0;    // `fwSize`
+    Byte version = 0;          // `fwVersion`
+};
+
 struct MemoryTransferRequest {
     ControlBlock controlBlock{}; // as read from the stick
     int memory = 0;              // 1..4
@@ -37,13 +46,14 @@ struct MemoryTransferRequest {
     bool remoteMode = false;
     Byte txStatus = 0;           // remote stick: the Tx selection bits of the record
     CurveCorrection curveCorrection;
+    std::optional<PendingFirmware> firmware{}; // local stick only; a remote stick never stores one
 };
 
 enum class TransferStep { dataBlock, remoteFrameBlock, controlBlock };
 
-// What storing a pending firmware image did. Storing it belongs to the firmware
-// update; until that exists nothing is ever pending.
-enum class FirmwareStore { nothingPending };
+// What storing a pending firmware image did. A failed store does not stop the
+// Transfer: the control block is still written, with the firmware record unchanged.
+enum class FirmwareStore { nothingPending, stored, failed };
 
 struct MemoryTransferResult {
     enum class Status { transferred, invalidRequest, writeFailed };
@@ -51,6 +61,7 @@ struct MemoryTransferResult {
     std::optional<TransferStep> failedStep;                   // set when a block write failed
     BlockWriteResult write = BlockWriteResult::written;       // why it failed
     FirmwareStore firmware = FirmwareStore::nothingPending;
+    BlockWriteResult firmwareWrite = BlockWriteResult::written; // why the firmware store failed
     ControlBlock controlBlock{}; // the control block as written to the stick on success
 
     bool ok() const { return status == Status::transferred; }
@@ -58,10 +69,18 @@ struct MemoryTransferResult {
 
 // `transferError` code of a failed step: "CF" for the data and remote-frame blocks, "CB" for the control block.
 std::string_view transferErrorCode(TransferStep step);
+// `transferError` code of a failed firmware store.
+constexpr std::string_view kFirmwareStoreErrorCode = "FW";
 // The step in words, for a message.
 std::string_view describe(TransferStep step);
 // Stick address the step writes for memory n.
 std::uint16_t stepAddress(TransferStep step, int memory);
+
+// `storeFW`: the image in blocks from stick address 0x0200, bytes at or beyond the
+// size sent as FF; after the last block the firmware record of `controlBlock` names
+// the image. Stops at the first failed block and leaves `controlBlock` unchanged.
+FirmwareStore storeFirmware(HidTransport& transport, Waiter& waiter, const PendingFirmware& firmware,
+                            ControlBlock& controlBlock, BlockWriteResult& failure);
 
 // The "Transfer" sequence. The request's control block and image are not changed: a
 // failure leaves the caller's copies as they were. invalidRequest (nothing sent) for a

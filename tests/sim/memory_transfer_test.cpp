@@ -9,6 +9,10 @@
 
 #include "link/crc16.h"
 #include "link/data_block.h"
+#include "link/embedded_firmware.h"
+#include "link/firmware_image.h"
+#include "link/firmware_text.h"
+#include "sim/lost_acknowledgement.h"
 #include "link/stick_probe.h"
 #include "sim/presets.h"
 #include "sim/sim_transport.h"
@@ -223,6 +227,98 @@ TEST_F(MemoryTransferOnStick, EraseAndGoRemoteSwitchTheModeAndClearTheMemories)
                     EXPECT_FALSE(readMemoryRecord(probe.controlBlock(), n).isValid(remoteMode)) << n;
         }
     }
+}
+
+class FirmwareStoreOnStick : public MemoryTransferOnStick {
+protected:
+    // The stick's memory from address 0x0200 over `bytes` bytes.
+    std::vector<Byte> storedFirmware(std::size_t bytes) const
+    {
+        const auto at = model_->state().memory.begin() + 0x0200;
+        return {at, at + static_cast<std::ptrdiff_t>(bytes)};
+    }
+
+    static PendingFirmware pending(const std::vector<Byte>& lineBytes, std::uint16_t size, Byte version)
+    {
+        FirmwareImage firmware;
+        EXPECT_TRUE(loadFirmwareFile(firmware, test::firmwareText(lineBytes, size, version), false).hint);
+        return {firmware.fwImage, firmware.fwSize, firmware.fwVersion};
+    }
+};
+
+TEST_F(FirmwareStoreOnStick, Size5704Takes45BlocksWithFfFromTheSizeOn)
+{
+    start(presetState(false));
+    // The last line's fill is 00 in the container; the stick must still get FF there.
+    const std::vector<Byte> lineBytes = test::firmwareLineBytes(5704, 0x00);
+    auto r = request(2, sampleImage(4), "");
+    r.firmware = pending(lineBytes, 5704, 0x4D);
+    const auto result = transfer(r);
+
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.firmware, FirmwareStore::stored);
+    const std::vector<Byte> stored = storedFirmware(46 * 128);
+    EXPECT_TRUE(std::equal(lineBytes.begin(), lineBytes.begin() + 5704, stored.begin()));
+    EXPECT_TRUE(std::all_of(stored.begin() + 5704, stored.begin() + 5760, [](Byte b) { return b == 0xFF; }));
+    EXPECT_EQ(readStickBlock(model_->state(), firmwareBlockAddress(45)), readStickBlock(initial_, firmwareBlockAddress(45)))
+        << "no 46th block";
+    const ControlBlock control = stickControlBlock();
+    const std::vector<Byte> record(control.begin() + 64, control.begin() + 72);
+    EXPECT_EQ(record, (std::vector<Byte>{0x8A, 0x65, 0xC1, 0x4D, 0x48, 0x16, 0x04, 0x00}));
+    EXPECT_EQ(stickFirmwareVersion(control), 0x4D);
+    EXPECT_EQ(readMemoryRecord(control, 2).signature, kLocalSignature) << "the memory record is written as well";
+}
+
+TEST_F(FirmwareStoreOnStick, AStickWithoutFirmwareRecordGetsTheBuiltInImageWithTheNextTransfer)
+{
+    start(presetState(false));
+    FirmwareImage firmware;
+    firmware.stickFwVersion = stickFirmwareVersion(stickControlBlock());
+    ASSERT_EQ(firmware.stickFwVersion, 0);
+    ASSERT_TRUE(loadRes(firmware, embeddedFirmwareContainer(), false));
+    ASSERT_TRUE(firmware.fwPending);
+
+    auto r = request(1, sampleImage(6), "");
+    r.firmware = PendingFirmware{firmware.fwImage, firmware.fwSize, firmware.fwVersion};
+    ASSERT_TRUE(transfer(r).ok());
+
+    EXPECT_EQ(stickFirmwareVersion(stickControlBlock()), firmware.fwVersion);
+    EXPECT_EQ(readFirmwareRecord(stickControlBlock()).size, firmware.fwSize);
+    const std::vector<Byte> stored = storedFirmware(firmware.fwSize);
+    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), firmware.fwImage.begin()));
+}
+
+TEST_F(FirmwareStoreOnStick, AFailedFirmwareBlockStillWritesTheControlBlockWithTheRecordUnchanged)
+{
+    start(presetState(false));
+    test::LostAcknowledgement lossy(*transport_, firmwareBlockAddress(3));
+    auto r = request(2, sampleImage(8), "Kept");
+    r.firmware = pending(test::firmwareLineBytes(1000), 1000, 0x50);
+    const auto result = transferMemory(lossy, waiter_, r);
+
+    ASSERT_TRUE(result.ok()) << "the Transfer goes on after the firmware";
+    EXPECT_EQ(result.firmware, FirmwareStore::failed);
+    EXPECT_EQ(result.firmwareWrite, BlockWriteResult::noAcknowledgement);
+    const ControlBlock control = stickControlBlock();
+    EXPECT_EQ(std::vector<Byte>(control.begin() + 64, control.end()),
+              std::vector<Byte>(r.controlBlock.begin() + 64, r.controlBlock.end()))
+        << "firmware record and the bytes after it as read";
+    EXPECT_EQ(readMemoryRecord(control, 2).name(), "Kept    ");
+    EXPECT_EQ(readStickBlock(model_->state(), firmwareBlockAddress(4)), readStickBlock(initial_, firmwareBlockAddress(4)))
+        << "the store stops at the failed block";
+}
+
+TEST_F(FirmwareStoreOnStick, ARemoteStickNeverStoresFirmware)
+{
+    start(presetState(true));
+    auto r = request(1, sampleImage(2), "");
+    r.firmware = pending(test::firmwareLineBytes(300), 300, 3);
+    const auto result = transfer(r);
+
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.firmware, FirmwareStore::nothingPending);
+    EXPECT_EQ(readStickBlock(model_->state(), firmwareBlockAddress(0)), readStickBlock(initial_, firmwareBlockAddress(0)));
+    EXPECT_EQ(stickFirmwareVersion(stickControlBlock()), 0);
 }
 
 } // namespace
