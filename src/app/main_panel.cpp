@@ -462,6 +462,15 @@ void MainPanel::enableHint(bool on)
     }
 }
 
+void MainPanel::showFirmwareIcon(const QString& hint)
+{
+    auto* icon = findChild<PictureLabel*>(QStringLiteral("iFW"));
+    icon->setHint(hint);
+    // The version hint is the icon's only content: it does not follow "Show Hints".
+    icon->setHintEnabled(true);
+    icon->show();
+}
+
 void MainPanel::cbShowHintsClick(bool checked)
 {
     enableHint(checked);

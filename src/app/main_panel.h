@@ -33,6 +33,8 @@ public:
     void moveGr(bool remoteLayout);
     // The start-up logo panel over the blocks.
     void showLogo(bool shown);
+    // The firmware icon `iFW`, its hint naming the image version.
+    void showFirmwareIcon(const QString& hint);
 
     // Size of the panel at 96 dpi; the panel scales it by the screen's logical dpi.
     static constexpr int kDesignWidth = 928;

@@ -16,6 +16,7 @@
 #include "app/main_panel.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
+#include "link/embedded_firmware.h"
 
 namespace ormid {
 
@@ -90,7 +91,7 @@ void MainWindow::FormCreate()
         .stopPresenceWatch = [this] { timer2_->stop(); },
         .restart = [this](bool withCurve) { restartProgram(withCurve); },
     };
-    memories_ = new MemorySlots({run_, eeBlock_, controlBlock_, *panel_, *transport_, waiter_, dialogs_},
+    memories_ = new MemorySlots({run_, eeBlock_, controlBlock_, firmware_, *panel_, *transport_, waiter_, dialogs_},
                                 std::move(hooks), this);
     connect(panel_, &MainPanel::actionClicked, this, &MainWindow::onAction);
     setWindowTitle(caption::memoryMode);
@@ -392,9 +393,22 @@ void MainWindow::bSaveClick()
         dialogs_.showMessage(fileDialog::saveFailed.arg(QString::fromStdString(written.error)));
 }
 
-void MainWindow::loadFirmwareFile(const std::string&) {}
+void MainWindow::loadFirmwareFile(const std::string& fileBytes)
+{
+    const FirmwareFileLoad loaded = ormid::loadFirmwareFile(firmware_, fileBytes, run_.demo);
+    if (loaded.message)
+        dialogs_.showMessage(QString::fromStdString(*loaded.message));
+    if (loaded.hint)
+        panel_->showFirmwareIcon(QString::fromStdString(*loaded.hint));
+}
 
-void MainWindow::checkFirmware() {}
+void MainWindow::checkFirmware()
+{
+    if (!run_.usbStick)
+        firmware_.stickFwVersion = stickFirmwareVersion(controlBlock_);
+    if (const std::optional<std::string> hint = loadRes(firmware_, embeddedFirmwareContainer(), run_.usbStick))
+        panel_->showFirmwareIcon(QString::fromStdString(*hint));
+}
 
 bool MainWindow::loadCurveList()
 {

@@ -16,6 +16,7 @@
 #include "app/run_state.h"
 #include "core/image.h"
 #include "link/control_block.h"
+#include "link/firmware_image.h"
 #include "link/hid_transport.h"
 #include "link/stick_probe.h"
 #include "link/waiter.h"
@@ -49,6 +50,7 @@ public:
     const EeBlock& eeBlock() const { return eeBlock_; }
     const ControlBlock& controlBlock() const { return controlBlock_; }
     const MemorySlots& memories() const { return *memories_; }
+    const FirmwareImage& firmware() const { return firmware_; }
     bool startUpFinished() const { return startUpFinished_; }
 
     // Start-up and run handlers, in the order a run meets them.
@@ -91,15 +93,18 @@ private:
     QLineEdit* infoField() const;
 
     // Hand-over points; each does nothing until the function that takes over lands.
-    void readMemories();      // the four memories; the firmware update reads its record in checkFirmware
-    void checkFirmware();     // the firmware update loads the built-in image and compares versions here
+    void readMemories();      // the four memories; checkFirmware reads the firmware record
+    // `loadRes` and the comparison with the stick's firmware record; shows `iFW`.
+    void checkFirmware();
+    // The firmware branch of "Load".
+    void loadFirmwareFile(const std::string& fileBytes);
     bool loadCurveList();     // the dimming curves load their list here and pick curveIndex
     void startLinkEngine();   // the link engine starts its 100 ms cycle here
-    void loadFirmwareFile(const std::string& fileBytes); // the firmware update parses a loaded .kdp here
 
     RunState run_;
     EeBlock eeBlock_;
     ControlBlock controlBlock_{};
+    FirmwareImage firmware_;
     std::unique_ptr<HidTransport> transport_;
     std::vector<std::string> arguments_;
     Waiter& waiter_;

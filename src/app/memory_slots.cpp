@@ -249,12 +249,17 @@ void MemorySlots::transferMemory()
     request.infoText = infoField()->text().toStdString();
     request.remoteMode = run.remoteMode;
     request.txStatus = run.remoteMode ? context_.panel.txSelection() : Byte{0};
+    request.firmware = pendingFirmware();
 
     MemoryTransferResult result;
     {
         BusyCursor busy;
         result = ormid::transferMemory(context_.transport, context_.waiter, request);
     }
+    // A failed firmware store is reported, and the Transfer has gone on with the control block.
+    if (result.firmware == FirmwareStore::failed)
+        transferError(QString::fromUtf8(kFirmwareStoreErrorCode.data(),
+                                        static_cast<qsizetype>(kFirmwareStoreErrorCode.size())));
     if (!result.ok()) {
         // Nothing was sent for an invalid request; it is reported as the data block that was not written.
         const TransferStep step = result.failedStep.value_or(TransferStep::dataBlock);
@@ -262,7 +267,21 @@ void MemorySlots::transferMemory()
         return;
     }
     context_.controlBlock = result.controlBlock;
+    if (result.firmware == FirmwareStore::stored) {
+        FirmwareImage& firmware = context_.firmware;
+        firmware.fwImage.clear();
+        firmware.fwPending = false;
+        firmware.stickFwVersion = firmware.fwVersion;
+    }
     hooks_.restart(!run.remoteMode);
+}
+
+std::optional<PendingFirmware> MemorySlots::pendingFirmware() const
+{
+    const FirmwareImage& firmware = context_.firmware;
+    if (context_.run.remoteMode || !firmware.fwPending || firmware.fwImage.empty())
+        return std::nullopt;
+    return PendingFirmware{firmware.fwImage, firmware.fwSize, firmware.fwVersion};
 }
 
 void MemorySlots::transferError(const QString& code)

@@ -10,12 +10,15 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "app/run_state.h"
 #include "core/image.h"
 #include "link/control_block.h"
 #include "link/data_block.h"
+#include "link/firmware_image.h"
 #include "link/hid_transport.h"
+#include "link/memory_transfer.h"
 #include "link/waiter.h"
 
 class QLineEdit;
@@ -40,6 +43,7 @@ struct MemoryContext {
     RunState& run;
     EeBlock& eeBlock;
     ControlBlock& controlBlock;
+    FirmwareImage& firmware;
     MainPanel& panel;
     HidTransport& transport;
     Waiter& waiter;
@@ -82,6 +86,8 @@ private:
     void showImageOf(int n);
     void transferMemory();
     void transferError(const QString& code);
+    // The pending firmware image that goes into a local stick with this Transfer.
+    std::optional<PendingFirmware> pendingFirmware() const;
     // All four memory buttons shown and reacting again (Cancel, a failed Transfer).
     void showMemoryButtons();
 

@@ -21,12 +21,18 @@
 
 #include <unistd.h>
 
+#include "app/block_pictures.h"
 #include "app/main_window.h"
 #include "app/qt_app.h"
 #include "app/user_dialogs.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "link/data_block.h"
+#include "link/embedded_firmware.h"
+#include "link/firmware_container.h"
+#include "link/firmware_image.h"
+#include "link/firmware_text.h"
+#include "sim/lost_acknowledgement.h"
 #include "sim/presets.h"
 #include "sim/sim_transport.h"
 #include "sim/stick_model.h"
@@ -155,10 +161,16 @@ protected:
 
     void startWindow(const StickSetup& setup, std::vector<std::string> arguments = {}, bool pluggedIn = true)
     {
+        window_.reset();
         model_.emplace(setup.config, setup.faults, setup.state);
         auto transport = std::make_unique<sim::SimTransport>(*model_, clock_);
         transport->setPluggedIn(pluggedIn);
-        window_ = std::make_unique<MainWindow>(std::move(transport), std::move(arguments), waiter_, process_,
+        std::unique_ptr<HidTransport> used = std::move(transport);
+        if (lostAcknowledgement_) {
+            lossyInner_ = std::move(used);
+            used = std::make_unique<test::LostAcknowledgement>(*lossyInner_, *lostAcknowledgement_);
+        }
+        window_ = std::make_unique<MainWindow>(std::move(used), std::move(arguments), waiter_, process_,
                                                WindowTiming{0ms, 0ms}, &dialogs_);
         captions_.clear();
         QObject::connect(window_.get(), &QWidget::windowTitleChanged,
@@ -198,6 +210,8 @@ protected:
     VirtualWaiter waiter_{clock_};
     ScriptedDialogs dialogs_;
     std::vector<QString> captions_;
+    std::optional<std::uint16_t> lostAcknowledgement_; // the window's transport loses this block's acknowledgement
+    std::unique_ptr<HidTransport> lossyInner_;
     std::unique_ptr<MainWindow> window_;
 };
 
@@ -649,6 +663,157 @@ TEST_F(FileButtonsTest, CancelledDialogsChangeNothing)
     EXPECT_EQ(image(), chosen);
     EXPECT_TRUE(fs::is_empty(folder_));
     EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+class FirmwareTest : public MemorySlotsTest {
+protected:
+    // A local stick with "Park" in M2 and, when `version` is given, a firmware record.
+    static StickSetup stick(std::optional<Byte> version)
+    {
+        StickSetup setup = parkStick(false);
+        if (version) {
+            Block control = sim::readStickBlock(setup.state, kControlBlockAddress);
+            writeFirmwareRecord(control, *version, 5704);
+            sim::writeStickBlock(setup.state, kControlBlockAddress, control);
+        }
+        return setup;
+    }
+    PictureLabel* icon() const { return element<PictureLabel>("iFW"); }
+    std::vector<Byte> stickBytes(std::uint16_t address, std::size_t count) const
+    {
+        const auto at = model_->state().memory.begin() + address;
+        return {at, at + static_cast<std::ptrdiff_t>(count)};
+    }
+    static const FirmwareContainer& builtIn()
+    {
+        static const FirmwareContainer parsed = parseFirmwareContainer(embeddedFirmwareContainer());
+        return parsed;
+    }
+    static std::string hintFor(bool update) { return firmwareHint(builtIn().header.version, update); }
+};
+
+TEST_F(FirmwareTest, StartUpComparesTheBuiltInVersionWithTheStick)
+{
+    const Byte builtInVersion = builtIn().header.version;
+    const struct {
+        const char* name;
+        std::optional<Byte> stickVersion;
+        std::vector<std::string> arguments;
+        bool iconShown;
+        bool update;
+    } cases[] = {
+        {"no firmware record", std::nullopt, {}, true, true},
+        {"another version", static_cast<Byte>(builtInVersion + 1), {}, true, true},
+        {"the same version", builtInVersion, {}, true, false},
+        {"-skipFW", std::nullopt, {"-skipFW"}, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startWindow(stick(c.stickVersion), c.arguments);
+        EXPECT_EQ(icon()->isVisible(), c.iconShown);
+        EXPECT_EQ(window_->firmware().fwPending, c.update);
+        if (c.iconShown) {
+            EXPECT_EQ(icon()->hint().toStdString(), hintFor(c.update));
+        }
+    }
+}
+
+TEST_F(FirmwareTest, TransferStoresThePendingImageOnlyWhenTheVersionsDiffer)
+{
+    for (const bool sameVersion : {false, true}) {
+        SCOPED_TRACE(sameVersion ? "same version" : "no firmware record");
+        process_ = {};
+        startWindow(stick(sameVersion ? std::optional<Byte>(builtIn().header.version) : std::nullopt));
+        click("bM2");
+        click("bMemStore");
+
+        EXPECT_TRUE(dialogs_.messages.empty());
+        EXPECT_EQ(process_.calls, (std::vector<std::string>{"release", "start", "quit"}));
+        const std::size_t size = builtIn().header.size;
+        const std::vector<Byte> stored = stickBytes(0x0200, size);
+        if (sameVersion) {
+            EXPECT_TRUE(std::all_of(stored.begin(), stored.end(), [](Byte b) { return b == 0xFF; }));
+            continue;
+        }
+        EXPECT_TRUE(std::equal(stored.begin(), stored.end(), builtIn().image.begin()));
+        const FirmwareRecord record = readFirmwareRecord(stickControlBlock());
+        EXPECT_TRUE(record.isValid());
+        EXPECT_EQ(record.version, builtIn().header.version);
+        EXPECT_EQ(record.size, size);
+        EXPECT_FALSE(window_->firmware().fwPending);
+    }
+}
+
+TEST_F(FirmwareTest, AFailedFirmwareBlockIsReportedAndTheTransferGoesOn)
+{
+    lostAcknowledgement_ = firmwareBlockAddress(2);
+    startWindow(stick(std::nullopt));
+    const ControlBlock before = stickControlBlock();
+    click("bM2");
+    element<QLineEdit>("eInfo")->setText("Hall");
+    click("bMemStore");
+
+    EXPECT_EQ(dialogs_.messages, std::vector<QString>{"Firmware Write Error!FW"});
+    EXPECT_EQ(readMemoryRecord(stickControlBlock(), 2).name(), "Hall    ") << "the control block is written";
+    EXPECT_EQ(readFirmwareRecord(stickControlBlock()).signature, readFirmwareRecord(before).signature);
+    EXPECT_FALSE(readFirmwareRecord(stickControlBlock()).isValid());
+    EXPECT_TRUE(window_->firmware().fwPending);
+    EXPECT_EQ(process_.calls, (std::vector<std::string>{"release", "start", "quit"}));
+}
+
+TEST_F(FileButtonsTest, LoadOfAFirmwareFileMakesItPendingOrSaysWhyNot)
+{
+    const struct {
+        const char* name;
+        std::string text;
+        std::vector<QString> messages;
+        QString hint; // of the icon afterwards
+        bool pending;
+        std::uint16_t fwSize;
+        Byte fwVersion;
+    } cases[] = {
+        {"valid", test::firmwareText(test::firmwareLineBytes(300), 300, 9), {}, "Version 1.9", true, 300, 9},
+        {"size field 0x3000", test::firmwareText(test::firmwareLineBytes(300), 0x3000, 9), {}, "", false, 0x3000, 9},
+        {"wrong CRC", test::firmwareText(test::firmwareLineBytes(300), 300, 9, 0xBEEF), {"File is corrupted!"}, "", false,
+         300, 9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startWindow(parkStick(false), {"-skipFW"});
+        click("bM2");
+        dialogs_ = {};
+        ASSERT_TRUE(writeFileAtomically(folder_ / "image.kdp", c.text).ok());
+        dialogs_.fileName = path("image.kdp");
+        click("bLoad");
+
+        EXPECT_EQ(dialogs_.messages, c.messages);
+        auto* icon = element<PictureLabel>("iFW");
+        EXPECT_EQ(icon->isVisible(), !c.hint.isEmpty());
+        if (!c.hint.isEmpty()) {
+            EXPECT_EQ(icon->hint(), c.hint);
+        }
+        EXPECT_EQ(window_->firmware().fwPending, c.pending);
+        EXPECT_EQ(window_->firmware().fwSize, c.fwSize);
+        EXPECT_EQ(window_->firmware().fwVersion, c.fwVersion);
+    }
+}
+
+TEST_F(FileButtonsTest, ALoadedFirmwareFileGoesIntoTheStickWithTheNextTransfer)
+{
+    const std::vector<Byte> lineBytes = test::firmwareLineBytes(300);
+    ASSERT_TRUE(writeFileAtomically(folder_ / "image.kdp", test::firmwareText(lineBytes, 300, 9)).ok());
+    dialogs_.fileName = path("image.kdp");
+    click("bLoad");
+    click("bMemStore");
+
+    EXPECT_TRUE(dialogs_.messages.empty());
+    const FirmwareRecord record = readFirmwareRecord(stickControlBlock());
+    EXPECT_TRUE(record.isValid());
+    EXPECT_EQ(record.version, 9);
+    EXPECT_EQ(record.size, 300);
+    const Block third = sim::readStickBlock(model_->state(), firmwareBlockAddress(2));
+    EXPECT_TRUE(std::equal(third.begin(), third.begin() + 44, lineBytes.begin() + 256));
+    EXPECT_TRUE(std::all_of(third.begin() + 44, third.end(), [](Byte b) { return b == 0xFF; }));
 }
 
 } // namespace
