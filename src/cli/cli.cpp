@@ -21,6 +21,7 @@
 #include "link/block_transfer.h"
 #include "link/data_block.h"
 #include "link/hid_transport.h"
+#include "link/link_engine.h"
 #include "link/memory_transfer.h"
 #include "link/stick_probe.h"
 #include "link/waiter.h"
@@ -69,6 +70,9 @@ int runStick(const Arguments& args, std::ostream& out, std::ostream& err);
 int runStickReadCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int runStickWriteCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int runStickEraseCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int runDeviceStatusCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int runDeviceReadCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int runDeviceWriteCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 
 const std::vector<Command>& commands()
 {
@@ -103,6 +107,18 @@ const std::vector<Command>& commands()
          "Erase all four memories without asking; --remote also makes the stick a remote\n"
          "stick, without it the stick becomes a local one.",
          {{"--remote", false}}, {}, 0, 0, runStickEraseCommand},
+        {"device status", "device status",
+         "With the stick in USB Stick mode: wait for the connected Ormid to announce itself\n"
+         "and print its device number and firmware version.",
+         {}, {}, 0, 0, runDeviceStatusCommand},
+        {"device read", "device read -o FILE [--raw FILE]",
+         "Read the connected Ormid's memory and save bytes 0 to 95 as a configuration file;\n"
+         "--raw also writes all 256 bytes as they were read.",
+         {{"-o", true}, {"--raw", true}}, {"-o"}, 0, 0, runDeviceReadCommand},
+        {"device write", "device write FILE",
+         "Load a configuration file as \"Load\" does and write it to the connected Ormid:\n"
+         "the device is read first, so bytes 96 to 249 go back as read.",
+         {}, {}, 1, 1, runDeviceWriteCommand},
     };
     return table;
 }
@@ -122,8 +138,8 @@ void printUsage(std::ostream& os)
     os << "  help, --help\n      Show this text.\n\n"
           "The stick commands ask the stick simulator on ORMID_HID_BRIDGE when it names a socket.\n\n"
           "Exit codes: 0 success, 1 invalid input, 2 usage error, 3 no stick found,\n"
-          "4 the stick did not do what was asked (no control block, not in memory mode,\n"
-          "a block read or write failed).\n";
+          "4 the stick did not do what was asked (no control block, the wrong mode, a block\n"
+          "read or write failed, no device answered or a device write failed).\n";
 }
 
 int usageError(std::ostream& err, std::string_view problem)
@@ -466,6 +482,149 @@ std::optional<int> probeMemoryMode(StickProbe& probe, HidTransport& transport, W
     return std::nullopt;
 }
 
+int runDeviceStatusCommand(const Arguments&, std::ostream& out, std::ostream& err)
+{
+    const std::unique_ptr<HidTransport> transport = makeDefaultTransport();
+    RealTimeWaiter waiter;
+    return runDeviceStatus(*transport, waiter, out, err);
+}
+
+int runDeviceReadCommand(const Arguments& args, std::ostream& out, std::ostream& err)
+{
+    const std::unique_ptr<HidTransport> transport = makeDefaultTransport();
+    RealTimeWaiter waiter;
+    return runDeviceRead(*transport, waiter, *args.value("-o"), args.value("--raw"), out, err);
+}
+
+int runDeviceWriteCommand(const Arguments& args, std::ostream& out, std::ostream& err)
+{
+    const std::unique_ptr<HidTransport> transport = makeDefaultTransport();
+    RealTimeWaiter waiter;
+    return runDeviceWrite(*transport, waiter, args.positional.front(), out, err);
+}
+
+// The window side of the link engine for the command line: it keeps what a
+// script needs to know and never starts a firmware update on its own.
+class CliLinkWindow final : public LinkEngineEvents {
+public:
+    enum class WriteOutcome { running, finished, failed };
+
+    void setCaption(const std::string& text) override
+    {
+        if (text == "Transfer Error!")
+            writeOutcome = WriteOutcome::failed;
+    }
+    void appendCaption(const std::string& text) override
+    {
+        if (text == "->Transfer finished.")
+            writeOutcome = WriteOutcome::finished;
+    }
+    bool formDisabled() const override { return locked_; }
+    void setFormDisabled(bool disabled) override { locked_ = disabled; }
+    void showActionButtons(bool) override {}
+    void defaultCursor() override {}
+    void log(const std::string&) override {}
+    void showFirmwareProgress(int, int) override {}
+    void hideFirmwareProgress() override {}
+    bool askFirmwareUpdate(const std::string&) override { return false; }
+    void beep() override {}
+    void showDeviceLog(const std::optional<DeviceLog>&) override {}
+    void redraw() override {}
+
+    WriteOutcome writeOutcome = WriteOutcome::running;
+
+private:
+    bool locked_ = false;
+};
+
+// A link engine on the stick, ticked every 100 ms on the waiter as the window's timer does.
+class DeviceSession {
+public:
+    // A device announces itself within a few seconds; a read or write of 20 frames
+    // with five repeats each ends well within the operation limit.
+    static constexpr int kIdentifyTicks = 100;
+    static constexpr int kOperationTicks = 600;
+
+    DeviceSession(HidTransport& transport, Waiter& waiter)
+        : transport_(transport), waiter_(waiter), engine_(transport, image_, window_, waiter, {.skipFW = true})
+    {
+    }
+
+    // Finds the stick in USB Stick mode and waits for the device's identification;
+    // the exit code when that fails.
+    std::optional<int> connect(std::ostream& err)
+    {
+        StickProbe probe;
+        switch (runStickProbe(probe, transport_, waiter_)) {
+        case ProbeResult::noStick:
+            err << "No stick found.\n";
+            return cliExit::noStick;
+        case ProbeResult::timeOut:
+        case ProbeResult::pending:
+            err << "The stick did not answer.\n";
+            return cliExit::transferFailed;
+        case ProbeResult::memoryMode:
+            err << "The stick is in memory mode; a device is reachable in USB Stick mode only.\n";
+            return cliExit::transferFailed;
+        case ProbeResult::usbStickMode:
+            break;
+        }
+        engine_.start();
+        if (!tickUntil([this] { return engine_.stickState() == LinkEngine::kRead; }, kIdentifyTicks)) {
+            err << "No device announced itself on the stick.\n";
+            return cliExit::transferFailed;
+        }
+        return std::nullopt;
+    }
+
+    // Reads the device memory into the image; false after a time-out.
+    bool read(std::ostream& err)
+    {
+        if (tickUntil([this] { return engine_.imageRead(); }, kOperationTicks))
+            return true;
+        err << "Reading the device failed.\n";
+        return false;
+    }
+
+    // Writes the image to the device with the engine's repeats; false on failure.
+    bool write(std::ostream& err)
+    {
+        window_.writeOutcome = CliLinkWindow::WriteOutcome::running;
+        engine_.storeUSBStick();
+        tickUntil([this] { return window_.writeOutcome != CliLinkWindow::WriteOutcome::running; }, kOperationTicks);
+        if (window_.writeOutcome == CliLinkWindow::WriteOutcome::finished)
+            return true;
+        err << "Transfer Error!\n";
+        return false;
+    }
+
+    EeBlock& image() { return image_; }
+    const LinkEngine& engine() const { return engine_; }
+
+private:
+    template <typename Done>
+    bool tickUntil(Done done, int maxTicks)
+    {
+        for (int tick = 0; tick < maxTicks && !done(); ++tick) {
+            waiter_.sleep(LinkEngine::kTickPeriod);
+            engine_.Timer3Timer();
+        }
+        return done();
+    }
+
+    HidTransport& transport_;
+    Waiter& waiter_;
+    EeBlock image_ = makeDefaultImage();
+    CliLinkWindow window_;
+    LinkEngine engine_;
+};
+
+std::string firmwareVersionText(const DeviceIdentification& identification)
+{
+    constexpr Byte kNoVersion = 0xFF;
+    return identification.firmware == kNoVersion ? "FW ???" : "FW 1." + std::to_string(identification.firmware);
+}
+
 // True when the leading arguments spell the command's name, word by word.
 bool namesCommand(const std::vector<std::string>& args, const Command& command)
 {
@@ -604,6 +763,66 @@ int runStickErase(HidTransport& transport, Waiter& waiter, bool remote, std::ost
     eraseStick(transport, remote);
     out << (remote ? "Erased all memories; the stick is now a remote stick.\n"
                    : "Erased all memories; the stick is now a local stick.\n");
+    return cliExit::success;
+}
+
+int runDeviceStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, std::ostream& err)
+{
+    DeviceSession session(transport, waiter);
+    if (const auto failed = session.connect(err))
+        return *failed;
+    const DeviceIdentification& identification = session.engine().identification();
+    out << "Device Nr. " << identification.deviceNumber() << '\n' << firmwareVersionText(identification) << '\n';
+    return cliExit::success;
+}
+
+int runDeviceRead(HidTransport& transport, Waiter& waiter, const std::string& path, const std::string* rawPath,
+                  std::ostream& out, std::ostream& err)
+{
+    DeviceSession session(transport, waiter);
+    if (const auto failed = session.connect(err))
+        return *failed;
+    if (!session.read(err))
+        return cliExit::transferFailed;
+    const EeBlock& image = session.image();
+    for (const auto& [file, bytes] : {std::pair{&path, saveConfiguration(image, "")},
+                                      std::pair{rawPath, std::string(image.begin(), image.end())}}) {
+        if (!file)
+            continue;
+        if (const auto written = writeFileAtomically(*file, bytes); !written.ok()) {
+            err << written.error << '\n';
+            return cliExit::invalidInput;
+        }
+        out << "Wrote " << *file << '\n';
+    }
+    return cliExit::success;
+}
+
+int runDeviceWrite(HidTransport& transport, Waiter& waiter, const std::string& path, std::ostream& out,
+                   std::ostream& err)
+{
+    const auto file = readWholeFile(path);
+    if (!file.ok()) {
+        err << file.error << '\n';
+        return cliExit::invalidInput;
+    }
+    const auto loaded = loadConfiguration(file.bytes, makeDefaultImage(), {});
+    for (const auto message : loaded.messages)
+        err << message << '\n';
+    if (loaded.outcome != ConfigLoadOutcome::Loaded) {
+        if (const auto refusal = showRefusal(loaded.outcome); !refusal.empty())
+            err << refusal << '\n';
+        return cliExit::invalidInput;
+    }
+    DeviceSession session(transport, waiter);
+    if (const auto failed = session.connect(err))
+        return *failed;
+    if (!session.read(err))
+        return cliExit::transferFailed;
+    std::copy_n(loaded.image.begin(), kStoredImageBytes, session.image().begin());
+    if (!session.write(err))
+        return cliExit::transferFailed;
+    out << "Wrote " << path << " to device " << session.engine().identification().deviceNumber() << '\n';
     return cliExit::success;
 }
 

@@ -43,4 +43,18 @@ int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std
 // `stick erase [--remote]`: erases all four memories; `remote` makes the stick a remote stick.
 int runStickErase(HidTransport& transport, Waiter& waiter, bool remote, std::ostream& out, std::ostream& err);
 
+// `device status`: with the stick in USB Stick mode, waits for the connected device's
+// identification and prints its number and firmware version ("FW 1.n" or "FW ???").
+int runDeviceStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, std::ostream& err);
+
+// `device read -o FILE [--raw FILE]`: reads the device's 256-byte memory; the
+// configuration file holds bytes 0..95, the raw file all 256.
+int runDeviceRead(HidTransport& transport, Waiter& waiter, const std::string& path, const std::string* rawPath,
+                  std::ostream& out, std::ostream& err);
+
+// `device write FILE`: loads the file as "Load" does, reads the device, then writes
+// the file's bytes 0..95 with the device's own bytes 96..249 back, with repeats.
+int runDeviceWrite(HidTransport& transport, Waiter& waiter, const std::string& path, std::ostream& out,
+                   std::ostream& err);
+
 } // namespace ormid

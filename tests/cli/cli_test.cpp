@@ -593,5 +593,120 @@ TEST_F(CliOnStick, WithoutAStickOrInUsbStickModeNothingIsDone)
     }
 }
 
+// The device commands against the simulated stick in USB Stick mode.
+class CliOnDevice : public CliOnStick {
+protected:
+    void startDevice(sim::Faults faults = {}, sim::StickConfig config = {})
+    {
+        config.mode = sim::StickMode::usb;
+        faults.replyDelay = 10; // the read after every frame must not take its reply
+        sim::StickState state;
+        for (std::size_t i = 0; i < state.deviceMemory.size(); ++i)
+            state.deviceMemory[i] = static_cast<Byte>(i ^ 0x5A);
+        start(std::move(state), faults, config);
+    }
+    Bytes deviceMemory() const { return {model_->state().deviceMemory.begin(), model_->state().deviceMemory.end()}; }
+
+    CliRun status()
+    {
+        std::ostringstream out, err;
+        const int code = runDeviceStatus(*transport_, waiter_, out, err);
+        return {code, out.str(), err.str()};
+    }
+    CliRun deviceRead(const std::string& path, const std::string* raw)
+    {
+        std::ostringstream out, err;
+        const int code = runDeviceRead(*transport_, waiter_, path, raw, out, err);
+        return {code, out.str(), err.str()};
+    }
+    CliRun deviceWrite(const std::string& path)
+    {
+        std::ostringstream out, err;
+        const int code = runDeviceWrite(*transport_, waiter_, path, out, err);
+        return {code, out.str(), err.str()};
+    }
+};
+
+TEST_F(CliOnDevice, StatusPrintsTheDeviceNumberAndFirmware)
+{
+    const struct {
+        Byte firmware;
+        const char* text;
+    } cases[] = {{77, "Device Nr. 12345678\nFW 1.77\n"}, {0xFF, "Device Nr. 12345678\nFW ???\n"}};
+    for (const auto& c : cases) {
+        startDevice({}, sim::StickConfig{.deviceFirmware = c.firmware});
+        const CliRun run = status();
+        EXPECT_EQ(run.code, cliExit::success) << run.err;
+        EXPECT_EQ(run.out, c.text);
+    }
+}
+
+TEST_F(CliOnDevice, ReadSavesTheConfigurationAndTheRawMemory)
+{
+    startDevice();
+    const std::string kdc = (folder_ / "device.kdc").string();
+    const std::string raw = (folder_ / "device.bin").string();
+    const CliRun run = deviceRead(kdc, &raw);
+    ASSERT_EQ(run.code, cliExit::success) << run.err;
+
+    const Bytes memory = deviceMemory();
+    const auto rawFile = readWholeFile(raw);
+    ASSERT_TRUE(rawFile.ok());
+    EXPECT_EQ(Bytes(rawFile.bytes.begin(), rawFile.bytes.end()), memory);
+    const auto kdcFile = readWholeFile(kdc);
+    ASSERT_TRUE(kdcFile.ok());
+    EXPECT_EQ(kdcFile.bytes, saveConfiguration(EeBlock(memory.begin(), memory.end()), ""));
+}
+
+TEST_F(CliOnDevice, WriteSendsTheFileAndKeepsTheDevicesOwnBytes)
+{
+    startDevice();
+    const Bytes before = deviceMemory();
+    const EeBlock image = customImage();
+    const std::string file = put("in.kdc", saveConfiguration(image, "Dev"));
+    const CliRun run = deviceWrite(file);
+    ASSERT_EQ(run.code, cliExit::success) << run.err;
+
+    EeBlock expected = image;
+    clearAstroData(expected); // as "Load" takes the file
+    const Bytes after = deviceMemory();
+    EXPECT_TRUE(std::equal(expected.begin(), expected.begin() + kStoredImageBytes, after.begin()));
+    EXPECT_TRUE(std::equal(before.begin() + kStoredImageBytes, before.end(), after.begin() + kStoredImageBytes));
+}
+
+TEST_F(CliOnDevice, FailuresEndWithTheirExitCodes)
+{
+    const std::string file = put("in.kdc", saveConfiguration(customImage(), "Dev"));
+    sim::Faults refusing;
+    refusing.refuseWriteMemory = 6;
+    const struct {
+        const char* name;
+        sim::Faults faults;
+        sim::StickConfig config;
+        bool memoryMode;
+        bool pluggedIn;
+        int code;
+        const char* message;
+    } cases[] = {
+        {"no stick", {}, {}, false, false, cliExit::noStick, "No stick found."},
+        {"memory mode", {}, {}, true, true, cliExit::transferFailed, "memory mode"},
+        {"silent device", {}, sim::StickConfig{.deviceConnected = false}, false, true, cliExit::transferFailed,
+         "No device announced itself"},
+        {"refused writes", refusing, {}, false, true, cliExit::transferFailed, "Transfer Error!"},
+    };
+    for (const auto& c : cases) {
+        if (c.memoryMode)
+            start(presetState(false), c.faults, c.config);
+        else
+            startDevice(c.faults, c.config);
+        transport_->setPluggedIn(c.pluggedIn);
+        const Bytes before = deviceMemory();
+        const CliRun run = deviceWrite(file);
+        EXPECT_EQ(run.code, c.code) << c.name;
+        EXPECT_TRUE(contains(run.err, c.message)) << c.name << ": " << run.err;
+        EXPECT_EQ(deviceMemory(), before) << c.name;
+    }
+}
+
 } // namespace
 } // namespace ormid
