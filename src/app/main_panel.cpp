@@ -2,6 +2,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QFrame>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,9 +15,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStringList>
+#include <QVBoxLayout>
 
 #include <array>
 #include <string_view>
+#include <utility>
 
 #include "app/block_pictures.h"
 #include "core/encodings.h"
@@ -265,6 +271,9 @@ constexpr const char* kEraseCaption = "Erase ALL";
 // What `disableButtons` hides; the memory buttons are not among them.
 constexpr std::array kActionElements{"bMemCancel", "bMemClear", "bMemStore", "bErase", "bLoad", "bSave",
                                      "bPdf", "lInfo", "eInfo", "bUpdateFw", "pbFWUpdate", "bReread"};
+// The "Log" group's value labels and their captions.
+constexpr std::pair<const char*, const char*> kLogFields[] = {
+    {"lOp", "Operation"}, {"lSwCnt", "Switch cnt."}, {"lOverT", "Over T"}, {"lMaxT", "Max. T"}};
 constexpr std::array kEveryModeButtons{"bMemClear", "bMemStore", "bLoad", "bSave", "bPdf"};
 
 QRect cellRect(const TileSpec& spec)
@@ -422,6 +431,10 @@ void MainPanel::buildActionBar()
     debug->setGeometry(scaled(QRect(132, 544, 80, 22)));
     debug->hide();
 
+    buildLogGroup();
+    buildDebugPanel();
+    connect(debug, &QCheckBox::toggled, this, [this](bool checked) { setShown(QStringLiteral("pDebug"), checked); });
+
     auto* duration = new QPlainTextEdit(this);
     duration->setObjectName(QStringLiteral("Memo1"));
     duration->setGeometry(scaled(QRect(392, 536, 260, 50)));
@@ -436,6 +449,43 @@ void MainPanel::buildActionBar()
     QPalette palette = version->palette();
     palette.setColor(QPalette::WindowText, QColor(0x60, 0x6b, 0x75));
     version->setPalette(palette);
+}
+
+// The device's operation counters, filled by the link engine after a read.
+void MainPanel::buildLogGroup()
+{
+    auto* group = new QGroupBox(QStringLiteral("Log"), this);
+    group->setObjectName(QStringLiteral("gbLog"));
+    group->setGeometry(scaled(QRect(764, 452, 156, 100)));
+    auto* layout = new QFormLayout(group);
+    layout->setContentsMargins(6, 2, 6, 2);
+    layout->setVerticalSpacing(0);
+    for (const auto& [name, caption] : kLogFields) {
+        auto* value = new QLabel(group);
+        value->setObjectName(QString::fromLatin1(name));
+        layout->addRow(QString::fromLatin1(caption), value);
+    }
+    group->hide();
+}
+
+// The link engine's debug lines; "Stop" holds the memo still for reading.
+void MainPanel::buildDebugPanel()
+{
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("pDebug"));
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setAutoFillBackground(true);
+    panel->setGeometry(scaled(QRect(464, 8, 456, 424)));
+    auto* layout = new QVBoxLayout(panel);
+    auto* memo = new QPlainTextEdit(panel);
+    memo->setObjectName(QStringLiteral("mDebug"));
+    memo->setReadOnly(true);
+    memo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    layout->addWidget(memo);
+    auto* hold = new QCheckBox(QStringLiteral("Stop"), panel);
+    hold->setObjectName(QStringLiteral("cbDebugHold"));
+    layout->addWidget(hold);
+    panel->hide();
 }
 
 void MainPanel::initHint()

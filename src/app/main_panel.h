@@ -55,6 +55,8 @@ protected:
 private:
     void buildBlocks();
     void buildActionBar();
+    void buildLogGroup();
+    void buildDebugPanel();
     void initHint();
     void cbShowHintsClick(bool checked);
     void onActionButton(const QString& name);

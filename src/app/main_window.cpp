@@ -17,6 +17,7 @@
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "link/embedded_firmware.h"
+#include "link/firmware_container.h"
 
 namespace ormid {
 
@@ -58,7 +59,8 @@ MainWindow::MainWindow(std::unique_ptr<HidTransport> transport, std::vector<std:
       waiter_(waiter),
       process_(process),
       ownDialogs_(dialogs == nullptr ? std::make_unique<SystemUserDialogs>(*this) : nullptr),
-      dialogs_(dialogs == nullptr ? *ownDialogs_ : *dialogs)
+      dialogs_(dialogs == nullptr ? *ownDialogs_ : *dialogs),
+      linkTick_(timing.linkTick)
 {
     timer4_ = new QTimer(this);
     timer4_->setObjectName(QStringLiteral("Timer4"));
@@ -90,6 +92,7 @@ void MainWindow::FormCreate()
         .showModeButton = [this] { showModeButton(); },
         .stopPresenceWatch = [this] { timer2_->stop(); },
         .restart = [this](bool withCurve) { restartProgram(withCurve); },
+        .storeUSBStick = [this] { link_->storeUSBStick(); },
     };
     memories_ = new MemorySlots({run_, eeBlock_, controlBlock_, firmware_, *panel_, *transport_, waiter_, dialogs_},
                                 std::move(hooks), this);
@@ -291,6 +294,8 @@ void MainWindow::FormClose()
     closed_ = true;
     timer4_->stop();
     timer2_->stop();
+    if (link_)
+        link_->stop();
 }
 
 bool MainWindow::checkHID()
@@ -330,6 +335,8 @@ void MainWindow::onAction(const QString& elementName)
         {"bErase", [this] { memories_->bEraseClick(); }},
         {"bLoad", [this] { bLoadClick(); }},
         {"bSave", [this] { bSaveClick(); }},
+        {"bReread", [this] { if (link_) link_->bRereadClick(); }},
+        {"bUpdateFw", [this] { if (link_) link_->bUpdateFwClick(); }},
     };
     for (const auto& [name, handler] : handlers) {
         if (elementName == QLatin1String(name)) {
@@ -400,6 +407,8 @@ void MainWindow::loadFirmwareFile(const std::string& fileBytes)
         dialogs_.showMessage(QString::fromStdString(*loaded.message));
     if (loaded.hint)
         panel_->showFirmwareIcon(QString::fromStdString(*loaded.hint));
+    if (link_ && loaded.outcome == FirmwareFileLoad::Outcome::loaded)
+        link_->setFirmware(firmware_);
 }
 
 void MainWindow::checkFirmware()
@@ -408,6 +417,8 @@ void MainWindow::checkFirmware()
         firmware_.stickFwVersion = stickFirmwareVersion(controlBlock_);
     if (const std::optional<std::string> hint = loadRes(firmware_, embeddedFirmwareContainer(), run_.usbStick))
         panel_->showFirmwareIcon(QString::fromStdString(*hint));
+    if (link_)
+        link_->setFirmware(firmware_);
 }
 
 bool MainWindow::loadCurveList()
@@ -415,6 +426,15 @@ bool MainWindow::loadCurveList()
     return false;
 }
 
-void MainWindow::startLinkEngine() {}
+// The version question compares with the built-in image, whose header is read here
+// because the image itself is loaded only after the engine has started.
+void MainWindow::startLinkEngine()
+{
+    const LinkEngineOptions options{.showLog = run_.showLog,
+                                    .skipFW = run_.skipFW,
+                                    .embeddedFwVersion = parseFirmwareContainer(embeddedFirmwareContainer()).header.version};
+    link_ = new LinkWindow({*this, run_, eeBlock_, *panel_, *transport_, waiter_, dialogs_}, options, linkTick_, this);
+    link_->start();
+}
 
 } // namespace ormid

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/link_window.h"
 #include "app/memory_slots.h"
 #include "app/process_control.h"
 #include "app/user_dialogs.h"
@@ -33,6 +34,7 @@ class MainPanel;
 struct WindowTiming {
     std::chrono::milliseconds modeQueryPoll{StickProbe::kTickPeriod}; // Timer4
     std::chrono::milliseconds presenceWatch{1000};                     // Timer2
+    std::chrono::milliseconds linkTick{LinkEngine::kTickPeriod};       // Timer3
 };
 
 class MainWindow : public QMainWindow {
@@ -51,6 +53,8 @@ public:
     const ControlBlock& controlBlock() const { return controlBlock_; }
     const MemorySlots& memories() const { return *memories_; }
     const FirmwareImage& firmware() const { return firmware_; }
+    // The USB Stick mode link; null in the other modes.
+    const LinkWindow* link() const { return link_; }
     bool startUpFinished() const { return startUpFinished_; }
 
     // Start-up and run handlers, in the order a run meets them.
@@ -99,7 +103,7 @@ private:
     // The firmware branch of "Load".
     void loadFirmwareFile(const std::string& fileBytes);
     bool loadCurveList();     // the dimming curves load their list here and pick curveIndex
-    void startLinkEngine();   // the link engine starts its 100 ms cycle here
+    void startLinkEngine();
 
     RunState run_;
     EeBlock eeBlock_;
@@ -116,6 +120,8 @@ private:
     MemorySlots* memories_ = nullptr;
     QTimer* timer4_ = nullptr;
     QTimer* timer2_ = nullptr;
+    std::chrono::milliseconds linkTick_;
+    LinkWindow* link_ = nullptr;
     bool activated_ = false;
     bool closed_ = false;
     bool startUpFinished_ = false;

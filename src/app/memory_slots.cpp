@@ -230,7 +230,7 @@ void MemorySlots::bMemStoreClick()
     if (run.usbStick) {
         {
             BusyCursor busy;
-            storeUSBStick();
+            hooks_.storeUSBStick();
         }
         context_.panel.enableButtons();
         run.formDisabled = false;
@@ -322,7 +322,5 @@ void MemorySlots::bEraseClick()
 void MemorySlots::undoCurveCorrection() {}
 
 void MemorySlots::resetCurveCorrection() {}
-
-void MemorySlots::storeUSBStick() {}
 
 } // namespace ormid

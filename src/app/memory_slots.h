@@ -56,6 +56,8 @@ struct MemoryWindowHooks {
     std::function<void()> showModeButton;
     std::function<void()> stopPresenceWatch;
     std::function<void(bool withCurve)> restart;
+    // "Transfer" in USB Stick mode: the link engine starts writing the device.
+    std::function<void()> storeUSBStick;
 };
 
 class MemorySlots final : public QObject {
@@ -94,7 +96,6 @@ private:
     // Hand-over points; each does nothing until the function that takes over lands.
     void undoCurveCorrection();   // the dimming curves take their correction out of a chosen image here
     void resetCurveCorrection();  // the dimming curves untick their correction box here
-    void storeUSBStick();         // the link engine starts writing the device here
 
     QPushButton* memoryButton(int n) const;
     QLineEdit* infoField() const;
