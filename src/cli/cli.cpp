@@ -16,8 +16,10 @@
 #include "files/dimming_curve_file.h"
 #include "files/file_kind.h"
 #include "files/report_model.h"
+#include "link/embedded_firmware.h"
 #include "link/control_block.h"
 #include "link/firmware_container.h"
+#include "link/firmware_image.h"
 #include "link/block_transfer.h"
 #include "link/data_block.h"
 #include "link/hid_transport.h"
@@ -73,6 +75,7 @@ int runStickEraseCommand(const Arguments& args, std::ostream& out, std::ostream&
 int runDeviceStatusCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int runDeviceReadCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int runDeviceWriteCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int runDeviceUpdateFwCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 
 const std::vector<Command>& commands()
 {
@@ -119,6 +122,11 @@ const std::vector<Command>& commands()
          "Load a configuration file as \"Load\" does and write it to the connected Ormid:\n"
          "the device is read first, so bytes 96 to 249 go back as read.",
          {}, {}, 1, 1, runDeviceWriteCommand},
+        {"device update-fw", "device update-fw [FILE.kdp]",
+         "Update the connected Ormid's firmware page by page with the image from FILE.kdp,\n"
+         "else with the built-in one, printing \"page n/m\" per page; the device is reset\n"
+         "at the end.",
+         {}, {}, 0, 1, runDeviceUpdateFwCommand},
     };
     return table;
 }
@@ -139,7 +147,8 @@ void printUsage(std::ostream& os)
           "The stick commands ask the stick simulator on ORMID_HID_BRIDGE when it names a socket.\n\n"
           "Exit codes: 0 success, 1 invalid input, 2 usage error, 3 no stick found,\n"
           "4 the stick did not do what was asked (no control block, the wrong mode, a block\n"
-          "read or write failed, no device answered or a device write failed).\n";
+          "read or write failed, no device answered, a device write failed or the device refused\n"
+          "a firmware page).\n";
 }
 
 int usageError(std::ostream& err, std::string_view problem)
@@ -503,11 +512,21 @@ int runDeviceWriteCommand(const Arguments& args, std::ostream& out, std::ostream
     return runDeviceWrite(*transport, waiter, args.positional.front(), out, err);
 }
 
+int runDeviceUpdateFwCommand(const Arguments& args, std::ostream& out, std::ostream& err)
+{
+    const std::unique_ptr<HidTransport> transport = makeDefaultTransport();
+    RealTimeWaiter waiter;
+    return runDeviceUpdateFw(*transport, waiter, args.positional.empty() ? nullptr : &args.positional.front(), out,
+                             err);
+}
+
 // The window side of the link engine for the command line: it keeps what a
 // script needs to know and never starts a firmware update on its own.
 class CliLinkWindow final : public LinkEngineEvents {
 public:
     enum class WriteOutcome { running, finished, failed };
+
+    explicit CliLinkWindow(std::ostream& progress) : progress_(progress) {}
 
     void setCaption(const std::string& text) override
     {
@@ -518,22 +537,32 @@ public:
     {
         if (text == "->Transfer finished.")
             writeOutcome = WriteOutcome::finished;
+        if (text == "->FW Update finished.")
+            updateOutcome = WriteOutcome::finished;
     }
     bool formDisabled() const override { return locked_; }
     void setFormDisabled(bool disabled) override { locked_ = disabled; }
     void showActionButtons(bool) override {}
     void defaultCursor() override {}
     void log(const std::string&) override {}
-    void showFirmwareProgress(int, int) override {}
+    // The engine reports a page once its last segment is sent; 0 is the start.
+    void showFirmwareProgress(int position, int maximum) override
+    {
+        if (position > 0)
+            progress_ << "page " << position << '/' << maximum << std::endl;
+    }
     void hideFirmwareProgress() override {}
     bool askFirmwareUpdate(const std::string&) override { return false; }
-    void beep() override {}
+    // The engine beeps only when the device refuses a firmware page.
+    void beep() override { updateOutcome = WriteOutcome::failed; }
     void showDeviceLog(const std::optional<DeviceLog>&) override {}
     void redraw() override {}
 
     WriteOutcome writeOutcome = WriteOutcome::running;
+    WriteOutcome updateOutcome = WriteOutcome::running;
 
 private:
+    std::ostream& progress_;
     bool locked_ = false;
 };
 
@@ -544,9 +573,14 @@ public:
     // with five repeats each ends well within the operation limit.
     static constexpr int kIdentifyTicks = 100;
     static constexpr int kOperationTicks = 600;
+    // A page is three segments and the device's page write; a device that needs longer
+    // than 5 s for one page has stopped answering.
+    static constexpr int kTicksPerPage = 50;
 
-    DeviceSession(HidTransport& transport, Waiter& waiter)
-        : transport_(transport), waiter_(waiter), engine_(transport, image_, window_, waiter, {.skipFW = true})
+    // The firmware update prints its progress lines on `progress`.
+    DeviceSession(HidTransport& transport, Waiter& waiter, std::ostream& progress)
+        : transport_(transport), waiter_(waiter), window_(progress),
+          engine_(transport, image_, window_, waiter, {.skipFW = true})
     {
     }
 
@@ -598,6 +632,41 @@ public:
         return false;
     }
 
+    // Sends the firmware page by page and the Reset after the last; false when a page
+    // is refused or the device stops answering.
+    bool updateFirmware(const FirmwareImage& firmware, std::ostream& err)
+    {
+        if (!engine_.setFirmware(firmware.fwImage, firmware.fwSize)) {
+            err << "The firmware image does not hold the " << firmware.fwSize << " bytes it announces.\n";
+            return false;
+        }
+        window_.updateOutcome = CliLinkWindow::WriteOutcome::running;
+        engine_.bUpdateFwClick();
+        // Waits page by page, so that a long image is not cut short and a silent device
+        // is given up after one page's time.
+        for (int page = -1; window_.updateOutcome == CliLinkWindow::WriteOutcome::running
+                            && page != engine_.firmwareProgress();) {
+            page = engine_.firmwareProgress();
+            tickUntil([this, page] {
+                return window_.updateOutcome != CliLinkWindow::WriteOutcome::running
+                       || engine_.firmwareProgress() != page;
+            }, kTicksPerPage);
+        }
+        switch (window_.updateOutcome) {
+        case CliLinkWindow::WriteOutcome::finished:
+            return true;
+        case CliLinkWindow::WriteOutcome::failed:
+            err << "The device refused firmware page " << engine_.firmwareProgress() << " of "
+                << engine_.firmwarePages() << ".\n";
+            return false;
+        case CliLinkWindow::WriteOutcome::running:
+            break;
+        }
+        err << "The device stopped answering at firmware page " << engine_.firmwareProgress() << " of "
+            << engine_.firmwarePages() << ".\n";
+        return false;
+    }
+
     EeBlock& image() { return image_; }
     const LinkEngine& engine() const { return engine_; }
 
@@ -618,6 +687,43 @@ private:
     CliLinkWindow window_;
     LinkEngine engine_;
 };
+
+// The firmware of a `.kdp` file as "Load" takes it; nullopt (the reason on `err`) when refused.
+std::optional<FirmwareImage> firmwareFromFile(const std::string& path, std::ostream& err)
+{
+    const auto file = readWholeFile(path);
+    if (!file.ok()) {
+        err << file.error << '\n';
+        return std::nullopt;
+    }
+    FirmwareImage firmware;
+    const FirmwareFileLoad load = loadFirmwareFile(firmware, file.bytes, true);
+    switch (load.outcome) {
+    case FirmwareFileLoad::Outcome::loaded:
+        return firmware;
+    case FirmwareFileLoad::Outcome::ignoredTooLarge:
+        err << "The image size " << firmware.fwSize << " does not fit the " << kFirmwareBufferSize
+            << "-byte firmware buffer.\n";
+        return std::nullopt;
+    case FirmwareFileLoad::Outcome::refused:
+        break;
+    }
+    err << load.message.value_or(std::string(configMessage::corrupted)) << '\n';
+    return std::nullopt;
+}
+
+// The built-in firmware as start-up reads it in USB Stick mode.
+std::optional<FirmwareImage> builtInFirmware(std::ostream& err)
+{
+    FirmwareImage firmware;
+    if (!loadRes(firmware, embeddedFirmwareContainer(), true)) {
+        err << "The built-in firmware container is damaged.\n";
+        return std::nullopt;
+    }
+    // In USB Stick mode loadRes leaves the record's version alone; the header's is the image's.
+    firmware.fwVersion = firmware.embeddedFwVersion;
+    return firmware;
+}
 
 std::string firmwareVersionText(const DeviceIdentification& identification)
 {
@@ -768,7 +874,7 @@ int runStickErase(HidTransport& transport, Waiter& waiter, bool remote, std::ost
 
 int runDeviceStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, std::ostream& err)
 {
-    DeviceSession session(transport, waiter);
+    DeviceSession session(transport, waiter, out);
     if (const auto failed = session.connect(err))
         return *failed;
     const DeviceIdentification& identification = session.engine().identification();
@@ -779,7 +885,7 @@ int runDeviceStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, 
 int runDeviceRead(HidTransport& transport, Waiter& waiter, const std::string& path, const std::string* rawPath,
                   std::ostream& out, std::ostream& err)
 {
-    DeviceSession session(transport, waiter);
+    DeviceSession session(transport, waiter, out);
     if (const auto failed = session.connect(err))
         return *failed;
     if (!session.read(err))
@@ -814,7 +920,7 @@ int runDeviceWrite(HidTransport& transport, Waiter& waiter, const std::string& p
             err << refusal << '\n';
         return cliExit::invalidInput;
     }
-    DeviceSession session(transport, waiter);
+    DeviceSession session(transport, waiter, out);
     if (const auto failed = session.connect(err))
         return *failed;
     if (!session.read(err))
@@ -823,6 +929,27 @@ int runDeviceWrite(HidTransport& transport, Waiter& waiter, const std::string& p
     if (!session.write(err))
         return cliExit::transferFailed;
     out << "Wrote " << path << " to device " << session.engine().identification().deviceNumber() << '\n';
+    return cliExit::success;
+}
+
+int runDeviceUpdateFw(HidTransport& transport, Waiter& waiter, const std::string* path, std::ostream& out,
+                      std::ostream& err)
+{
+    const auto firmware = path ? firmwareFromFile(*path, err) : builtInFirmware(err);
+    if (!firmware)
+        return cliExit::invalidInput;
+    DeviceSession session(transport, waiter, out);
+    if (const auto failed = session.connect(err))
+        return *failed;
+    // The device takes an update only between whole operations, as the window offers it.
+    if (!session.read(err))
+        return cliExit::transferFailed;
+    const DeviceIdentification& identification = session.engine().identification();
+    out << "Updating device " << identification.deviceNumber() << " from " << firmwareVersionText(identification)
+        << " to FW 1." << static_cast<int>(firmware->fwVersion) << '\n';
+    if (!session.updateFirmware(*firmware, err))
+        return cliExit::transferFailed;
+    out << "FW Update finished.\n";
     return cliExit::success;
 }
 

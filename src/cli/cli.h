@@ -57,4 +57,10 @@ int runDeviceRead(HidTransport& transport, Waiter& waiter, const std::string& pa
 int runDeviceWrite(HidTransport& transport, Waiter& waiter, const std::string& path, std::ostream& out,
                    std::ostream& err);
 
+// `device update-fw [FILE]`: the firmware from `path` (a `.kdp` file as "Load" takes it)
+// or, without it, the built-in image; reads the device, then sends the image page by
+// page with a "page n/m" line on `out` for each and resets the device at the end.
+int runDeviceUpdateFw(HidTransport& transport, Waiter& waiter, const std::string* path, std::ostream& out,
+                      std::ostream& err);
+
 } // namespace ormid

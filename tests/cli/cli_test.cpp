@@ -19,8 +19,10 @@
 #include "files/report_model.h"
 #include "link/control_block.h"
 #include "link/crc16.h"
+#include "link/embedded_firmware.h"
 #include "link/fake_transport.h"
 #include "link/firmware_container.h"
+#include "link/firmware_image.h"
 #include "link/stick_frames.h"
 #include "link/waiter.h"
 #include "sim/presets.h"
@@ -112,7 +114,8 @@ TEST_F(Cli, HelpListsEveryCommand)
         EXPECT_TRUE(run.err.empty());
         for (const char* synopsis : {"new -o FILE [--info TEXT]", "check FILE", "show [FILE] [--no-load-check] [--copy-astro]",
                                      "stick status", "stick read M1..M4 -o FILE",
-                                     "stick write M1..M4 FILE [--name TEXT]", "stick erase [--remote]"})
+                                     "stick write M1..M4 FILE [--name TEXT]", "stick erase [--remote]",
+                                     "device update-fw [FILE.kdp]"})
             EXPECT_TRUE(contains(run.out, synopsis)) << synopsis;
     }
 }
@@ -625,6 +628,14 @@ protected:
         const int code = runDeviceWrite(*transport_, waiter_, path, out, err);
         return {code, out.str(), err.str()};
     }
+    CliRun updateFw(const std::string* path)
+    {
+        std::ostringstream out, err;
+        const int code = runDeviceUpdateFw(*transport_, waiter_, path, out, err);
+        return {code, out.str(), err.str()};
+    }
+    // The device runs 1.70 before an update and 1.78 after one, so that a status tells them apart.
+    static sim::StickConfig updatableDevice() { return {.deviceFirmware = 70, .firmwareAfterUpdate = 78}; }
 };
 
 TEST_F(CliOnDevice, StatusPrintsTheDeviceNumberAndFirmware)
@@ -705,6 +716,73 @@ TEST_F(CliOnDevice, FailuresEndWithTheirExitCodes)
         EXPECT_EQ(run.code, c.code) << c.name;
         EXPECT_TRUE(contains(run.err, c.message)) << c.name << ": " << run.err;
         EXPECT_EQ(deviceMemory(), before) << c.name;
+    }
+}
+
+TEST_F(CliOnDevice, UpdateSendsEveryPageOfTheBuiltInImageAndResetsTheDevice)
+{
+    FirmwareImage builtIn;
+    ASSERT_TRUE(loadRes(builtIn, embeddedFirmwareContainer(), true));
+    ASSERT_EQ(builtIn.fwSize, 5704);
+    startDevice({}, updatableDevice());
+    const CliRun run = updateFw(nullptr);
+    ASSERT_EQ(run.code, cliExit::success) << run.err;
+
+    // 5704 bytes are 80 pages of 72 from the buffer, the last one filled past the image.
+    const Bytes& received = model_->state().receivedFirmware;
+    ASSERT_EQ(received.size(), 80u * kPageBytes);
+    EXPECT_TRUE(std::equal(received.begin(), received.end(), builtIn.fwImage.begin()));
+    const auto lines = splitTextLines(run.out);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](std::string_view l) { return l.starts_with("page "); }),
+              80);
+    EXPECT_TRUE(contains(run.out, "page 1/80\n"));
+    EXPECT_TRUE(contains(run.out, "page 80/80\nFW Update finished.\n"));
+    EXPECT_EQ(status().out, "Device Nr. 12345678\nFW 1.78\n");
+}
+
+TEST_F(CliOnDevice, UpdateFromAFileSendsThatImage)
+{
+    startDevice({}, updatableDevice());
+    const std::string file = put("small.kdp", firmwareText(1000, 5, true));
+    const CliRun run = updateFw(&file);
+    ASSERT_EQ(run.code, cliExit::success) << run.err;
+    EXPECT_TRUE(contains(run.out, "page 14/14\n"));
+    const Bytes& received = model_->state().receivedFirmware;
+    ASSERT_EQ(received.size(), 14u * kPageBytes);
+    for (std::size_t i = 0; i < 1000; ++i)
+        ASSERT_EQ(received[i], static_cast<Byte>(i)) << i;
+    EXPECT_TRUE(std::all_of(received.begin() + 1000, received.end(), [](Byte b) { return b == 0xFF; }));
+}
+
+TEST_F(CliOnDevice, UpdateFailuresLeaveTheDeviceOnItsFirmware)
+{
+    sim::Faults refusing;
+    refusing.refusePage = 3;
+    sim::Faults dropping;
+    dropping.dropAfterReports = 100; // within the update: the stick is pulled out
+    const struct {
+        const char* name;
+        std::optional<std::string> file;
+        sim::Faults faults;
+        int code;
+        const char* message;
+    } cases[] = {
+        {"wrong CRC", firmwareText(1000, 5, false), {}, cliExit::invalidInput, "File is corrupted!"},
+        {"configuration", saveConfiguration(customImage(), "Dev"), {}, cliExit::invalidInput, "File is corrupted!"},
+        {"too large", firmwareText(0x3000, 5, true), {}, cliExit::invalidInput, "does not fit"},
+        {"refused page", std::nullopt, refusing, cliExit::transferFailed, "refused firmware page 4 of 80"},
+        {"stick pulled out", std::nullopt, dropping, cliExit::transferFailed, "stopped answering at firmware page"},
+    };
+    for (const auto& c : cases) {
+        startDevice(c.faults, updatableDevice());
+        const std::string path = c.file ? put("fw.kdp", *c.file) : std::string();
+        const CliRun run = updateFw(c.file ? &path : nullptr);
+        EXPECT_EQ(run.code, c.code) << c.name;
+        EXPECT_TRUE(contains(run.err, c.message)) << c.name << ": " << run.err;
+        EXPECT_FALSE(contains(run.out, "FW Update finished.")) << c.name;
+        transport_->setPluggedIn(false);
+        transport_->setPluggedIn(true);
+        EXPECT_EQ(status().out, "Device Nr. 12345678\nFW 1.70\n") << c.name;
     }
 }
 

@@ -1,0 +1,184 @@
+// Link benchmark: how many 100 ms ticks of the link engine a full device read, a full
+// write and a full firmware update take against the simulated stick in USB Stick mode,
+// and how that compares with the least the protocol allows at that tick period (one
+// frame per tick: read 10 frames, write 20 frames, update 3 segments per 72-byte page).
+//
+//   ormid-link-bench
+//
+// The stick runs in-process on a virtual clock, replying 10 ms after each frame as
+// the simulator does by default; the engine is ticked as the window's timer ticks it.
+// Virtual time includes the pauses the engine takes itself. It measures and prints;
+// it never judges the figures.
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "core/image.h"
+#include "link/embedded_firmware.h"
+#include "link/firmware_image.h"
+#include "link/link_engine.h"
+#include "link/stick_probe.h"
+#include "link/waiter.h"
+#include "sim/sim_transport.h"
+#include "sim/stick_model.h"
+
+namespace {
+
+using namespace ormid;
+
+constexpr sim::Millis kReplyDelay = 10;
+constexpr int kTickLimit = 10000;
+
+struct VirtualWaiter final : Waiter {
+    explicit VirtualWaiter(sim::VirtualClock& c) : clock(c) {}
+    void sleep(std::chrono::milliseconds duration) override { clock.advance(duration.count()); }
+    sim::VirtualClock& clock;
+};
+
+// The window as far as the benchmark needs it: the last caption text, which tells
+// when a read, a write or an update has ended.
+class BenchWindow final : public LinkEngineEvents {
+public:
+    void setCaption(const std::string& text) override { lastCaption = text; }
+    void appendCaption(const std::string& text) override { lastCaption = text; }
+    bool formDisabled() const override { return locked_; }
+    void setFormDisabled(bool disabled) override { locked_ = disabled; }
+    void showActionButtons(bool) override {}
+    void defaultCursor() override {}
+    void log(const std::string&) override {}
+    void showFirmwareProgress(int, int) override {}
+    void hideFirmwareProgress() override {}
+    bool askFirmwareUpdate(const std::string&) override { return false; }
+    void beep() override {}
+    void showDeviceLog(const std::optional<DeviceLog>&) override {}
+    void redraw() override {}
+
+    std::string lastCaption;
+
+private:
+    bool locked_ = false;
+};
+
+struct Operation {
+    const char* name;
+    int frames; // the protocol's least: one frame per tick
+    std::function<void()> begin;
+    std::function<bool()> done;
+};
+
+class Bench {
+public:
+    Bench()
+        : model_(sim::StickConfig{.mode = sim::StickMode::usb}, sim::Faults{.replyDelay = kReplyDelay}, {}),
+          transport_(model_, clock_), engine_(transport_, image_, window_, waiter_, {.skipFW = true})
+    {
+    }
+
+    bool connect()
+    {
+        StickProbe probe;
+        if (runStickProbe(probe, transport_, waiter_) != ProbeResult::usbStickMode)
+            return false;
+        engine_.start();
+        return tickUntil([this] { return engine_.imageRead(); }) >= 0;
+    }
+
+    // Ticks until `done`; the ticks taken, -1 when the limit was reached first.
+    int tickUntil(const std::function<bool()>& done)
+    {
+        for (int tick = 0; tick < kTickLimit; ++tick) {
+            if (done())
+                return tick;
+            waiter_.sleep(LinkEngine::kTickPeriod);
+            engine_.Timer3Timer();
+        }
+        return -1;
+    }
+
+    void measure(const Operation& operation)
+    {
+        const sim::Millis start = clock_.now();
+        const auto wallStart = std::chrono::steady_clock::now();
+        operation.begin();
+        const int ticks = tickUntil(operation.done);
+        const double wallMs =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
+        if (ticks < 0) {
+            std::printf("%-16s did not finish within %d ticks\n", operation.name, kTickLimit);
+            return;
+        }
+        const auto virtualMs = clock_.now() - start;
+        const auto minimumMs = operation.frames * LinkEngine::kTickPeriod.count();
+        std::printf("%-16s %6d %8lld ms %8lld ms %6.2f %9.1f ms\n", operation.name, ticks,
+                    static_cast<long long>(virtualMs), static_cast<long long>(minimumMs),
+                    static_cast<double>(virtualMs) / static_cast<double>(minimumMs), wallMs);
+    }
+
+    LinkEngine& engine() { return engine_; }
+    BenchWindow& window() { return window_; }
+
+private:
+    sim::VirtualClock clock_;
+    VirtualWaiter waiter_{clock_};
+    sim::StickModel model_;
+    sim::SimTransport transport_;
+    EeBlock image_ = makeDefaultImage();
+    BenchWindow window_;
+    LinkEngine engine_;
+};
+
+} // namespace
+
+int main()
+{
+    FirmwareImage firmware;
+    if (!loadRes(firmware, embeddedFirmwareContainer(), true)) {
+        std::fprintf(stderr, "The built-in firmware container is damaged.\n");
+        return 1;
+    }
+    Bench bench;
+    if (!bench.connect()) {
+        std::fprintf(stderr, "The simulated device was not read.\n");
+        return 1;
+    }
+    if (!bench.engine().setFirmware(firmware.fwImage, firmware.fwSize)) {
+        std::fprintf(stderr, "The built-in firmware does not fit the update.\n");
+        return 1;
+    }
+    LinkEngine& engine = bench.engine();
+    BenchWindow& window = bench.window();
+    const int segments = engine.firmwarePages() * 3;
+
+    std::printf("Link engine against the in-process stick simulator (USB Stick mode, replies after %lld ms),\n"
+                "tick %lld ms; minimum = frames x tick; firmware %u bytes = %d pages = %d segments\n\n",
+                static_cast<long long>(kReplyDelay), static_cast<long long>(LinkEngine::kTickPeriod.count()),
+                static_cast<unsigned>(firmware.fwSize), engine.firmwarePages(), segments);
+    std::printf("%-16s %6s %11s %11s %6s %12s\n", "operation", "ticks", "time", "minimum", "ratio", "wall (CPU)");
+
+    const Operation operations[] = {
+        {"read (ReRead)", 10,
+         [&] {
+             window.lastCaption.clear();
+             engine.bRereadClick();
+         },
+         [&] { return window.lastCaption.ends_with("Ready..."); }},
+        {"write", 20,
+         [&] {
+             window.lastCaption.clear();
+             engine.storeUSBStick();
+         },
+         [&] { return window.lastCaption == "->Transfer finished." || window.lastCaption == "Transfer Error!"; }},
+        {"firmware update", segments,
+         [&] {
+             window.lastCaption.clear();
+             engine.bUpdateFwClick();
+         },
+         [&] { return window.lastCaption == "->FW Update finished."; }},
+    };
+    for (const auto& operation : operations)
+        bench.measure(operation);
+    return 0;
+}
