@@ -14,6 +14,11 @@
 
 namespace ormid {
 
+namespace {
+// Where the firmware version question appears on the screen.
+constexpr QPoint kVersionQuestionPosition{400, 350};
+} // namespace
+
 LinkWindow::LinkWindow(LinkWindowContext context, LinkEngineOptions options, std::chrono::milliseconds tickPeriod,
                        QObject* parent)
     : QObject(parent),
@@ -121,7 +126,8 @@ void LinkWindow::hideFirmwareProgress()
 
 bool LinkWindow::askFirmwareUpdate(const std::string& question)
 {
-    return context_.dialogs.askYesNo(QString::fromStdString(question)) == UserDialogs::Answer::yes;
+    const QString text = QString::fromStdString(question);
+    return context_.dialogs.askWarningAt(text, kVersionQuestionPosition) == UserDialogs::Answer::yes;
 }
 
 void LinkWindow::beep()

@@ -11,19 +11,36 @@ void SystemUserDialogs::showMessage(const QString& text)
     QMessageBox::information(&parent_, QApplication::applicationDisplayName(), text);
 }
 
+namespace {
+
+UserDialogs::Answer askWith(QMessageBox& box)
+{
+    box.setEscapeButton(QMessageBox::NoButton);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return UserDialogs::Answer::yes;
+    case QMessageBox::No:
+        return UserDialogs::Answer::no;
+    default:
+        return UserDialogs::Answer::dismissed;
+    }
+}
+
+} // namespace
+
 UserDialogs::Answer SystemUserDialogs::askYesNo(const QString& text)
 {
     QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text,
                     QMessageBox::Yes | QMessageBox::No, &parent_);
-    box.setEscapeButton(QMessageBox::NoButton);
-    switch (box.exec()) {
-    case QMessageBox::Yes:
-        return Answer::yes;
-    case QMessageBox::No:
-        return Answer::no;
-    default:
-        return Answer::dismissed;
-    }
+    return askWith(box);
+}
+
+UserDialogs::Answer SystemUserDialogs::askWarningAt(const QString& text, QPoint screenPosition)
+{
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Yes | QMessageBox::No, &parent_);
+    box.move(screenPosition);
+    return askWith(box);
 }
 
 void SystemUserDialogs::beep()

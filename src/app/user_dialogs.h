@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include <QPoint>
 #include <QString>
 
 class QWidget;
@@ -19,6 +20,8 @@ public:
     virtual void showMessage(const QString& text) = 0;
     // A question with the buttons Yes and No; `dismissed` when closed another way.
     virtual Answer askYesNo(const QString& text) = 0;
+    // A warning with Yes and No, placed at a screen position.
+    virtual Answer askWarningAt(const QString& text, QPoint screenPosition) = 0;
     virtual void beep() = 0;
     // An existing file to open; nullopt when the dialog was cancelled.
     virtual std::optional<QString> openFileName(const QString& title, const QString& filter) = 0;
@@ -35,6 +38,7 @@ public:
 
     void showMessage(const QString& text) override;
     Answer askYesNo(const QString& text) override;
+    Answer askWarningAt(const QString& text, QPoint screenPosition) override;
     void beep() override;
     std::optional<QString> openFileName(const QString& title, const QString& filter) override;
     std::optional<QString> saveFileName(const QString& title, const QString& filter,

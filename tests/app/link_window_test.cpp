@@ -62,6 +62,11 @@ public:
         answers.pop_front();
         return answer;
     }
+    Answer askWarningAt(const QString& text, QPoint screenPosition) override
+    {
+        warningPositions.push_back(screenPosition);
+        return askYesNo(text);
+    }
     void beep() override {}
     std::optional<QString> openFileName(const QString&, const QString&) override { return std::nullopt; }
     std::optional<QString> saveFileName(const QString&, const QString&, const QString&) override
@@ -71,6 +76,7 @@ public:
 
     std::vector<QString> messages;
     std::vector<QString> questions;
+    std::vector<QPoint> warningPositions;
     std::deque<Answer> answers;
 };
 
@@ -188,6 +194,7 @@ TEST_F(LinkWindowTest, DifferentDeviceFirmwareAsksAndNoLeavesItAlone)
     startAndRead(71);
 
     ASSERT_EQ(dialogs_.questions.size(), 1u);
+    EXPECT_EQ(dialogs_.warningPositions, std::vector<QPoint>{QPoint(400, 350)});
     EXPECT_EQ(dialogs_.questions.front().toStdString(),
               LinkEngine::versionQuestion(71, window_->firmware().embeddedFwVersion));
     EXPECT_TRUE(dialogs_.questions.front().contains("(1.71)"));

@@ -93,6 +93,11 @@ public:
         answers.pop_front();
         return answer;
     }
+    Answer askWarningAt(const QString& text, QPoint screenPosition) override
+    {
+        warningPositions.push_back(screenPosition);
+        return askYesNo(text);
+    }
     void beep() override { ++beeps; }
     std::optional<QString> openFileName(const QString& title, const QString& filter) override
     {
@@ -107,6 +112,7 @@ public:
 
     std::vector<QString> messages;
     std::vector<QString> questions;
+    std::vector<QPoint> warningPositions;
     std::deque<Answer> answers;
     int beeps = 0;
     std::vector<FileDialog> fileDialogs;
