@@ -471,24 +471,31 @@ int runStickEraseCommand(const Arguments& args, std::ostream& out, std::ostream&
     return runStickErase(*transport, waiter, args.flag("--remote"), out, err);
 }
 
+// The exit code and message when the probe did not find a stick in the mode a
+// command needs (any mode when `wanted` is empty).
+std::optional<int> probeFailure(ProbeResult found, std::optional<ProbeResult> wanted, std::ostream& err)
+{
+    if (found == ProbeResult::noStick) {
+        err << "No stick found.\n";
+        return cliExit::noStick;
+    }
+    if (found == ProbeResult::timeOut || found == ProbeResult::pending) {
+        err << "The stick did not deliver its control block.\n";
+        return cliExit::transferFailed;
+    }
+    if (wanted && found != *wanted) {
+        err << (found == ProbeResult::memoryMode
+                    ? "The stick is in memory mode; a device is reachable in USB Stick mode only.\n"
+                    : "The stick is in USB Stick mode; its memories are reachable in memory mode only.\n");
+        return cliExit::transferFailed;
+    }
+    return std::nullopt;
+}
+
 // Finds the stick as start-up does; the exit code when it is not in memory mode.
 std::optional<int> probeMemoryMode(StickProbe& probe, HidTransport& transport, Waiter& waiter, std::ostream& err)
 {
-    switch (runStickProbe(probe, transport, waiter)) {
-    case ProbeResult::noStick:
-        err << "No stick found.\n";
-        return cliExit::noStick;
-    case ProbeResult::timeOut:
-    case ProbeResult::pending:
-        err << "The stick did not deliver its control block.\n";
-        return cliExit::transferFailed;
-    case ProbeResult::usbStickMode:
-        err << "The stick is in USB Stick mode; its memories are reachable in memory mode only.\n";
-        return cliExit::transferFailed;
-    case ProbeResult::memoryMode:
-        break;
-    }
-    return std::nullopt;
+    return probeFailure(runStickProbe(probe, transport, waiter), ProbeResult::memoryMode, err);
 }
 
 int runDeviceStatusCommand(const Arguments&, std::ostream& out, std::ostream& err)
@@ -589,20 +596,8 @@ public:
     std::optional<int> connect(std::ostream& err)
     {
         StickProbe probe;
-        switch (runStickProbe(probe, transport_, waiter_)) {
-        case ProbeResult::noStick:
-            err << "No stick found.\n";
-            return cliExit::noStick;
-        case ProbeResult::timeOut:
-        case ProbeResult::pending:
-            err << "The stick did not answer.\n";
-            return cliExit::transferFailed;
-        case ProbeResult::memoryMode:
-            err << "The stick is in memory mode; a device is reachable in USB Stick mode only.\n";
-            return cliExit::transferFailed;
-        case ProbeResult::usbStickMode:
-            break;
-        }
+        if (const auto failed = probeFailure(runStickProbe(probe, transport_, waiter_), ProbeResult::usbStickMode, err))
+            return failed;
         engine_.start();
         if (!tickUntil([this] { return engine_.stickState() == LinkEngine::kRead; }, kIdentifyTicks)) {
             err << "No device announced itself on the stick.\n";
@@ -763,19 +758,12 @@ bool asksForHelp(const std::vector<std::string>& args)
 int runStickStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, std::ostream& err)
 {
     StickProbe probe;
-    switch (runStickProbe(probe, transport, waiter)) {
-    case ProbeResult::noStick:
-        err << "No stick found.\n";
-        return cliExit::noStick;
-    case ProbeResult::timeOut:
-    case ProbeResult::pending:
-        err << "The stick did not deliver its control block.\n";
-        return cliExit::transferFailed;
-    case ProbeResult::usbStickMode:
+    const ProbeResult found = runStickProbe(probe, transport, waiter);
+    if (const auto failed = probeFailure(found, std::nullopt, err))
+        return *failed;
+    if (found == ProbeResult::usbStickMode) {
         out << usbStickModeText(probe) << '\n';
         return cliExit::success;
-    case ProbeResult::memoryMode:
-        break;
     }
     out << memoryModeText(probe) << '\n';
     printMemories(probe, out);
