@@ -21,6 +21,7 @@
 
 #include "app/main_window.h"
 #include "app/qt_app.h"
+#include "app/window_doubles.h"
 #include "app/user_dialogs.h"
 #include "sim/sim_transport.h"
 #include "sim/stick_model.h"
@@ -28,57 +29,11 @@
 namespace ormid {
 namespace {
 
+using test::RecordingProcess;
+using test::ScriptedDialogs;
+using test::VirtualWaiter;
+
 using namespace std::chrono_literals;
-
-class NoProcess final : public ProcessControl {
-public:
-    void releaseInstance() override {}
-    bool startInstance(const QStringList&) override { return true; }
-    void quit() override {}
-};
-
-class VirtualWaiter final : public Waiter {
-public:
-    explicit VirtualWaiter(sim::VirtualClock& clock) : clock_(clock) {}
-    void sleep(std::chrono::milliseconds duration) override
-    {
-        clock_.advance(duration.count());
-        QCoreApplication::processEvents();
-    }
-
-private:
-    sim::VirtualClock& clock_;
-};
-
-class ScriptedDialogs final : public UserDialogs {
-public:
-    void showMessage(const QString& text) override { messages.push_back(text); }
-    Answer askYesNo(const QString& text) override
-    {
-        questions.push_back(text);
-        if (answers.empty())
-            return Answer::dismissed;
-        const Answer answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    Answer askWarningAt(const QString& text, QPoint screenPosition) override
-    {
-        warningPositions.push_back(screenPosition);
-        return askYesNo(text);
-    }
-    void beep() override {}
-    std::optional<QString> openFileName(const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> saveFileName(const QString&, const QString&, const QString&) override
-    {
-        return std::nullopt;
-    }
-
-    std::vector<QString> messages;
-    std::vector<QString> questions;
-    std::vector<QPoint> warningPositions;
-    std::deque<Answer> answers;
-};
 
 // The default settings, then further memory the engine carries unchanged, then the
 // operation counters: 0x012345 min, 0x0102 switchings, 3 x 15 min over temperature, 85 °C.
@@ -149,7 +104,7 @@ protected:
 
     sim::VirtualClock clock_;
     std::optional<sim::StickModel> model_;
-    NoProcess process_;
+    RecordingProcess process_;
     VirtualWaiter waiter_{clock_};
     ScriptedDialogs dialogs_;
     std::unique_ptr<MainWindow> window_;

@@ -33,6 +33,7 @@
 
 #include "app/event_loop_waiter.h"
 #include "app/qt_app.h"
+#include "app/window_doubles.h"
 #include "files/atomic_file.h"
 #include "link/bridge_transport.h"
 #include "link/control_block.h"
@@ -46,6 +47,10 @@ extern char** environ;
 namespace ormid {
 namespace {
 
+using test::RecordingProcess;
+using test::ScriptedDialogs;
+using test::VirtualWaiter;
+
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using Bytes = std::vector<Byte>;
@@ -53,42 +58,6 @@ using Bytes = std::vector<Byte>;
 const QString kNoAnswerCaption = QStringLiteral("No answer from the stick - unplug it and plug it in again");
 
 // Records what a self-restart would do instead of doing it.
-class RecordingProcess final : public ProcessControl {
-public:
-    void releaseInstance() override { calls.push_back("release"); }
-    bool startInstance(const QStringList& arguments) override
-    {
-        calls.push_back("start");
-        startedWith = arguments;
-        return startSucceeds;
-    }
-    void quit() override { calls.push_back("quit"); }
-
-    std::vector<std::string> calls;
-    QStringList startedWith;
-    bool startSucceeds = true;
-};
-
-// Sleeps on the virtual clock and lets the window's events run, as the program's
-// waiter does in real time; `onSleep` looks at the window during the waits.
-class VirtualWaiter final : public Waiter {
-public:
-    explicit VirtualWaiter(sim::VirtualClock& clock) : clock_(clock) {}
-
-    void sleep(std::chrono::milliseconds duration) override
-    {
-        clock_.advance(duration.count());
-        QCoreApplication::processEvents();
-        if (onSleep)
-            onSleep();
-    }
-
-    std::function<void()> onSleep;
-
-private:
-    sim::VirtualClock& clock_;
-};
-
 // What the window sent, and how many reads it had made before each report.
 struct TrafficLog {
     std::vector<Bytes> written;

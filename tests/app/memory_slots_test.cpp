@@ -24,6 +24,7 @@
 #include "app/block_pictures.h"
 #include "app/main_window.h"
 #include "app/qt_app.h"
+#include "app/window_doubles.h"
 #include "app/user_dialogs.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
@@ -40,84 +41,12 @@
 namespace ormid {
 namespace {
 
+using test::RecordingProcess;
+using test::ScriptedDialogs;
+using test::VirtualWaiter;
+
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-class RecordingProcess final : public ProcessControl {
-public:
-    void releaseInstance() override { calls.push_back("release"); }
-    bool startInstance(const QStringList& arguments) override
-    {
-        calls.push_back("start");
-        startedWith = arguments;
-        return true;
-    }
-    void quit() override { calls.push_back("quit"); }
-
-    std::vector<std::string> calls;
-    QStringList startedWith;
-};
-
-class VirtualWaiter final : public Waiter {
-public:
-    explicit VirtualWaiter(sim::VirtualClock& clock) : clock_(clock) {}
-    void sleep(std::chrono::milliseconds duration) override
-    {
-        clock_.advance(duration.count());
-        QCoreApplication::processEvents();
-        if (onSleep)
-            onSleep();
-    }
-    std::function<void()> onSleep;
-
-private:
-    sim::VirtualClock& clock_;
-};
-
-// Answers from a script and keeps every text the window showed.
-class ScriptedDialogs final : public UserDialogs {
-public:
-    struct FileDialog {
-        QString title;
-        QString filter;
-        QString suffix;
-    };
-
-    void showMessage(const QString& text) override { messages.push_back(text); }
-    Answer askYesNo(const QString& text) override
-    {
-        questions.push_back(text);
-        if (answers.empty())
-            return Answer::dismissed;
-        const Answer answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    Answer askWarningAt(const QString& text, QPoint screenPosition) override
-    {
-        warningPositions.push_back(screenPosition);
-        return askYesNo(text);
-    }
-    void beep() override { ++beeps; }
-    std::optional<QString> openFileName(const QString& title, const QString& filter) override
-    {
-        fileDialogs.push_back({title, filter, {}});
-        return fileName;
-    }
-    std::optional<QString> saveFileName(const QString& title, const QString& filter, const QString& suffix) override
-    {
-        fileDialogs.push_back({title, filter, suffix});
-        return fileName;
-    }
-
-    std::vector<QString> messages;
-    std::vector<QString> questions;
-    std::vector<QPoint> warningPositions;
-    std::deque<Answer> answers;
-    int beeps = 0;
-    std::vector<FileDialog> fileDialogs;
-    std::optional<QString> fileName;
-};
 
 // An image that differs from the default one in every stored byte that the panel's
 // redraw leaves alone, with astro bytes that are not zero.

@@ -1,0 +1,105 @@
+#pragma once
+// Stand-ins for what the window reaches outside itself, shared by the window tests:
+// the self-restart, the blocking waits and the modal dialogs.
+
+#include <QCoreApplication>
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/process_control.h"
+#include "app/user_dialogs.h"
+#include "link/waiter.h"
+#include "sim/sim_transport.h"
+
+namespace ormid::test {
+
+class RecordingProcess final : public ProcessControl {
+public:
+    void releaseInstance() override { calls.push_back("release"); }
+    bool startInstance(const QStringList& arguments) override
+    {
+        calls.push_back("start");
+        startedWith = arguments;
+        return startSucceeds;
+    }
+    void quit() override { calls.push_back("quit"); }
+
+    std::vector<std::string> calls;
+    QStringList startedWith;
+    bool startSucceeds = true;
+};
+
+// Sleeps on the virtual clock and lets the window's events run, as the program's
+// waiter does in real time; `onSleep` looks at the window during the waits.
+class VirtualWaiter final : public Waiter {
+public:
+    explicit VirtualWaiter(sim::VirtualClock& clock) : clock_(clock) {}
+
+    void sleep(std::chrono::milliseconds duration) override
+    {
+        clock_.advance(duration.count());
+        QCoreApplication::processEvents();
+        if (onSleep)
+            onSleep();
+    }
+
+    std::function<void()> onSleep;
+
+private:
+    sim::VirtualClock& clock_;
+};
+
+// Answers from a script and keeps every text the window showed.
+class ScriptedDialogs final : public UserDialogs {
+public:
+    struct FileDialog {
+        QString title;
+        QString filter;
+        QString suffix;
+    };
+
+    void showMessage(const QString& text) override { messages.push_back(text); }
+    Answer askYesNo(const QString& text) override
+    {
+        questions.push_back(text);
+        if (answers.empty())
+            return Answer::dismissed;
+        const Answer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    Answer askWarningAt(const QString& text, QPoint screenPosition) override
+    {
+        warningPositions.push_back(screenPosition);
+        return askYesNo(text);
+    }
+    void beep() override { ++beeps; }
+    std::optional<QString> openFileName(const QString& title, const QString& filter) override
+    {
+        fileDialogs.push_back({title, filter, {}});
+        return fileName;
+    }
+    std::optional<QString> saveFileName(const QString& title, const QString& filter, const QString& suffix) override
+    {
+        fileDialogs.push_back({title, filter, suffix});
+        return fileName;
+    }
+
+    std::vector<QString> messages;
+    std::vector<QString> questions;
+    std::vector<QPoint> warningPositions;
+    std::deque<Answer> answers;
+    int beeps = 0;
+    std::vector<FileDialog> fileDialogs;
+    std::optional<QString> fileName;
+};
+
+} // namespace ormid::test
