@@ -551,7 +551,7 @@ public:
     void setFormDisabled(bool disabled) override { locked_ = disabled; }
     void showActionButtons(bool) override {}
     void defaultCursor() override {}
-    void log(const std::string&) override {}
+    void log(const std::string& line) override { unanswered = unanswered || line == kFirmwareUnanswered; }
     // The engine reports a page once its last segment is sent; 0 is the start.
     void showFirmwareProgress(int position, int maximum) override
     {
@@ -560,13 +560,14 @@ public:
     }
     void hideFirmwareProgress() override {}
     bool askFirmwareUpdate(const std::string&) override { return false; }
-    // The engine beeps only when the device refuses a firmware page.
+    // The engine beeps only when a firmware page is refused or goes unanswered.
     void beep() override { updateOutcome = WriteOutcome::failed; }
     void showDeviceLog(const std::optional<DeviceLog>&) override {}
     void redraw() override {}
 
     WriteOutcome writeOutcome = WriteOutcome::running;
     WriteOutcome updateOutcome = WriteOutcome::running;
+    bool unanswered = false;
 
 private:
     std::ostream& progress_;
@@ -580,10 +581,6 @@ public:
     // with five repeats each ends well within the operation limit.
     static constexpr int kIdentifyTicks = 100;
     static constexpr int kOperationTicks = 600;
-    // A page is three segments and the device's page write; a device that needs longer
-    // than 5 s for one page has stopped answering.
-    static constexpr int kTicksPerPage = 50;
-
     // The firmware update prints its progress lines on `progress`.
     DeviceSession(HidTransport& transport, Waiter& waiter, std::ostream& progress)
         : transport_(transport), waiter_(waiter), window_(progress),
@@ -637,28 +634,25 @@ public:
         }
         window_.updateOutcome = CliLinkWindow::WriteOutcome::running;
         engine_.bUpdateFwClick();
-        // Waits page by page, so that a long image is not cut short and a silent device
-        // is given up after one page's time.
-        for (int page = -1; window_.updateOutcome == CliLinkWindow::WriteOutcome::running
-                            && page != engine_.firmwareProgress();) {
-            page = engine_.firmwareProgress();
-            tickUntil([this, page] {
-                return window_.updateOutcome != CliLinkWindow::WriteOutcome::running
-                       || engine_.firmwareProgress() != page;
-            }, kTicksPerPage);
-        }
+        // The engine ends the update itself when a segment goes unanswered; the bound
+        // only keeps a fault of ours from waiting for ever.
+        const int segments = engine_.firmwarePages() * kSegmentsPerPage;
+        tickUntil([this] { return window_.updateOutcome != CliLinkWindow::WriteOutcome::running; },
+                  (segments + 1) * LinkEngine::kReplyTimeoutTicks);
+        const std::string page = std::to_string(engine_.firmwareProgress()) + " of "
+                                 + std::to_string(engine_.firmwarePages());
         switch (window_.updateOutcome) {
         case CliLinkWindow::WriteOutcome::finished:
             return true;
         case CliLinkWindow::WriteOutcome::failed:
-            err << "The device refused firmware page " << engine_.firmwareProgress() << " of "
-                << engine_.firmwarePages() << ".\n";
+            err << (window_.unanswered ? "The device stopped answering at firmware page "
+                                       : "The device refused firmware page ")
+                << page << ".\n";
             return false;
         case CliLinkWindow::WriteOutcome::running:
             break;
         }
-        err << "The device stopped answering at firmware page " << engine_.firmwareProgress() << " of "
-            << engine_.firmwarePages() << ".\n";
+        err << "The firmware update did not end (page " << page << ").\n";
         return false;
     }
 

@@ -1,6 +1,7 @@
 #include "link/link_engine.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/text_lines.h"
 
@@ -80,14 +81,33 @@ void LinkEngine::Timer3Timer()
 {
     if (stickState_ == kNotStarted)
         return;
-    const std::optional<Report> report = transport_.readData();
-    if (!report)
+    const std::optional<Report> report = nextReport();
+    if (!report) {
+        quietTick();
         return;
+    }
     handleReport(*report);
     if (updateRequested_) {
         updateRequested_ = false;
         bUpdateFwClick();
     }
+}
+
+std::optional<Report> LinkEngine::nextReport()
+{
+    if (earlyReplies_.empty())
+        return transport_.readData();
+    Report report = std::move(earlyReplies_.front());
+    earlyReplies_.pop_front();
+    return report;
+}
+
+void LinkEngine::quietTick()
+{
+    if (onSilence_ == nullptr || ++quietTicks_ < kReplyTimeoutTicks)
+        return;
+    const SilenceHandler onSilence = std::exchange(onSilence_, nullptr);
+    (this->*onSilence)();
 }
 
 void LinkEngine::handleReport(const Report& report)
@@ -113,15 +133,25 @@ void LinkEngine::send2Stick(const LinkCommand& command)
     if (frame.status != LinkFrameStatus::built)
         return;
     transport_.writeData(frame.report);
-    (void)transport_.readData(); // a stale report in the queue would be taken as this frame's reply
+    // The read after every frame clears what the stick left in the queue, but a link
+    // reply may already be there: it is this frame's answer and must not be lost.
+    if (std::optional<Report> early = transport_.readData(); early && linkReplyCode(*early))
+        earlyReplies_.push_back(std::move(*early));
     if (!command.logText.empty())
         events_.log("Send: " + command.logText);
+}
+
+void LinkEngine::awaitReply(SilenceHandler onSilence)
+{
+    onSilence_ = onSilence;
+    quietTicks_ = 0;
 }
 
 void LinkEngine::readMemoryAt(Byte address)
 {
     memAddr_ = address;
     send2Stick(readMemoryCommand(address));
+    awaitReply(&LinkEngine::repeatRead);
 }
 
 void LinkEngine::writeMemory()
@@ -132,6 +162,7 @@ void LinkEngine::writeMemory()
         return;
     }
     send2Stick(*command);
+    awaitReply(&LinkEngine::repeatWriteMemory);
 }
 
 void LinkEngine::writeEe()
@@ -142,6 +173,7 @@ void LinkEngine::writeEe()
         return;
     }
     send2Stick(*command);
+    awaitReply(&LinkEngine::repeatWriteEe);
 }
 
 void LinkEngine::sendSegment()
@@ -152,6 +184,7 @@ void LinkEngine::sendSegment()
         return; // setFirmware keeps only images that hold every page
     fwAddr_ += segmentImageBytes(segment);
     send2Stick(*command);
+    awaitReply(&LinkEngine::segmentUnanswered);
     if (stickState_ == kLastSegment) {
         ++firmwareProgress_;
         events_.showFirmwareProgress(firmwareProgress_, firmwarePages_);
@@ -166,6 +199,7 @@ void LinkEngine::onIdentification(const Report& report)
     if (stickState_ != kWaiting)
         return;
     stickState_ = kRead;
+    retryCount_ = 0;
     enlargeToDeviceImage(eeBlock_);
     waiter_.sleep(kReadPause);
     readMemoryAt(0);
@@ -175,6 +209,7 @@ void LinkEngine::onNoDevice(const Report&)
 {
     events_.setCaption("USB Stick");
     stickState_ = kWaiting;
+    onSilence_ = nullptr; // no device to answer
     events_.setFormDisabled(true);
     events_.showActionButtons(false);
 }
@@ -184,8 +219,11 @@ void LinkEngine::onMemoryData(const Report& report)
     const MemoryDataReply reply = parseMemoryData(report);
     // A reply reaching past the image is dropped like one with a bad CRC: the read stops
     // there and "ReRead" starts it again.
-    if (reply.status != MemoryDataStatus::valid || reply.address + reply.data.size() > eeBlock_.size())
+    if (reply.status != MemoryDataStatus::valid || reply.address + reply.data.size() > eeBlock_.size()) {
+        onSilence_ = nullptr;
         return;
+    }
+    retryCount_ = 0;
     std::copy(reply.data.begin(), reply.data.end(), eeBlock_.begin() + reply.address);
     const std::size_t next = reply.address + reply.data.size();
     if (next < kReadEnd) {
@@ -197,6 +235,7 @@ void LinkEngine::onMemoryData(const Report& report)
 
 void LinkEngine::endOfRead()
 {
+    onSilence_ = nullptr;
     std::string caption = "USB Stick, Device Nr. " + identification_.deviceNumber();
     if (identification_.firmware != kNoVersion) {
         deviceFwVersion_ = identification_.firmware;
@@ -254,6 +293,11 @@ void LinkEngine::onWriteDone(const Report&)
 
 void LinkEngine::onWriteFailed(const Report&)
 {
+    repeatWriteMemory();
+}
+
+void LinkEngine::repeatWriteMemory()
+{
     if (retryCount_ + 1 >= kMaxTries) {
         writeFailure();
         return;
@@ -277,6 +321,11 @@ void LinkEngine::onEeWriteDone(const Report&)
 
 void LinkEngine::onEeWriteFailed(const Report&)
 {
+    repeatWriteEe();
+}
+
+void LinkEngine::repeatWriteEe()
+{
     if (retryCount_ + 1 >= kMaxTries) {
         writeFailure();
         return;
@@ -288,6 +337,7 @@ void LinkEngine::onEeWriteFailed(const Report&)
 
 void LinkEngine::endWrite()
 {
+    onSilence_ = nullptr;
     stickState_ = kWaiting;
     events_.showActionButtons(true);
     events_.setFormDisabled(false);
@@ -305,7 +355,19 @@ void LinkEngine::bRereadClick()
     if (events_.formDisabled() || stickState_ != kRead)
         return;
     enlargeToDeviceImage(eeBlock_);
+    retryCount_ = 0;
     readMemoryAt(0);
+}
+
+void LinkEngine::repeatRead()
+{
+    if (retryCount_ + 1 >= kMaxTries) {
+        events_.log("Read stopped");
+        return; // as after a damaged frame: "ReRead" starts again
+    }
+    ++retryCount_;
+    events_.log("Read Repeat");
+    readMemoryAt(memAddr_);
 }
 
 bool LinkEngine::setFirmware(ByteSpan fwImage, std::size_t fwSize)
@@ -356,14 +418,26 @@ void LinkEngine::onPageWritten(const Report&)
     events_.log("FW Update done.");
     events_.appendCaption("->FW Update finished.");
     events_.hideFirmwareProgress();
+    onSilence_ = nullptr;
     send2Stick(resetCommand());
     events_.setFormDisabled(false);
 }
 
 void LinkEngine::onPageRefused(const Report&)
 {
-    if (!inFirmwareUpdate())
-        return;
+    if (inFirmwareUpdate())
+        endUpdateRefused();
+}
+
+void LinkEngine::segmentUnanswered()
+{
+    events_.log(std::string(kFirmwareUnanswered));
+    endUpdateRefused();
+}
+
+void LinkEngine::endUpdateRefused()
+{
+    onSilence_ = nullptr;
     events_.beep();
     events_.setFormDisabled(false);
 }

@@ -8,8 +8,10 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/image.h"
@@ -29,6 +31,9 @@ struct DeviceLog {
 
 // Reads the counters from a device image; an image shorter than 256 bytes reads zeros.
 DeviceLog readDeviceLog(const EeBlock& eeBlock);
+
+// The log line of a firmware segment that went unanswered (the update ends as on a refusal).
+inline constexpr std::string_view kFirmwareUnanswered = "FW Update: no answer";
 
 // What the window shows of the engine. The window applies its own filters (the
 // debug memo takes lines only while "Debug" is ticked and "Stop" is not).
@@ -73,6 +78,9 @@ public:
     static constexpr int kMaxTries = 6;      // the first try and five repeats
     static constexpr std::chrono::milliseconds kTickPeriod{100};
     static constexpr std::chrono::milliseconds kReadPause{1000};
+    // A frame whose reply has not come after this many quiet ticks (5 s) counts as
+    // refused: a read or write frame is repeated, an update ends as on a refused page.
+    static constexpr int kReplyTimeoutTicks = 50;
 
     // All four must outlive the engine. `waiter` carries the pause before the first read.
     LinkEngine(HidTransport& transport, EeBlock& eeBlock, LinkEngineEvents& events, Waiter& waiter,
@@ -108,13 +116,18 @@ public:
 
 private:
     using ReplyHandler = void (LinkEngine::*)(const Report&);
+    using SilenceHandler = void (LinkEngine::*)();
     struct ReplyRule {
         ReplyCode code;
         ReplyHandler handler;
     };
 
+    std::optional<Report> nextReport();
     void handleReport(const Report& report);
     void send2Stick(const LinkCommand& command);
+    // The frame just sent expects a reply; without one `onSilence` runs after the time-out.
+    void awaitReply(SilenceHandler onSilence);
+    void quietTick();
 
     void readMemoryAt(Byte address);
     void writeMemory();
@@ -131,6 +144,12 @@ private:
     void onSegmentAccepted(const Report& report);
     void onPageWritten(const Report& report);
     void onPageRefused(const Report& report);
+
+    void repeatRead();
+    void repeatWriteMemory();
+    void repeatWriteEe();
+    void segmentUnanswered();
+    void endUpdateRefused();
 
     void endOfRead();
     void writeFailure();
@@ -154,6 +173,10 @@ private:
     Byte deviceFwVersion_ = 0;
     bool imageRead_ = false;
     bool updateRequested_ = false; // "Yes" to the version question: update after the tick
+    // Link replies that the read after a frame found already waiting, for the next ticks.
+    std::deque<Report> earlyReplies_;
+    SilenceHandler onSilence_ = nullptr; // set while a reply is awaited
+    int quietTicks_ = 0;
 
     std::vector<Byte> fwImage_;
     int firmwarePages_ = 0;

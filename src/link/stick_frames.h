@@ -101,6 +101,7 @@ constexpr Byte kWriteEeChunk = 12;      // 0x0C
 constexpr std::size_t kSegmentBytes = 26;     // image bytes of segments 1 and 2
 constexpr std::size_t kLastSegmentBytes = 20; // image bytes of segment 3
 constexpr std::size_t kPageBytes = 2 * kSegmentBytes + kLastSegmentBytes; // 72
+constexpr int kSegmentsPerPage = 3;
 
 // Number of bytes Read Memory asks for: 26 when address + 26 < 256, else 256 - address.
 Byte readMemoryLength(Byte address);

@@ -67,7 +67,6 @@ protected:
         config.mode = sim::StickMode::usb;
         config.deviceFirmware = deviceFirmware;
         sim::Faults faults;
-        faults.replyDelay = 10; // the engine's read after each frame must not take the reply
         sim::StickState state;
         state.deviceMemory = deviceMemory();
         model_.emplace(config, faults, state);

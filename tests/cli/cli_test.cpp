@@ -602,7 +602,6 @@ protected:
     void startDevice(sim::Faults faults = {}, sim::StickConfig config = {})
     {
         config.mode = sim::StickMode::usb;
-        faults.replyDelay = 10; // the read after every frame must not take its reply
         sim::StickState state;
         for (std::size_t i = 0; i < state.deviceMemory.size(); ++i)
             state.deviceMemory[i] = static_cast<Byte>(i ^ 0x5A);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -97,8 +98,6 @@ protected:
     void start(StickConfig config = {}, Faults faults = {}, LinkEngineOptions options = {})
     {
         config.mode = StickMode::usb;
-        // A reply in the same instant would be taken by the read that follows every frame.
-        faults.replyDelay = std::max<Millis>(faults.replyDelay, 10);
         StickState state;
         for (std::size_t i = 0; i < state.deviceMemory.size(); ++i)
             state.deviceMemory[i] = static_cast<Byte>(255 - i);
@@ -110,7 +109,7 @@ protected:
         });
         transport_.emplace(*model_, clock_);
         transport_->writeData(readBlockCommand(kControlBlockAddress));
-        clock_.advance(50);
+        clock_.advance(50 + faults.replyDelay);
         EXPECT_TRUE(transport_->readData().has_value());
         engine_.emplace(*transport_, image_, window_, waiter_, options);
         engine_->start();
@@ -181,6 +180,26 @@ TEST_F(LinkEngineOnStick, AFullReadTakesTenFramesAndEndsWithTheDeviceCaption)
     EXPECT_TRUE(window_.logged("Send: Read Memory 0xEA"));
 }
 
+// Replies at once are found by the read after each frame; later ones by the ticks,
+// one more than a tick late included.
+TEST_F(LinkEngineOnStick, ReadAndWriteWhenTheRepliesComeAtOnceOrLater)
+{
+    for (const Millis delay : {0, 10, 150}) {
+        Faults faults;
+        faults.replyDelay = delay;
+        start({}, faults);
+        readDevice();
+        EXPECT_EQ(image_, deviceMemory()) << delay;
+        std::fill(image_.begin(), image_.begin() + 250, Byte{0x3C});
+        window_.caption.clear();
+        engine_->storeUSBStick();
+        runUntil([this] { return engine_->stickState() == LinkEngine::kWaiting; });
+        EXPECT_EQ(window_.caption, "->Transfer finished.") << delay;
+        const Bytes device = deviceMemory();
+        EXPECT_TRUE(std::all_of(device.begin(), device.begin() + 250, [](Byte b) { return b == 0x3C; })) << delay;
+    }
+}
+
 TEST_F(LinkEngineOnStick, TheMemoryDumpShowsSixteenRowsOfTheImage)
 {
     start();
@@ -244,7 +263,7 @@ TEST_F(LinkEngineOnStick, AnIdentificationDuringARead_OnlyUpdatesIt)
     start();
     readDevice();
     const std::size_t reads = framesOf(kReadOp).size();
-    runTicks(50); // further identifications arrive every 2 s
+    runTicks(200); // further identifications arrive every 2 s; no reply is awaited any more
     EXPECT_EQ(framesOf(kReadOp).size(), reads);
     EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
     EXPECT_EQ(engine_->identification().deviceNumber(), "12345678");
@@ -334,7 +353,7 @@ TEST_F(LinkEngineOnStick, ACorruptReadStopsAndReReadStartsAgainFromZero)
     Faults faults;
     faults.corruptReadAt = 52;
     start({}, faults);
-    runTicks(100);
+    runTicks(200); // long past the reply time-out: a damaged frame is not repeated
     auto reads = framesOf(kReadOp);
     ASSERT_EQ(reads.size(), 3u);
     EXPECT_EQ(reads.back().address, 52);
@@ -368,6 +387,22 @@ protected:
         transport_.queue(std::move(report));
         engine_.Timer3Timer();
     }
+    void quietTicks(int ticks)
+    {
+        for (int i = 0; i < ticks; ++i)
+            engine_.Timer3Timer();
+    }
+    // The operation and address of every link frame written, e.g. "02@26".
+    std::vector<std::string> frames() const
+    {
+        std::vector<std::string> result;
+        for (const auto& report : transport_.written) {
+            const std::size_t addressAt = report[2] == kReadOp ? 3 : 5;
+            result.push_back(hexByte(report[2]) + "@" + std::to_string(report[addressAt]));
+        }
+        return result;
+    }
+    static Bytes identification() { return {0xB2, '_', 0x12, 0x34, 0x56, 0x78, 0x00, 0x4D}; }
     static Bytes memoryData(Byte address, const Bytes& data)
     {
         Bytes crcInput = {address, static_cast<Byte>(data.size())};
@@ -410,6 +445,76 @@ TEST_F(LinkEngineReplies, AReplyReachingPastTheImageIsDroppedLikeABadFrame)
     feed(memoryData(246, Bytes(10, 0xAA)));
     EXPECT_TRUE(std::all_of(image_.begin() + 246, image_.end(), [](Byte b) { return b == 0xAA; }));
     EXPECT_TRUE(engine_.imageRead()) << "a reply ending at byte 255 completes the read";
+}
+
+TEST_F(LinkEngineReplies, AReplyAlreadyWaitingAfterAFrameIsHandledOnTheNextTick)
+{
+    transport_.queue(identification());
+    transport_.queue(memoryData(0, Bytes(26, 0x11))); // there before the read after Read Memory 0
+    transport_.queue({0x41, 0x00});                   // there before the read after Read Memory 26
+    quietTicks(3);
+
+    EXPECT_EQ(frames(), (std::vector<std::string>{"02@0", "02@26"}));
+    EXPECT_TRUE(std::all_of(image_.begin(), image_.begin() + 26, [](Byte b) { return b == 0x11; }));
+    EXPECT_FALSE(window_.logged("?: 41")) << "anything else found there is discarded";
+}
+
+TEST_F(LinkEngineReplies, AFrameWithoutAReplyCountsAsRefusedAfterFiveSeconds)
+{
+    const struct {
+        const char* name;
+        std::function<void(LinkEngine&)> send;
+        std::vector<std::string> frames; // all frames sent, the first try included
+        const char* caption;
+        std::string logLine;
+    } cases[] = {
+        {"Read Memory", [](LinkEngine&) {}, std::vector<std::string>(6, "02@0"), "", "Read stopped"},
+        {"Write Memory", [](LinkEngine& e) { e.storeUSBStick(); },
+         [] {
+             std::vector<std::string> f(6, "04@0");
+             f.insert(f.begin(), "02@0");
+             return f;
+         }(),
+         "Transfer Error!", ""},
+    };
+    for (const auto& c : cases) {
+        transport_.written.clear();
+        window_ = {};
+        window_.locked = true;
+        EeBlock image = makeDefaultImage();
+        LinkEngine engine(transport_, image, window_, waiter_);
+        engine.start();
+        transport_.queue(identification());
+        engine.Timer3Timer();
+        c.send(engine);
+        for (int i = 0; i < LinkEngine::kReplyTimeoutTicks - 1; ++i)
+            engine.Timer3Timer();
+        EXPECT_EQ(transport_.written.size(), c.frames.size() - 5) << c.name << ": not before the time-out";
+        for (int i = 0; i < 10 * LinkEngine::kReplyTimeoutTicks; ++i)
+            engine.Timer3Timer();
+
+        EXPECT_EQ(frames(), c.frames) << c.name;
+        EXPECT_EQ(window_.caption, c.caption) << c.name;
+        if (!c.logLine.empty()) {
+            EXPECT_TRUE(window_.logged(c.logLine)) << c.name;
+        }
+    }
+}
+
+TEST_F(LinkEngineReplies, AnUnansweredFirmwareSegmentEndsTheUpdate)
+{
+    const Bytes firmware(0x3000, 0x5A);
+    ASSERT_TRUE(engine_.setFirmware(firmware, 144));
+    engine_.bUpdateFwClick();
+    ASSERT_TRUE(window_.locked);
+    quietTicks(LinkEngine::kReplyTimeoutTicks);
+    EXPECT_EQ(window_.beeps, 1);
+    EXPECT_FALSE(window_.locked) << "the user may start the update again";
+    EXPECT_TRUE(window_.logged(kFirmwareUnanswered));
+    quietTicks(2 * LinkEngine::kReplyTimeoutTicks);
+    ASSERT_EQ(transport_.written.size(), 1u) << "nothing is repeated";
+    EXPECT_EQ(transport_.written.front()[2], kSegmentOp);
+    EXPECT_EQ(window_.beeps, 1);
 }
 
 TEST_F(LinkEngineReplies, QuietAndUnknownReportsAreLogged)
