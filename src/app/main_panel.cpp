@@ -415,7 +415,7 @@ void MainPanel::buildActionBar()
 
     auto* firmware = new PictureLabel(this);
     firmware->setObjectName(QStringLiteral("iFW"));
-    firmware->setGeometry(scaled(QRect(764, 492, 28, 28)));
+    firmware->setGeometry(scaled(QRect(356, 495, 28, 28))); // beside "Update FW", clear of the Log group
     firmware->setReacts(false);
     firmware->setArt([](QPainter& p, const QRectF& area) { paintFirmwareChip(p, area); });
     firmware->hide();

@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTimer>
@@ -40,6 +41,7 @@
 #include "link/stick_frames.h"
 #include "sim/presets.h"
 #include "sim/sim_transport.h"
+#include "sim/state_file.h"
 #include "sim/stick_model.h"
 
 extern char** environ;
@@ -613,6 +615,92 @@ TEST_F(ProgrammerEndToEnd, TransferIsFoundByTheRunAfterTheRestart)
     const EeBlock defaultImage = makeDefaultImage(); // M2 was empty: the default image went to the stick
     EXPECT_TRUE(std::equal(defaultImage.begin(), defaultImage.begin() + kStoredImageBytes, second->eeBlock().begin()));
     EXPECT_TRUE(secondProcess.calls.empty());
+}
+
+
+// Window events until `done` holds, at most two minutes (a firmware update takes
+// 24 s at the link's pace, longer in a sanitizer build under load).
+bool processEventsUntil(const std::function<bool()>& done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 120s;
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(5ms);
+    }
+    return done();
+}
+
+// The window in this process, an Ormid behind a real simulator process in USB Stick
+// mode, the link at its real 100 ms pace: start-up reads the device, "Yes" to the
+// version question updates its firmware page by page, "ReRead" finds the new
+// version, "Transfer" writes the image and the read that follows gets it back.
+TEST_F(ProgrammerEndToEnd, UsbStickReadUpdateAndWriteAgainstTheSimulator)
+{
+    test::qtApp();
+    const fs::path socket = folder_ / "stick.sock";
+    const fs::path stateFile = folder_ / "state";
+    simulator_ = spawn(kBinDir + "/ormid-stick-sim",
+                       {"--socket", socket.string(), "--mode", "usb", "--device-id", "0A1B2C3D", "--device-fw", "70",
+                        "--state", stateFile.string()},
+                       {}, folder_ / "output");
+    ASSERT_GT(simulator_, 0);
+    ASSERT_TRUE(awaitCondition([&] { return fs::is_socket(socket); })) << output();
+
+    EventLoopWaiter waiter;
+    RecordingProcess process;
+    ScriptedDialogs dialogs;
+    dialogs.answers = {UserDialogs::Answer::yes};
+    MainWindow window(std::make_unique<BridgeTransport>(socket.string()), {}, waiter, process, {}, &dialogs);
+    window.show();
+    const auto element = [&](const char* name) { return window.findChild<QWidget*>(QString::fromLatin1(name)); };
+    const auto caption = [&] { return window.windowTitle().toStdString(); };
+    const auto engine = [&]() -> const LinkEngine& { return window.link()->engine(); };
+
+    ASSERT_TRUE(processEventsUntil([&] { return window.startUpFinished(); })) << output();
+    ASSERT_NE(window.link(), nullptr);
+    ASSERT_TRUE(processEventsUntil([&] { return engine().imageRead(); })) << caption() << "\n" << output();
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_TRUE(dialogs.questions.front().contains("(1.70)"));
+    EXPECT_EQ(dialogs.warningPositions, std::vector<QPoint>{QPoint(400, 350)});
+
+    auto* progress = static_cast<QProgressBar*>(element("pbFWUpdate"));
+    int shownPages = 0;
+    ASSERT_TRUE(processEventsUntil([&] {
+        if (progress->isVisible())
+            shownPages = std::max(shownPages, progress->value());
+        return caption().ends_with("->FW Update finished.");
+    })) << caption() << "\n" << output();
+    EXPECT_EQ(caption(), "USB Stick, Device Nr. 0A1B2C3D, FW 1.70            Ready...->FW Update finished.");
+    EXPECT_GE(shownPages, 70) << "the bar follows the pages";
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_FALSE(window.runState().formDisabled);
+
+    // After its Reset the device announces the new version; ReRead shows it.
+    ASSERT_TRUE(processEventsUntil([&] { return engine().identification().firmware == 77; })) << output();
+    static_cast<QAbstractButton*>(element("bReread"))->click();
+    ASSERT_TRUE(processEventsUntil([&] { return caption().ends_with("Ready..."); })) << caption();
+    EXPECT_EQ(caption(), "USB Stick, Device Nr. 0A1B2C3D, FW 1.77            Ready...");
+    EXPECT_EQ(dialogs.questions.size(), 1u) << "the device now runs the built-in version";
+
+    const EeBlock before = window.eeBlock();
+    ASSERT_EQ(before.size(), 256u);
+    dialogs.answers = {UserDialogs::Answer::yes, UserDialogs::Answer::yes};
+    static_cast<QAbstractButton*>(element("bMemClear"))->click(); // the default settings, FF beyond them
+    const EeBlock written = window.eeBlock();
+    ASSERT_FALSE(std::equal(written.begin(), written.begin() + 250, before.begin())) << "the write must change something";
+    static_cast<QAbstractButton*>(element("bMemStore"))->click();
+    ASSERT_TRUE(processEventsUntil([&] { return caption().ends_with("->Transfer finished."); })) << caption();
+
+    const sim::StateFileResult device = sim::loadStickState(stateFile);
+    ASSERT_TRUE(device.ok()) << device.error;
+    EXPECT_TRUE(std::equal(written.begin(), written.begin() + 250, device.state.deviceMemory.begin()));
+    EXPECT_TRUE(std::equal(before.begin() + 250, before.end(), device.state.deviceMemory.begin() + 250))
+        << "the counters are the device's own";
+
+    // The device's next identification starts a read, which finds what was written.
+    ASSERT_TRUE(processEventsUntil([&] { return caption().ends_with("Ready..."); })) << caption();
+    EXPECT_TRUE(std::equal(written.begin(), written.begin() + 250, window.eeBlock().begin()));
+    EXPECT_TRUE(process.calls.empty()) << "USB Stick mode writes without a restart";
 }
 
 } // namespace
