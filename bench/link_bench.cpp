@@ -5,8 +5,9 @@
 //
 //   ormid-link-bench
 //
-// The stick runs in-process on a virtual clock, replying 10 ms after each frame as
-// the simulator does by default; the engine is ticked as the window's timer ticks it.
+// The stick runs in-process on a virtual clock, once replying at once (as the
+// simulator does by default, so the read after each frame finds the answer) and once
+// 10 ms after each frame; the engine is ticked as the window's timer ticks it.
 // Virtual time includes the pauses the engine takes itself. It measures and prints;
 // it never judges the figures.
 
@@ -29,7 +30,7 @@ namespace {
 
 using namespace ormid;
 
-constexpr sim::Millis kReplyDelay = 10;
+constexpr sim::Millis kReplyDelays[] = {0, 10};
 constexpr int kTickLimit = 10000;
 
 struct VirtualWaiter final : Waiter {
@@ -71,8 +72,8 @@ struct Operation {
 
 class Bench {
 public:
-    Bench()
-        : model_(sim::StickConfig{.mode = sim::StickMode::usb}, sim::Faults{.replyDelay = kReplyDelay}, {}),
+    explicit Bench(sim::Millis replyDelay)
+        : model_(sim::StickConfig{.mode = sim::StickMode::usb}, sim::Faults{.replyDelay = replyDelay}, {}),
           transport_(model_, clock_), engine_(transport_, image_, window_, waiter_, {.skipFW = true})
     {
     }
@@ -130,31 +131,26 @@ private:
     LinkEngine engine_;
 };
 
-} // namespace
-
-int main()
+// Reads, writes and updates a fresh simulated device whose replies come `replyDelay`
+// after each frame; false when the benchmark cannot run.
+bool measureAll(const FirmwareImage& firmware, sim::Millis replyDelay)
 {
-    FirmwareImage firmware;
-    if (!loadRes(firmware, embeddedFirmwareContainer(), true)) {
-        std::fprintf(stderr, "The built-in firmware container is damaged.\n");
-        return 1;
-    }
-    Bench bench;
+    Bench bench(replyDelay);
     if (!bench.connect()) {
         std::fprintf(stderr, "The simulated device was not read.\n");
-        return 1;
+        return false;
     }
     if (!bench.engine().setFirmware(firmware.fwImage, firmware.fwSize)) {
         std::fprintf(stderr, "The built-in firmware does not fit the update.\n");
-        return 1;
+        return false;
     }
     LinkEngine& engine = bench.engine();
     BenchWindow& window = bench.window();
-    const int segments = engine.firmwarePages() * 3;
+    const int segments = engine.firmwarePages() * kSegmentsPerPage;
 
-    std::printf("Link engine against the in-process stick simulator (USB Stick mode, replies after %lld ms),\n"
+    std::printf("\nLink engine against the in-process stick simulator (USB Stick mode, replies after %lld ms),\n"
                 "tick %lld ms; minimum = frames x tick; firmware %u bytes = %d pages = %d segments\n\n",
-                static_cast<long long>(kReplyDelay), static_cast<long long>(LinkEngine::kTickPeriod.count()),
+                static_cast<long long>(replyDelay), static_cast<long long>(LinkEngine::kTickPeriod.count()),
                 static_cast<unsigned>(firmware.fwSize), engine.firmwarePages(), segments);
     std::printf("%-16s %6s %11s %11s %6s %12s\n", "operation", "ticks", "time", "minimum", "ratio", "wall (CPU)");
 
@@ -180,5 +176,21 @@ int main()
     };
     for (const auto& operation : operations)
         bench.measure(operation);
+    return true;
+}
+
+} // namespace
+
+int main()
+{
+    FirmwareImage firmware;
+    if (!loadRes(firmware, embeddedFirmwareContainer(), true)) {
+        std::fprintf(stderr, "The built-in firmware container is damaged.\n");
+        return 1;
+    }
+    for (const sim::Millis replyDelay : kReplyDelays) {
+        if (!measureAll(firmware, replyDelay))
+            return 1;
+    }
     return 0;
 }

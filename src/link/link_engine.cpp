@@ -32,6 +32,13 @@ int pagesFor(std::size_t size)
     return static_cast<int>((size + kPageBytes - 1) / kPageBytes);
 }
 
+// A link reply other than the identification, which the device sends unasked.
+bool answersAFrame(const Report& report)
+{
+    const std::optional<Byte> code = linkReplyCode(report);
+    return code && *code != static_cast<Byte>(ReplyCode::identification);
+}
+
 } // namespace
 
 DeviceLog readDeviceLog(const EeBlock& eeBlock)
@@ -133,9 +140,10 @@ void LinkEngine::send2Stick(const LinkCommand& command)
     if (frame.status != LinkFrameStatus::built)
         return;
     transport_.writeData(frame.report);
-    // The read after every frame clears what the stick left in the queue, but a link
-    // reply may already be there: it is this frame's answer and must not be lost.
-    if (std::optional<Report> early = transport_.readData(); early && linkReplyCode(*early))
+    // The read after every frame clears what the stick left in the queue (the device's
+    // periodic identification among it), but this frame's answer may already be there
+    // and must not be lost.
+    if (std::optional<Report> early = transport_.readData(); early && answersAFrame(*early))
         earlyReplies_.push_back(std::move(*early));
     if (!command.logText.empty())
         events_.log("Send: " + command.logText);

@@ -457,6 +457,11 @@ TEST_F(LinkEngineReplies, AReplyAlreadyWaitingAfterAFrameIsHandledOnTheNextTick)
     EXPECT_EQ(frames(), (std::vector<std::string>{"02@0", "02@26"}));
     EXPECT_TRUE(std::all_of(image_.begin(), image_.begin() + 26, [](Byte b) { return b == 0x11; }));
     EXPECT_FALSE(window_.logged("?: 41")) << "anything else found there is discarded";
+
+    transport_.queue(memoryData(26, Bytes(26, 0x22)));
+    transport_.queue({0xB2, '_', 0xAB, 0xCD, 0xEF, 0x01, 0x00, 0x4D}); // there before the read after Read Memory 52
+    quietTicks(2);
+    EXPECT_EQ(engine_.identification().deviceNumber(), "12345678") << "an identification found there is discarded";
 }
 
 TEST_F(LinkEngineReplies, AFrameWithoutAReplyCountsAsRefusedAfterFiveSeconds)
