@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -299,6 +300,12 @@ struct ButtonsCase {
     Names shown;
     Names hidden;
 };
+
+// The case's name in test output instead of a byte dump.
+void PrintTo(const ButtonsCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class EnableButtonsCase : public MainPanelTest, public ::testing::WithParamInterface<ButtonsCase> {};
 
