@@ -350,28 +350,39 @@ std::string_view showRefusal(ConfigLoadOutcome outcome)
     return {};  // the loader's own message has said it
 }
 
+// A configuration file as "Load" takes it onto the default image; nullopt, the
+// reasons on `err`, when it cannot be used.
+std::optional<ConfigLoadResult> loadConfigurationFile(const std::string& path, ConfigLoadOptions options,
+                                                      std::ostream& err)
+{
+    const auto file = readWholeFile(path);
+    if (!file.ok()) {
+        err << file.error << '\n';
+        return std::nullopt;
+    }
+    auto loaded = loadConfiguration(file.bytes, makeDefaultImage(), options);
+    for (const auto message : loaded.messages)
+        err << message << '\n';
+    if (loaded.outcome != ConfigLoadOutcome::Loaded) {
+        if (const auto refusal = showRefusal(loaded.outcome); !refusal.empty())
+            err << refusal << '\n';
+        return std::nullopt;
+    }
+    return loaded;
+}
+
 int runShow(const Arguments& args, std::ostream& out, std::ostream& err)
 {
     EeBlock image = makeDefaultImage();
     if (!args.positional.empty()) {
-        const auto file = readWholeFile(args.positional.front());
-        if (!file.ok()) {
-            err << file.error << '\n';
-            return cliExit::invalidInput;
-        }
         const ConfigLoadOptions options{.noLoadCheck = args.flag("--no-load-check"),
                                         .copyAstro = args.flag("--copy-astro")};
-        auto loaded = loadConfiguration(file.bytes, image, options);
-        for (const auto message : loaded.messages)
-            err << message << '\n';
-        if (loaded.outcome != ConfigLoadOutcome::Loaded) {
-            if (const auto refusal = showRefusal(loaded.outcome); !refusal.empty())
-                err << refusal << '\n';
+        auto loaded = loadConfigurationFile(args.positional.front(), options, err);
+        if (!loaded)
             return cliExit::invalidInput;
-        }
-        if (!loaded.info->empty())
-            out << "Info: " << *loaded.info << "\n\n";
-        image = std::move(loaded.image);
+        if (!loaded->info->empty())
+            out << "Info: " << *loaded->info << "\n\n";
+        image = std::move(loaded->image);
     }
     out << formatReportText(buildReportModel(image, nullptr));
     return cliExit::success;
@@ -798,20 +809,10 @@ int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std:
 int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std::string& path,
                   const std::string* name, std::ostream& out, std::ostream& err)
 {
-    const auto file = readWholeFile(path);
-    if (!file.ok()) {
-        err << file.error << '\n';
+    const auto loaded = loadConfigurationFile(path, {}, err);
+    if (!loaded)
         return cliExit::invalidInput;
-    }
-    const auto loaded = loadConfiguration(file.bytes, makeDefaultImage(), {});
-    for (const auto message : loaded.messages)
-        err << message << '\n';
-    if (loaded.outcome != ConfigLoadOutcome::Loaded) {
-        if (const auto refusal = showRefusal(loaded.outcome); !refusal.empty())
-            err << refusal << '\n';
-        return cliExit::invalidInput;
-    }
-    const std::string infoText = name ? *name : loaded.info.value_or(std::string());
+    const std::string infoText = name ? *name : loaded->info.value_or(std::string());
     if (utf8ToCp1252(infoText).size() > kInfoSize)
         err << "Note: the name is cut to " << kInfoSize << " characters.\n";
 
@@ -822,7 +823,7 @@ int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std
     const MemoryRecord old = readMemoryRecord(probe.controlBlock(), memory);
     const MemoryTransferRequest request{.controlBlock = probe.controlBlock(),
                                         .memory = memory,
-                                        .image = loaded.image,
+                                        .image = loaded->image,
                                         .infoText = infoText,
                                         .remoteMode = probe.remoteMode(),
                                         .txStatus = old.isValid(probe.remoteMode()) ? old.status : Byte{0},
@@ -889,25 +890,15 @@ int runDeviceRead(HidTransport& transport, Waiter& waiter, const std::string& pa
 int runDeviceWrite(HidTransport& transport, Waiter& waiter, const std::string& path, std::ostream& out,
                    std::ostream& err)
 {
-    const auto file = readWholeFile(path);
-    if (!file.ok()) {
-        err << file.error << '\n';
+    const auto loaded = loadConfigurationFile(path, {}, err);
+    if (!loaded)
         return cliExit::invalidInput;
-    }
-    const auto loaded = loadConfiguration(file.bytes, makeDefaultImage(), {});
-    for (const auto message : loaded.messages)
-        err << message << '\n';
-    if (loaded.outcome != ConfigLoadOutcome::Loaded) {
-        if (const auto refusal = showRefusal(loaded.outcome); !refusal.empty())
-            err << refusal << '\n';
-        return cliExit::invalidInput;
-    }
     DeviceSession session(transport, waiter, out);
     if (const auto failed = session.connect(err))
         return *failed;
     if (!session.read(err))
         return cliExit::transferFailed;
-    std::copy_n(loaded.image.begin(), kStoredImageBytes, session.image().begin());
+    std::copy_n(loaded->image.begin(), kStoredImageBytes, session.image().begin());
     if (!session.write(err))
         return cliExit::transferFailed;
     out << "Wrote " << path << " to device " << session.engine().identification().deviceNumber() << '\n';
