@@ -95,9 +95,7 @@ protected:
     template <typename T = QWidget>
     T* element(const char* name) const
     {
-        T* found = window_->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+        return test::element<T>(*window_, name);
     }
     QString caption() const { return window_->windowTitle(); }
 

@@ -20,6 +20,7 @@
 
 #include "app/block_pictures.h"
 #include "app/qt_app.h"
+#include "app/window_doubles.h"
 #include "core/image.h"
 
 namespace ormid {
@@ -37,12 +38,7 @@ protected:
         panel->show();
     }
 
-    QWidget* widget(const char* name) const
-    {
-        QWidget* found = panel->findChild<QWidget*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
+    QWidget* widget(const char* name) const { return test::element(*panel, name); }
 
     bool shown(const char* name) const
     {
@@ -472,9 +468,7 @@ const std::map<const char*, const char*> kHintTexts{
 
 PictureLabel* picture(const MainPanel& panel, const char* name)
 {
-    auto* found = panel.findChild<PictureLabel*>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
+    return test::element<PictureLabel>(panel, name);
 }
 
 void hover(QWidget* target)

@@ -173,12 +173,7 @@ protected:
     }
     static void runRounds(int rounds) { runUntil([] { return false; }, rounds); }
 
-    QWidget* element(const char* name) const
-    {
-        QWidget* found = window_->findChild<QWidget*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
+    QWidget* element(const char* name) const { return test::element(*window_, name); }
     bool shown(const char* name) const
     {
         QWidget* found = element(name);
@@ -592,9 +587,7 @@ TEST_F(ProgrammerEndToEnd, TransferIsFoundByTheRunAfterTheRestart)
         }
         return window;
     };
-    const auto element = [](MainWindow& window, const char* name) {
-        return window.findChild<QWidget*>(QString::fromLatin1(name));
-    };
+    const auto element = [](MainWindow& window, const char* name) { return test::element(window, name); };
 
     RecordingProcess firstProcess;
     auto first = startRun(firstProcess);
@@ -652,7 +645,7 @@ TEST_F(ProgrammerEndToEnd, UsbStickReadUpdateAndWriteAgainstTheSimulator)
     dialogs.answers = {UserDialogs::Answer::yes};
     MainWindow window(std::make_unique<BridgeTransport>(socket.string()), {}, waiter, process, {}, &dialogs);
     window.show();
-    const auto element = [&](const char* name) { return window.findChild<QWidget*>(QString::fromLatin1(name)); };
+    const auto element = [&](const char* name) { return test::element(window, name); };
     const auto caption = [&] { return window.windowTitle().toStdString(); };
     const auto engine = [&]() -> const LinkEngine& { return window.link()->engine(); };
 

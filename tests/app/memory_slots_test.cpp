@@ -124,9 +124,7 @@ protected:
     template <typename T = QWidget>
     T* element(const char* name) const
     {
-        T* found = window_->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+        return test::element<T>(*window_, name);
     }
     bool shown(const char* name) const { return element(name)->isVisible(); }
     void click(const char* name) { element<QAbstractButton>(name)->click(); }

@@ -1,11 +1,15 @@
 #pragma once
 // Stand-ins for what the window reaches outside itself, shared by the window tests:
-// the self-restart, the blocking waits and the modal dialogs.
+// the self-restart, the blocking waits and the modal dialogs; and the lookup of a
+// window element by its name.
+
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 
 #include <chrono>
 #include <deque>
@@ -20,6 +24,15 @@
 #include "sim/sim_transport.h"
 
 namespace ormid::test {
+
+// The element of `window` with that object name; a test failure when there is none.
+template <typename T = QWidget>
+T* element(const QWidget& window, const char* name)
+{
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
 
 class RecordingProcess final : public ProcessControl {
 public:
