@@ -207,10 +207,17 @@ void LinkEngine::onIdentification(const Report& report)
     if (stickState_ != kWaiting)
         return;
     stickState_ = kRead;
-    retryCount_ = 0;
-    enlargeToDeviceImage(eeBlock_);
+    beginRead();
     waiter_.sleep(kReadPause);
     readMemoryAt(0);
+}
+
+// Until the read ends the image is no device image to write back.
+void LinkEngine::beginRead()
+{
+    enlargeToDeviceImage(eeBlock_);
+    imageRead_ = false;
+    retryCount_ = 0;
 }
 
 void LinkEngine::onNoDevice(const Report&)
@@ -280,6 +287,10 @@ void LinkEngine::memoryDump()
 
 void LinkEngine::storeUSBStick()
 {
+    if (!imageRead_) {
+        events_.setCaption("Transfer Error!"); // the read goes on; nothing was sent
+        return;
+    }
     stickState_ = kWriting;
     memAddr_ = 0;
     retryCount_ = 0;
@@ -362,8 +373,7 @@ void LinkEngine::bRereadClick()
 {
     if (events_.formDisabled() || stickState_ != kRead)
         return;
-    enlargeToDeviceImage(eeBlock_);
-    retryCount_ = 0;
+    beginRead();
     readMemoryAt(0);
 }
 

@@ -92,6 +92,8 @@ public:
     void Timer3Timer();
 
     // "Transfer" in USB Stick mode: writes the image (bytes 0..249, then EE bytes 0..119).
+    // Refused ("Transfer Error!") unless the device memory has been read completely:
+    // bytes 128..249 go back as read, never as they stand in the middle of a read.
     void storeUSBStick();
     // "ReRead": only when unlocked and the image has been read.
     void bRereadClick();
@@ -106,7 +108,7 @@ public:
     int retryCount() const { return retryCount_; }
     const DeviceIdentification& identification() const { return identification_; }
     Byte deviceFwVersion() const { return deviceFwVersion_; }
-    // True once a complete read has ended.
+    // True once a complete read has ended, until the next read begins.
     bool imageRead() const { return imageRead_; }
     int firmwarePages() const { return firmwarePages_; }
     int firmwareProgress() const { return firmwareProgress_; }
@@ -134,6 +136,7 @@ private:
     void writeEe();
     void sendSegment();
 
+    void beginRead();
     void onIdentification(const Report& report);
     void onNoDevice(const Report& report);
     void onMemoryData(const Report& report);

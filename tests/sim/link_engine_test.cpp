@@ -337,6 +337,25 @@ TEST_F(LinkEngineOnStick, AWriteRepeatsAFrameFiveTimesAndFailsAtTheSixth)
     }
 }
 
+TEST_F(LinkEngineOnStick, TransferWaitsForTheWholeDeviceMemory)
+{
+    start();
+    runUntil([this] { return framesOf(kReadOp).size() == 3; });
+    const Bytes device = deviceMemory();
+    std::fill(image_.begin(), image_.begin() + 26, Byte{0x3C}); // as if edited while the read runs
+
+    engine_->storeUSBStick();
+    EXPECT_EQ(window_.caption, "Transfer Error!");
+    readDevice();
+    EXPECT_TRUE(framesOf(kWriteMemoryOp).empty()) << "a half-read image would overwrite the device's counters";
+    EXPECT_EQ(deviceMemory(), device);
+    EXPECT_EQ(engine_->stickState(), LinkEngine::kRead) << "the refused Transfer did not disturb the read";
+
+    engine_->storeUSBStick();
+    runUntil([this] { return engine_->stickState() == LinkEngine::kWaiting; });
+    EXPECT_TRUE(window_.caption.ends_with("->Transfer finished."));
+}
+
 TEST_F(LinkEngineOnStick, AfterAWriteTheNextIdentificationReadsAgain)
 {
     start();
@@ -466,21 +485,26 @@ TEST_F(LinkEngineReplies, AReplyAlreadyWaitingAfterAFrameIsHandledOnTheNextTick)
 
 TEST_F(LinkEngineReplies, AFrameWithoutAReplyCountsAsRefusedAfterFiveSeconds)
 {
+    // `prepare` ends with the first try of the frame that is never answered.
     const struct {
         const char* name;
-        std::function<void(LinkEngine&)> send;
-        std::vector<std::string> frames; // all frames sent, the first try included
+        std::function<void(LinkEngine&)> prepare;
+        std::string frame;
         const char* caption;
         std::string logLine;
     } cases[] = {
-        {"Read Memory", [](LinkEngine&) {}, std::vector<std::string>(6, "02@0"), "", "Read stopped"},
-        {"Write Memory", [](LinkEngine& e) { e.storeUSBStick(); },
-         [] {
-             std::vector<std::string> f(6, "04@0");
-             f.insert(f.begin(), "02@0");
-             return f;
-         }(),
-         "Transfer Error!", ""},
+        {"Read Memory", [](LinkEngine&) {}, "02@0", "", "Read stopped"},
+        {"Write Memory",
+         [this](LinkEngine& e) {
+             for (int address = 0; address < 256; address += kReadMemoryChunk) {
+                 transport_.queue(memoryData(static_cast<Byte>(address),
+                                             Bytes(readMemoryLength(static_cast<Byte>(address)), 0x33)));
+                 e.Timer3Timer();
+             }
+             ASSERT_TRUE(e.imageRead());
+             e.storeUSBStick();
+         },
+         "04@0", "Transfer Error!", ""},
     };
     for (const auto& c : cases) {
         transport_.written.clear();
@@ -491,14 +515,18 @@ TEST_F(LinkEngineReplies, AFrameWithoutAReplyCountsAsRefusedAfterFiveSeconds)
         engine.start();
         transport_.queue(identification());
         engine.Timer3Timer();
-        c.send(engine);
+        c.prepare(engine);
+        const std::size_t firstTry = transport_.written.size() - 1;
         for (int i = 0; i < LinkEngine::kReplyTimeoutTicks - 1; ++i)
             engine.Timer3Timer();
-        EXPECT_EQ(transport_.written.size(), c.frames.size() - 5) << c.name << ": not before the time-out";
+        EXPECT_EQ(transport_.written.size(), firstTry + 1) << c.name << ": not before the time-out";
         for (int i = 0; i < 10 * LinkEngine::kReplyTimeoutTicks; ++i)
             engine.Timer3Timer();
 
-        EXPECT_EQ(frames(), c.frames) << c.name;
+        const std::vector<std::string> sent = frames();
+        EXPECT_EQ(std::vector<std::string>(sent.begin() + static_cast<std::ptrdiff_t>(firstTry), sent.end()),
+                  std::vector<std::string>(6, c.frame))
+            << c.name << ": the first try and five repeats";
         EXPECT_EQ(window_.caption, c.caption) << c.name;
         if (!c.logLine.empty()) {
             EXPECT_TRUE(window_.logged(c.logLine)) << c.name;
