@@ -550,6 +550,7 @@ public:
     {
         if (text == "Transfer Error!")
             writeOutcome = WriteOutcome::failed;
+        readFailed = readFailed || text == kReadError;
     }
     void appendCaption(const std::string& text) override
     {
@@ -579,6 +580,7 @@ public:
     WriteOutcome writeOutcome = WriteOutcome::running;
     WriteOutcome updateOutcome = WriteOutcome::running;
     bool unanswered = false;
+    bool readFailed = false;
 
 private:
     std::ostream& progress_;
@@ -617,7 +619,8 @@ public:
     // Reads the device memory into the image; false after a time-out.
     bool read(std::ostream& err)
     {
-        if (tickUntil([this] { return engine_.imageRead(); }, kOperationTicks))
+        tickUntil([this] { return engine_.imageRead() || window_.readFailed; }, kOperationTicks);
+        if (engine_.imageRead())
             return true;
         err << "Reading the device failed.\n";
         return false;

@@ -232,10 +232,9 @@ void LinkEngine::onNoDevice(const Report&)
 void LinkEngine::onMemoryData(const Report& report)
 {
     const MemoryDataReply reply = parseMemoryData(report);
-    // A reply reaching past the image is dropped like one with a bad CRC: the read stops
-    // there and "ReRead" starts it again.
+    // A reply reaching past the image is dropped like one with a bad CRC.
     if (reply.status != MemoryDataStatus::valid || reply.address + reply.data.size() > eeBlock_.size()) {
-        onSilence_ = nullptr;
+        readStopped();
         return;
     }
     retryCount_ = 0;
@@ -269,6 +268,18 @@ void LinkEngine::endOfRead()
     memoryDump();
     imageRead_ = true;
     events_.redraw();
+    events_.setFormDisabled(false);
+    events_.showActionButtons(true);
+}
+
+// Nothing more is sent; the window is released so that "ReRead" can start the read
+// again (a "Transfer" stays refused until a read is complete).
+void LinkEngine::readStopped()
+{
+    onSilence_ = nullptr;
+    events_.log("Read stopped");
+    events_.setCaption(std::string(kReadError));
+    events_.defaultCursor();
     events_.setFormDisabled(false);
     events_.showActionButtons(true);
 }
@@ -380,8 +391,8 @@ void LinkEngine::bRereadClick()
 void LinkEngine::repeatRead()
 {
     if (retryCount_ + 1 >= kMaxTries) {
-        events_.log("Read stopped");
-        return; // as after a damaged frame: "ReRead" starts again
+        readStopped();
+        return;
     }
     ++retryCount_;
     events_.log("Read Repeat");

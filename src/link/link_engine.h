@@ -34,6 +34,8 @@ DeviceLog readDeviceLog(const EeBlock& eeBlock);
 
 // The log line of a firmware segment that went unanswered (the update ends as on a refusal).
 inline constexpr std::string_view kFirmwareUnanswered = "FW Update: no answer";
+// The caption when a read stops on a damaged or unanswered frame.
+inline constexpr std::string_view kReadError = "Read Error!";
 
 // What the window shows of the engine. The window applies its own filters (the
 // debug memo takes lines only while "Debug" is ticked and "Stop" is not).
@@ -155,6 +157,7 @@ private:
     void endUpdateRefused();
 
     void endOfRead();
+    void readStopped();
     void writeFailure();
     void endWrite();
     bool inFirmwareUpdate() const { return stickState_ >= kFirstSegment && stickState_ <= kLastSegment; }

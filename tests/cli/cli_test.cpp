@@ -689,6 +689,8 @@ TEST_F(CliOnDevice, FailuresEndWithTheirExitCodes)
     const std::string file = put("in.kdc", saveConfiguration(customImage(), "Dev"));
     sim::Faults refusing;
     refusing.refuseWriteMemory = 6;
+    sim::Faults damaging;
+    damaging.corruptReadAt = 52;
     const struct {
         const char* name;
         sim::Faults faults;
@@ -703,6 +705,7 @@ TEST_F(CliOnDevice, FailuresEndWithTheirExitCodes)
         {"silent device", {}, sim::StickConfig{.deviceConnected = false}, false, true, cliExit::transferFailed,
          "No device announced itself"},
         {"refused writes", refusing, {}, false, true, cliExit::transferFailed, "Transfer Error!"},
+        {"damaged read", damaging, {}, false, true, cliExit::transferFailed, "Reading the device failed."},
     };
     for (const auto& c : cases) {
         if (c.memoryMode)

@@ -372,12 +372,15 @@ TEST_F(LinkEngineOnStick, ACorruptReadStopsAndReReadStartsAgainFromZero)
     Faults faults;
     faults.corruptReadAt = 52;
     start({}, faults);
+    window_.locked = true; // as after the stick's "no device"
     runTicks(200); // long past the reply time-out: a damaged frame is not repeated
     auto reads = framesOf(kReadOp);
     ASSERT_EQ(reads.size(), 3u);
     EXPECT_EQ(reads.back().address, 52);
     EXPECT_FALSE(engine_->imageRead());
-    EXPECT_EQ(window_.caption, "");
+    EXPECT_EQ(window_.caption, kReadError);
+    EXPECT_FALSE(window_.locked) << "ReRead must be within reach";
+    EXPECT_TRUE(window_.buttonsShown);
 
     window_.locked = true;
     engine_->bRereadClick();
@@ -493,7 +496,7 @@ TEST_F(LinkEngineReplies, AFrameWithoutAReplyCountsAsRefusedAfterFiveSeconds)
         const char* caption;
         std::string logLine;
     } cases[] = {
-        {"Read Memory", [](LinkEngine&) {}, "02@0", "", "Read stopped"},
+        {"Read Memory", [](LinkEngine&) {}, "02@0", "Read Error!", "Read stopped"},
         {"Write Memory",
          [this](LinkEngine& e) {
              for (int address = 0; address < 256; address += kReadMemoryChunk) {
