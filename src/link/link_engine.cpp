@@ -1,6 +1,7 @@
 #include "link/link_engine.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 #include "core/text_lines.h"
@@ -149,50 +150,67 @@ void LinkEngine::send2Stick(const LinkCommand& command)
         events_.log("Send: " + command.logText);
 }
 
-void LinkEngine::awaitReply(SilenceHandler onSilence)
+std::optional<LinkCommand> LinkEngine::buildCommand(StickCommand kind) const
 {
-    onSilence_ = onSilence;
+    switch (kind) {
+    case StickCommand::readMemory:
+        return readMemoryCommand(memAddr_);
+    case StickCommand::writeMemory:
+        return writeMemoryCommand(memAddr_, eeBlock_);
+    case StickCommand::writeEe:
+        return writeEeCommand(memAddr_, eeBlock_);
+    case StickCommand::firmwareSegment:
+        return firmwareSegmentCommand(currentSegment(), fwImage_, fwAddr_);
+    case StickCommand::reset:
+        return resetCommand();
+    }
+    return std::nullopt;
+}
+
+bool LinkEngine::stickCmd(StickCommand kind)
+{
+    // What a frame of each kind does when its reply does not come, in the order of StickCommand.
+    static constexpr std::array<SilenceHandler, 5> onSilence = {
+        &LinkEngine::repeatRead, &LinkEngine::repeatWriteMemory, &LinkEngine::repeatWriteEe,
+        &LinkEngine::segmentUnanswered, nullptr, // Reset is not answered
+    };
+    const std::optional<LinkCommand> command = buildCommand(kind);
+    if (!command)
+        return false;
+    send2Stick(*command);
+    onSilence_ = onSilence[static_cast<std::size_t>(kind)];
     quietTicks_ = 0;
+    return true;
 }
 
 void LinkEngine::readMemoryAt(Byte address)
 {
     memAddr_ = address;
-    send2Stick(readMemoryCommand(address));
-    awaitReply(&LinkEngine::repeatRead);
+    stickCmd(StickCommand::readMemory);
 }
 
 void LinkEngine::writeMemory()
 {
-    const auto command = writeMemoryCommand(memAddr_, eeBlock_);
-    if (!command) {
+    if (!stickCmd(StickCommand::writeMemory))
         writeFailure(); // the image is not a device image: nothing of it may go out
-        return;
-    }
-    send2Stick(*command);
-    awaitReply(&LinkEngine::repeatWriteMemory);
 }
 
 void LinkEngine::writeEe()
 {
-    const auto command = writeEeCommand(memAddr_, eeBlock_);
-    if (!command) {
+    if (!stickCmd(StickCommand::writeEe))
         writeFailure();
-        return;
-    }
-    send2Stick(*command);
-    awaitReply(&LinkEngine::repeatWriteEe);
+}
+
+Byte LinkEngine::currentSegment() const
+{
+    return static_cast<Byte>(stickState_ - kFirstSegment + 1);
 }
 
 void LinkEngine::sendSegment()
 {
-    const auto segment = static_cast<Byte>(stickState_ - kFirstSegment + 1);
-    const auto command = firmwareSegmentCommand(segment, fwImage_, fwAddr_);
-    if (!command)
+    if (!stickCmd(StickCommand::firmwareSegment))
         return; // setFirmware keeps only images that hold every page
-    fwAddr_ += segmentImageBytes(segment);
-    send2Stick(*command);
-    awaitReply(&LinkEngine::segmentUnanswered);
+    fwAddr_ += segmentImageBytes(currentSegment());
     if (stickState_ == kLastSegment) {
         ++firmwareProgress_;
         events_.showFirmwareProgress(firmwareProgress_, firmwarePages_);
@@ -447,8 +465,7 @@ void LinkEngine::onPageWritten(const Report&)
     events_.log("FW Update done.");
     events_.appendCaption("->FW Update finished.");
     events_.hideFirmwareProgress();
-    onSilence_ = nullptr;
-    send2Stick(resetCommand());
+    stickCmd(StickCommand::reset);
     events_.setFormDisabled(false);
 }
 

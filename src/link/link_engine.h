@@ -129,14 +129,21 @@ private:
     std::optional<Report> nextReport();
     void handleReport(const Report& report);
     void send2Stick(const LinkCommand& command);
-    // The frame just sent expects a reply; without one `onSilence` runs after the time-out.
-    void awaitReply(SilenceHandler onSilence);
+    // The commands `stickCmd` builds from the engine state.
+    enum class StickCommand { readMemory, writeMemory, writeEe, firmwareSegment, reset };
+    // Builds the command of `kind` from the engine state (memAddr, the image, the
+    // firmware image and segment) and sends it; its reply is then awaited, except after
+    // Reset. False, nothing sent, when the image does not hold the command's data.
+    bool stickCmd(StickCommand kind);
+    std::optional<LinkCommand> buildCommand(StickCommand kind) const;
+    // A reply awaited for `kReplyTimeoutTicks` quiet ticks counts as refused.
     void quietTick();
 
     void readMemoryAt(Byte address);
     void writeMemory();
     void writeEe();
     void sendSegment();
+    Byte currentSegment() const; // 1..3 during an update
 
     void beginRead();
     void onIdentification(const Report& report);
