@@ -548,7 +548,7 @@ public:
 
     void setCaption(const std::string& text) override
     {
-        if (text == "Transfer Error!")
+        if (text == kTransferError)
             writeOutcome = WriteOutcome::failed;
         readFailed = readFailed || text == kReadError;
     }
@@ -634,7 +634,7 @@ public:
         tickUntil([this] { return window_.writeOutcome != CliLinkWindow::WriteOutcome::running; }, kOperationTicks);
         if (window_.writeOutcome == CliLinkWindow::WriteOutcome::finished)
             return true;
-        err << "Transfer Error!\n";
+        err << kTransferError << '\n';
         return false;
     }
 

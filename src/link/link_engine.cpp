@@ -317,7 +317,7 @@ void LinkEngine::memoryDump()
 void LinkEngine::storeUSBStick()
 {
     if (!imageRead_) {
-        events_.setCaption("Transfer Error!"); // the read goes on; nothing was sent
+        events_.setCaption(std::string(kTransferError)); // the read goes on; nothing was sent
         return;
     }
     stickState_ = kWriting;
@@ -395,7 +395,7 @@ void LinkEngine::endWrite()
 void LinkEngine::writeFailure()
 {
     endWrite();
-    events_.setCaption("Transfer Error!");
+    events_.setCaption(std::string(kTransferError));
 }
 
 void LinkEngine::bRereadClick()

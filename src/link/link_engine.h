@@ -36,6 +36,8 @@ DeviceLog readDeviceLog(const EeBlock& eeBlock);
 inline constexpr std::string_view kFirmwareUnanswered = "FW Update: no answer";
 // The caption when a read stops on a damaged or unanswered frame.
 inline constexpr std::string_view kReadError = "Read Error!";
+// The caption when a write fails or cannot start.
+inline constexpr std::string_view kTransferError = "Transfer Error!";
 
 // What the window shows of the engine. The window applies its own filters (the
 // debug memo takes lines only while "Debug" is ticked and "Stop" is not).
