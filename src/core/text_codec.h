@@ -9,7 +9,8 @@ namespace ormid {
 
 // One byte per character; a character the code page lacks becomes '?'.
 std::string utf8ToCp1252(std::string_view utf8);
-// Bytes with no character in the code page (81, 8D, 8F, 90, 9D) become U+FFFD.
+// Lossless: the bytes the code page leaves undefined (81, 8D, 8F, 90, 9D) become the
+// control characters U+0081 .. U+009D and go back to the same bytes.
 std::string cp1252ToUtf8(std::string_view bytes);
 
 } // namespace ormid
