@@ -92,8 +92,8 @@ ConfigLoadResult loadConfiguration(std::string_view fileBytes, const EeBlock& cu
 {
     ConfigLoadResult result;
     result.image = currentImage;
+    // Empty lines count as lines here: only a file of fewer than two lines is passed over.
     auto lines = splitTextLines(fileBytes);
-    dropTrailingEmptyLines(lines);
     if (lines.size() < 2)
         return result;
 
@@ -113,6 +113,10 @@ ConfigLoadResult loadConfiguration(std::string_view fileBytes, const EeBlock& cu
     default:
         break;
     }
+    // A configuration saved with extra line breaks; a header alone holds nothing to take.
+    dropTrailingEmptyLines(lines);
+    if (lines.size() < 2)
+        return result;
 
     const auto fileCrc = header.size() >= kInfoStart ? parseHexNumber(header.substr(kCrcStart, kCrcDigits)) : std::nullopt;
     const auto buffer = readDataLines({lines.begin() + 1, lines.end()});

@@ -24,7 +24,7 @@ constexpr std::size_t kInfoLength = 8;
 enum class ConfigFileKind { None, Configuration, OldConfiguration, Firmware, Unknown };
 
 enum class ConfigLoadOutcome {
-    Ignored,        // fewer than 2 lines: nothing happens, no message
+    Ignored,        // fewer than 2 lines, or no data line after the header: nothing happens
     Loaded,         // the file's bytes and info text were taken
     Corrupted,      // "File is corrupted!": only the astro rule touched the image
     Firmware,       // a firmware container; the caller hands it to the firmware side

@@ -193,9 +193,21 @@ TEST(LoadConfiguration, FirmwareAndUnknownFilesChangeNothing)
     }
 }
 
+// Trailing empty lines are lines: a text of one line and an empty one is a file of
+// two lines, and one that is no configuration is said to be none.
+TEST(LoadConfiguration, TrailingEmptyLinesCountAsLines)
+{
+    for (const std::string file : {"hello\r\n\r\n", "hello\n\n", "hello\r\r"}) {
+        const auto loaded = loadConfiguration(file, editedImage(), {});
+        EXPECT_EQ(loaded.outcome, ConfigLoadOutcome::NotRecognised) << file;
+        EXPECT_EQ(loaded.messages, std::vector<std::string_view>{configMessage::notRecognised}) << file;
+        EXPECT_EQ(loaded.image, editedImage()) << file;
+    }
+}
+
 TEST(LoadConfiguration, FileWithoutDataLinesIsIgnoredSilently)
 {
-    for (const std::string file : {"", "MMN1234info\r\n", "MMN1234info", "MMN1234\r\n\r\n\r\n", "XYZ\r\n"}) {
+    for (const std::string file : {"", "MMN1234info\r\n", "MMN1234info", "MMN1234\r\n\r\n\r\n", "XYZ\r\n", "MMN0000\r\n\r\n"}) {
         const auto loaded = loadConfiguration(file, editedImage(), {});
         EXPECT_EQ(loaded.outcome, ConfigLoadOutcome::Ignored);
         EXPECT_TRUE(loaded.messages.empty());
