@@ -63,13 +63,7 @@ FirmwareFileLoad loadFirmwareFile(FirmwareImage& firmware, std::string_view text
 {
     FirmwareFileLoad result;
     FirmwareContainer parsed = parseFirmwareContainer(text);
-    if (parsed.status == FirmwareContainerStatus::NotContainer) {
-        result.message = refusalMessage(parsed.status);
-        return result;
-    }
-    firmware.fwSize = parsed.header.size;
-    firmware.fwVersion = parsed.header.version;
-    if (!firmwareSizeFits(parsed.header.size)) {
+    if (parsed.status != FirmwareContainerStatus::NotContainer && !firmwareSizeFits(parsed.header.size)) {
         result.outcome = FirmwareFileLoad::Outcome::ignoredTooLarge;
         return result;
     }
@@ -77,6 +71,9 @@ FirmwareFileLoad loadFirmwareFile(FirmwareImage& firmware, std::string_view text
         result.message = refusalMessage(parsed.status);
         return result;
     }
+    // Only a file that is taken changes the pending image, its size and its version.
+    firmware.fwSize = parsed.header.size;
+    firmware.fwVersion = parsed.header.version;
     firmware.fwImage = std::move(parsed.image);
     firmware.fwPending = true;
     result.outcome = FirmwareFileLoad::Outcome::loaded;

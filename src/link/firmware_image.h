@@ -40,9 +40,10 @@ struct FirmwareFileLoad {
     std::optional<std::string> message; // tell the user why the file was refused
 };
 
-// The firmware branch of "Load": `fwSize` and `fwVersion` take the header's values at
-// once; a size that does not fit the buffer ends the load silently; a valid image
-// becomes pending. The icon is not shown in demo mode.
+// The firmware branch of "Load": a valid image becomes pending with the header's size
+// and version; a size that does not fit the buffer ends the load silently. A file that
+// is not taken leaves the pending image, its size and its version as they were. The
+// icon is not shown in demo mode.
 FirmwareFileLoad loadFirmwareFile(FirmwareImage& firmware, std::string_view text, bool demo);
 
 // Stick blocks of 128 bytes the image takes: `fwSize` / 128 rounded up.
