@@ -538,66 +538,15 @@ int runDeviceUpdateFwCommand(const Arguments& args, std::ostream& out, std::ostr
                              err);
 }
 
-// The window side of the link engine for the command line: it keeps what a
-// script needs to know and never starts a firmware update on its own.
-class CliLinkWindow final : public LinkEngineEvents {
-public:
-    enum class WriteOutcome { running, finished, failed };
-
-    explicit CliLinkWindow(std::ostream& progress) : progress_(progress) {}
-
-    void setCaption(const std::string& text) override
-    {
-        if (text == kTransferError)
-            writeOutcome = WriteOutcome::failed;
-        readFailed = readFailed || text == kReadError;
-    }
-    void appendCaption(const std::string& text) override
-    {
-        if (text == "->Transfer finished.")
-            writeOutcome = WriteOutcome::finished;
-        if (text == "->FW Update finished.")
-            updateOutcome = WriteOutcome::finished;
-    }
-    bool formDisabled() const override { return locked_; }
-    void setFormDisabled(bool disabled) override { locked_ = disabled; }
-    void showActionButtons(bool) override {}
-    void defaultCursor() override {}
-    void log(const std::string& line) override { unanswered = unanswered || line == kFirmwareUnanswered; }
-    // The engine reports a page once its last segment is sent; 0 is the start.
-    void showFirmwareProgress(int position, int maximum) override
-    {
-        if (position > 0)
-            progress_ << "page " << position << '/' << maximum << std::endl;
-    }
-    void hideFirmwareProgress() override {}
-    bool askFirmwareUpdate(const std::string&) override { return false; }
-    // The engine beeps only when a firmware page is refused or goes unanswered.
-    void beep() override { updateOutcome = WriteOutcome::failed; }
-    void showDeviceLog(const std::optional<DeviceLog>&) override {}
-    void redraw() override {}
-
-    WriteOutcome writeOutcome = WriteOutcome::running;
-    WriteOutcome updateOutcome = WriteOutcome::running;
-    bool unanswered = false;
-    bool readFailed = false;
-
-private:
-    std::ostream& progress_;
-    bool locked_ = false;
-};
-
-// A link engine on the stick, ticked every 100 ms on the waiter as the window's timer does.
+// The link engine for the command line: ticks it on the waiter and waits for the
+// outcome that ends an operation; progress lines go to `progress`.
 class DeviceSession {
 public:
-    // A device announces itself within a few seconds; a read or write of 20 frames
-    // with five repeats each ends well within the operation limit.
     static constexpr int kIdentifyTicks = 100;
     static constexpr int kOperationTicks = 600;
-    // The firmware update prints its progress lines on `progress`.
+
     DeviceSession(HidTransport& transport, Waiter& waiter, std::ostream& progress)
-        : transport_(transport), waiter_(waiter), window_(progress),
-          engine_(transport, image_, window_, waiter, {.skipFW = true})
+        : transport_(transport), waiter_(waiter), progress_(progress), engine_(transport, image_, {.skipFW = true})
     {
     }
 
@@ -609,30 +558,29 @@ public:
         if (const auto failed = probeFailure(runStickProbe(probe, transport_, waiter_), ProbeResult::usbStickMode, err))
             return failed;
         engine_.start();
-        if (!tickUntil([this] { return engine_.stickState() == LinkEngine::kRead; }, kIdentifyTicks)) {
+        for (int tick = 0; tick < kIdentifyTicks && engine_.stickState() != LinkEngine::kRead; ++tick)
+            nextTick();
+        if (engine_.stickState() != LinkEngine::kRead) {
             err << "No device announced itself on the stick.\n";
             return cliExit::transferFailed;
         }
         return std::nullopt;
     }
 
-    // Reads the device memory into the image; false after a time-out.
+    // Reads the device memory into the image (the read the identification started).
     bool read(std::ostream& err)
     {
-        tickUntil([this] { return engine_.imageRead() || window_.readFailed; }, kOperationTicks);
-        if (engine_.imageRead())
+        if (awaitEnd(kOperationTicks) == LinkOutcome::readDone)
             return true;
         err << "Reading the device failed.\n";
         return false;
     }
 
-    // Writes the image to the device with the engine's repeats; false on failure.
+    // Writes the image to the device with the engine's repeats.
     bool write(std::ostream& err)
     {
-        window_.writeOutcome = CliLinkWindow::WriteOutcome::running;
-        engine_.storeUSBStick();
-        tickUntil([this] { return window_.writeOutcome != CliLinkWindow::WriteOutcome::running; }, kOperationTicks);
-        if (window_.writeOutcome == CliLinkWindow::WriteOutcome::finished)
+        if (engine_.startWrite() == LinkStart::started
+            && awaitEnd(kOperationTicks) == LinkOutcome::writeDone)
             return true;
         err << kTransferError << '\n';
         return false;
@@ -646,27 +594,24 @@ public:
             err << "The firmware image does not hold the " << firmware.fwSize << " bytes it announces.\n";
             return false;
         }
-        window_.updateOutcome = CliLinkWindow::WriteOutcome::running;
-        engine_.bUpdateFwClick();
+        if (engine_.startUpdate() != LinkStart::started) {
+            err << "The firmware update could not start.\n";
+            return false;
+        }
         // The engine ends the update itself when a segment goes unanswered; the bound
         // only keeps a fault of ours from waiting for ever.
         const int segments = engine_.firmwarePages() * kSegmentsPerPage;
-        tickUntil([this] { return window_.updateOutcome != CliLinkWindow::WriteOutcome::running; },
-                  (segments + 1) * LinkEngine::kReplyTimeoutTicks);
-        const std::string page = std::to_string(engine_.firmwareProgress()) + " of "
-                                 + std::to_string(engine_.firmwarePages());
-        switch (window_.updateOutcome) {
-        case CliLinkWindow::WriteOutcome::finished:
+        const std::optional<LinkOutcome> end = awaitEnd((segments + 1) * LinkEngine::kReplyTimeoutTicks);
+        const std::string page =
+            std::to_string(engine_.firmwareProgress()) + " of " + std::to_string(engine_.firmwarePages());
+        if (end == LinkOutcome::updateDone)
             return true;
-        case CliLinkWindow::WriteOutcome::failed:
-            err << (window_.unanswered ? "The device stopped answering at firmware page "
-                                       : "The device refused firmware page ")
-                << page << ".\n";
-            return false;
-        case CliLinkWindow::WriteOutcome::running:
-            break;
-        }
-        err << "The firmware update did not end (page " << page << ").\n";
+        if (end == LinkOutcome::updateUnanswered)
+            err << "The device stopped answering at firmware page " << page << ".\n";
+        else if (end == LinkOutcome::updateRefused)
+            err << "The device refused firmware page " << page << ".\n";
+        else
+            err << "The firmware update did not end (page " << page << ").\n";
         return false;
     }
 
@@ -674,20 +619,44 @@ public:
     const LinkEngine& engine() const { return engine_; }
 
 private:
-    template <typename Done>
-    bool tickUntil(Done done, int maxTicks)
+    // Outcomes that end a read, a write or an update, for better or worse.
+    static bool endsAnOperation(LinkOutcome outcome)
     {
-        for (int tick = 0; tick < maxTicks && !done(); ++tick) {
-            waiter_.sleep(LinkEngine::kTickPeriod);
-            engine_.Timer3Timer();
+        static constexpr LinkOutcome kEnds[] = {
+            LinkOutcome::deviceGone,  LinkOutcome::readDone,   LinkOutcome::readFailed,
+            LinkOutcome::writeDone,   LinkOutcome::writeFailed, LinkOutcome::updateDone,
+            LinkOutcome::updateRefused, LinkOutcome::updateUnanswered,
+        };
+        return std::find(std::begin(kEnds), std::end(kEnds), outcome) != std::end(kEnds);
+    }
+
+    // Ticks until an outcome ends the running operation; nullopt after `maxTicks`.
+    std::optional<LinkOutcome> awaitEnd(int maxTicks)
+    {
+        for (int tick = 0; tick < maxTicks; ++tick) {
+            for (const LinkOutcome outcome : nextTick()) {
+                if (endsAnOperation(outcome))
+                    return outcome;
+            }
         }
-        return done();
+        return std::nullopt;
+    }
+
+    std::vector<LinkOutcome> nextTick()
+    {
+        waiter_.sleep(LinkEngine::kTickPeriod);
+        std::vector<LinkOutcome> outcomes = engine_.tick();
+        for (const LinkOutcome outcome : outcomes) {
+            if (outcome == LinkOutcome::pageSent)
+                progress_ << "page " << engine_.firmwareProgress() << '/' << engine_.firmwarePages() << std::endl;
+        }
+        return outcomes;
     }
 
     HidTransport& transport_;
     Waiter& waiter_;
+    std::ostream& progress_;
     EeBlock image_ = makeDefaultImage();
-    CliLinkWindow window_;
     LinkEngine engine_;
 };
 
@@ -726,12 +695,6 @@ std::optional<FirmwareImage> builtInFirmware(std::ostream& err)
     // In USB Stick mode loadRes leaves the record's version alone; the header's is the image's.
     firmware.fwVersion = firmware.embeddedFwVersion;
     return firmware;
-}
-
-std::string firmwareVersionText(const DeviceIdentification& identification)
-{
-    constexpr Byte kNoVersion = 0xFF;
-    return identification.firmware == kNoVersion ? "FW ???" : "FW 1." + std::to_string(identification.firmware);
 }
 
 // True when the leading arguments spell the command's name, word by word.

@@ -1,7 +1,6 @@
 #include "link/link_engine.h"
 
 #include <algorithm>
-#include <array>
 #include <utility>
 
 #include "core/text_lines.h"
@@ -10,7 +9,6 @@ namespace ormid {
 
 namespace {
 
-constexpr std::string_view kReady = "            Ready...";
 constexpr std::size_t kLastWriteMemoryAddress = 225; // the tenth Write Memory frame
 constexpr std::size_t kLastWriteEeAddress = 96;      // 'V' below or at it: one more Write EE frame
 constexpr std::size_t kReadEnd = 255;                // a read whose next address reaches it is complete
@@ -50,9 +48,23 @@ DeviceLog readDeviceLog(const EeBlock& eeBlock)
             .maxTemperature = static_cast<Byte>(littleEndian(eeBlock, field::maxTemperature, 1))};
 }
 
-LinkEngine::LinkEngine(HidTransport& transport, EeBlock& eeBlock, LinkEngineEvents& events, Waiter& waiter,
-                       LinkEngineOptions options)
-    : transport_(transport), eeBlock_(eeBlock), events_(events), waiter_(waiter), options_(options)
+bool deviceLogShown(bool showLog, Byte deviceFwVersion)
+{
+    return showLog && deviceFwVersion >= kLogShownFrom;
+}
+
+std::string firmwareVersionText(const DeviceIdentification& identification)
+{
+    return identification.firmware == kNoVersion ? "FW ???" : "FW 1." + std::to_string(identification.firmware);
+}
+
+std::string deviceCaption(const DeviceIdentification& identification)
+{
+    return "USB Stick, Device Nr. " + identification.deviceNumber() + ", " + firmwareVersionText(identification);
+}
+
+LinkEngine::LinkEngine(HidTransport& transport, EeBlock& eeBlock, LinkEngineOptions options, LinkLog log)
+    : transport_(transport), eeBlock_(eeBlock), options_(options), log_(std::move(log))
 {
 }
 
@@ -67,38 +79,47 @@ void LinkEngine::start()
     stickState_ = kWaiting;
 }
 
+bool LinkEngine::busy() const
+{
+    return reading_ || stickState_ == kWriting || inFirmwareUpdate();
+}
+
+void LinkEngine::log(const std::string& line) const
+{
+    if (log_)
+        log_(line);
+}
+
 const std::vector<LinkEngine::ReplyRule>& LinkEngine::replyRules()
 {
     static const std::vector<ReplyRule> rules = {
-        {ReplyCode::identification, &LinkEngine::onIdentification},
-        {ReplyCode::noDevice, &LinkEngine::onNoDevice},
-        {ReplyCode::memoryData, &LinkEngine::onMemoryData},
-        {ReplyCode::writeDone, &LinkEngine::onWriteDone},
-        {ReplyCode::writeFailed, &LinkEngine::onWriteFailed},
-        {ReplyCode::eeWriteDone, &LinkEngine::onEeWriteDone},
-        {ReplyCode::eeWriteFailed, &LinkEngine::onEeWriteFailed},
-        {ReplyCode::segmentAccepted, &LinkEngine::onSegmentAccepted},
-        {ReplyCode::segmentRefused, &LinkEngine::onPageRefused},
-        {ReplyCode::pageWritten, &LinkEngine::onPageWritten},
-        {ReplyCode::pageRefused, &LinkEngine::onPageRefused},
+        {ReplyCode::identification, std::nullopt, &LinkEngine::onIdentification},
+        {ReplyCode::noDevice, std::nullopt, &LinkEngine::onNoDevice},
+        {ReplyCode::memoryData, Family::read, &LinkEngine::onMemoryData},
+        {ReplyCode::writeDone, Family::writeMemory, &LinkEngine::onWriteDone},
+        {ReplyCode::writeFailed, Family::writeMemory, &LinkEngine::onWriteFailed},
+        {ReplyCode::eeWriteDone, Family::writeEe, &LinkEngine::onEeWriteDone},
+        {ReplyCode::eeWriteFailed, Family::writeEe, &LinkEngine::onEeWriteFailed},
+        {ReplyCode::segmentAccepted, Family::firmware, &LinkEngine::onSegmentAccepted},
+        {ReplyCode::segmentRefused, Family::firmware, &LinkEngine::onPageRefused},
+        {ReplyCode::pageWritten, Family::firmware, &LinkEngine::onPageWritten},
+        {ReplyCode::pageRefused, Family::firmware, &LinkEngine::onPageRefused},
     };
     return rules;
 }
 
-void LinkEngine::Timer3Timer()
+std::vector<LinkOutcome> LinkEngine::tick()
 {
     if (stickState_ == kNotStarted)
-        return;
-    const std::optional<Report> report = nextReport();
-    if (!report) {
-        quietTick();
-        return;
-    }
-    handleReport(*report);
-    if (updateRequested_) {
-        updateRequested_ = false;
-        bUpdateFwClick();
-    }
+        return {};
+    ++ticks_;
+    if (pauseTicks_ > 0 && --pauseTicks_ == 0)
+        readMemoryAt(0);
+    if (const std::optional<Report> report = nextReport())
+        handleReport(*report);
+    if (awaited_ && ticks_ - awaitedSentAt_ >= kReplyTimeoutTicks)
+        replyOverdue();
+    return std::exchange(outcomes_, {});
 }
 
 std::optional<Report> LinkEngine::nextReport()
@@ -110,29 +131,35 @@ std::optional<Report> LinkEngine::nextReport()
     return report;
 }
 
-void LinkEngine::quietTick()
-{
-    if (onSilence_ == nullptr || ++quietTicks_ < kReplyTimeoutTicks)
-        return;
-    const SilenceHandler onSilence = std::exchange(onSilence_, nullptr);
-    (this->*onSilence)();
-}
-
 void LinkEngine::handleReport(const Report& report)
 {
     const std::optional<Byte> code = linkReplyCode(report);
     if (!code) {
-        events_.log("?: " + hexByte(report[0]));
+        log("?: " + hexByte(report[0]));
         return;
     }
     const auto& rules = replyRules();
     const auto rule = std::find_if(rules.begin(), rules.end(),
                                    [&](const ReplyRule& r) { return static_cast<Byte>(r.code) == *code; });
     if (rule == rules.end()) {
-        events_.log("RET: " + hexByte(*code));
+        log("RET: " + hexByte(*code));
         return;
     }
+    if (rule->family && !answersAwaitedFrame(*rule->family))
+        return;
     (this->*rule->handler)(report);
+}
+
+bool LinkEngine::answersAwaitedFrame(Family family)
+{
+    std::deque<OwedReply>& owed = owed_[static_cast<std::size_t>(family)];
+    while (!owed.empty() && ticks_ - owed.front().sentAt > kLateReplyTicks)
+        owed.pop_front();
+    if (owed.empty())
+        return false;
+    const OwedReply answered = owed.front();
+    owed.pop_front();
+    return awaited_ == family && answered.frame == awaitedFrame_;
 }
 
 void LinkEngine::send2Stick(const LinkCommand& command)
@@ -147,7 +174,7 @@ void LinkEngine::send2Stick(const LinkCommand& command)
     if (std::optional<Report> early = transport_.readData(); early && answersAFrame(*early))
         earlyReplies_.push_back(std::move(*early));
     if (!command.logText.empty())
-        events_.log("Send: " + command.logText);
+        log("Send: " + command.logText);
 }
 
 std::optional<LinkCommand> LinkEngine::buildCommand(StickCommand kind) const
@@ -156,9 +183,9 @@ std::optional<LinkCommand> LinkEngine::buildCommand(StickCommand kind) const
     case StickCommand::readMemory:
         return readMemoryCommand(memAddr_);
     case StickCommand::writeMemory:
-        return writeMemoryCommand(memAddr_, eeBlock_);
+        return writeMemoryCommand(memAddr_, writeImage_);
     case StickCommand::writeEe:
-        return writeEeCommand(memAddr_, eeBlock_);
+        return writeEeCommand(memAddr_, writeImage_);
     case StickCommand::firmwareSegment:
         return firmwareSegmentCommand(currentSegment(), fwImage_, fwAddr_);
     case StickCommand::reset:
@@ -167,38 +194,70 @@ std::optional<LinkCommand> LinkEngine::buildCommand(StickCommand kind) const
     return std::nullopt;
 }
 
-bool LinkEngine::stickCmd(StickCommand kind)
+bool LinkEngine::stickCmd(StickCommand kind, bool repeat)
 {
-    // What a frame of each kind does when its reply does not come, in the order of StickCommand.
-    static constexpr std::array<SilenceHandler, 5> onSilence = {
-        &LinkEngine::repeatRead, &LinkEngine::repeatWriteMemory, &LinkEngine::repeatWriteEe,
-        &LinkEngine::segmentUnanswered, nullptr, // Reset is not answered
+    // The family of replies that answers a frame of each kind, in the order of StickCommand.
+    static constexpr std::array<std::optional<Family>, 5> kAnsweredBy = {
+        Family::read, Family::writeMemory, Family::writeEe, Family::firmware, std::nullopt, // Reset is not answered
     };
     const std::optional<LinkCommand> command = buildCommand(kind);
     if (!command)
         return false;
     send2Stick(*command);
-    onSilence_ = onSilence[static_cast<std::size_t>(kind)];
-    quietTicks_ = 0;
+    if (const std::optional<Family> family = kAnsweredBy[static_cast<std::size_t>(kind)])
+        awaitReply(*family, repeat);
     return true;
 }
 
-void LinkEngine::readMemoryAt(Byte address)
+void LinkEngine::awaitReply(Family family, bool repeat)
+{
+    if (!repeat)
+        awaitedFrame_ = ++lastFrame_;
+    awaited_ = family;
+    awaitedSentAt_ = ticks_;
+    owed_[static_cast<std::size_t>(family)].push_back({awaitedFrame_, ticks_});
+}
+
+void LinkEngine::stopAwaiting()
+{
+    awaited_.reset();
+}
+
+void LinkEngine::replyOverdue()
+{
+    switch (*awaited_) {
+    case Family::read:
+        repeatRead();
+        return;
+    case Family::writeMemory:
+        repeatWriteMemory();
+        return;
+    case Family::writeEe:
+        repeatWriteEe();
+        return;
+    case Family::firmware:
+        log("FW Update: no answer");
+        endUpdate(LinkOutcome::updateUnanswered);
+        return;
+    }
+}
+
+void LinkEngine::readMemoryAt(Byte address, bool repeat)
 {
     memAddr_ = address;
-    stickCmd(StickCommand::readMemory);
+    stickCmd(StickCommand::readMemory, repeat);
 }
 
-void LinkEngine::writeMemory()
+void LinkEngine::sendWriteMemory(bool repeat)
 {
-    if (!stickCmd(StickCommand::writeMemory))
-        writeFailure(); // the image is not a device image: nothing of it may go out
+    if (!stickCmd(StickCommand::writeMemory, repeat))
+        endWrite(LinkOutcome::writeFailed); // the snapshot is not a device image: nothing of it may go out
 }
 
-void LinkEngine::writeEe()
+void LinkEngine::sendWriteEe(bool repeat)
 {
-    if (!stickCmd(StickCommand::writeEe))
-        writeFailure();
+    if (!stickCmd(StickCommand::writeEe, repeat))
+        endWrite(LinkOutcome::writeFailed);
 }
 
 Byte LinkEngine::currentSegment() const
@@ -213,50 +272,56 @@ void LinkEngine::sendSegment()
     fwAddr_ += segmentImageBytes(currentSegment());
     if (stickState_ == kLastSegment) {
         ++firmwareProgress_;
-        events_.showFirmwareProgress(firmwareProgress_, firmwarePages_);
+        outcomes_.push_back(LinkOutcome::pageSent);
     }
 }
 
 void LinkEngine::onIdentification(const Report& report)
 {
-    events_.defaultCursor();
     if (const auto identification = parseIdentification(report))
         identification_ = *identification;
     if (stickState_ != kWaiting)
         return;
     stickState_ = kRead;
     beginRead();
-    waiter_.sleep(kReadPause);
-    readMemoryAt(0);
+    pauseTicks_ = kReadPauseTicks;
 }
 
-// Until the read ends the image is no device image to write back.
+// Until the read ends the image is no device image to write back; the data goes to
+// a buffer of its own, so a read that stops leaves the image as it was.
 void LinkEngine::beginRead()
 {
     enlargeToDeviceImage(eeBlock_);
+    readImage_.assign(kDeviceMemorySize, 0);
     imageRead_ = false;
+    reading_ = true;
     retryCount_ = 0;
 }
 
 void LinkEngine::onNoDevice(const Report&)
 {
-    events_.setCaption("USB Stick");
     stickState_ = kWaiting;
-    onSilence_ = nullptr; // no device to answer
-    events_.setFormDisabled(true);
-    events_.showActionButtons(false);
+    reading_ = false;
+    pauseTicks_ = 0;
+    imageRead_ = false;
+    stopAwaiting();
+    for (auto& owed : owed_)
+        owed.clear(); // no device is left to answer
+    outcomes_.push_back(LinkOutcome::deviceGone);
 }
 
 void LinkEngine::onMemoryData(const Report& report)
 {
+    // Only data for the address asked for moves the read on; an empty reply would ask
+    // for the same bytes for ever.
     const MemoryDataReply reply = parseMemoryData(report);
-    // A reply reaching past the image is dropped like one with a bad CRC.
-    if (reply.status != MemoryDataStatus::valid || reply.address + reply.data.size() > eeBlock_.size()) {
+    if (reply.status != MemoryDataStatus::valid || reply.address != memAddr_ || reply.data.empty()
+        || reply.address + reply.data.size() > readImage_.size()) {
         readStopped();
         return;
     }
     retryCount_ = 0;
-    std::copy(reply.data.begin(), reply.data.end(), eeBlock_.begin() + reply.address);
+    std::copy(reply.data.begin(), reply.data.end(), readImage_.begin() + reply.address);
     const std::size_t next = reply.address + reply.data.size();
     if (next < kReadEnd) {
         readMemoryAt(static_cast<Byte>(next));
@@ -267,76 +332,83 @@ void LinkEngine::onMemoryData(const Report& report)
 
 void LinkEngine::endOfRead()
 {
-    onSilence_ = nullptr;
-    std::string caption = "USB Stick, Device Nr. " + identification_.deviceNumber();
-    if (identification_.firmware != kNoVersion) {
-        deviceFwVersion_ = identification_.firmware;
-        caption += ", FW 1." + std::to_string(deviceFwVersion_);
-    } else {
-        deviceFwVersion_ = 0;
-        caption += ", FW ???";
-    }
-    if (deviceFwVersion_ != options_.embeddedFwVersion && !options_.skipFW)
-        updateRequested_ = events_.askFirmwareUpdate(versionQuestion(deviceFwVersion_, options_.embeddedFwVersion));
-    events_.setCaption(caption + std::string(kReady));
-    if (options_.showLog && deviceFwVersion_ >= kLogShownFrom)
-        events_.showDeviceLog(readDeviceLog(eeBlock_));
-    else
-        events_.showDeviceLog(std::nullopt);
-    memoryDump();
+    stopAwaiting();
+    reading_ = false;
+    eeBlock_ = readImage_;
+    deviceFwVersion_ = identification_.firmware == kNoVersion ? Byte{0} : identification_.firmware;
     imageRead_ = true;
-    events_.redraw();
-    events_.setFormDisabled(false);
-    events_.showActionButtons(true);
+    memoryDump();
+    outcomes_.push_back(LinkOutcome::readDone);
+    if (deviceFwVersion_ != options_.embeddedFwVersion && !options_.skipFW)
+        outcomes_.push_back(LinkOutcome::questionDue);
 }
 
-// Nothing more is sent; the window is released so that "ReRead" can start the read
-// again (a "Transfer" stays refused until a read is complete).
 void LinkEngine::readStopped()
 {
-    onSilence_ = nullptr;
-    events_.log("Read stopped");
-    events_.setCaption(std::string(kReadError));
-    events_.defaultCursor();
-    events_.setFormDisabled(false);
-    events_.showActionButtons(true);
+    stopAwaiting();
+    reading_ = false;
+    log("Read stopped");
+    outcomes_.push_back(LinkOutcome::readFailed);
 }
 
 void LinkEngine::memoryDump()
 {
-    events_.log("------------------ Memory dump --------------------");
+    log("------------------ Memory dump --------------------");
     for (std::size_t row = 0; row + kDumpRow <= eeBlock_.size(); row += kDumpRow) {
         std::string line = hexByte(static_cast<Byte>(row)) + ": ";
         for (std::size_t i = row; i < row + kDumpRow; ++i)
             line += hexByte(eeBlock_[i]) + " ";
-        events_.log(line);
+        log(line);
     }
-    events_.log("----------------------------------------------------");
+    log("----------------------------------------------------");
 }
 
-void LinkEngine::storeUSBStick()
+void LinkEngine::repeatRead()
 {
-    if (!imageRead_) {
-        events_.setCaption(std::string(kTransferError)); // the read goes on; nothing was sent
+    if (retryCount_ + 1 >= kMaxTries) {
+        readStopped();
         return;
     }
+    ++retryCount_;
+    log("Read Repeat");
+    readMemoryAt(memAddr_, true);
+}
+
+LinkStart LinkEngine::startRead()
+{
+    if (busy())
+        return LinkStart::busy;
+    if (stickState_ != kRead)
+        return LinkStart::notReady;
+    beginRead();
+    readMemoryAt(0);
+    return LinkStart::started;
+}
+
+LinkStart LinkEngine::startWrite()
+{
+    if (busy())
+        return LinkStart::busy;
+    if (!imageRead_)
+        return LinkStart::notRead;
+    writeImage_ = eeBlock_;
     stickState_ = kWriting;
     memAddr_ = 0;
     retryCount_ = 0;
-    writeMemory();
+    sendWriteMemory();
+    return LinkStart::started;
 }
 
 void LinkEngine::onWriteDone(const Report&)
 {
     retryCount_ = 0;
-    stickState_ = kWriting;
     if (memAddr_ < kLastWriteMemoryAddress) {
         memAddr_ = static_cast<Byte>(memAddr_ + kWriteMemoryChunk);
-        writeMemory();
+        sendWriteMemory();
         return;
     }
     memAddr_ = 0;
-    writeEe();
+    sendWriteEe();
 }
 
 void LinkEngine::onWriteFailed(const Report&)
@@ -347,11 +419,11 @@ void LinkEngine::onWriteFailed(const Report&)
 void LinkEngine::repeatWriteMemory()
 {
     if (retryCount_ + 1 >= kMaxTries) {
-        writeFailure();
+        endWrite(LinkOutcome::writeFailed);
         return;
     }
     ++retryCount_;
-    writeMemory();
+    sendWriteMemory(true);
 }
 
 void LinkEngine::onEeWriteDone(const Report&)
@@ -359,12 +431,11 @@ void LinkEngine::onEeWriteDone(const Report&)
     if (memAddr_ <= kLastWriteEeAddress) {
         retryCount_ = 0;
         memAddr_ = static_cast<Byte>(memAddr_ + kWriteEeChunk);
-        writeEe();
+        sendWriteEe();
         return;
     }
-    events_.log("EE Write OK");
-    endWrite();
-    events_.appendCaption("->Transfer finished.");
+    log("EE Write OK");
+    endWrite(LinkOutcome::writeDone);
 }
 
 void LinkEngine::onEeWriteFailed(const Report&)
@@ -375,46 +446,22 @@ void LinkEngine::onEeWriteFailed(const Report&)
 void LinkEngine::repeatWriteEe()
 {
     if (retryCount_ + 1 >= kMaxTries) {
-        writeFailure();
+        endWrite(LinkOutcome::writeFailed);
         return;
     }
     ++retryCount_;
-    events_.log("EE Write Repeat");
-    writeEe();
+    log("EE Write Repeat");
+    sendWriteEe(true);
 }
 
-void LinkEngine::endWrite()
+// After a good write the device's next identification reads it back. A failed one
+// keeps the image as read: a read now would replace the configuration the user just
+// tried to write with what the device half holds.
+void LinkEngine::endWrite(LinkOutcome outcome)
 {
-    onSilence_ = nullptr;
-    stickState_ = kWaiting;
-    events_.showActionButtons(true);
-    events_.setFormDisabled(false);
-    events_.defaultCursor();
-}
-
-void LinkEngine::writeFailure()
-{
-    endWrite();
-    events_.setCaption(std::string(kTransferError));
-}
-
-void LinkEngine::bRereadClick()
-{
-    if (events_.formDisabled() || stickState_ != kRead)
-        return;
-    beginRead();
-    readMemoryAt(0);
-}
-
-void LinkEngine::repeatRead()
-{
-    if (retryCount_ + 1 >= kMaxTries) {
-        readStopped();
-        return;
-    }
-    ++retryCount_;
-    events_.log("Read Repeat");
-    readMemoryAt(memAddr_);
+    stopAwaiting();
+    stickState_ = outcome == LinkOutcome::writeDone ? kWaiting : kRead;
+    outcomes_.push_back(outcome);
 }
 
 bool LinkEngine::setFirmware(ByteSpan fwImage, std::size_t fwSize)
@@ -430,62 +477,51 @@ bool LinkEngine::setFirmware(ByteSpan fwImage, std::size_t fwSize)
     return true;
 }
 
-void LinkEngine::bUpdateFwClick()
+LinkStart LinkEngine::startUpdate()
 {
-    if (events_.formDisabled() || fwImage_.empty())
-        return;
-    events_.setFormDisabled(true);
+    if (busy())
+        return LinkStart::busy;
+    if (fwImage_.empty())
+        return LinkStart::noFirmware;
     stickState_ = kFirstSegment;
     fwAddr_ = 0;
     firmwareProgress_ = 0;
-    events_.showFirmwareProgress(firmwareProgress_, firmwarePages_);
     sendSegment();
+    return LinkStart::started;
 }
 
-// Firmware replies count only during an update: a stray one must neither move the
-// read or write state nor send segments or a Reset to the device.
 void LinkEngine::onSegmentAccepted(const Report&)
 {
-    if (!inFirmwareUpdate() || stickState_ == kLastSegment)
-        return;
+    if (stickState_ == kLastSegment)
+        return; // segment 3 is answered 'Z' or refused; its time-out ends the update
     ++stickState_;
     sendSegment();
 }
 
 void LinkEngine::onPageWritten(const Report&)
 {
-    if (!inFirmwareUpdate())
-        return;
     if (firmwareProgress_ < firmwarePages_) {
         stickState_ = kFirstSegment;
         sendSegment();
         return;
     }
-    stickState_ = kRead;
-    events_.log("FW Update done.");
-    events_.appendCaption("->FW Update finished.");
-    events_.hideFirmwareProgress();
+    log("FW Update done.");
     stickCmd(StickCommand::reset);
-    events_.setFormDisabled(false);
+    endUpdate(LinkOutcome::updateDone);
 }
 
 void LinkEngine::onPageRefused(const Report&)
 {
-    if (inFirmwareUpdate())
-        endUpdateRefused();
+    endUpdate(LinkOutcome::updateRefused);
 }
 
-void LinkEngine::segmentUnanswered()
+// However an update ends, it is over: the device image is read as before, and a
+// reply that comes late belongs to no frame any more.
+void LinkEngine::endUpdate(LinkOutcome outcome)
 {
-    events_.log(std::string(kFirmwareUnanswered));
-    endUpdateRefused();
-}
-
-void LinkEngine::endUpdateRefused()
-{
-    onSilence_ = nullptr;
-    events_.beep();
-    events_.setFormDisabled(false);
+    stopAwaiting();
+    stickState_ = kRead;
+    outcomes_.push_back(outcome);
 }
 
 } // namespace ormid

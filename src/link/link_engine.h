@@ -1,14 +1,17 @@
 #pragma once
 // The USB Stick mode link engine: waits for the connected Ormid to announce itself,
 // reads its 256-byte memory into the parameter image, writes it back with repeats,
-// reads again on request and carries the firmware update page by page. Sans I/O:
-// `Timer3Timer()` is one 100 ms tick driven from outside; whatever the window shows
-// goes out through `LinkEngineEvents`.
+// reads again on request and carries the firmware update page by page. Sans I/O and
+// never blocking: `tick()` is one 100 ms tick driven from outside, a pause is a state
+// that lasts some ticks, and what happened comes back as typed outcomes that the
+// window and ormid-cli each present in their own way.
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,7 +20,6 @@
 #include "core/image.h"
 #include "link/hid_transport.h"
 #include "link/stick_frames.h"
-#include "link/waiter.h"
 
 namespace ormid {
 
@@ -31,45 +33,48 @@ struct DeviceLog {
 
 // Reads the counters from a device image; an image shorter than 256 bytes reads zeros.
 DeviceLog readDeviceLog(const EeBlock& eeBlock);
+// The counters are shown with "-showLog" for a device of firmware 1.72 or newer.
+bool deviceLogShown(bool showLog, Byte deviceFwVersion);
 
-// The log line of a firmware segment that went unanswered (the update ends as on a refusal).
-inline constexpr std::string_view kFirmwareUnanswered = "FW Update: no answer";
-// The caption when a read stops on a damaged or unanswered frame.
-inline constexpr std::string_view kReadError = "Read Error!";
-// The caption when a write fails or cannot start.
+// "FW 1.77", or "FW ???" when the identification carries no version.
+std::string firmwareVersionText(const DeviceIdentification& identification);
+// The caption after a read: "USB Stick, Device Nr. 12345678, FW 1.77".
+std::string deviceCaption(const DeviceIdentification& identification);
+
+// The caption when a write fails.
 inline constexpr std::string_view kTransferError = "Transfer Error!";
 
-// What the window shows of the engine. The window applies its own filters (the
-// debug memo takes lines only while "Debug" is ticked and "Stop" is not).
-class LinkEngineEvents {
-public:
-    virtual ~LinkEngineEvents() = default;
+// What a tick brought about. Several may come from one tick (a read that ends and
+// the version question it raises).
+enum class LinkOutcome {
+    deviceGone,       // 'Q': no device behind the stick; whatever ran is abandoned
+    readDone,         // the device memory is in the image
+    readFailed,       // a read stopped on a damaged frame or one that went unanswered
+    writeDone,        // every frame of a write was acknowledged, in order
+    writeFailed,      // a write frame was refused or went unanswered six times
+    pageSent,         // the last segment of a firmware page went out
+    updateDone,       // the last page was written and the device reset
+    updateRefused,    // the device refused a firmware page
+    updateUnanswered, // a firmware segment went unanswered
+    questionDue,      // after readDone: the device runs another firmware than the built-in one
+};
 
-    virtual void setCaption(const std::string& text) = 0;
-    virtual void appendCaption(const std::string& text) = 0;
-    // `formDisabled`, the window lock.
-    virtual bool formDisabled() const = 0;
-    virtual void setFormDisabled(bool disabled) = 0;
-    virtual void showActionButtons(bool shown) = 0;
-    virtual void defaultCursor() = 0;
-    virtual void log(const std::string& line) = 0;
-    // `pbFWUpdate`: shown with position and maximum, or hidden.
-    virtual void showFirmwareProgress(int position, int maximum) = 0;
-    virtual void hideFirmwareProgress() = 0;
-    // The version question (a warning with Yes and No); true for Yes.
-    virtual bool askFirmwareUpdate(const std::string& question) = 0;
-    virtual void beep() = 0;
-    // `gbLog`: shown with the counters, or hidden (nullopt).
-    virtual void showDeviceLog(const std::optional<DeviceLog>& values) = 0;
-    // The main panel is redrawn from the image.
-    virtual void redraw() = 0;
+// The answer to a request to start a read, a write or an update.
+enum class LinkStart {
+    started,
+    busy,       // another read, write or update is under way
+    notRead,    // a write needs a device image read completely
+    notReady,   // no device image to read again (no device, or a write just ended)
+    noFirmware, // an update needs a firmware image
 };
 
 struct LinkEngineOptions {
-    bool showLog = false;        // "-showLog"
     bool skipFW = false;         // no version question
     Byte embeddedFwVersion = 0;  // the built-in firmware image's version
 };
+
+// The debug lines ("Send: …", "RET: …", the memory dump); the window filters them.
+using LinkLog = std::function<void(const std::string& line)>;
 
 class LinkEngine {
 public:
@@ -81,32 +86,39 @@ public:
     static constexpr int kLastSegment = 5;
     static constexpr int kMaxTries = 6;      // the first try and five repeats
     static constexpr std::chrono::milliseconds kTickPeriod{100};
-    static constexpr std::chrono::milliseconds kReadPause{1000};
-    // A frame whose reply has not come after this many quiet ticks (5 s) counts as
-    // refused: a read or write frame is repeated, an update ends as on a refused page.
+    // The device needs a second after announcing itself before the first read.
+    static constexpr int kReadPauseTicks = 10;
+    // A frame whose reply has not come after this many ticks (5 s) counts as
+    // refused: a read or write frame is repeated, an update ends.
     static constexpr int kReplyTimeoutTicks = 50;
+    // A reply may still come this long after its frame (15 s); an answer owed for
+    // longer is taken as lost, so that a lost reply cannot hold up later frames.
+    static constexpr int kLateReplyTicks = 150;
 
-    // All four must outlive the engine. `waiter` carries the pause before the first read.
-    LinkEngine(HidTransport& transport, EeBlock& eeBlock, LinkEngineEvents& events, Waiter& waiter,
-               LinkEngineOptions options = {});
+    // `transport` and `eeBlock` must outlive the engine.
+    LinkEngine(HidTransport& transport, EeBlock& eeBlock, LinkEngineOptions options = {}, LinkLog log = {});
 
     // Start-up found USB Stick mode: wait for a device.
     void start();
-    // One 100 ms tick: at most one report is taken and handled.
-    void Timer3Timer();
+    // One 100 ms tick: a due pause ends, at most one report is taken and handled, a
+    // frame whose reply is overdue is repeated or given up.
+    std::vector<LinkOutcome> tick();
 
-    // "Transfer" in USB Stick mode: writes the image (bytes 0..249, then EE bytes 0..119).
-    // Refused ("Transfer Error!") unless the device memory has been read completely:
-    // bytes 128..249 go back as read, never as they stand in the middle of a read.
-    void storeUSBStick();
-    // "ReRead": only when unlocked and the image has been read.
-    void bRereadClick();
-    // The firmware image for "Update FW": `fwImage` holds the pages, `fwSize` bytes are
+    // Writes a snapshot of the image taken now (bytes 0..249, then EE bytes 0..119),
+    // whatever happens to the image meanwhile. Needs a device image read completely,
+    // so that bytes 128..249 go back as read.
+    LinkStart startWrite();
+    // Reads the device memory again from address 0 (after a read, or one that stopped).
+    LinkStart startRead();
+    // The firmware image for an update: `fwImage` holds the pages, `fwSize` bytes are
     // announced. False (and nothing kept) when the size is 0 or the pages reach past the image.
     bool setFirmware(ByteSpan fwImage, std::size_t fwSize);
-    // "Update FW": only when unlocked and a firmware image is set.
-    void bUpdateFwClick();
+    // Sends the firmware from page 0.
+    LinkStart startUpdate();
 
+    // A read, write or update is under way: no other may start.
+    bool busy() const;
+    const LinkEngineOptions& options() const { return options_; }
     int stickState() const { return stickState_; }
     Byte memAddr() const { return memAddr_; }
     int retryCount() const { return retryCount_; }
@@ -121,29 +133,41 @@ public:
     static std::string versionQuestion(Byte deviceFwVersion, Byte embeddedFwVersion);
 
 private:
+    // Frames and the replies that answer them; each family has its own reply codes.
+    enum class Family { read, writeMemory, writeEe, firmware };
+    static constexpr std::size_t kFamilies = 4;
     using ReplyHandler = void (LinkEngine::*)(const Report&);
-    using SilenceHandler = void (LinkEngine::*)();
     struct ReplyRule {
         ReplyCode code;
+        std::optional<Family> family; // the frames it answers; none for unasked replies
         ReplyHandler handler;
     };
+    // A frame that is still owed its reply: which logical frame, and when it went out.
+    struct OwedReply {
+        std::uint32_t frame = 0;
+        std::uint64_t sentAt = 0;
+    };
 
+    static const std::vector<ReplyRule>& replyRules();
     std::optional<Report> nextReport();
     void handleReport(const Report& report);
+    // True when the reply is the answer to the frame being awaited. A device answers in
+    // order, so a reply belongs to the oldest frame of its family still owed one: the
+    // late answer of a frame that has since been repeated, or a stray, is dropped here.
+    bool answersAwaitedFrame(Family family);
     void send2Stick(const LinkCommand& command);
-    // The commands `stickCmd` builds from the engine state.
     enum class StickCommand { readMemory, writeMemory, writeEe, firmwareSegment, reset };
-    // Builds the command of `kind` from the engine state (memAddr, the image, the
-    // firmware image and segment) and sends it; its reply is then awaited, except after
-    // Reset. False, nothing sent, when the image does not hold the command's data.
-    bool stickCmd(StickCommand kind);
+    // Builds the command of `kind` from the engine state and sends it. A new logical
+    // frame unless `repeat`. False, nothing sent, when the data is not there.
+    bool stickCmd(StickCommand kind, bool repeat = false);
     std::optional<LinkCommand> buildCommand(StickCommand kind) const;
-    // A reply awaited for `kReplyTimeoutTicks` quiet ticks counts as refused.
-    void quietTick();
+    void awaitReply(Family family, bool repeat);
+    void stopAwaiting();
+    void replyOverdue();
 
-    void readMemoryAt(Byte address);
-    void writeMemory();
-    void writeEe();
+    void readMemoryAt(Byte address, bool repeat = false);
+    void sendWriteMemory(bool repeat = false);
+    void sendWriteEe(bool repeat = false);
     void sendSegment();
     Byte currentSegment() const; // 1..3 during an update
 
@@ -162,23 +186,18 @@ private:
     void repeatRead();
     void repeatWriteMemory();
     void repeatWriteEe();
-    void segmentUnanswered();
-    void endUpdateRefused();
-
     void endOfRead();
     void readStopped();
-    void writeFailure();
-    void endWrite();
+    void endWrite(LinkOutcome outcome);
+    void endUpdate(LinkOutcome outcome);
     bool inFirmwareUpdate() const { return stickState_ >= kFirstSegment && stickState_ <= kLastSegment; }
     void memoryDump();
-
-    static const std::vector<ReplyRule>& replyRules();
+    void log(const std::string& line) const;
 
     HidTransport& transport_;
     EeBlock& eeBlock_;
-    LinkEngineEvents& events_;
-    Waiter& waiter_;
     LinkEngineOptions options_;
+    LinkLog log_;
 
     int stickState_ = kNotStarted;
     Byte memAddr_ = 0;           // device memory address (read, write)
@@ -187,11 +206,20 @@ private:
     DeviceIdentification identification_;
     Byte deviceFwVersion_ = 0;
     bool imageRead_ = false;
-    bool updateRequested_ = false; // "Yes" to the version question: update after the tick
+    bool reading_ = false;       // a read runs: its pause, then its frames
+    int pauseTicks_ = 0;         // ticks left before the first Read Memory
+    EeBlock readImage_;          // the device memory as it arrives; the image takes it at the end
+    EeBlock writeImage_;         // what a write sends, taken when it started
+    std::vector<LinkOutcome> outcomes_; // of the running tick or request
+
     // Link replies that the read after a frame found already waiting, for the next ticks.
     std::deque<Report> earlyReplies_;
-    SilenceHandler onSilence_ = nullptr; // set while a reply is awaited
-    int quietTicks_ = 0;
+    std::array<std::deque<OwedReply>, kFamilies> owed_;
+    std::optional<Family> awaited_; // the family of the frame whose reply is awaited
+    std::uint32_t awaitedFrame_ = 0;
+    std::uint32_t lastFrame_ = 0;
+    std::uint64_t ticks_ = 0;
+    std::uint64_t awaitedSentAt_ = 0; // when the awaited frame's latest try went out
 
     std::vector<Byte> fwImage_;
     int firmwarePages_ = 0;

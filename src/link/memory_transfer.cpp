@@ -113,6 +113,8 @@ MemoryTransferResult transferMemory(HidTransport& transport, Waiter& waiter, con
         fillMemoryRecord(controlBlock, request.memory, false, 0, request.infoText);
         if (request.firmware)
             result.firmware = storeFirmware(transport, waiter, *request.firmware, controlBlock, result.firmwareWrite);
+        if (result.firmware == FirmwareStore::failed && request.firmwareStoreFailed)
+            request.firmwareStoreFailed(result.firmwareWrite);
     }
     if (!write(TransferStep::controlBlock, controlBlock))
         return result;

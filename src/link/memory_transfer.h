@@ -47,6 +47,8 @@ struct MemoryTransferRequest {
     Byte txStatus = 0;           // remote stick: the Tx selection bits of the record
     CurveCorrection curveCorrection;
     std::optional<PendingFirmware> firmware{}; // local stick only; a remote stick never stores one
+    // Told of a failed firmware store at once, before the control block goes out.
+    std::function<void(BlockWriteResult)> firmwareStoreFailed{};
 };
 
 enum class TransferStep { dataBlock, remoteFrameBlock, controlBlock };

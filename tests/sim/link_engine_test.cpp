@@ -1,4 +1,5 @@
-// The link engine against the simulated stick in USB Stick mode, on a virtual clock.
+// The link engine against the simulated stick in USB Stick mode on a virtual clock,
+// and against scripted replies the simulator does not send.
 
 #include "link/link_engine.h"
 
@@ -20,6 +21,7 @@ namespace ormid::sim {
 namespace {
 
 using Bytes = std::vector<Byte>;
+using Outcomes = std::vector<LinkOutcome>;
 
 constexpr Byte kReadOp = 0x02;
 constexpr Byte kWriteMemoryOp = 0x04;
@@ -27,54 +29,6 @@ constexpr Byte kWriteEeOp = 0x05;
 constexpr Byte kSegmentOp = 0x08;
 constexpr Byte kResetOp = 0x0E;
 constexpr std::size_t kFirmwareSize = 5704;
-
-struct VirtualWaiter final : Waiter {
-    explicit VirtualWaiter(VirtualClock& c) : clock(c) {}
-    void sleep(std::chrono::milliseconds duration) override { clock.advance(duration.count()); }
-    VirtualClock& clock;
-};
-
-// What the window would show.
-struct WindowRecord final : LinkEngineEvents {
-    std::string caption;
-    bool locked = false;
-    bool buttonsShown = false;
-    std::vector<std::string> logLines;
-    std::optional<std::pair<int, int>> progress; // position, maximum while shown
-    std::vector<std::string> questions;
-    bool answerYes = false;
-    int beeps = 0;
-    std::optional<DeviceLog> deviceLog;
-    int deviceLogCalls = 0;
-    int redraws = 0;
-
-    void setCaption(const std::string& text) override { caption = text; }
-    void appendCaption(const std::string& text) override { caption += text; }
-    bool formDisabled() const override { return locked; }
-    void setFormDisabled(bool disabled) override { locked = disabled; }
-    void showActionButtons(bool shown) override { buttonsShown = shown; }
-    void defaultCursor() override {}
-    void log(const std::string& line) override { logLines.push_back(line); }
-    void showFirmwareProgress(int position, int maximum) override { progress.emplace(position, maximum); }
-    void hideFirmwareProgress() override { progress.reset(); }
-    bool askFirmwareUpdate(const std::string& question) override
-    {
-        questions.push_back(question);
-        return answerYes;
-    }
-    void beep() override { ++beeps; }
-    void showDeviceLog(const std::optional<DeviceLog>& values) override
-    {
-        deviceLog = values;
-        ++deviceLogCalls;
-    }
-    void redraw() override { ++redraws; }
-
-    bool logged(std::string_view line) const
-    {
-        return std::find(logLines.begin(), logLines.end(), line) != logLines.end();
-    }
-};
 
 // A link frame as the stick received it: the operation and its bytes after CA C5.
 struct Frame {
@@ -91,6 +45,30 @@ Bytes sampleFirmware()
     return image;
 }
 
+// Addresses of the frames of one operation, in the order they went out.
+std::vector<int> addressesOf(const std::vector<Frame>& frames)
+{
+    std::vector<int> addresses;
+    for (const Frame& frame : frames)
+        addresses.push_back(frame.address);
+    return addresses;
+}
+
+std::vector<int> steps(int first, int step, int count)
+{
+    std::vector<int> values;
+    for (int i = 0; i < count; ++i)
+        values.push_back(first + i * step);
+    return values;
+}
+
+// The same addresses, each once, in the order they first appeared (repeats folded).
+std::vector<int> withoutRepeats(std::vector<int> addresses)
+{
+    addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
+    return addresses;
+}
+
 class LinkEngineOnStick : public ::testing::Test {
 protected:
     // Plugs in a stick in USB Stick mode and lets start-up find it: the read-block
@@ -101,7 +79,6 @@ protected:
         StickState state;
         for (std::size_t i = 0; i < state.deviceMemory.size(); ++i)
             state.deviceMemory[i] = static_cast<Byte>(255 - i);
-        std::copy(deviceLogBytes_.begin(), deviceLogBytes_.end(), state.deviceMemory.begin() + field::operatingMinutes);
         model_.emplace(config, faults, state);
         model_->onReport([this](Direction d, ByteSpan r) {
             if (d == Direction::in && r.size() > 4 && r[0] == 0xCA && r[1] == 0xC5)
@@ -111,7 +88,9 @@ protected:
         transport_->writeData(readBlockCommand(kControlBlockAddress));
         clock_.advance(50 + faults.replyDelay);
         EXPECT_TRUE(transport_->readData().has_value());
-        engine_.emplace(*transport_, image_, window_, waiter_, options);
+        outcomes_.clear();
+        log_.clear();
+        engine_.emplace(*transport_, image_, options, [this](const std::string& line) { log_.push_back(line); });
         engine_->start();
     }
 
@@ -121,18 +100,23 @@ protected:
     {
         for (int i = 0; i < maxTicks && !done(); ++i) {
             clock_.advance(LinkEngine::kTickPeriod.count());
-            engine_->Timer3Timer();
+            for (const LinkOutcome outcome : engine_->tick())
+                outcomes_.push_back(outcome);
         }
     }
-    void runTicks(int ticks)
+    void runTicks(int ticks) { runUntil([] { return false; }, ticks); }
+    void runUntilOutcome(LinkOutcome outcome, int maxTicks = 2000)
     {
-        runUntil([] { return false; }, ticks);
+        runUntil([&] { return saw(outcome); }, maxTicks);
     }
     void readDevice()
     {
-        runUntil([this] { return engine_->imageRead(); });
+        runUntilOutcome(LinkOutcome::readDone);
         ASSERT_TRUE(engine_->imageRead());
+        outcomes_.clear();
     }
+    bool saw(LinkOutcome outcome) const { return std::count(outcomes_.begin(), outcomes_.end(), outcome) > 0; }
+    bool logged(std::string_view line) const { return std::find(log_.begin(), log_.end(), line) != log_.end(); }
     std::vector<Frame> framesOf(Byte op) const
     {
         std::vector<Frame> result;
@@ -144,59 +128,74 @@ protected:
     // Read Memory: 02 addr len; the writes: op crcLo crcHi addr len.
     static constexpr std::array<std::size_t, 2> kAddressAt = {3, 5};
 
-    std::array<Byte, 8> deviceLogBytes_ = {0x10, 0x27, 0x01, 0x34, 0x12, 0x08, 0x00, 0x41};
     VirtualClock clock_;
-    VirtualWaiter waiter_{clock_};
     std::optional<StickModel> model_;
     std::optional<SimTransport> transport_;
     EeBlock image_ = makeDefaultImage();
-    WindowRecord window_;
     std::optional<LinkEngine> engine_;
     std::vector<Frame> frames_;
+    Outcomes outcomes_;
+    std::vector<std::string> log_;
 };
 
-TEST_F(LinkEngineOnStick, AFullReadTakesTenFramesAndEndsWithTheDeviceCaption)
+TEST_F(LinkEngineOnStick, AFullReadTakesTenFramesAfterItsPause)
 {
     start(StickConfig{.deviceFirmware = 0xFF}, {}, {.embeddedFwVersion = 77});
-    window_.locked = true;
-    readDevice();
+    runUntil([this] { return engine_->stickState() == LinkEngine::kRead; });
+    ASSERT_TRUE(frames_.empty());
+    // The device has a second to settle: no frame, and no other sequence may start.
+    runTicks(LinkEngine::kReadPauseTicks - 1);
+    EXPECT_TRUE(frames_.empty());
+    EXPECT_TRUE(engine_->busy());
+    EXPECT_EQ(engine_->startUpdate(), LinkStart::busy);
+    EXPECT_EQ(engine_->startRead(), LinkStart::busy);
+    EXPECT_EQ(engine_->startWrite(), LinkStart::busy);
+    runTicks(1);
+    ASSERT_FALSE(frames_.empty());
+    EXPECT_EQ(frames_.front().op, kReadOp);
+    EXPECT_EQ(frames_.front().address, 0);
 
+    runUntilOutcome(LinkOutcome::readDone);
     const auto reads = framesOf(kReadOp);
-    ASSERT_EQ(reads.size(), 10u);
-    for (std::size_t i = 0; i < reads.size(); ++i)
-        EXPECT_EQ(reads[i].address, 26 * i);
+    EXPECT_EQ(addressesOf(reads), steps(0, 26, 10));
     EXPECT_EQ(reads.front().length, 26);
     EXPECT_EQ(reads.back().length, 22);
     EXPECT_EQ(image_, deviceMemory());
-    EXPECT_EQ(window_.caption, "USB Stick, Device Nr. 12345678, FW ???            Ready...");
+    EXPECT_EQ(outcomes_, (Outcomes{LinkOutcome::readDone, LinkOutcome::questionDue}));
+    EXPECT_EQ(deviceCaption(engine_->identification()), "USB Stick, Device Nr. 12345678, FW ???");
     EXPECT_EQ(engine_->deviceFwVersion(), 0);
     EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
-    EXPECT_FALSE(window_.locked);
-    EXPECT_TRUE(window_.buttonsShown);
-    EXPECT_GE(window_.redraws, 1);
-    ASSERT_EQ(window_.questions.size(), 1u);
-    EXPECT_EQ(window_.questions.front(), "The Ormid Firmware version (1.0) and the embedded version (1.77) are different!\r"
-                                         "Do you want to update the firmware?");
-    EXPECT_TRUE(window_.logged("Send: Read Memory 0xEA"));
+    EXPECT_FALSE(engine_->busy());
+    EXPECT_TRUE(logged("Send: Read Memory 0xEA"));
+    EXPECT_EQ(LinkEngine::versionQuestion(engine_->deviceFwVersion(), 77),
+              "The Ormid Firmware version (1.0) and the embedded version (1.77) are different!\r"
+              "Do you want to update the firmware?");
 }
 
-// Replies at once are found by the read after each frame; later ones by the ticks,
-// one more than a tick late included.
+// Replies at once are found by the read after each frame; later ones by the ticks.
+// A reply more than 5 s late arrives after its frame was repeated: the late answer
+// and the repeat's answer belong to one frame, and no later frame is skipped.
 TEST_F(LinkEngineOnStick, ReadAndWriteWhenTheRepliesComeAtOnceOrLater)
 {
-    for (const Millis delay : {0, 10, 150}) {
+    for (const Millis delay : {0, 10, 150, 6000}) {
+        SCOPED_TRACE(delay);
         Faults faults;
         faults.replyDelay = delay;
         start({}, faults);
         readDevice();
-        EXPECT_EQ(image_, deviceMemory()) << delay;
-        std::fill(image_.begin(), image_.begin() + 250, Byte{0x3C});
-        window_.caption.clear();
-        engine_->storeUSBStick();
-        runUntil([this] { return engine_->stickState() == LinkEngine::kWaiting; });
-        EXPECT_EQ(window_.caption, "->Transfer finished.") << delay;
+        EXPECT_EQ(image_, deviceMemory());
+        for (std::size_t i = 0; i < 250; ++i)
+            image_[i] = static_cast<Byte>(i ^ 0x5A);
+        const EeBlock written = image_;
+        frames_.clear();
+        ASSERT_EQ(engine_->startWrite(), LinkStart::started);
+        runUntil([this] { return saw(LinkOutcome::writeDone) || saw(LinkOutcome::writeFailed); }, 4000);
+
+        EXPECT_EQ(outcomes_, Outcomes{LinkOutcome::writeDone});
+        EXPECT_EQ(withoutRepeats(addressesOf(framesOf(kWriteMemoryOp))), steps(0, 25, 10));
+        EXPECT_EQ(withoutRepeats(addressesOf(framesOf(kWriteEeOp))), steps(0, 12, 10));
         const Bytes device = deviceMemory();
-        EXPECT_TRUE(std::all_of(device.begin(), device.begin() + 250, [](Byte b) { return b == 0x3C; })) << delay;
+        EXPECT_TRUE(std::equal(written.begin(), written.begin() + 250, device.begin()));
     }
 }
 
@@ -204,11 +203,10 @@ TEST_F(LinkEngineOnStick, TheMemoryDumpShowsSixteenRowsOfTheImage)
 {
     start();
     readDevice();
-    const auto first = std::find(window_.logLines.begin(), window_.logLines.end(),
-                                 "------------------ Memory dump --------------------");
-    ASSERT_GE(window_.logLines.end() - first, 18);
+    const auto first = std::find(log_.begin(), log_.end(), "------------------ Memory dump --------------------");
+    ASSERT_GE(log_.end() - first, 18);
     EXPECT_EQ(first[1], "00: FF FE FD FC FB FA F9 F8 F7 F6 F5 F4 F3 F2 F1 F0 ");
-    EXPECT_EQ(first[16], "F0: 0F 0E 0D 0C 0B 0A 09 10 27 01 34 12 08 00 41 00 ");
+    EXPECT_EQ(first[16], "F0: 0F 0E 0D 0C 0B 0A 09 08 07 06 05 04 03 02 01 00 ");
     EXPECT_EQ(first[17], "----------------------------------------------------");
 }
 
@@ -226,39 +224,37 @@ TEST_F(LinkEngineOnStick, TheVersionQuestionFollowsTheVersionsAndSkipFW)
         {0xFF, 0, false, false}, // no device version reads as 0
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << int(c.device) << " " << c.skipFW);
         frames_.clear();
         start(StickConfig{.deviceFirmware = c.device}, {}, {.skipFW = c.skipFW, .embeddedFwVersion = c.embedded});
-        window_.questions.clear();
-        readDevice();
-        EXPECT_EQ(window_.questions.size(), c.asked ? 1u : 0u) << int(c.device) << " " << c.skipFW;
-        EXPECT_TRUE(framesOf(kSegmentOp).empty());
+        runUntilOutcome(LinkOutcome::readDone);
+        EXPECT_EQ(saw(LinkOutcome::questionDue), c.asked);
+        EXPECT_TRUE(framesOf(kSegmentOp).empty()) << "the engine never starts an update on its own";
     }
 }
 
-TEST_F(LinkEngineOnStick, TheLogGroupNeedsShowLogAndFirmware72)
+TEST(DeviceLog, CountersComeFromBytes247To254AndShowWithShowLogFrom72)
 {
+    EeBlock image(kDeviceMemorySize, 0);
+    const Byte counters[] = {0x10, 0x27, 0x01, 0x34, 0x12, 0x08, 0x00, 0x41};
+    std::copy(std::begin(counters), std::end(counters), image.begin() + field::operatingMinutes);
+    const DeviceLog log = readDeviceLog(image);
+    EXPECT_EQ(log.operationMinutes, 0x012710u);
+    EXPECT_EQ(log.switchCount, 0x1234);
+    EXPECT_EQ(log.overTempMinutes, 8u * 15u);
+    EXPECT_EQ(log.maxTemperature, 0x41);
+    EXPECT_EQ(readDeviceLog(makeDefaultImage()).operationMinutes, 0u) << "a 128-byte image has no counters";
+
     const struct {
-        Byte firmware;
         bool showLog;
+        Byte firmware;
         bool shown;
-    } cases[] = {{71, true, false}, {72, true, true}, {72, false, false}, {0xFF, true, false}};
-    for (const auto& c : cases) {
-        start(StickConfig{.deviceFirmware = c.firmware}, {}, {.showLog = c.showLog, .embeddedFwVersion = c.firmware});
-        window_.deviceLog.reset();
-        window_.deviceLogCalls = 0;
-        readDevice();
-        EXPECT_EQ(window_.deviceLogCalls, 1) << int(c.firmware);
-        ASSERT_EQ(window_.deviceLog.has_value(), c.shown) << int(c.firmware) << " " << c.showLog;
-        if (c.shown) {
-            EXPECT_EQ(window_.deviceLog->operationMinutes, 0x012710u);
-            EXPECT_EQ(window_.deviceLog->switchCount, 0x1234);
-            EXPECT_EQ(window_.deviceLog->overTempMinutes, 8u * 15u);
-            EXPECT_EQ(window_.deviceLog->maxTemperature, 0x41);
-        }
-    }
+    } cases[] = {{true, 71, false}, {true, 72, true}, {false, 72, false}, {true, 0, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(deviceLogShown(c.showLog, c.firmware), c.shown) << c.showLog << " " << int(c.firmware);
 }
 
-TEST_F(LinkEngineOnStick, AnIdentificationDuringARead_OnlyUpdatesIt)
+TEST_F(LinkEngineOnStick, AnIdentificationAfterARead_OnlyUpdatesIt)
 {
     start();
     readDevice();
@@ -266,18 +262,17 @@ TEST_F(LinkEngineOnStick, AnIdentificationDuringARead_OnlyUpdatesIt)
     runTicks(200); // further identifications arrive every 2 s; no reply is awaited any more
     EXPECT_EQ(framesOf(kReadOp).size(), reads);
     EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+    EXPECT_TRUE(outcomes_.empty());
     EXPECT_EQ(engine_->identification().deviceNumber(), "12345678");
 }
 
-TEST_F(LinkEngineOnStick, NoDeviceShowsUsbStickAndWaits)
+TEST_F(LinkEngineOnStick, NoDeviceIsReportedAndWaitedFor)
 {
     start(StickConfig{.deviceConnected = false});
     transport_->writeData(buildLinkFrame(readMemoryCommand(0).bytes, 64).report); // answered 'Q'
     runTicks(5);
-    EXPECT_EQ(window_.caption, "USB Stick");
+    EXPECT_EQ(outcomes_, Outcomes{LinkOutcome::deviceGone});
     EXPECT_EQ(engine_->stickState(), LinkEngine::kWaiting);
-    EXPECT_TRUE(window_.locked);
-    EXPECT_FALSE(window_.buttonsShown);
 }
 
 struct WriteCase {
@@ -297,6 +292,7 @@ TEST_F(LinkEngineOnStick, AWriteRepeatsAFrameFiveTimesAndFailsAtTheSixth)
         {"Write EE refused 6 times", &Faults::refuseWriteEe, 6, kWriteEeOp, false},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         Faults faults;
         faults.*c.fault = c.refusals;
         start({}, faults);
@@ -304,36 +300,82 @@ TEST_F(LinkEngineOnStick, AWriteRepeatsAFrameFiveTimesAndFailsAtTheSixth)
         for (std::size_t i = 0; i < 250; ++i)
             image_[i] = static_cast<Byte>(i);
         frames_.clear();
-        window_.logLines.clear();
-        window_.caption = "USB Stick, Device Nr. 12345678, FW 1.77";
-        window_.locked = false;
-        engine_->storeUSBStick();
-        runUntil([this] { return engine_->stickState() == LinkEngine::kWaiting; });
-        const bool locked = window_.locked;
-        const std::string caption = window_.caption;
-        runTicks(10); // no frame of the write follows its end
+        log_.clear();
+        ASSERT_EQ(engine_->startWrite(), LinkStart::started);
+        runUntil([this] { return !engine_->busy(); });
+        runTicks(40); // no frame of the write follows its end
 
         const auto refused = framesOf(c.op);
-        ASSERT_GE(refused.size(), 6u) << c.name;
-        EXPECT_TRUE(std::all_of(refused.begin(), refused.begin() + 6, [](const Frame& f) { return f.address == 0; }))
-            << c.name;
-        EXPECT_FALSE(locked) << c.name;
-        EXPECT_TRUE(window_.buttonsShown) << c.name;
+        ASSERT_GE(refused.size(), 6u);
+        EXPECT_TRUE(std::all_of(refused.begin(), refused.begin() + 6, [](const Frame& f) { return f.address == 0; }));
         if (c.succeeds) {
-            EXPECT_EQ(caption, "USB Stick, Device Nr. 12345678, FW 1.77->Transfer finished.") << c.name;
-            EXPECT_TRUE(window_.logged("EE Write OK")) << c.name;
-            EXPECT_EQ(framesOf(kWriteMemoryOp).back().address, 225) << c.name;
-            EXPECT_EQ(framesOf(kWriteEeOp).back().address, 108) << c.name;
+            EXPECT_EQ(outcomes_.front(), LinkOutcome::writeDone);
+            EXPECT_TRUE(logged("EE Write OK"));
+            EXPECT_EQ(framesOf(kWriteMemoryOp).back().address, 225);
+            EXPECT_EQ(framesOf(kWriteEeOp).back().address, 108);
             const Bytes device = deviceMemory();
-            EXPECT_TRUE(std::equal(image_.begin(), image_.begin() + 250, device.begin())) << c.name;
+            EXPECT_TRUE(std::equal(image_.begin(), image_.begin() + 250, device.begin()));
         } else {
-            EXPECT_EQ(caption, "Transfer Error!") << c.name;
-            EXPECT_EQ(refused.size(), 6u) << c.name;
-            EXPECT_FALSE(window_.logged("EE Write OK")) << c.name;
+            EXPECT_EQ(outcomes_, Outcomes{LinkOutcome::writeFailed});
+            EXPECT_EQ(refused.size(), 6u);
+            EXPECT_FALSE(logged("EE Write OK"));
+            // The configuration that failed to go out stays in the window: the device's
+            // next identification does not replace it with what the device half holds.
+            EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+            EXPECT_EQ(framesOf(kReadOp).size(), 0u);
+            EXPECT_TRUE(engine_->imageRead()) << "the Transfer may be tried again";
         }
         if (c.op == kWriteEeOp) {
-            EXPECT_EQ(std::count(window_.logLines.begin(), window_.logLines.end(), "EE Write Repeat"), 5) << c.name;
+            EXPECT_EQ(std::count(log_.begin(), log_.end(), "EE Write Repeat"), 5);
         }
+    }
+}
+
+// The window stays usable while a write is on the wire; whatever the user does to
+// the image meanwhile, the device gets exactly the configuration of the Transfer.
+TEST_F(LinkEngineOnStick, AWriteSendsTheImageAsItWasWhenItStarted)
+{
+    start();
+    readDevice();
+    for (std::size_t i = 0; i < 250; ++i)
+        image_[i] = static_cast<Byte>(i);
+    const EeBlock transferred = image_;
+    ASSERT_EQ(engine_->startWrite(), LinkStart::started);
+    runTicks(3);
+    std::fill(image_.begin(), image_.end(), Byte{0xFF}); // "Default" 0.3 s later
+    runUntilOutcome(LinkOutcome::writeDone);
+    const Bytes device = deviceMemory();
+    EXPECT_TRUE(std::equal(transferred.begin(), transferred.begin() + 250, device.begin()));
+}
+
+// No request starts a second frame chain while one runs.
+TEST_F(LinkEngineOnStick, NothingElseStartsWhileAReadAWriteOrAnUpdateRuns)
+{
+    start();
+    readDevice();
+    ASSERT_TRUE(engine_->setFirmware(sampleFirmware(), kFirmwareSize));
+    const struct {
+        const char* name;
+        std::function<LinkStart(LinkEngine&)> begin;
+        LinkStart read;
+        LinkStart write;
+        LinkStart update;
+    } cases[] = {
+        {"read", [](LinkEngine& e) { return e.startRead(); }, LinkStart::busy, LinkStart::busy, LinkStart::busy},
+        {"write", [](LinkEngine& e) { return e.startWrite(); }, LinkStart::busy, LinkStart::busy, LinkStart::busy},
+        {"update", [](LinkEngine& e) { return e.startUpdate(); }, LinkStart::busy, LinkStart::busy, LinkStart::busy},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        runUntil([this] { return engine_->stickState() == LinkEngine::kRead && !engine_->busy(); });
+        ASSERT_EQ(c.begin(*engine_), LinkStart::started);
+        runTicks(2);
+        const std::size_t sent = frames_.size();
+        EXPECT_EQ(engine_->startRead(), c.read);
+        EXPECT_EQ(engine_->startWrite(), c.write);
+        EXPECT_EQ(engine_->startUpdate(), c.update);
+        EXPECT_EQ(frames_.size(), sent) << "nothing went out for the refused requests";
+        runUntil([this] { return !engine_->busy(); }, 4000);
     }
 }
 
@@ -342,57 +384,97 @@ TEST_F(LinkEngineOnStick, TransferWaitsForTheWholeDeviceMemory)
     start();
     runUntil([this] { return framesOf(kReadOp).size() == 3; });
     const Bytes device = deviceMemory();
-    std::fill(image_.begin(), image_.begin() + 26, Byte{0x3C}); // as if edited while the read runs
 
-    engine_->storeUSBStick();
-    EXPECT_EQ(window_.caption, "Transfer Error!");
+    EXPECT_EQ(engine_->startWrite(), LinkStart::busy);
     readDevice();
     EXPECT_TRUE(framesOf(kWriteMemoryOp).empty()) << "a half-read image would overwrite the device's counters";
     EXPECT_EQ(deviceMemory(), device);
-    EXPECT_EQ(engine_->stickState(), LinkEngine::kRead) << "the refused Transfer did not disturb the read";
 
-    engine_->storeUSBStick();
-    runUntil([this] { return engine_->stickState() == LinkEngine::kWaiting; });
-    EXPECT_TRUE(window_.caption.ends_with("->Transfer finished."));
+    ASSERT_EQ(engine_->startWrite(), LinkStart::started);
+    runUntilOutcome(LinkOutcome::writeDone);
 }
 
 TEST_F(LinkEngineOnStick, AfterAWriteTheNextIdentificationReadsAgain)
 {
     start();
     readDevice();
-    engine_->storeUSBStick();
-    runUntil([this] { return engine_->stickState() == LinkEngine::kWaiting; });
+    ASSERT_EQ(engine_->startWrite(), LinkStart::started);
+    runUntilOutcome(LinkOutcome::writeDone);
+    EXPECT_EQ(engine_->stickState(), LinkEngine::kWaiting);
     frames_.clear();
-    runUntil([this] { return engine_->stickState() == LinkEngine::kRead && framesOf(kReadOp).size() == 10; }, 100);
+    runUntilOutcome(LinkOutcome::readDone, 100);
     EXPECT_EQ(framesOf(kReadOp).size(), 10u);
 }
 
-TEST_F(LinkEngineOnStick, ACorruptReadStopsAndReReadStartsAgainFromZero)
+TEST_F(LinkEngineOnStick, ACorruptReadStopsLeavingTheImageAndReReadStartsAgainFromZero)
 {
     Faults faults;
     faults.corruptReadAt = 52;
     start({}, faults);
-    window_.locked = true; // as after the stick's "no device"
+    const EeBlock before = image_;
     runTicks(200); // long past the reply time-out: a damaged frame is not repeated
     auto reads = framesOf(kReadOp);
-    ASSERT_EQ(reads.size(), 3u);
-    EXPECT_EQ(reads.back().address, 52);
+    EXPECT_EQ(addressesOf(reads), steps(0, 26, 3));
+    EXPECT_EQ(outcomes_, Outcomes{LinkOutcome::readFailed});
     EXPECT_FALSE(engine_->imageRead());
-    EXPECT_EQ(window_.caption, kReadError);
-    EXPECT_FALSE(window_.locked) << "ReRead must be within reach";
-    EXPECT_TRUE(window_.buttonsShown);
+    EXPECT_FALSE(engine_->busy());
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), image_.begin())) << "what did arrive reached no image byte";
+    EXPECT_EQ(engine_->startWrite(), LinkStart::notRead);
 
-    window_.locked = true;
-    engine_->bRereadClick();
-    EXPECT_EQ(framesOf(kReadOp).size(), 3u) << "ReRead does nothing while the window is locked";
-
-    window_.locked = false;
-    engine_->bRereadClick();
+    ASSERT_EQ(engine_->startRead(), LinkStart::started);
     runTicks(10);
     reads = framesOf(kReadOp);
-    ASSERT_EQ(reads.size(), 6u);
-    EXPECT_EQ(reads[3].address, 0);
-    EXPECT_EQ(reads[5].address, 52);
+    EXPECT_EQ(addressesOf(reads), (std::vector<int>{0, 26, 52, 0, 26, 52}));
+}
+
+TEST_F(LinkEngineOnStick, AFirmwareUpdateSendsEightyPagesAndEndsWithReset)
+{
+    start();
+    readDevice();
+    const Bytes firmware = sampleFirmware();
+    ASSERT_TRUE(engine_->setFirmware(firmware, kFirmwareSize));
+    frames_.clear();
+    ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
+    EXPECT_EQ(engine_->firmwarePages(), 80);
+    runUntilOutcome(LinkOutcome::updateDone);
+
+    EXPECT_EQ(framesOf(kSegmentOp).size(), 240u);
+    ASSERT_FALSE(frames_.empty());
+    EXPECT_EQ(frames_.back().op, kResetOp);
+    EXPECT_EQ(std::count(outcomes_.begin(), outcomes_.end(), LinkOutcome::pageSent), 80);
+    EXPECT_EQ(outcomes_.back(), LinkOutcome::updateDone);
+    EXPECT_EQ(engine_->firmwareProgress(), 80);
+    EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+    EXPECT_EQ(model_->state().receivedFirmware, Bytes(firmware.begin(), firmware.begin() + 5760));
+    EXPECT_TRUE(logged("FW Update done."));
+    EXPECT_TRUE(logged("Send: Reset!"));
+}
+
+// An update that was refused is over: a new one starts from the first page and goes through.
+TEST_F(LinkEngineOnStick, ARefusedPageEndsTheUpdateAndANewOneGoesThrough)
+{
+    for (const Byte code : {Byte{'Y'}, Byte{'['}}) {
+        SCOPED_TRACE(code);
+        Faults faults;
+        faults.refusePage = 3;
+        faults.refusePageCode = code;
+        start({}, faults);
+        readDevice();
+        ASSERT_TRUE(engine_->setFirmware(sampleFirmware(), kFirmwareSize));
+        frames_.clear();
+        ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
+        runTicks(40);
+        EXPECT_EQ(outcomes_.back(), LinkOutcome::updateRefused);
+        EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+        EXPECT_FALSE(engine_->busy());
+        EXPECT_EQ(framesOf(kSegmentOp).size(), 12u);
+        EXPECT_TRUE(framesOf(kResetOp).empty());
+
+        ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
+        runUntilOutcome(LinkOutcome::updateDone);
+        EXPECT_EQ(framesOf(kSegmentOp).size(), 12u + 240u);
+        EXPECT_EQ(model_->state().receivedFirmware.size(), 5760u);
+    }
 }
 
 // Replies the simulator does not send: fed through a scripted transport.
@@ -402,28 +484,69 @@ protected:
     {
         transport_.inputLength = 64;
         transport_.outputLength = 64;
-        engine_.start();
+        restart();
+    }
+    // A new engine on the same transport, with nothing sent or received yet.
+    void restart()
+    {
+        transport_.written.clear();
+        transport_.inputs.clear();
+        outcomes_.clear();
+        log_.clear();
+        image_ = makeDefaultImage();
+        engine_.emplace(transport_, image_, LinkEngineOptions{}, [this](const std::string& line) { log_.push_back(line); });
+        engine_->start();
+    }
+    void tick()
+    {
+        for (const LinkOutcome outcome : engine_->tick())
+            outcomes_.push_back(outcome);
     }
     void feed(Bytes report)
     {
         transport_.queue(std::move(report));
-        engine_.Timer3Timer();
+        tick();
     }
     void quietTicks(int ticks)
     {
         for (int i = 0; i < ticks; ++i)
-            engine_.Timer3Timer();
+            tick();
     }
-    // The operation and address of every link frame written, e.g. "02@26".
+    // An identification and the pause after it: the first Read Memory has gone out.
+    void identify()
+    {
+        feed(identification());
+        quietTicks(LinkEngine::kReadPauseTicks);
+    }
+    // Answers the reads from address 0 up to, not including, `end`.
+    void readUpTo(int end)
+    {
+        for (int address = 0; address < end; address += kReadMemoryChunk)
+            feed(memoryData(static_cast<Byte>(address), Bytes(readMemoryLength(static_cast<Byte>(address)), 0x33)));
+    }
+    // A whole read, answered at once.
+    void readAll()
+    {
+        identify();
+        readUpTo(256);
+        ASSERT_TRUE(engine_->imageRead());
+        outcomes_.clear();
+    }
+    // The operation and address (segment number for a firmware segment) of every link
+    // frame written, e.g. "02@26".
     std::vector<std::string> frames() const
     {
         std::vector<std::string> result;
-        for (const auto& report : transport_.written) {
-            const std::size_t addressAt = report[2] == kReadOp ? 3 : 5;
-            result.push_back(hexByte(report[2]) + "@" + std::to_string(report[addressAt]));
-        }
+        for (const auto& report : transport_.written)
+            result.push_back(hexByte(report[2]) + "@" + std::to_string(report[report[2] == kReadOp ? 3 : 5]));
         return result;
     }
+    std::vector<std::string> framesSince(std::size_t first) const
+    {
+        const std::vector<std::string> all = frames();
+        return {all.begin() + static_cast<std::ptrdiff_t>(first), all.end()};
+    }
+    bool logged(std::string_view line) const { return std::find(log_.begin(), log_.end(), line) != log_.end(); }
     static Bytes identification() { return {0xB2, '_', 0x12, 0x34, 0x56, 0x78, 0x00, 0x4D}; }
     static Bytes memoryData(Byte address, const Bytes& data)
     {
@@ -434,227 +557,187 @@ protected:
         report.insert(report.end(), crcInput.begin(), crcInput.end());
         return report;
     }
+    static Bytes reply(char code) { return {0xB2, static_cast<Byte>(code)}; }
 
     test::FakeTransport transport_;
-    EeBlock image_ = makeDefaultImage();
-    WindowRecord window_;
-    VirtualClock clock_;
-    VirtualWaiter waiter_{clock_};
-    LinkEngine engine_{transport_, image_, window_, waiter_};
+    EeBlock image_;
+    std::vector<std::string> log_;
+    Outcomes outcomes_;
+    std::optional<LinkEngine> engine_;
 };
 
 TEST_F(LinkEngineReplies, AnIdentificationInStateOneOnlyUpdatesIt)
 {
-    feed({0xB2, '_', 0x12, 0x34, 0x56, 0x78, 0x00, 0xFF});
-    ASSERT_EQ(engine_.stickState(), LinkEngine::kRead);
+    identify();
+    ASSERT_EQ(engine_->stickState(), LinkEngine::kRead);
     const std::size_t written = transport_.written.size();
     feed({0xB2, '_', 0xAB, 0xCD, 0xEF, 0x01, 0x00, 0x4D});
     EXPECT_EQ(transport_.written.size(), written);
-    EXPECT_EQ(engine_.stickState(), LinkEngine::kRead);
-    EXPECT_EQ(engine_.identification().deviceNumber(), "ABCDEF01");
-    EXPECT_EQ(engine_.identification().firmware, 0x4D);
+    EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+    EXPECT_EQ(engine_->identification().deviceNumber(), "ABCDEF01");
+    EXPECT_EQ(engine_->identification().firmware, 0x4D);
 }
 
-TEST_F(LinkEngineReplies, AReplyReachingPastTheImageIsDroppedLikeABadFrame)
+// A memory reply must answer the frame that asked for it, carry data and fit the image.
+TEST_F(LinkEngineReplies, AMemoryReplyForOtherBytesStopsTheRead)
 {
-    feed({0xB2, '_', 0x12, 0x34, 0x56, 0x78, 0x00, 0xFF});
-    const EeBlock before = image_;
-    const std::size_t written = transport_.written.size();
-    feed(memoryData(250, Bytes(10, 0xAA)));
-    EXPECT_EQ(image_, before);
-    EXPECT_EQ(transport_.written.size(), written);
-
-    feed(memoryData(246, Bytes(10, 0xAA)));
-    EXPECT_TRUE(std::all_of(image_.begin() + 246, image_.end(), [](Byte b) { return b == 0xAA; }));
-    EXPECT_TRUE(engine_.imageRead()) << "a reply ending at byte 255 completes the read";
-}
-
-TEST_F(LinkEngineReplies, AReplyAlreadyWaitingAfterAFrameIsHandledOnTheNextTick)
-{
-    transport_.queue(identification());
-    transport_.queue(memoryData(0, Bytes(26, 0x11))); // there before the read after Read Memory 0
-    transport_.queue({0x41, 0x00});                   // there before the read after Read Memory 26
-    quietTicks(3);
-
-    EXPECT_EQ(frames(), (std::vector<std::string>{"02@0", "02@26"}));
-    EXPECT_TRUE(std::all_of(image_.begin(), image_.begin() + 26, [](Byte b) { return b == 0x11; }));
-    EXPECT_FALSE(window_.logged("?: 41")) << "anything else found there is discarded";
-
-    transport_.queue(memoryData(26, Bytes(26, 0x22)));
-    transport_.queue({0xB2, '_', 0xAB, 0xCD, 0xEF, 0x01, 0x00, 0x4D}); // there before the read after Read Memory 52
-    quietTicks(2);
-    EXPECT_EQ(engine_.identification().deviceNumber(), "12345678") << "an identification found there is discarded";
-}
-
-TEST_F(LinkEngineReplies, AFrameWithoutAReplyCountsAsRefusedAfterFiveSeconds)
-{
-    // `prepare` ends with the first try of the frame that is never answered.
     const struct {
         const char* name;
-        std::function<void(LinkEngine&)> prepare;
-        std::string frame;
-        const char* caption;
-        std::string logLine;
+        int readBefore; // the reads answered before, up to this address
+        Bytes reply;
     } cases[] = {
-        {"Read Memory", [](LinkEngine&) {}, "02@0", "Read Error!", "Read stopped"},
-        {"Write Memory",
-         [this](LinkEngine& e) {
-             for (int address = 0; address < 256; address += kReadMemoryChunk) {
-                 transport_.queue(memoryData(static_cast<Byte>(address),
-                                             Bytes(readMemoryLength(static_cast<Byte>(address)), 0x33)));
-                 e.Timer3Timer();
-             }
-             ASSERT_TRUE(e.imageRead());
-             e.storeUSBStick();
-         },
-         "04@0", "Transfer Error!", ""},
+        {"another address", 0, memoryData(26, Bytes(26, 0xAA))},
+        {"no data", 0, memoryData(0, {})},
+        {"past byte 255", 234, memoryData(234, Bytes(26, 0xAA))},
+        {"damaged", 26, [] { Bytes r = memoryData(26, Bytes(26, 0xAA)); r[2] ^= 1; return r; }()},
     };
     for (const auto& c : cases) {
-        transport_.written.clear();
-        window_ = {};
-        window_.locked = true;
-        EeBlock image = makeDefaultImage();
-        LinkEngine engine(transport_, image, window_, waiter_);
-        engine.start();
-        transport_.queue(identification());
-        engine.Timer3Timer();
-        c.prepare(engine);
-        const std::size_t firstTry = transport_.written.size() - 1;
-        for (int i = 0; i < LinkEngine::kReplyTimeoutTicks - 1; ++i)
-            engine.Timer3Timer();
-        EXPECT_EQ(transport_.written.size(), firstTry + 1) << c.name << ": not before the time-out";
-        for (int i = 0; i < 10 * LinkEngine::kReplyTimeoutTicks; ++i)
-            engine.Timer3Timer();
-
-        const std::vector<std::string> sent = frames();
-        EXPECT_EQ(std::vector<std::string>(sent.begin() + static_cast<std::ptrdiff_t>(firstTry), sent.end()),
-                  std::vector<std::string>(6, c.frame))
-            << c.name << ": the first try and five repeats";
-        EXPECT_EQ(window_.caption, c.caption) << c.name;
-        if (!c.logLine.empty()) {
-            EXPECT_TRUE(window_.logged(c.logLine)) << c.name;
-        }
+        SCOPED_TRACE(c.name);
+        restart();
+        identify();
+        readUpTo(c.readBefore);
+        feed(c.reply);
+        EXPECT_EQ(outcomes_, Outcomes{LinkOutcome::readFailed});
+        const EeBlock defaults = makeDefaultImage();
+        EXPECT_TRUE(std::equal(defaults.begin(), defaults.end(), image_.begin())) << "what arrived reached no image byte";
+        EXPECT_FALSE(engine_->imageRead());
+        EXPECT_FALSE(engine_->busy());
     }
 }
 
-TEST_F(LinkEngineReplies, AnUnansweredFirmwareSegmentEndsTheUpdate)
+TEST_F(LinkEngineReplies, AReplyAlreadyWaitingAfterAFrameIsHandledAtOnce)
 {
-    const Bytes firmware(0x3000, 0x5A);
-    ASSERT_TRUE(engine_.setFirmware(firmware, 144));
-    engine_.bUpdateFwClick();
-    ASSERT_TRUE(window_.locked);
+    feed(identification());
+    quietTicks(LinkEngine::kReadPauseTicks - 1);
+    transport_.queue(memoryData(0, Bytes(26, 0x11))); // there for the read after Read Memory 0
+    transport_.queue({0x41, 0x00});                   // there for the read after Read Memory 26
+    tick();
+    EXPECT_EQ(frames(), (std::vector<std::string>{"02@0", "02@26"}));
+    EXPECT_FALSE(logged("?: 41")) << "anything else found there is discarded";
+
+    transport_.queue(memoryData(26, Bytes(26, 0x22)));
+    transport_.queue({0xB2, '_', 0xAB, 0xCD, 0xEF, 0x01, 0x00, 0x4D}); // there for the read after Read Memory 52
+    tick();
+    EXPECT_EQ(frames().back(), "02@52");
+    EXPECT_EQ(engine_->identification().deviceNumber(), "12345678") << "an identification found there is discarded";
+}
+
+TEST_F(LinkEngineReplies, AFrameWithoutAReplyIsRepeatedAfterFiveSecondsAndGivenUpAtTheSixth)
+{
+    const struct {
+        const char* name;
+        std::function<void()> prepare; // ends with the first try of the frame that is never answered
+        std::string frame;
+        LinkOutcome outcome;
+        std::string logLine;
+    } cases[] = {
+        {"Read Memory", [this] { identify(); }, "02@0", LinkOutcome::readFailed, "Read stopped"},
+        {"Write Memory",
+         [this] {
+             readAll();
+             ASSERT_EQ(engine_->startWrite(), LinkStart::started);
+         },
+         "04@0", LinkOutcome::writeFailed, "EE Write OK"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        restart();
+        c.prepare();
+        const std::size_t firstTry = transport_.written.size() - 1;
+        outcomes_.clear();
+        quietTicks(LinkEngine::kReplyTimeoutTicks - 1);
+        EXPECT_EQ(transport_.written.size(), firstTry + 1) << "not before the time-out";
+        quietTicks(10 * LinkEngine::kReplyTimeoutTicks);
+
+        EXPECT_EQ(framesSince(firstTry), std::vector<std::string>(6, c.frame)) << "the first try and five repeats";
+        EXPECT_EQ(outcomes_, Outcomes{c.outcome});
+        EXPECT_EQ(logged(c.logLine), c.outcome == LinkOutcome::readFailed);
+    }
+}
+
+// A Write Memory answer that comes after its frame was repeated is the answer to
+// that frame; the repeat's own answer, coming next, must not count for the next frame.
+TEST_F(LinkEngineReplies, ALateWriteAnswerIsNotTakenForTheNextFrame)
+{
+    readAll();
+    ASSERT_EQ(engine_->startWrite(), LinkStart::started);
+    const std::size_t first = transport_.written.size() - 1;
+    quietTicks(LinkEngine::kReplyTimeoutTicks); // the repeat of 04@0 goes out
+    feed(reply('T'));                           // the first try's answer, late: 04@25 goes out
+    feed(reply('T'));                           // the repeat's answer: belongs to 04@0
+    EXPECT_EQ(framesSince(first), (std::vector<std::string>{"04@0", "04@0", "04@25"}));
+    feed(reply('T')); // 04@25 answered
+    EXPECT_EQ(framesSince(first).back(), "04@50");
+    EXPECT_TRUE(outcomes_.empty());
+}
+
+// Write and firmware replies belong to a running write or update; any other is dropped.
+TEST_F(LinkEngineReplies, RepliesOutsideTheirOperationChangeNothing)
+{
+    readAll();
+    const EeBlock image = image_;
+    const std::size_t written = transport_.written.size();
+    for (const char code : {'T', 'U', 'V', 'W', 'X', 'Y', 'Z', '['})
+        feed(reply(code));
+    feed(memoryData(0, Bytes(26, 0x77)));
+    EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+    EXPECT_EQ(transport_.written.size(), written) << "no frame goes out";
+    EXPECT_EQ(image_, image);
+    EXPECT_TRUE(outcomes_.empty());
+}
+
+// An update that ended (here: unanswered) is over. The late reply of its last segment
+// moves nothing, and a new update starts from page 0 and goes on as answered.
+TEST_F(LinkEngineReplies, AnUnansweredUpdateIsOverAndANewOneStartsCleanly)
+{
+    readAll();
+    ASSERT_TRUE(engine_->setFirmware(Bytes(0x3000, 0x5A), 144));
+    ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
+    const std::size_t first = transport_.written.size() - 1;
     quietTicks(LinkEngine::kReplyTimeoutTicks);
-    EXPECT_EQ(window_.beeps, 1);
-    EXPECT_FALSE(window_.locked) << "the user may start the update again";
-    EXPECT_TRUE(window_.logged(kFirmwareUnanswered));
-    quietTicks(2 * LinkEngine::kReplyTimeoutTicks);
-    ASSERT_EQ(transport_.written.size(), 1u) << "nothing is repeated";
-    EXPECT_EQ(transport_.written.front()[2], kSegmentOp);
-    EXPECT_EQ(window_.beeps, 1);
+    EXPECT_EQ(outcomes_, Outcomes{LinkOutcome::updateUnanswered});
+    EXPECT_TRUE(logged("FW Update: no answer"));
+    EXPECT_FALSE(engine_->busy());
+    EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+
+    feed(reply('X')); // the stick answers again, too late
+    EXPECT_EQ(transport_.written.size(), first + 1) << "the ended update does not carry on";
+
+    ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
+    feed(reply('X'));
+    feed(reply('X'));
+    EXPECT_EQ(transport_.written.size(), first + 4) << "segments 1, 2 and 3 of page 0";
+    EXPECT_EQ(transport_.written.back()[5], 3) << "segment 3";
+    feed(reply('Z'));
+    feed(reply('X'));
+    feed(reply('X'));
+    feed(reply('Z'));
+    EXPECT_EQ(outcomes_.back(), LinkOutcome::updateDone);
+    EXPECT_EQ(transport_.written.back()[2], kResetOp);
 }
 
 TEST_F(LinkEngineReplies, QuietAndUnknownReportsAreLogged)
 {
     feed({0x41, 0x00});
     feed({0xB2, 0x50});
-    EXPECT_EQ(window_.logLines, (std::vector<std::string>{"?: 41", "RET: 50"}));
-    feed({0xB2, 'Q'});
-    EXPECT_EQ(window_.caption, "USB Stick");
-    EXPECT_EQ(engine_.stickState(), LinkEngine::kWaiting);
-}
-
-TEST_F(LinkEngineReplies, FirmwareRepliesOutsideAnUpdateChangeNothing)
-{
-    feed({0xB2, '_', 0x12, 0x34, 0x56, 0x78, 0x00, 0xFF});
-    const std::size_t written = transport_.written.size();
-    for (const Byte code : {Byte{'X'}, Byte{'Z'}, Byte{'Y'}, Byte{'['}})
-        feed({0xB2, code});
-    EXPECT_EQ(engine_.stickState(), LinkEngine::kRead);
-    EXPECT_EQ(transport_.written.size(), written) << "no segment and no Reset goes out";
-    EXPECT_EQ(window_.beeps, 0);
-}
-
-TEST_F(LinkEngineOnStick, AFirmwareUpdateSendsEightyPagesAndEndsWithReset)
-{
-    start();
-    readDevice();
-    const Bytes firmware = sampleFirmware();
-    ASSERT_TRUE(engine_->setFirmware(firmware, kFirmwareSize));
-    window_.caption = "Dev";
-    frames_.clear();
-    engine_->bUpdateFwClick();
-    EXPECT_TRUE(window_.locked);
-    ASSERT_TRUE(window_.progress.has_value());
-    EXPECT_EQ(window_.progress->second, 80);
-    runUntil([this] { return engine_->stickState() == LinkEngine::kRead; });
-
-    EXPECT_EQ(framesOf(kSegmentOp).size(), 240u);
-    ASSERT_FALSE(frames_.empty());
-    EXPECT_EQ(frames_.back().op, kResetOp);
-    EXPECT_EQ(engine_->firmwareProgress(), 80);
-    EXPECT_EQ(model_->state().receivedFirmware, Bytes(firmware.begin(), firmware.begin() + 5760));
-    EXPECT_EQ(window_.caption, "Dev->FW Update finished.");
-    EXPECT_TRUE(window_.logged("FW Update done."));
-    EXPECT_TRUE(window_.logged("Send: Reset!"));
-    EXPECT_FALSE(window_.progress.has_value());
-    EXPECT_FALSE(window_.locked);
-}
-
-TEST_F(LinkEngineOnStick, ARefusedPageBeepsUnlocksAndKeepsTheState)
-{
-    for (const Byte code : {Byte{'Y'}, Byte{'['}}) {
-        Faults faults;
-        faults.refusePage = 3;
-        faults.refusePageCode = code;
-        start({}, faults);
-        readDevice();
-        ASSERT_TRUE(engine_->setFirmware(sampleFirmware(), kFirmwareSize));
-        window_.beeps = 0;
-        frames_.clear();
-        engine_->bUpdateFwClick();
-        runTicks(40);
-        EXPECT_EQ(window_.beeps, 1) << code;
-        EXPECT_FALSE(window_.locked) << code;
-        EXPECT_EQ(engine_->stickState(), LinkEngine::kLastSegment) << code;
-        EXPECT_EQ(framesOf(kSegmentOp).size(), 12u) << code;
-        EXPECT_TRUE(framesOf(kResetOp).empty()) << code;
-
-        engine_->bUpdateFwClick(); // starts again from the first page and goes through
-        runUntil([this] { return engine_->stickState() == LinkEngine::kRead; });
-        EXPECT_EQ(framesOf(kSegmentOp).size(), 12u + 240u) << code;
-        EXPECT_EQ(model_->state().receivedFirmware.size(), 5760u) << code;
-    }
-}
-
-TEST_F(LinkEngineOnStick, YesToTheVersionQuestionStartsTheUpdateAfterTheTick)
-{
-    start(StickConfig{.deviceFirmware = 76}, {}, {.embeddedFwVersion = 77});
-    ASSERT_TRUE(engine_->setFirmware(sampleFirmware(), kFirmwareSize));
-    window_.answerYes = true;
-    readDevice();
-    ASSERT_EQ(window_.questions.size(), 1u);
-    EXPECT_EQ(framesOf(kSegmentOp).size(), 1u) << "segment 1 follows the read at once";
-    EXPECT_TRUE(window_.locked);
-    runUntil([this] { return engine_->stickState() == LinkEngine::kRead; });
-    EXPECT_EQ(framesOf(kSegmentOp).size(), 240u);
-    EXPECT_EQ(framesOf(kResetOp).size(), 1u);
+    EXPECT_EQ(log_, (std::vector<std::string>{"?: 41", "RET: 50"}));
+    feed(reply('Q'));
+    EXPECT_EQ(outcomes_, Outcomes{LinkOutcome::deviceGone});
+    EXPECT_EQ(engine_->stickState(), LinkEngine::kWaiting);
 }
 
 TEST(LinkEngineFirmware, AnImageThatDoesNotHoldItsPagesIsRefused)
 {
     test::FakeTransport transport(64, 64);
     EeBlock image = makeDefaultImage();
-    WindowRecord window;
-    VirtualClock clock;
-    VirtualWaiter waiter{clock};
-    LinkEngine engine(transport, image, window, waiter);
+    LinkEngine engine(transport, image);
+    engine.start();
     const Bytes firmware(5760, 0x11);
     EXPECT_TRUE(engine.setFirmware(firmware, 5760));
     EXPECT_FALSE(engine.setFirmware(firmware, 5761)) << "81 pages reach past the image";
     EXPECT_FALSE(engine.setFirmware(firmware, 0));
-    engine.bUpdateFwClick();
+    EXPECT_EQ(engine.startUpdate(), LinkStart::noFirmware);
     EXPECT_TRUE(transport.written.empty());
-    EXPECT_FALSE(window.locked);
 }
 
 } // namespace
