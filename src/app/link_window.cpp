@@ -15,15 +15,34 @@
 namespace ormid {
 
 namespace {
+
 // Where the firmware version question appears on the screen.
 constexpr QPoint kVersionQuestionPosition{400, 350};
+
+namespace caption {
+const QString usbStick = QStringLiteral("USB Stick");
+const QString ready = QStringLiteral("            Ready...");
+const QString readError = QStringLiteral("Read Error!");
+const QString transferFinished = QStringLiteral("->Transfer finished.");
+const QString updateFinished = QStringLiteral("->FW Update finished.");
+const QString updateRefused = QStringLiteral("->FW Update refused!");
+const QString updateUnanswered = QStringLiteral("->FW Update: no answer!");
+} // namespace caption
+
+namespace text {
+const QString notRead = QStringLiteral("The device memory has not been read completely. Wait until it has been "
+                                       "read, or click \"ReRead\", then try again.");
+const QString busy = QStringLiteral("The device is still busy with a transfer. Please wait until it has finished.");
+const QString noFirmware = QStringLiteral("No firmware image is loaded.");
+} // namespace text
+
 } // namespace
 
 LinkWindow::LinkWindow(LinkWindowContext context, LinkEngineOptions options, std::chrono::milliseconds tickPeriod,
                        QObject* parent)
     : QObject(parent),
-      context_(context),
-      engine_(context.transport, context.eeBlock, *this, context.waiter, options)
+      context_(std::move(context)),
+      engine_(context_.transport, context_.eeBlock, options, [this](const std::string& line) { log(line); })
 {
     timer3_ = new QTimer(this);
     timer3_->setObjectName(QStringLiteral("Timer3"));
@@ -42,13 +61,150 @@ void LinkWindow::stop()
     timer3_->stop();
 }
 
-// The timer rests while a tick runs: the read pause and the version question wait
-// inside the tick, and a second tick must not start meanwhile.
+// The timer rests while the outcomes are shown: the version question holds the
+// engine until it is answered.
 void LinkWindow::Timer3Timer()
 {
     timer3_->stop();
-    engine_.Timer3Timer();
+    for (const LinkOutcome outcome : engine_.tick())
+        present(outcome);
     timer3_->start();
+}
+
+void LinkWindow::present(LinkOutcome outcome)
+{
+    RunState& run = context_.run;
+    MainPanel& panel = context_.panel;
+    switch (outcome) {
+    case LinkOutcome::deviceGone:
+        setCaption(caption::usbStick);
+        run.formDisabled = true;
+        panel.disableButtons();
+        context_.presenceWatch(true);
+        return;
+    case LinkOutcome::readDone:
+        endOfRead();
+        return;
+    case LinkOutcome::questionDue:
+        askFirmwareUpdate();
+        return;
+    case LinkOutcome::readFailed:
+        // What the image holds now is no device image; "ReRead" must stay within reach.
+        setCaption(caption::readError);
+        panel.showLogo(true);
+        unlock();
+        return;
+    case LinkOutcome::writeDone:
+        appendCaption(caption::transferFinished);
+        context_.presenceWatch(true);
+        return;
+    case LinkOutcome::writeFailed:
+        setCaption(QString::fromUtf8(kTransferError.data(), static_cast<qsizetype>(kTransferError.size())));
+        context_.presenceWatch(true);
+        return;
+    case LinkOutcome::pageSent:
+        element<QProgressBar>("pbFWUpdate")->setValue(engine_.firmwareProgress());
+        return;
+    case LinkOutcome::updateDone:
+        appendCaption(caption::updateFinished);
+        firmwareUpdateEnded();
+        return;
+    case LinkOutcome::updateRefused:
+        context_.dialogs.beep();
+        appendCaption(caption::updateRefused);
+        firmwareUpdateEnded();
+        return;
+    case LinkOutcome::updateUnanswered:
+        context_.dialogs.beep();
+        appendCaption(caption::updateUnanswered);
+        firmwareUpdateEnded();
+        return;
+    }
+}
+
+void LinkWindow::endOfRead()
+{
+    setCaption(QString::fromStdString(deviceCaption(engine_.identification())) + caption::ready);
+    auto* group = element<QGroupBox>("gbLog");
+    const bool logShown = deviceLogShown(context_.run.showLog, engine_.deviceFwVersion());
+    if (logShown) {
+        const DeviceLog values = readDeviceLog(context_.eeBlock);
+        element<QLabel>("lOp")->setText(QString::number(values.operationMinutes) + QStringLiteral(" min"));
+        element<QLabel>("lSwCnt")->setText(QString::number(values.switchCount));
+        element<QLabel>("lOverT")->setText(QString::number(values.overTempMinutes) + QStringLiteral(" min"));
+        element<QLabel>("lMaxT")->setText(QString::number(values.maxTemperature) + QStringLiteral(" °C"));
+    }
+    group->setVisible(logShown);
+    context_.panel.setDisplay();
+    unlock();
+}
+
+void LinkWindow::askFirmwareUpdate()
+{
+    const QString question =
+        QString::fromStdString(LinkEngine::versionQuestion(engine_.deviceFwVersion(), engine_.options().embeddedFwVersion));
+    if (context_.dialogs.askWarningAt(question, kVersionQuestionPosition) == UserDialogs::Answer::yes)
+        bUpdateFwClick();
+}
+
+void LinkWindow::firmwareUpdateEnded()
+{
+    element<QProgressBar>("pbFWUpdate")->hide();
+    context_.run.formDisabled = false;
+}
+
+void LinkWindow::unlock()
+{
+    context_.run.formDisabled = false;
+    context_.panel.enableButtons();
+    while (QApplication::overrideCursor() != nullptr)
+        QApplication::restoreOverrideCursor();
+}
+
+bool LinkWindow::started(LinkStart start)
+{
+    switch (start) {
+    case LinkStart::started:
+        return true;
+    case LinkStart::busy:
+        context_.dialogs.showMessage(text::busy, UserDialogs::Kind::warning);
+        break;
+    case LinkStart::notRead:
+        context_.dialogs.showMessage(text::notRead, UserDialogs::Kind::warning);
+        break;
+    case LinkStart::noFirmware:
+        context_.dialogs.showMessage(text::noFirmware, UserDialogs::Kind::warning);
+        break;
+    case LinkStart::notReady:
+        break; // nothing to read again yet: the device's next identification starts a read
+    }
+    return false;
+}
+
+// The window stays usable while the frames go out: the engine writes a snapshot.
+void LinkWindow::storeUSBStick()
+{
+    context_.presenceWatch(false);
+    if (!started(engine_.startWrite()))
+        context_.presenceWatch(true);
+}
+
+void LinkWindow::bRereadClick()
+{
+    if (context_.run.formDisabled)
+        return;
+    started(engine_.startRead());
+}
+
+void LinkWindow::bUpdateFwClick()
+{
+    if (context_.run.formDisabled || !started(engine_.startUpdate()))
+        return;
+    context_.run.formDisabled = true;
+    auto* progress = element<QProgressBar>("pbFWUpdate");
+    progress->setRange(0, engine_.firmwarePages());
+    progress->setValue(0);
+    progress->show();
 }
 
 void LinkWindow::setFirmware(const FirmwareImage& firmware)
@@ -62,38 +218,14 @@ T* LinkWindow::element(const char* name) const
     return context_.panel.findChild<T*>(QString::fromLatin1(name));
 }
 
-void LinkWindow::setCaption(const std::string& text)
+void LinkWindow::setCaption(const QString& text)
 {
-    context_.window.setWindowTitle(QString::fromStdString(text));
+    context_.window.setWindowTitle(text);
 }
 
-void LinkWindow::appendCaption(const std::string& text)
+void LinkWindow::appendCaption(const QString& text)
 {
-    context_.window.setWindowTitle(context_.window.windowTitle() + QString::fromStdString(text));
-}
-
-bool LinkWindow::formDisabled() const
-{
-    return context_.run.formDisabled;
-}
-
-void LinkWindow::setFormDisabled(bool disabled)
-{
-    context_.run.formDisabled = disabled;
-}
-
-void LinkWindow::showActionButtons(bool shown)
-{
-    if (shown)
-        context_.panel.enableButtons();
-    else
-        context_.panel.disableButtons();
-}
-
-void LinkWindow::defaultCursor()
-{
-    while (QApplication::overrideCursor() != nullptr)
-        QApplication::restoreOverrideCursor();
+    context_.window.setWindowTitle(context_.window.windowTitle() + text);
 }
 
 bool LinkWindow::debugLogging() const
@@ -109,47 +241,6 @@ void LinkWindow::log(const std::string& line)
         return;
     if (auto* memo = element<QPlainTextEdit>("mDebug"))
         memo->appendPlainText(QString::fromStdString(line));
-}
-
-void LinkWindow::showFirmwareProgress(int position, int maximum)
-{
-    auto* progress = element<QProgressBar>("pbFWUpdate");
-    progress->setRange(0, maximum);
-    progress->setValue(position);
-    progress->show();
-}
-
-void LinkWindow::hideFirmwareProgress()
-{
-    element<QProgressBar>("pbFWUpdate")->hide();
-}
-
-bool LinkWindow::askFirmwareUpdate(const std::string& question)
-{
-    const QString text = QString::fromStdString(question);
-    return context_.dialogs.askWarningAt(text, kVersionQuestionPosition) == UserDialogs::Answer::yes;
-}
-
-void LinkWindow::beep()
-{
-    context_.dialogs.beep();
-}
-
-void LinkWindow::showDeviceLog(const std::optional<DeviceLog>& values)
-{
-    auto* group = element<QGroupBox>("gbLog");
-    if (values) {
-        element<QLabel>("lOp")->setText(QString::number(values->operationMinutes) + QStringLiteral(" min"));
-        element<QLabel>("lSwCnt")->setText(QString::number(values->switchCount));
-        element<QLabel>("lOverT")->setText(QString::number(values->overTempMinutes) + QStringLiteral(" min"));
-        element<QLabel>("lMaxT")->setText(QString::number(values->maxTemperature) + QStringLiteral(" °C"));
-    }
-    group->setVisible(values.has_value());
-}
-
-void LinkWindow::redraw()
-{
-    context_.panel.setDisplay();
 }
 
 } // namespace ormid

@@ -1,12 +1,14 @@
 #pragma once
-// The window side of the USB Stick mode link engine: shows what the engine reports
-// (caption, lock, buttons, progress, the "Log" group, the debug memo) and drives it
-// with the 100 ms timer "Timer3".
+// The window side of the USB Stick mode link engine: drives it with the 100 ms timer
+// "Timer3", takes the user's "Transfer", "ReRead" and "Update FW" to it, and shows
+// what it reports (caption, lock, buttons, progress, the "Log" group, the debug memo).
+// The engine never waits or asks; the version question is asked here, after its tick.
 
 #include <QObject>
+#include <QString>
 
 #include <chrono>
-#include <optional>
+#include <functional>
 #include <string>
 
 #include "app/run_state.h"
@@ -14,7 +16,6 @@
 #include "link/firmware_image.h"
 #include "link/hid_transport.h"
 #include "link/link_engine.h"
-#include "link/waiter.h"
 
 class QTimer;
 class QWidget;
@@ -24,18 +25,19 @@ namespace ormid {
 class MainPanel;
 class UserDialogs;
 
-// What the window lends to the engine; everything must outlive the LinkWindow.
+// What the window lends to the link; everything must outlive the LinkWindow.
 struct LinkWindowContext {
     QWidget& window; // its caption is the status line
     RunState& run;
     EeBlock& eeBlock;
     MainPanel& panel;
     HidTransport& transport;
-    Waiter& waiter;
     UserDialogs& dialogs;
+    // Runs or stops the presence watch: stopped while a write is on the wire.
+    std::function<void(bool running)> presenceWatch;
 };
 
-class LinkWindow final : public QObject, public LinkEngineEvents {
+class LinkWindow final : public QObject {
     Q_OBJECT
 public:
     LinkWindow(LinkWindowContext context, LinkEngineOptions options, std::chrono::milliseconds tickPeriod,
@@ -47,30 +49,27 @@ public:
     void start();
     void stop();
     void Timer3Timer();
-    void storeUSBStick() { engine_.storeUSBStick(); }
-    void bRereadClick() { engine_.bRereadClick(); }
-    void bUpdateFwClick() { engine_.bUpdateFwClick(); }
+    // "Transfer" in USB Stick mode: the device gets the image as it is now.
+    void storeUSBStick();
+    void bRereadClick();
+    void bUpdateFwClick();
     // The image "Update FW" sends; an image without pages is not taken.
     void setFirmware(const FirmwareImage& firmware);
 
-    void setCaption(const std::string& text) override;
-    void appendCaption(const std::string& text) override;
-    bool formDisabled() const override;
-    void setFormDisabled(bool disabled) override;
-    void showActionButtons(bool shown) override;
-    void defaultCursor() override;
-    void log(const std::string& line) override;
-    void showFirmwareProgress(int position, int maximum) override;
-    void hideFirmwareProgress() override;
-    bool askFirmwareUpdate(const std::string& question) override;
-    void beep() override;
-    void showDeviceLog(const std::optional<DeviceLog>& values) override;
-    void redraw() override;
-
 private:
+    void present(LinkOutcome outcome);
+    void endOfRead();
+    void askFirmwareUpdate();
+    void firmwareUpdateEnded();
+    // Tells the user why a request did not start; false then.
+    bool started(LinkStart start);
+    void log(const std::string& line);
+    bool debugLogging() const;
+    void setCaption(const QString& text);
+    void appendCaption(const QString& text);
+    void unlock();
     template <typename T>
     T* element(const char* name) const;
-    bool debugLogging() const;
 
     LinkWindowContext context_;
     LinkEngine engine_;

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFontDatabase>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -456,14 +456,23 @@ void MainPanel::buildLogGroup()
 {
     auto* group = new QGroupBox(QStringLiteral("Log"), this);
     group->setObjectName(QStringLiteral("gbLog"));
-    group->setGeometry(scaled(QRect(764, 452, 156, 100)));
-    auto* layout = new QFormLayout(group);
-    layout->setContentsMargins(6, 2, 6, 2);
+    // Below the action buttons, two counters a row: wide enough for 16777215 min.
+    group->setGeometry(scaled(QRect(290, 530, 446, 62)));
+    auto* layout = new QGridLayout(group);
+    layout->setContentsMargins(8, 2, 8, 4);
     layout->setVerticalSpacing(0);
+    layout->setHorizontalSpacing(10);
+    constexpr int kFieldsPerRow = 2;
+    int index = 0;
     for (const auto& [name, caption] : kLogFields) {
+        const int row = index / kFieldsPerRow;
+        const int column = 2 * (index % kFieldsPerRow);
+        layout->addWidget(new QLabel(QString::fromLatin1(caption), group), row, column);
         auto* value = new QLabel(group);
         value->setObjectName(QString::fromLatin1(name));
-        layout->addRow(QString::fromLatin1(caption), value);
+        layout->addWidget(value, row, column + 1);
+        layout->setColumnStretch(column + 1, 1);
+        ++index;
     }
     group->hide();
 }
@@ -484,7 +493,7 @@ void MainPanel::buildDebugPanel()
     layout->addWidget(memo);
     auto* hold = new QCheckBox(QStringLiteral("Stop"), panel);
     hold->setObjectName(QStringLiteral("cbDebugHold"));
-    layout->addWidget(hold);
+    layout->addWidget(hold, 0, Qt::AlignLeft); // as wide as its text, so a click on its middle ticks it
     panel->hide();
 }
 
@@ -528,6 +537,8 @@ void MainPanel::cbShowHintsClick(bool checked)
 
 void MainPanel::onActionButton(const QString& name)
 {
+    if (run_.stickBusy)
+        return;
     const bool memoryButton = name.startsWith(QStringLiteral("bM")) && name.size() == 3;
     const bool modeButton = name == QLatin1String(kEraseButton) && run_.modeButtonShown;
     if (memoryButton || modeButton || !run_.formDisabled)
@@ -553,6 +564,9 @@ void MainPanel::moveGr(bool remoteLayout)
 void MainPanel::showLogo(bool shown)
 {
     setShown(QStringLiteral("pLogo"), shown);
+    // What the logo covers takes no keyboard focus: Tab never lands on a hidden box.
+    for (const TileSpec& spec : kTiles)
+        element(tileName(spec.tile))->setEnabled(!shown);
 }
 
 void MainPanel::setRemCB(Byte status)

@@ -46,7 +46,7 @@ signals:
     void blockClicked(const QString& elementName);
     // An action-bar button was clicked and the window lock lets it through: the memory
     // buttons always, the Erase button also while it serves as mode button, the
-    // others only while `formDisabled` is clear.
+    // others only while `formDisabled` is clear; none while a blocking stick sequence runs.
     void actionClicked(const QString& elementName);
 
 protected:

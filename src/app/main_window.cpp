@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QShowEvent>
@@ -87,10 +88,12 @@ void MainWindow::FormCreate()
     eeBlock_.assign(kImageSize, 0);
     panel_ = new MainPanel(run_, eeBlock_, this);
     setCentralWidget(panel_);
+    // The panel has one size; an enlarged window would only show blank space.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     MemoryWindowHooks hooks{
         .appendDotToCaption = [this] { appendToCaption(QStringLiteral(".")); },
         .showModeButton = [this] { showModeButton(); },
-        .stopPresenceWatch = [this] { timer2_->stop(); },
+        .presenceWatch = [this](bool running) { setPresenceWatch(running); },
         .restart = [this](bool withCurve) { restartProgram(withCurve); },
         .storeUSBStick = [this] { link_->storeUSBStick(); },
     };
@@ -188,6 +191,7 @@ void MainWindow::FormActivate2()
 
 bool MainWindow::waitForControlBlock()
 {
+    StickSequence sequence(run_);
     while (!probe_.finished()) {
         waiter_.sleep(StickProbe::kTickPeriod);
         if (closed_)
@@ -261,10 +265,18 @@ void MainWindow::finishStickStartUp(bool timedOut)
     // Without a control block there is no stick firmware version to compare with.
     if (!timedOut && (!run_.skipFW || run_.usbStick))
         checkFirmware();
-    if (!run_.remoteMode && run_.usbStick) {
-        panel_->setDisplay();
+    // The image is no configuration before the device has been read: the logo stays
+    // over the blocks until the link shows the read image.
+    if (!run_.remoteMode && run_.usbStick)
         run_.formDisabled = false;
-    }
+}
+
+void MainWindow::setPresenceWatch(bool running)
+{
+    if (running && !closed_ && !restartFailed_)
+        timer2_->start();
+    else
+        timer2_->stop();
 }
 
 void MainWindow::Timer2Timer()
@@ -281,6 +293,7 @@ void MainWindow::restartProgram(bool withCurve)
         arguments << QString::fromStdString(argument);
     process_.releaseInstance();
     if (!process_.startInstance(arguments)) {
+        restartFailed_ = true;
         setWindowTitle(caption::restartFailed);
         return;
     }
@@ -360,13 +373,14 @@ void MainWindow::bLoadClick()
         return;
     const FileReadResult file = readWholeFile(fileName->toStdString());
     if (!file.ok()) {
-        dialogs_.showMessage(fileDialog::readFailed.arg(QString::fromStdString(file.error)));
+        dialogs_.showMessage(fileDialog::readFailed.arg(QString::fromStdString(file.error)), UserDialogs::Kind::critical);
         return;
     }
     const ConfigLoadResult loaded =
         loadConfiguration(file.bytes, eeBlock_, {.noLoadCheck = run_.noLoadCheck, .copyAstro = run_.copyAstro});
     for (const std::string_view message : loaded.messages)
-        dialogs_.showMessage(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+        dialogs_.showMessage(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())),
+                             UserDialogs::Kind::warning);
     switch (loaded.outcome) {
     case ConfigLoadOutcome::Loaded:
     case ConfigLoadOutcome::Corrupted:
@@ -397,14 +411,14 @@ void MainWindow::bSaveClick()
     const FileWriteResult written =
         writeFileAtomically(fileName->toStdString(), saveConfiguration(eeBlock_, infoField()->text().toStdString()));
     if (!written.ok())
-        dialogs_.showMessage(fileDialog::saveFailed.arg(QString::fromStdString(written.error)));
+        dialogs_.showMessage(fileDialog::saveFailed.arg(QString::fromStdString(written.error)), UserDialogs::Kind::critical);
 }
 
 void MainWindow::loadFirmwareFile(const std::string& fileBytes)
 {
     const FirmwareFileLoad loaded = ormid::loadFirmwareFile(firmware_, fileBytes, run_.demo);
     if (loaded.message)
-        dialogs_.showMessage(QString::fromStdString(*loaded.message));
+        dialogs_.showMessage(QString::fromStdString(*loaded.message), UserDialogs::Kind::warning);
     if (loaded.hint)
         panel_->showFirmwareIcon(QString::fromStdString(*loaded.hint));
     if (link_ && loaded.outcome == FirmwareFileLoad::Outcome::loaded)
@@ -430,10 +444,11 @@ bool MainWindow::loadCurveList()
 // because the image itself is loaded only after the engine has started.
 void MainWindow::startLinkEngine()
 {
-    const LinkEngineOptions options{.showLog = run_.showLog,
-                                    .skipFW = run_.skipFW,
+    const LinkEngineOptions options{.skipFW = run_.skipFW,
                                     .embeddedFwVersion = parseFirmwareContainer(embeddedFirmwareContainer()).header.version};
-    link_ = new LinkWindow({*this, run_, eeBlock_, *panel_, *transport_, waiter_, dialogs_}, options, linkTick_, this);
+    link_ = new LinkWindow({*this, run_, eeBlock_, *panel_, *transport_, dialogs_,
+                            [this](bool running) { setPresenceWatch(running); }},
+                           options, linkTick_, this);
     link_->start();
 }
 

@@ -92,6 +92,7 @@ private:
     bool finishDemoStartUp();
     void finishStickStartUp(bool timedOut);
     void setElementVisible(const char* name, bool visible);
+    void setPresenceWatch(bool running);
     void appendToCaption(const QString& text);
     void onAction(const QString& elementName);
     QLineEdit* infoField() const;
@@ -124,6 +125,7 @@ private:
     LinkWindow* link_ = nullptr;
     bool activated_ = false;
     bool closed_ = false;
+    bool restartFailed_ = false; // the watch must not try again and again
     bool startUpFinished_ = false;
 };
 

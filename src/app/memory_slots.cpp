@@ -1,6 +1,5 @@
 #include "app/memory_slots.h"
 
-#include <QEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -30,6 +29,7 @@ const QString kUsedStyle = QStringLiteral("background-color: rgb(166,202,240);")
 const QString kEmptyStyle = QStringLiteral("background-color: rgb(0,255,0);");    // lime
 
 constexpr const char* kMemoryButtonNames[kMemoryCount] = {"bM1", "bM2", "bM3", "bM4"};
+constexpr const char* kFileButtonNames[] = {"bLoad", "bSave", "bPdf"};
 constexpr int kDotEvery = 10; // block-read wait cycles per "."
 
 } // namespace
@@ -37,10 +37,6 @@ constexpr int kDotEvery = 10; // block-read wait cycles per "."
 MemorySlots::MemorySlots(MemoryContext context, MemoryWindowHooks hooks, QObject* parent)
     : QObject(parent), context_(context), hooks_(std::move(hooks))
 {
-    for (int n = 1; n <= kMemoryCount; ++n) {
-        if (QPushButton* button = memoryButton(n))
-            button->installEventFilter(this);
-    }
 }
 
 QPushButton* MemorySlots::memoryButton(int n) const
@@ -64,6 +60,7 @@ void MemorySlots::setMemoryLook(int n)
 
 void MemorySlots::readMemories()
 {
+    StickSequence sequence(context_.run);
     for (int n = 1; n <= kMemoryCount; ++n) {
         const MemoryRecord record = readMemoryRecord(context_.controlBlock, n);
         TMemory& memory = memories_[n - 1];
@@ -84,17 +81,6 @@ void MemorySlots::readMemories()
                                hooks_.appendDotToCaption();
                        }).block;
     }
-}
-
-bool MemorySlots::eventFilter(QObject* watched, QEvent* event)
-{
-    if (auto* button = qobject_cast<QPushButton*>(watched)) {
-        if (event->type() == QEvent::MouseButtonPress)
-            button->setDown(true);
-        else if (event->type() == QEvent::MouseButtonRelease)
-            button->setDown(false);
-    }
-    return QObject::eventFilter(watched, event);
 }
 
 void MemorySlots::bMClick(int n)
@@ -135,7 +121,8 @@ void MemorySlots::showImageOf(int n)
         // A block that breaks the record layout would scatter bytes over the image; the
         // user edits the default image instead and learns why.
         image = makeDefaultImage();
-        context_.dialogs.showMessage(text::damaged.arg(n).arg(QString::fromUtf8(describe(walk))));
+        context_.dialogs.showMessage(text::damaged.arg(n).arg(QString::fromUtf8(describe(walk))),
+                                     UserDialogs::Kind::warning);
         return;
     }
     undoCurveCorrection();
@@ -217,31 +204,26 @@ void MemorySlots::bMemStoreClick()
     if (run.formDisabled)
         return;
     if (!run.HIDStatus) {
-        hooks_.stopPresenceWatch();
-        context_.dialogs.showMessage(text::usbError);
+        context_.dialogs.showMessage(text::usbError, UserDialogs::Kind::critical);
+        return;
+    }
+    if (run.usbStick) {
+        hooks_.storeUSBStick();
         return;
     }
     // Without a chosen memory in memory mode there is nothing to write to.
-    if (!run.usbStick && !isMemorySlot(run.selectedSlot))
+    if (!isMemorySlot(run.selectedSlot))
         return;
-    hooks_.stopPresenceWatch();
-    context_.panel.disableButtons();
-    run.formDisabled = true;
-    if (run.usbStick) {
-        {
-            BusyCursor busy;
-            hooks_.storeUSBStick();
-        }
-        context_.panel.enableButtons();
-        run.formDisabled = false;
-        return;
-    }
     transferMemory();
 }
 
 void MemorySlots::transferMemory()
 {
     RunState& run = context_.run;
+    hooks_.presenceWatch(false);
+    context_.panel.disableButtons();
+    run.formDisabled = true;
+
     MemoryTransferRequest request;
     request.controlBlock = context_.controlBlock;
     request.memory = run.selectedSlot;
@@ -250,20 +232,23 @@ void MemorySlots::transferMemory()
     request.remoteMode = run.remoteMode;
     request.txStatus = run.remoteMode ? context_.panel.txSelection() : Byte{0};
     request.firmware = pendingFirmware();
+    // Reported as it happens; the Transfer goes on with the control block.
+    request.firmwareStoreFailed = [this](BlockWriteResult) {
+        transferError(QString::fromUtf8(kFirmwareStoreErrorCode.data(),
+                                        static_cast<qsizetype>(kFirmwareStoreErrorCode.size())));
+    };
 
     MemoryTransferResult result;
     {
+        StickSequence sequence(run);
         BusyCursor busy;
         result = ormid::transferMemory(context_.transport, context_.waiter, request);
     }
-    // A failed firmware store is reported, and the Transfer has gone on with the control block.
-    if (result.firmware == FirmwareStore::failed)
-        transferError(QString::fromUtf8(kFirmwareStoreErrorCode.data(),
-                                        static_cast<qsizetype>(kFirmwareStoreErrorCode.size())));
     if (!result.ok()) {
         // Nothing was sent for an invalid request; it is reported as the data block that was not written.
         const TransferStep step = result.failedStep.value_or(TransferStep::dataBlock);
         transferError(QString::fromUtf8(transferErrorCode(step)));
+        offerFilesAfterFailure();
         return;
     }
     context_.controlBlock = result.controlBlock;
@@ -288,8 +273,18 @@ void MemorySlots::transferError(const QString& code)
 {
     // Hiding the action buttons also restores the default cursor.
     context_.panel.disableButtons();
-    context_.dialogs.showMessage(text::writeError + code);
+    context_.dialogs.showMessage(text::writeError + code, UserDialogs::Kind::critical);
     showMemoryButtons();
+}
+
+// The image the user edited must not be lost with a failed Transfer: it can still be
+// saved, and a stick pulled out or plugged in again restarts the program as usual.
+void MemorySlots::offerFilesAfterFailure()
+{
+    for (const char* name : kFileButtonNames)
+        context_.panel.findChild<QWidget*>(QString::fromLatin1(name))->show();
+    context_.run.formDisabled = false;
+    hooks_.presenceWatch(true);
 }
 
 void MemorySlots::bEraseClick()
@@ -299,11 +294,11 @@ void MemorySlots::bEraseClick()
         return;
     const auto* erase = context_.panel.findChild<QAbstractButton*>(QStringLiteral("bErase"));
     const bool remote = run.modeQueryAnswered && run.modeButtonShown && erase != nullptr && erase->text() == text::goRemote;
-    hooks_.stopPresenceWatch();
     if (!run.HIDStatus) {
-        context_.dialogs.showMessage(text::usbError);
+        context_.dialogs.showMessage(text::usbError, UserDialogs::Kind::critical);
         return;
     }
+    hooks_.presenceWatch(false);
     switch (context_.dialogs.askYesNo(text::eraseAll)) {
     case UserDialogs::Answer::yes:
         // The stick only changes its kind once the user has agreed.
@@ -313,8 +308,10 @@ void MemorySlots::bEraseClick()
         break;
     case UserDialogs::Answer::no:
         context_.dialogs.beep();
+        hooks_.presenceWatch(true);
         break;
     case UserDialogs::Answer::dismissed:
+        hooks_.presenceWatch(true);
         break;
     }
 }

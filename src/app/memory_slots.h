@@ -54,7 +54,8 @@ struct MemoryContext {
 struct MemoryWindowHooks {
     std::function<void()> appendDotToCaption;
     std::function<void()> showModeButton;
-    std::function<void()> stopPresenceWatch;
+    // Runs or stops the presence watch: stopped while the stick is being written.
+    std::function<void(bool running)> presenceWatch;
     std::function<void(bool withCurve)> restart;
     // "Transfer" in USB Stick mode: the link engine starts writing the device.
     std::function<void()> storeUSBStick;
@@ -79,15 +80,12 @@ public:
     void bMemStoreClick();
     void bEraseClick();
 
-protected:
-    // The memory buttons look pressed while the mouse button is held.
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void setMemoryLook(int n);
     void showImageOf(int n);
     void transferMemory();
     void transferError(const QString& code);
+    void offerFilesAfterFailure();
     // The pending firmware image that goes into a local stick with this Transfer.
     std::optional<PendingFirmware> pendingFirmware() const;
     // All four memory buttons shown and reacting again (Cancel, a failed Transfer).

@@ -30,6 +30,21 @@ struct RunState {
     int curveIndex = -1;            // selected dimming curve, -1 when none
     int selectedSlot = 0;           // 0 none, 1..4 the chosen memory
     bool curvesAvailable = false;
+    // A blocking stick sequence runs; its waits let window events through, and no
+    // click may start a second sequence or change what the first one writes.
+    bool stickBusy = false;
+};
+
+// Marks a blocking stick sequence for as long as it lives.
+class StickSequence {
+public:
+    explicit StickSequence(RunState& run) : run_(run) { run_.stickBusy = true; }
+    ~StickSequence() { run_.stickBusy = false; }
+    StickSequence(const StickSequence&) = delete;
+    StickSequence& operator=(const StickSequence&) = delete;
+
+private:
+    RunState& run_;
 };
 
 } // namespace ormid

@@ -6,12 +6,14 @@
 
 namespace ormid {
 
-void SystemUserDialogs::showMessage(const QString& text)
-{
-    QMessageBox::information(&parent_, QApplication::applicationDisplayName(), text);
-}
-
 namespace {
+
+QMessageBox::Icon iconOf(UserDialogs::Kind kind)
+{
+    static constexpr QMessageBox::Icon kIcons[] = {QMessageBox::Information, QMessageBox::Warning,
+                                                   QMessageBox::Critical};
+    return kIcons[static_cast<int>(kind)];
+}
 
 UserDialogs::Answer askWith(QMessageBox& box)
 {
@@ -28,16 +30,22 @@ UserDialogs::Answer askWith(QMessageBox& box)
 
 } // namespace
 
+void SystemUserDialogs::showMessage(const QString& text, Kind kind)
+{
+    QMessageBox box(iconOf(kind), kTitle, text, QMessageBox::Ok, &parent_);
+    box.exec();
+}
+
 UserDialogs::Answer SystemUserDialogs::askYesNo(const QString& text)
 {
-    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text,
+    QMessageBox box(QMessageBox::Question, kTitle, text,
                     QMessageBox::Yes | QMessageBox::No, &parent_);
     return askWith(box);
 }
 
 UserDialogs::Answer SystemUserDialogs::askWarningAt(const QString& text, QPoint screenPosition)
 {
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), text,
+    QMessageBox box(QMessageBox::Warning, kTitle, text,
                     QMessageBox::Yes | QMessageBox::No, &parent_);
     box.move(screenPosition);
     return askWith(box);

@@ -15,9 +15,11 @@ namespace ormid {
 class UserDialogs {
 public:
     enum class Answer { yes, no, dismissed };
+    // The icon of a message: errors carry the warning or the critical one.
+    enum class Kind { information, warning, critical };
 
     virtual ~UserDialogs() = default;
-    virtual void showMessage(const QString& text) = 0;
+    virtual void showMessage(const QString& text, Kind kind = Kind::information) = 0;
     // A question with the buttons Yes and No; `dismissed` when closed another way.
     virtual Answer askYesNo(const QString& text) = 0;
     // A warning with Yes and No, placed at a screen position.
@@ -36,7 +38,10 @@ public:
     // `parent` must outlive this object.
     explicit SystemUserDialogs(QWidget& parent) : parent_(parent) {}
 
-    void showMessage(const QString& text) override;
+    // The title of every message box and question.
+    static inline const QString kTitle = QStringLiteral("Ormid Programmer");
+
+    void showMessage(const QString& text, Kind kind = Kind::information) override;
     Answer askYesNo(const QString& text) override;
     Answer askWarningAt(const QString& text, QPoint screenPosition) override;
     void beep() override;

@@ -12,17 +12,24 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTimer>
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "app/main_window.h"
 #include "app/qt_app.h"
 #include "app/window_doubles.h"
 #include "app/user_dialogs.h"
+#include "files/atomic_file.h"
+#include "files/config_file.h"
 #include "sim/sim_transport.h"
 #include "sim/stick_model.h"
 
@@ -34,6 +41,7 @@ using test::ScriptedDialogs;
 using test::VirtualWaiter;
 
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
 // The default settings, then further memory the engine carries unchanged, then the
 // operation counters: 0x012345 min, 0x0102 switchings, 3 x 15 min over temperature, 85 °C.
@@ -59,17 +67,20 @@ protected:
     }
 
     // Starts in USB Stick mode with a device of firmware `deviceFirmware` and runs
-    // until its memory has been read.
-    void startAndRead(Byte deviceFirmware, std::vector<std::string> arguments = {},
-                      const std::function<void()>& beforeRead = {})
+    // start-up; `beforeRead` looks at the window before the device has been read.
+    void startWindow(Byte deviceFirmware, std::vector<std::string> arguments = {},
+                     const std::function<void()>& beforeRead = {})
     {
         sim::StickConfig config;
         config.mode = sim::StickMode::usb;
         config.deviceFirmware = deviceFirmware;
-        sim::Faults faults;
         sim::StickState state;
-        state.deviceMemory = deviceMemory();
-        model_.emplace(config, faults, state);
+        state.deviceMemory = deviceMemory_;
+        model_.emplace(config, faults_, state);
+        model_->onReport([this](sim::Direction direction, ByteSpan report) {
+            if (direction == sim::Direction::in && report.size() > 2 && report[2] == 0x04 && startOfWrite_ < 0)
+                startOfWrite_ = clock_.now();
+        });
         window_ = std::make_unique<MainWindow>(std::make_unique<sim::SimTransport>(*model_, clock_),
                                                std::move(arguments), waiter_, process_, WindowTiming{0ms, 0ms, 0ms},
                                                &dialogs_);
@@ -79,6 +90,11 @@ protected:
         EXPECT_EQ(window_->link()->engine().stickState(), LinkEngine::kWaiting);
         if (beforeRead)
             beforeRead();
+    }
+    void startAndRead(Byte deviceFirmware, std::vector<std::string> arguments = {},
+                      const std::function<void()>& beforeRead = {})
+    {
+        startWindow(deviceFirmware, std::move(arguments), beforeRead);
         ASSERT_TRUE(run([&] { return window_->link()->engine().imageRead(); }));
     }
 
@@ -98,8 +114,14 @@ protected:
         return test::element<T>(*window_, name);
     }
     QString caption() const { return window_->windowTitle(); }
+    bool shown(const char* name) const { return element(name)->isVisible(); }
+    void press(const char* name) { test::press(*window_, name); }
+    bool presenceWatchRunning() const { return window_->findChild<QTimer*>(QStringLiteral("Timer2"))->isActive(); }
 
     sim::VirtualClock clock_;
+    std::array<Byte, 256> deviceMemory_ = deviceMemory();
+    sim::Faults faults_;
+    sim::Millis startOfWrite_ = -1; // when the first Write Memory frame reached the stick
     std::optional<sim::StickModel> model_;
     RecordingProcess process_;
     VirtualWaiter waiter_{clock_};
@@ -109,35 +131,94 @@ protected:
 
 TEST_F(LinkWindowTest, StartUpReadsTheDeviceIntoTheImage)
 {
-    startAndRead(77);
+    bool logoBeforeRead = false;
+    startAndRead(77, {}, [&] { logoBeforeRead = shown("pLogo") && !shown("bMemStore"); });
 
+    EXPECT_TRUE(logoBeforeRead) << "an image not yet read is no configuration to show";
+    EXPECT_FALSE(shown("pLogo"));
     EXPECT_EQ(caption(), "USB Stick, Device Nr. 12345678, FW 1.77            Ready...");
     const std::array<Byte, 256> expected = deviceMemory();
     EXPECT_EQ(window_->eeBlock(), EeBlock(expected.begin(), expected.end()));
     EXPECT_TRUE(dialogs_.questions.empty()) << "the device runs the built-in version";
     EXPECT_FALSE(window_->runState().formDisabled);
-    EXPECT_TRUE(element("bReread")->isVisible());
-    EXPECT_TRUE(element("bUpdateFw")->isVisible());
-    EXPECT_FALSE(element("gbLog")->isVisible()) << "without -showLog";
+    EXPECT_TRUE(shown("bReread"));
+    EXPECT_TRUE(shown("bUpdateFw"));
+    EXPECT_FALSE(shown("gbLog")) << "without -showLog";
 }
 
-TEST_F(LinkWindowTest, TransferWritesTheDeviceAndLeavesTheWindowUsable)
+// "Transfer", then "Load" and "Default" while the frames go out: the window stays
+// usable, and the device receives exactly the configuration of the Transfer.
+TEST_F(LinkWindowTest, TransferWritesTheImageOfItsClickWhateverFollows)
 {
     startAndRead(77);
-    dialogs_.answers = {UserDialogs::Answer::yes, UserDialogs::Answer::yes};
-    element<QAbstractButton>("bMemClear")->click(); // the default settings, FF beyond them
-    const EeBlock written = window_->eeBlock();
-    ASSERT_NE(written[200], deviceMemory()[200]);
+    EeBlock file = makeDefaultImage();
+    for (std::size_t i = 0; i < kStoredImageBytes; ++i)
+        file[i] = static_cast<Byte>(i * 3);
+    const std::string path = (fs::temp_directory_path() / ("ormid_link_" + std::to_string(::getpid()) + ".kdc")).string();
+    ASSERT_TRUE(writeFileAtomically(path, saveConfiguration(file, "Lamp")).ok());
+    dialogs_.fileName = QString::fromStdString(path);
+    press("bLoad");
+    fs::remove(path);
+    const EeBlock transferred = window_->eeBlock();
+    ASSERT_NE(transferred[10], deviceMemory()[10]);
 
-    element<QAbstractButton>("bMemStore")->click();
+    press("bMemStore");
     EXPECT_FALSE(window_->runState().formDisabled) << "usable while the frames go out";
-    EXPECT_EQ(window_->link()->engine().stickState(), LinkEngine::kWriting);
+    EXPECT_FALSE(presenceWatchRunning()) << "not while the device is being written";
+    run([&] { return clock_.now() >= 250 + startOfWrite_; });
+    dialogs_.answers = {UserDialogs::Answer::yes};
+    press("bMemClear"); // the default settings, FF beyond them
+    ASSERT_NE(window_->eeBlock(), transferred);
     ASSERT_TRUE(run([&] { return caption().endsWith("->Transfer finished."); }));
 
     const auto& device = model_->state().deviceMemory;
-    EXPECT_TRUE(std::equal(written.begin(), written.begin() + 250, device.begin()));
+    EXPECT_TRUE(std::equal(transferred.begin(), transferred.begin() + 250, device.begin()));
     EXPECT_EQ(device[250], deviceMemory()[250]) << "bytes past 249 are not written";
     EXPECT_FALSE(window_->runState().formDisabled);
+    EXPECT_TRUE(presenceWatchRunning());
+    EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+// A write that fails stays visible: no read replaces the caption, nor the image the
+// user tried to write.
+TEST_F(LinkWindowTest, AFailedWriteKeepsItsCaptionAndTheImage)
+{
+    faults_.refuseWriteMemory = 6;
+    startAndRead(77);
+    dialogs_.answers = {UserDialogs::Answer::yes};
+    press("bMemClear");
+    const EeBlock edited = window_->eeBlock();
+    press("bMemStore");
+    ASSERT_TRUE(run([&] { return caption() == "Transfer Error!"; }));
+    run([&] { return clock_.now() > startOfWrite_ + 20000; }); // several identifications later
+    EXPECT_EQ(caption(), "Transfer Error!");
+    EXPECT_EQ(window_->eeBlock(), edited);
+    EXPECT_TRUE(presenceWatchRunning());
+    EXPECT_TRUE(shown("bSave"));
+
+    press("bMemStore"); // tried again: the stick takes it now
+    ASSERT_TRUE(run([&] { return caption().endsWith("->Transfer finished."); }));
+    EXPECT_TRUE(std::equal(edited.begin(), edited.begin() + 250, model_->state().deviceMemory.begin()));
+}
+
+// After a read that stopped, the blocks are covered and "Transfer" says why it cannot write.
+TEST_F(LinkWindowTest, AfterAReadErrorTransferAsksForARead)
+{
+    faults_.corruptReadAt = 52;
+    startWindow(77);
+    ASSERT_TRUE(run([&] { return caption() == "Read Error!"; }));
+    EXPECT_TRUE(shown("pLogo"));
+    EXPECT_FALSE(window_->runState().formDisabled);
+    const auto device = model_->state().deviceMemory;
+
+    press("bMemStore");
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_TRUE(dialogs_.messages[0].startsWith("The device memory has not been read completely."));
+    EXPECT_EQ(dialogs_.messageKinds, std::vector<UserDialogs::Kind>{UserDialogs::Kind::warning});
+    run([] { return false; });
+    EXPECT_EQ(model_->state().deviceMemory, device) << "nothing was written";
+    EXPECT_EQ(caption(), "Read Error!");
+    EXPECT_TRUE(presenceWatchRunning());
 }
 
 TEST_F(LinkWindowTest, DifferentDeviceFirmwareAsksAndNoLeavesItAlone)
@@ -156,6 +237,30 @@ TEST_F(LinkWindowTest, DifferentDeviceFirmwareAsksAndNoLeavesItAlone)
     EXPECT_FALSE(element("pbFWUpdate")->isVisible());
     EXPECT_TRUE(model_->state().receivedFirmware.empty());
     EXPECT_EQ(model_->state().deviceFirmware, 71);
+}
+
+// "Yes" is taken after the tick that finished the read; the update locks the window,
+// the bar follows the pages, and a refused page says so in the caption.
+TEST_F(LinkWindowTest, YesStartsTheUpdateAndARefusedPageSaysSo)
+{
+    faults_.refusePage = 3;
+    dialogs_.answers = {UserDialogs::Answer::yes};
+    startAndRead(71);
+    ASSERT_EQ(dialogs_.questions.size(), 1u);
+    auto* progress = element<QProgressBar>("pbFWUpdate");
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_TRUE(window_->runState().formDisabled);
+    ASSERT_TRUE(run([&] { return progress->value() == 3; }));
+
+    ASSERT_TRUE(run([&] { return caption().endsWith("->FW Update refused!"); }));
+    EXPECT_EQ(dialogs_.beeps, 1);
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_FALSE(window_->runState().formDisabled);
+
+    press("bUpdateFw"); // from page 0 again, and through
+    ASSERT_TRUE(run([&] { return caption().endsWith("->FW Update finished."); }));
+    EXPECT_EQ(model_->state().receivedFirmware.size(), std::size_t{window_->link()->engine().firmwarePages()} * 72);
+    EXPECT_FALSE(window_->runState().formDisabled);
 }
 
 TEST_F(LinkWindowTest, LogGroupShowsTheCountersOnlyWithShowLogFromVersion72)
@@ -184,6 +289,22 @@ TEST_F(LinkWindowTest, LogGroupShowsTheCountersOnlyWithShowLogFromVersion72)
     }
 }
 
+// The largest counters are shown whole, not cut.
+TEST_F(LinkWindowTest, LogGroupShowsTheLargestCountersWhole)
+{
+    std::fill(deviceMemory_.begin() + field::operatingMinutes, deviceMemory_.begin() + field::maxTemperature + 1,
+              Byte{0xFF});
+    startAndRead(72, {"-showLog", "-skipFW"});
+    const std::pair<const char*, const char*> fields[] = {
+        {"lOp", "16777215 min"}, {"lSwCnt", "65535"}, {"lOverT", "983025 min"}, {"lMaxT", "255 °C"}};
+    for (const auto& [name, text] : fields) {
+        auto* label = element<QLabel>(name);
+        EXPECT_EQ(label->text(), QString::fromUtf8(text)) << name;
+        EXPECT_GE(label->width(), label->sizeHint().width()) << name << " is cut";
+        EXPECT_TRUE(element("gbLog")->rect().contains(label->geometry())) << name << " reaches past its group";
+    }
+}
+
 TEST_F(LinkWindowTest, DebugLinesOnlyWithDebugTickedAndNotStopped)
 {
     const struct {
@@ -201,8 +322,14 @@ TEST_F(LinkWindowTest, DebugLinesOnlyWithDebugTickedAndNotStopped)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         startAndRead(77, c.arguments, [&] {
-            element<QAbstractButton>("cbStickDebug")->setChecked(c.ticked);
-            element<QAbstractButton>("cbDebugHold")->setChecked(c.stopped);
+            // Without -debug the box is not on screen; it is ticked all the same to
+            // show that the memo still takes nothing.
+            if (c.ticked && shown("cbStickDebug"))
+                press("cbStickDebug");
+            else
+                element<QAbstractButton>("cbStickDebug")->setChecked(c.ticked);
+            if (c.stopped)
+                press("cbDebugHold");
         });
         EXPECT_EQ(element("pDebug")->isVisible(), c.ticked);
         const QString memo = element<QPlainTextEdit>("mDebug")->toPlainText();

@@ -305,6 +305,17 @@ TEST_F(MainWindowTest, DemoModeShowsTheDefaultImageAfterItsPause)
     EXPECT_TRUE(traffic_.written.empty()) << "nothing is sent without a stick";
 }
 
+// The panel has one size: the window cannot be enlarged into blank space.
+TEST_F(MainWindowTest, TheWindowKeepsThePanelSize)
+{
+    startWindow(memoryStick(false), {}, false);
+    const QSize panel = element("pLogo")->parentWidget()->size();
+    window_->resize(panel.width() + 300, panel.height() + 200);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window_->size(), panel);
+    EXPECT_EQ(window_->minimumSize(), window_->maximumSize());
+}
+
 TEST_F(MainWindowTest, ControlBlockTimeOutLocksTheMemoriesAndWaitsForAReplug)
 {
     startWindow(silentStick(), {"-skipFW"});
@@ -593,9 +604,9 @@ TEST_F(ProgrammerEndToEnd, TransferIsFoundByTheRunAfterTheRestart)
     auto first = startRun(firstProcess);
     ASSERT_TRUE(first->startUpFinished()) << output();
     ASSERT_EQ(first->windowTitle(), "Ormid");
-    static_cast<QAbstractButton*>(element(*first, "bM2"))->click();
+    test::press(*first, "bM2");
     static_cast<QLineEdit*>(element(*first, "eInfo"))->setText("Corner");
-    static_cast<QAbstractButton*>(element(*first, "bMemStore"))->click();
+    test::press(*first, "bMemStore");
     EXPECT_EQ(firstProcess.calls, (std::vector<std::string>{"release", "start", "quit"})) << output();
     first.reset();
 
@@ -603,7 +614,7 @@ TEST_F(ProgrammerEndToEnd, TransferIsFoundByTheRunAfterTheRestart)
     auto second = startRun(secondProcess);
     ASSERT_TRUE(second->startUpFinished()) << output();
     EXPECT_EQ(element(*second, "bM2")->toolTip(), QStringLiteral("Info: Corner  "));
-    static_cast<QAbstractButton*>(element(*second, "bM2"))->click();
+    test::press(*second, "bM2");
     EXPECT_EQ(static_cast<QLineEdit*>(element(*second, "eInfo"))->text(), "Corner  ");
     const EeBlock defaultImage = makeDefaultImage(); // M2 was empty: the default image went to the stick
     EXPECT_TRUE(std::equal(defaultImage.begin(), defaultImage.begin() + kStoredImageBytes, second->eeBlock().begin()));
@@ -670,7 +681,7 @@ TEST_F(ProgrammerEndToEnd, UsbStickReadUpdateAndWriteAgainstTheSimulator)
 
     // After its Reset the device announces the new version; ReRead shows it.
     ASSERT_TRUE(processEventsUntil([&] { return engine().identification().firmware == 77; })) << output();
-    static_cast<QAbstractButton*>(element("bReread"))->click();
+    test::press(window, "bReread");
     ASSERT_TRUE(processEventsUntil([&] { return caption().ends_with("Ready..."); })) << caption();
     EXPECT_EQ(caption(), "USB Stick, Device Nr. 0A1B2C3D, FW 1.77            Ready...");
     EXPECT_EQ(dialogs.questions.size(), 1u) << "the device now runs the built-in version";
@@ -678,10 +689,10 @@ TEST_F(ProgrammerEndToEnd, UsbStickReadUpdateAndWriteAgainstTheSimulator)
     const EeBlock before = window.eeBlock();
     ASSERT_EQ(before.size(), 256u);
     dialogs.answers = {UserDialogs::Answer::yes, UserDialogs::Answer::yes};
-    static_cast<QAbstractButton*>(element("bMemClear"))->click(); // the default settings, FF beyond them
+    test::press(window, "bMemClear"); // the default settings, FF beyond them
     const EeBlock written = window.eeBlock();
     ASSERT_FALSE(std::equal(written.begin(), written.begin() + 250, before.begin())) << "the write must change something";
-    static_cast<QAbstractButton*>(element("bMemStore"))->click();
+    test::press(window, "bMemStore");
     ASSERT_TRUE(processEventsUntil([&] { return caption().ends_with("->Transfer finished."); })) << caption();
 
     const sim::StateFileResult device = sim::loadStickState(stateFile);

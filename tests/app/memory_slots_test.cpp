@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 
 #include <deque>
@@ -100,6 +102,7 @@ protected:
         model_.emplace(setup.config, setup.faults, setup.state);
         auto transport = std::make_unique<sim::SimTransport>(*model_, clock_);
         transport->setPluggedIn(pluggedIn);
+        stick_ = transport.get();
         std::unique_ptr<HidTransport> used = std::move(transport);
         if (lostAcknowledgement_) {
             lossyInner_ = std::move(used);
@@ -127,7 +130,8 @@ protected:
         return test::element<T>(*window_, name);
     }
     bool shown(const char* name) const { return element(name)->isVisible(); }
-    void click(const char* name) { element<QAbstractButton>(name)->click(); }
+    void click(const char* name) { test::press(*window_, name); }
+    bool presenceWatchRunning() const { return window_->findChild<QTimer*>(QStringLiteral("Timer2"))->isActive(); }
     QString info() const { return element<QLineEdit>("eInfo")->text(); }
     const RunState& run() const { return window_->runState(); }
     const EeBlock& image() const { return window_->eeBlock(); }
@@ -145,6 +149,7 @@ protected:
     std::vector<QString> captions_;
     std::optional<std::uint16_t> lostAcknowledgement_; // the window's transport loses this block's acknowledgement
     std::unique_ptr<HidTransport> lossyInner_;
+    sim::SimTransport* stick_ = nullptr; // the window's stick, to pull out
     std::unique_ptr<MainWindow> window_;
 };
 
@@ -226,6 +231,41 @@ TEST_F(MemorySlotsTest, EmptyMemoryYieldsTheDefaultImageAndTheChosenButtonIsIner
     click("bM1");
     EXPECT_EQ(info(), "Mine") << "the chosen memory's button no longer reacts";
     EXPECT_FALSE(shown("bM2"));
+}
+
+// The widgets Tab visits, in order, starting from the window, one round.
+std::vector<QString> tabStops(QWidget& window)
+{
+    QApplication::setActiveWindow(&window);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    std::vector<QString> stops;
+    for (int i = 0; i < 40; ++i) {
+        QWidget* from = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : &window;
+        QTest::keyClick(from, Qt::Key_Tab);
+        QWidget* now = QApplication::focusWidget();
+        if (now == nullptr || (!stops.empty() && now->objectName() == stops.front()))
+            break;
+        stops.push_back(now->objectName());
+    }
+    return stops;
+}
+
+// While the memories are offered, Tab visits the memory buttons and the mode button,
+// and nothing the logo covers; Space on a memory button chooses it.
+TEST_F(MemorySlotsTest, TheKeyboardReachesOnlyWhatIsOnScreen)
+{
+    for (const bool remote : {false, true}) {
+        SCOPED_TRACE(remote ? "remote layout" : "standard layout");
+        startWindow(parkStick(remote));
+        EXPECT_EQ(tabStops(*window_), (std::vector<QString>{"bM1", "bM2", "bM3", "bM4", "bErase"}));
+        while (QApplication::focusWidget() != element("bM2"))
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(element("bM2"), Qt::Key_Space);
+        EXPECT_EQ(run().selectedSlot, 2);
+        EXPECT_FALSE(run().formDisabled);
+        EXPECT_EQ(shown("cbTxPOL"), remote);
+        EXPECT_EQ(element("cbTxPOL")->isEnabled(), true) << "the blocks take the focus again once shown";
+    }
 }
 
 TEST_F(MemorySlotsTest, DamagedDataBlockYieldsTheDefaultImageWithAMessage)
@@ -423,6 +463,7 @@ TEST_F(MemorySlotsTest, FailedTransferKeepsTheStickAndTheImage)
         click("bMemStore");
 
         EXPECT_EQ(dialogs_.messages, std::vector<QString>{"Firmware Write Error!CF"});
+        EXPECT_EQ(dialogs_.messageKinds, std::vector<UserDialogs::Kind>{UserDialogs::Kind::critical});
         EXPECT_EQ(stickControlBlock(), before);
         EXPECT_EQ(image(), chosen);
         for (const char* name : kMemoryButtons) {
@@ -431,7 +472,6 @@ TEST_F(MemorySlotsTest, FailedTransferKeepsTheStickAndTheImage)
         }
         EXPECT_FALSE(shown("bMemStore"));
         EXPECT_FALSE(shown("bMemCancel"));
-        EXPECT_TRUE(run().formDisabled);
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
         EXPECT_TRUE(process_.calls.empty());
 
@@ -440,14 +480,39 @@ TEST_F(MemorySlotsTest, FailedTransferKeepsTheStickAndTheImage)
     }
 }
 
+// After a failed Transfer the edited image can still be saved, and pulling the stick
+// out restarts the program as at any other time.
+TEST_F(MemorySlotsTest, AfterAFailedTransferTheImageCanBeSavedAndAReplugIsNoticed)
+{
+    StickSetup setup = parkStick(false);
+    setup.faults.neverAckBlockWrite = true;
+    startWindow(setup);
+    click("bM2");
+    click("bMemStore");
+    ASSERT_EQ(dialogs_.messages, std::vector<QString>{"Firmware Write Error!CF"});
+    EXPECT_TRUE(presenceWatchRunning());
+
+    const fs::path file = fs::temp_directory_path() / ("ormid_failed_" + std::to_string(::getpid()) + ".kdc");
+    dialogs_.fileName = QString::fromStdString(file.string());
+    for (const char* name : {"bLoad", "bSave", "bPdf"})
+        EXPECT_TRUE(shown(name)) << name;
+    click("bSave");
+    EXPECT_EQ(readWholeFile(file).bytes, saveConfiguration(image(), "Park"));
+    fs::remove(file);
+
+    stick_->setPluggedIn(false);
+    ASSERT_TRUE(runUntil([&] { return !process_.calls.empty(); }));
+    EXPECT_EQ(process_.calls, (std::vector<std::string>{"release", "start", "quit"}));
+}
+
 TEST_F(MemorySlotsTest, TransferWithoutAChosenMemoryDoesNothing)
 {
     startWindow(parkStick(false));
     const sim::StickState before = model_->state();
     click("bM1");
     click("bMemCancel");
-    click("bMemStore"); // locked again: the button is hidden and its click ignored
-    window_->findChild<MemorySlots*>()->bMemStoreClick();
+    EXPECT_FALSE(shown("bMemStore"));
+    window_->findChild<MemorySlots*>()->bMemStoreClick(); // locked again: the handler does nothing
     EXPECT_EQ(model_->state(), before);
     EXPECT_TRUE(dialogs_.messages.empty());
     EXPECT_TRUE(process_.calls.empty());
@@ -458,10 +523,13 @@ TEST_F(MemorySlotsTest, TransferWithoutAStickSaysUsbError)
     startWindow(StickSetup{}, {}, false);
     ASSERT_TRUE(run().demo);
     const EeBlock before = image();
-    click("bMemStore");
+    EXPECT_FALSE(shown("bMemStore")) << "demo mode offers no Transfer";
+    window_->findChild<MemorySlots*>()->bMemStoreClick();
     EXPECT_EQ(dialogs_.messages, std::vector<QString>{"   USB Error!   "});
+    EXPECT_EQ(dialogs_.messageKinds, std::vector<UserDialogs::Kind>{UserDialogs::Kind::critical});
     EXPECT_EQ(image(), before);
     EXPECT_TRUE(process_.calls.empty());
+    EXPECT_TRUE(presenceWatchRunning()) << "a stick plugged in now is still noticed";
 }
 
 TEST_F(MemorySlotsTest, EraseAsksAndRestartsOnlyAfterYes)
@@ -490,8 +558,8 @@ TEST_F(MemorySlotsTest, EraseAsksAndRestartsOnlyAfterYes)
         EXPECT_EQ(dialogs_.questions,
                   std::vector<QString>{"All parameter in M1, M2, M3 and M4 will be erased! Are youe sure?"});
         EXPECT_EQ(dialogs_.beeps, c.beeps);
-        EXPECT_FALSE(window_->findChild<QTimer*>(QStringLiteral("Timer2"))->isActive());
         if (!c.erased) {
+            EXPECT_TRUE(presenceWatchRunning()) << "a declined question leaves the stick watched";
             EXPECT_EQ(model_->state(), before);
             EXPECT_FALSE(run().remoteMode) << "the stick's kind changes only after Yes";
             EXPECT_TRUE(process_.calls.empty());
@@ -677,6 +745,8 @@ TEST_F(FirmwareTest, TransferStoresThePendingImageOnlyWhenTheVersionsDiffer)
     }
 }
 
+// The failed store is reported as it happens, before the control block is written;
+// the memory buttons it shows take no click while the Transfer goes on.
 TEST_F(FirmwareTest, AFailedFirmwareBlockIsReportedAndTheTransferGoesOn)
 {
     lostAcknowledgement_ = firmwareBlockAddress(2);
@@ -684,14 +754,53 @@ TEST_F(FirmwareTest, AFailedFirmwareBlockIsReportedAndTheTransferGoesOn)
     const ControlBlock before = stickControlBlock();
     click("bM2");
     element<QLineEdit>("eInfo")->setText("Hall");
+    std::optional<ControlBlock> atMessage;
+    dialogs_.onMessage = [&](const QString&) { atMessage = stickControlBlock(); };
+    bool pressedDuringTransfer = false;
+    waiter_.onSleep = [&] {
+        if (atMessage && !pressedDuringTransfer && shown("bM1")) {
+            pressedDuringTransfer = true;
+            QTest::mouseClick(element("bM1"), Qt::LeftButton);
+        }
+    };
     click("bMemStore");
+    waiter_.onSleep = nullptr;
 
     EXPECT_EQ(dialogs_.messages, std::vector<QString>{"Firmware Write Error!FW"});
+    ASSERT_TRUE(atMessage.has_value());
+    EXPECT_EQ(*atMessage, before) << "reported before the control block went out";
+    EXPECT_TRUE(pressedDuringTransfer);
+    EXPECT_EQ(run().selectedSlot, 2) << "M1 took no click during the Transfer";
     EXPECT_EQ(readMemoryRecord(stickControlBlock(), 2).name(), "Hall    ") << "the control block is written";
     EXPECT_EQ(readFirmwareRecord(stickControlBlock()).signature, readFirmwareRecord(before).signature);
     EXPECT_FALSE(readFirmwareRecord(stickControlBlock()).isValid());
     EXPECT_TRUE(window_->firmware().fwPending);
     EXPECT_EQ(process_.calls, (std::vector<std::string>{"release", "start", "quit"}));
+}
+
+// A firmware file that "Load" refuses must not change what the next Transfer stores.
+TEST_F(FirmwareTest, ARefusedFirmwareFileLeavesTheBuiltInImageToBeStored)
+{
+    char pattern[] = "/tmp/ormid-refused-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const fs::path file = fs::path(pattern) / "bad.kdp";
+    ASSERT_TRUE(
+        writeFileAtomically(file, test::firmwareText(test::firmwareLineBytes(300), 300, 0x99, 0xBEEF)).ok());
+    startWindow(stick(std::nullopt));
+    click("bM2");
+    dialogs_.fileName = QString::fromStdString(file.string());
+    click("bLoad");
+    fs::remove_all(pattern);
+    ASSERT_EQ(dialogs_.messages, std::vector<QString>{"File is corrupted!"});
+    click("bMemStore");
+
+    const FirmwareRecord record = readFirmwareRecord(stickControlBlock());
+    EXPECT_TRUE(record.isValid());
+    EXPECT_EQ(record.version, builtIn().header.version);
+    EXPECT_EQ(record.size, builtIn().header.size);
+    const std::size_t blocks = firmwareBlockCount(builtIn().header.size);
+    const std::vector<Byte> stored = stickBytes(0x0200, blocks * kBlockSize);
+    EXPECT_TRUE(std::equal(stored.begin(), stored.begin() + builtIn().header.size, builtIn().image.begin()));
 }
 
 TEST_F(FileButtonsTest, LoadOfAFirmwareFileMakesItPendingOrSaysWhyNot)
@@ -706,9 +815,9 @@ TEST_F(FileButtonsTest, LoadOfAFirmwareFileMakesItPendingOrSaysWhyNot)
         Byte fwVersion;
     } cases[] = {
         {"valid", test::firmwareText(test::firmwareLineBytes(300), 300, 9), {}, "Version 1.9", true, 300, 9},
-        {"size field 0x3000", test::firmwareText(test::firmwareLineBytes(300), 0x3000, 9), {}, "", false, 0x3000, 9},
+        {"size field 0x3000", test::firmwareText(test::firmwareLineBytes(300), 0x3000, 9), {}, "", false, 0, 0},
         {"wrong CRC", test::firmwareText(test::firmwareLineBytes(300), 300, 9, 0xBEEF), {"File is corrupted!"}, "", false,
-         300, 9},
+         0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

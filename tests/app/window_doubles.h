@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QPoint>
+#include <QTest>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -32,6 +34,17 @@ T* element(const QWidget& window, const char* name)
     T* found = window.findChild<T*>(QString::fromLatin1(name));
     EXPECT_NE(found, nullptr) << name;
     return found;
+}
+
+// The user clicks the element with the mouse: press and release on its centre, the
+// way a real pointer does (QAbstractButton::click() would skip the mouse path).
+inline void press(const QWidget& window, const char* name)
+{
+    QWidget* target = element(window, name);
+    ASSERT_NE(target, nullptr);
+    ASSERT_TRUE(target->isVisible()) << name << " is not on screen";
+    ASSERT_TRUE(target->isEnabled()) << name << " is disabled";
+    QTest::mouseClick(target, Qt::LeftButton);
 }
 
 class RecordingProcess final : public ProcessControl {
@@ -79,7 +92,13 @@ public:
         QString suffix;
     };
 
-    void showMessage(const QString& text) override { messages.push_back(text); }
+    void showMessage(const QString& text, Kind kind) override
+    {
+        messages.push_back(text);
+        messageKinds.push_back(kind);
+        if (onMessage)
+            onMessage(text);
+    }
     Answer askYesNo(const QString& text) override
     {
         questions.push_back(text);
@@ -107,6 +126,8 @@ public:
     }
 
     std::vector<QString> messages;
+    std::vector<Kind> messageKinds;
+    std::function<void(const QString&)> onMessage; // looks at the window while a message is up
     std::vector<QString> questions;
     std::vector<QPoint> warningPositions;
     std::deque<Answer> answers;
