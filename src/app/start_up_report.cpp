@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "app/main_window.h"
+#include "app/ui_dump.h"
 #include "files/atomic_file.h"
 
 namespace ormid {
@@ -82,6 +83,11 @@ void reportStartUpFromEnvironment(MainWindow& window)
 {
     if (const QString shownFile = qEnvironmentVariable("ORMID_SHOWN_FILE"); !shownFile.isEmpty())
         window.installEventFilter(new ShownReporter(shownFile, window));
+    if (const QString uiDump = qEnvironmentVariable("ORMID_UI_DUMP"); !uiDump.isEmpty()) {
+        // Taken from now on, so that an early SIGUSR1 finds its handler rather than ending the run.
+        auto* dumper = new UiDumper(uiDump, window, &window);
+        QObject::connect(&window, &MainWindow::startUpDone, dumper, &UiDumper::dump);
+    }
     const QString statusFile = qEnvironmentVariable("ORMID_STATUS_FILE");
     const QString screenshot = qEnvironmentVariable("ORMID_SCREENSHOT");
     if (statusFile.isEmpty() && screenshot.isEmpty())

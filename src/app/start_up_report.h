@@ -6,6 +6,7 @@
 //   ORMID_SHOWN_FILE=path   one line "pid", written as soon as the window is first shown
 //                           and the event loop has turned once, before start-up looks
 //                           for the stick and chooses the mode (times the start to the window)
+//   ORMID_UI_DUMP=path      a JSON snapshot of the window (ui_dump.h), again on every SIGUSR1
 
 #include <string>
 

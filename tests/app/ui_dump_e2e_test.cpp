@@ -1,0 +1,195 @@
+// The programmer driven as a script drives it: a virtual X display, the stick
+// simulator with a configuration in M2, the programmer writing its snapshots
+// (ORMID_UI_DUMP); the snapshot says where M2 is, xdotool clicks there with the real
+// pointer, SIGUSR1 asks for the snapshot that shows the result.
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/child_process.h"
+#include "core/image.h"
+#include "files/atomic_file.h"
+#include "files/config_file.h"
+
+namespace ormid {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+const std::string kBinDir = ORMID_BIN_DIR;
+
+// What Xvfb writes to its -displayfd descriptor once it takes clients: the display
+// number and a newline. Empty when it ends or stays silent.
+std::string readDisplayNumber(int fd)
+{
+    std::string number;
+    char next = 0;
+    pollfd ready{fd, POLLIN, 0};
+    while (::poll(&ready, 1, 60'000) == 1 && ::read(fd, &next, 1) == 1 && next != '\n')
+        number += next;
+    return next == '\n' ? number : std::string();
+}
+
+std::optional<QJsonObject> entryNamed(const QJsonObject& snapshot, const QString& name)
+{
+    for (const QJsonValue& widget : snapshot[QStringLiteral("widgets")].toArray()) {
+        if (widget[QStringLiteral("name")].toString() == name)
+            return widget.toObject();
+    }
+    return std::nullopt;
+}
+
+bool shown(const QJsonObject& snapshot, const char* name)
+{
+    const std::optional<QJsonObject> entry = entryNamed(snapshot, QString::fromLatin1(name));
+    return entry && (*entry)[QStringLiteral("visible")].toBool();
+}
+
+class UiDumpEndToEnd : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/ormid-ui-dump-e2e-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        folder_ = pattern;
+        ::chmod(folder_.c_str(), 0700);
+    }
+    void TearDown() override
+    {
+        test::endChild(programmer_);
+        test::endChild(simulator_);
+        test::endChild(xServer_);
+        fs::remove_all(folder_);
+    }
+
+    // Xvfb on a display no one uses; its name (":N") in display_.
+    void startDisplay()
+    {
+        int ends[2];
+        ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+        xServer_ = test::spawnProcess("Xvfb", {"-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+                                      {}, folder_ / "output", ends[1]);
+        ::close(ends[1]);
+        const std::string number = xServer_ > 0 ? readDisplayNumber(ends[0]) : std::string();
+        ::close(ends[0]);
+        ASSERT_GT(xServer_, 0) << "Xvfb is missing (scripts/install-deps installs it)";
+        ASSERT_FALSE(number.empty()) << "Xvfb did not start\n" << output();
+        display_ = ":" + number;
+    }
+
+    std::optional<QJsonObject> readSnapshot() const
+    {
+        const FileReadResult read = readWholeFile(snapshotFile());
+        if (!read.ok())
+            return std::nullopt;
+        const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(read.bytes));
+        return document.isObject() ? std::optional(document.object()) : std::nullopt;
+    }
+
+    // Asks the programmer for snapshots until one satisfies `wanted` or a minute has
+    // passed; the last one it wrote. The signal may overtake X input still on its way.
+    std::optional<QJsonObject> snapshotWhen(const std::function<bool(const QJsonObject&)>& wanted)
+    {
+        std::optional<QJsonObject> snapshot;
+        test::awaitCondition([&] {
+            fs::remove(snapshotFile());
+            ::kill(programmer_, SIGUSR1);
+            if (test::awaitCondition([&] { return fs::exists(snapshotFile()); }, 10s))
+                snapshot = readSnapshot();
+            return snapshot && wanted(*snapshot);
+        });
+        return snapshot;
+    }
+
+    // xdotool on the virtual display; true when it succeeded.
+    bool xdotool(std::vector<std::string> arguments)
+    {
+        const pid_t pid = test::spawnProcess("xdotool", std::move(arguments), {{"DISPLAY", display_}}, folder_ / "output");
+        if (pid <= 0)
+            return false;
+        const int status = test::awaitExit(pid);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+    fs::path snapshotFile() const { return folder_ / "ui.json"; }
+    std::string output() const { return readWholeFile(folder_ / "output").bytes; }
+
+    fs::path folder_;
+    std::string display_;
+    pid_t xServer_ = -1;
+    pid_t simulator_ = -1;
+    pid_t programmer_ = -1;
+};
+
+TEST_F(UiDumpEndToEnd, ScriptChoosesAMemoryWithARealClick)
+{
+    startDisplay();
+    if (HasFatalFailure())
+        return;
+
+    const fs::path configuration = folder_ / "corner.kdc";
+    ASSERT_TRUE(writeFileAtomically(configuration, saveConfiguration(makeDefaultImage(), "Corner")).ok());
+    const fs::path socket = folder_ / "stick.sock";
+    simulator_ = test::spawnProcess(
+        kBinDir + "/ormid-stick-sim",
+        {"--socket", socket.string(), "--mode", "memory", "--preset", "M2=" + configuration.string() + ":Corner"}, {},
+        folder_ / "output");
+    ASSERT_GT(simulator_, 0);
+    ASSERT_TRUE(test::awaitCondition([&] { return fs::is_socket(socket); })) << output();
+
+    // The instance guard's lock goes to the test's own folder, apart from any other programmer.
+    programmer_ = test::spawnProcess(kBinDir + "/ormid-programmer", {"-skipFW"},
+                                     {
+                                         {"DISPLAY", display_},
+                                         {"QT_QPA_PLATFORM", "xcb"},
+                                         {"ORMID_HID_BRIDGE", socket.string()},
+                                         {"ORMID_UI_DUMP", snapshotFile().string()},
+                                         {"TMPDIR", folder_.string()},
+                                         {"XDG_RUNTIME_DIR", folder_.string()},
+                                     },
+                                     folder_ / "output");
+    ASSERT_GT(programmer_, 0);
+    ASSERT_TRUE(test::awaitCondition([&] { return readSnapshot().has_value(); }))
+        << "no snapshot after start-up\n" << output();
+    const QJsonObject started = *readSnapshot();
+    ASSERT_EQ(started["caption"].toString(), "Ormid") << output();
+    EXPECT_EQ(started["formDisabled"], QJsonValue(true)) << "nothing to edit before a memory is chosen";
+    const std::optional<QJsonObject> m2 = entryNamed(started, QStringLiteral("bM2"));
+    ASSERT_TRUE(m2 && (*m2)["visible"].toBool() && (*m2)["enabled"].toBool());
+
+    const int x = (*m2)["x"].toInt() + (*m2)["width"].toInt() / 2;
+    const int y = (*m2)["y"].toInt() + (*m2)["height"].toInt() / 2;
+    ASSERT_TRUE(xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"})) << output();
+
+    const std::optional<QJsonObject> chosen =
+        snapshotWhen([](const QJsonObject& snapshot) { return !shown(snapshot, "bM1"); });
+    ASSERT_TRUE(chosen) << output();
+    EXPECT_TRUE(shown(*chosen, "bM2"));
+    for (const char* other : {"bM1", "bM3", "bM4"})
+        EXPECT_FALSE(shown(*chosen, other)) << other;
+    EXPECT_TRUE(shown(*chosen, "bMemStore"));
+    EXPECT_EQ((*chosen)["formDisabled"], QJsonValue(false));
+    const std::optional<QJsonObject> info = entryNamed(*chosen, QStringLiteral("eInfo"));
+    ASSERT_TRUE(info);
+    EXPECT_EQ((*info)["text"].toString(), "Corner  ") << "the stick keeps a name as 8 characters";
+}
+
+} // namespace
+} // namespace ormid
