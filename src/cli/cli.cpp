@@ -543,7 +543,15 @@ int runDeviceUpdateFwCommand(const Arguments& args, std::ostream& out, std::ostr
 class DeviceSession {
 public:
     static constexpr int kIdentifyTicks = 100;
-    static constexpr int kOperationTicks = 600;
+    // The engine ends every operation itself: each frame is given up after its sixth
+    // unanswered try. These bounds, past that worst case, only keep a fault of ours
+    // from waiting for ever.
+    static constexpr int kReadFrames = 10;
+    static constexpr int kWriteFrames = 20;
+    static constexpr int ticksFor(int frames)
+    {
+        return LinkEngine::kReadPauseTicks + (frames * LinkEngine::kMaxTries + 1) * LinkEngine::kReplyTimeoutTicks;
+    }
 
     DeviceSession(HidTransport& transport, Waiter& waiter, std::ostream& progress)
         : transport_(transport), waiter_(waiter), progress_(progress), engine_(transport, image_, {.skipFW = true})
@@ -570,7 +578,7 @@ public:
     // Reads the device memory into the image (the read the identification started).
     bool read(std::ostream& err)
     {
-        if (awaitEnd(kOperationTicks) == LinkOutcome::readDone)
+        if (awaitEnd(ticksFor(kReadFrames)) == LinkOutcome::readDone)
             return true;
         err << "Reading the device failed.\n";
         return false;
@@ -580,7 +588,7 @@ public:
     bool write(std::ostream& err)
     {
         if (engine_.startWrite() == LinkStart::started
-            && awaitEnd(kOperationTicks) == LinkOutcome::writeDone)
+            && awaitEnd(ticksFor(kWriteFrames)) == LinkOutcome::writeDone)
             return true;
         err << kTransferError << '\n';
         return false;
@@ -598,8 +606,7 @@ public:
             err << "The firmware update could not start.\n";
             return false;
         }
-        // The engine ends the update itself when a segment goes unanswered; the bound
-        // only keeps a fault of ours from waiting for ever.
+        // An unanswered segment ends the update at once.
         const int segments = engine_.firmwarePages() * kSegmentsPerPage;
         const std::optional<LinkOutcome> end = awaitEnd((segments + 1) * LinkEngine::kReplyTimeoutTicks);
         const std::string page =
