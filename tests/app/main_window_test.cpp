@@ -27,13 +27,13 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "app/event_loop_waiter.h"
 #include "app/qt_app.h"
+#include "app/child_process.h"
 #include "app/window_doubles.h"
 #include "files/atomic_file.h"
 #include "link/bridge_transport.h"
@@ -44,14 +44,13 @@
 #include "sim/state_file.h"
 #include "sim/stick_model.h"
 
-extern char** environ;
-
 namespace ormid {
 namespace {
 
 using test::RecordingProcess;
 using test::ScriptedDialogs;
 using test::VirtualWaiter;
+using test::awaitCondition;
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -437,40 +436,6 @@ void endProcess(pid_t pid, bool child)
         ::waitpid(pid, nullptr, 0);
 }
 
-// Starts `program` with `arguments`, the environment extended by `environment`, its
-// output going to `output`.
-pid_t spawn(const std::string& program, std::vector<std::string> arguments,
-            const std::map<std::string, std::string>& environment, const fs::path& output)
-{
-    std::vector<std::string> environmentLines;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string line = *entry;
-        if (!environment.contains(line.substr(0, line.find('='))))
-            environmentLines.push_back(line);
-    }
-    for (const auto& [name, value] : environment)
-        environmentLines.push_back(name + "=" + value);
-
-    arguments.insert(arguments.begin(), program);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (std::string& line : environmentLines)
-        envp.push_back(line.data());
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    return spawned == 0 ? pid : -1;
-}
-
 struct Status {
     pid_t pid = -1;
     std::string mode;
@@ -487,18 +452,6 @@ std::optional<Status> readStatus(const fs::path& file)
     line >> status.pid >> status.mode;
     std::getline(line, status.arguments);
     return status;
-}
-
-// Waits (at most a minute, for slow sanitizer builds) until `done` holds.
-bool awaitCondition(const std::function<bool()>& done)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 60s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
 }
 
 class ProgrammerEndToEnd : public testing::Test {
@@ -530,7 +483,7 @@ protected:
 TEST_F(ProgrammerEndToEnd, PullingTheStickOutRestartsTheProgramInDemoMode)
 {
     const fs::path socket = folder_ / "stick.sock";
-    simulator_ = spawn(kBinDir + "/ormid-stick-sim", {"--socket", socket.string(), "--mode", "memory"}, {},
+    simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim", {"--socket", socket.string(), "--mode", "memory"}, {},
                        folder_ / "output");
     ASSERT_GT(simulator_, 0);
     ASSERT_TRUE(awaitCondition([&] { return fs::is_socket(socket); })) << output();
@@ -544,7 +497,7 @@ TEST_F(ProgrammerEndToEnd, PullingTheStickOutRestartsTheProgramInDemoMode)
         {"TMPDIR", folder_.string()},
         {"XDG_RUNTIME_DIR", folder_.string()},
     };
-    programmer_ = spawn(kBinDir + "/ormid-programmer", {"-skipFW", "-dc=2"}, environment, folder_ / "output");
+    programmer_ = test::spawnProcess(kBinDir + "/ormid-programmer", {"-skipFW", "-dc=2"}, environment, folder_ / "output");
     ASSERT_GT(programmer_, 0);
     ASSERT_TRUE(awaitCondition([&] {
         const std::optional<Status> status = readStatus(statusFile());
@@ -580,7 +533,7 @@ TEST_F(ProgrammerEndToEnd, TransferIsFoundByTheRunAfterTheRestart)
 {
     test::qtApp();
     const fs::path socket = folder_ / "stick.sock";
-    simulator_ = spawn(kBinDir + "/ormid-stick-sim",
+    simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim",
                        {"--socket", socket.string(), "--mode", "memory", "--state", (folder_ / "state").string()}, {},
                        folder_ / "output");
     ASSERT_GT(simulator_, 0);
@@ -643,7 +596,7 @@ TEST_F(ProgrammerEndToEnd, UsbStickReadUpdateAndWriteAgainstTheSimulator)
     test::qtApp();
     const fs::path socket = folder_ / "stick.sock";
     const fs::path stateFile = folder_ / "state";
-    simulator_ = spawn(kBinDir + "/ormid-stick-sim",
+    simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim",
                        {"--socket", socket.string(), "--mode", "usb", "--device-id", "0A1B2C3D", "--device-fw", "70",
                         "--state", stateFile.string()},
                        {}, folder_ / "output");
