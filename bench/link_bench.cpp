@@ -11,11 +11,11 @@
 // Virtual time includes the pauses the engine takes itself. It measures and prints;
 // it never judges the figures.
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 #include <cstdio>
 #include <functional>
-#include <optional>
-#include <string>
 
 #include "core/image.h"
 #include "link/embedded_firmware.h"
@@ -39,42 +39,18 @@ struct VirtualWaiter final : Waiter {
     sim::VirtualClock& clock;
 };
 
-// The window as far as the benchmark needs it: the last caption text, which tells
-// when a read, a write or an update has ended.
-class BenchWindow final : public LinkEngineEvents {
-public:
-    void setCaption(const std::string& text) override { lastCaption = text; }
-    void appendCaption(const std::string& text) override { lastCaption = text; }
-    bool formDisabled() const override { return locked_; }
-    void setFormDisabled(bool disabled) override { locked_ = disabled; }
-    void showActionButtons(bool) override {}
-    void defaultCursor() override {}
-    void log(const std::string&) override {}
-    void showFirmwareProgress(int, int) override {}
-    void hideFirmwareProgress() override {}
-    bool askFirmwareUpdate(const std::string&) override { return false; }
-    void beep() override {}
-    void showDeviceLog(const std::optional<DeviceLog>&) override {}
-    void redraw() override {}
-
-    std::string lastCaption;
-
-private:
-    bool locked_ = false;
-};
-
 struct Operation {
     const char* name;
     int frames; // the protocol's least: one frame per tick
-    std::function<void()> begin;
-    std::function<bool()> done;
+    std::function<LinkStart()> begin;
+    LinkOutcome end; // the outcome of a good run
 };
 
 class Bench {
 public:
     explicit Bench(sim::Millis replyDelay)
         : model_(sim::StickConfig{.mode = sim::StickMode::usb}, sim::Faults{.replyDelay = replyDelay}, {}),
-          transport_(model_, clock_), engine_(transport_, image_, window_, waiter_, {.skipFW = true})
+          transport_(model_, clock_), engine_(transport_, image_, {.skipFW = true})
     {
     }
 
@@ -84,17 +60,24 @@ public:
         if (runStickProbe(probe, transport_, waiter_) != ProbeResult::usbStickMode)
             return false;
         engine_.start();
-        return tickUntil([this] { return engine_.imageRead(); }) >= 0;
+        for (int tick = 0; tick < kTickLimit && !engine_.imageRead(); ++tick) {
+            waiter_.sleep(LinkEngine::kTickPeriod);
+            engine_.tick();
+        }
+        return engine_.imageRead();
     }
 
-    // Ticks until `done`; the ticks taken, -1 when the limit was reached first.
-    int tickUntil(const std::function<bool()>& done)
+    // Ticks until `end` comes out; the ticks taken, -1 when the limit was reached or
+    // the operation ended otherwise.
+    int ticksUntil(LinkOutcome end)
     {
-        for (int tick = 0; tick < kTickLimit; ++tick) {
-            if (done())
-                return tick;
+        for (int tick = 1; tick <= kTickLimit; ++tick) {
             waiter_.sleep(LinkEngine::kTickPeriod);
-            engine_.Timer3Timer();
+            const std::vector<LinkOutcome> outcomes = engine_.tick();
+            if (std::find(outcomes.begin(), outcomes.end(), end) != outcomes.end())
+                return tick;
+            if (!engine_.busy())
+                return -1;
         }
         return -1;
     }
@@ -103,12 +86,11 @@ public:
     {
         const sim::Millis start = clock_.now();
         const auto wallStart = std::chrono::steady_clock::now();
-        operation.begin();
-        const int ticks = tickUntil(operation.done);
+        const int ticks = operation.begin() == LinkStart::started ? ticksUntil(operation.end) : -1;
         const double wallMs =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
         if (ticks < 0) {
-            std::printf("%-16s did not finish within %d ticks\n", operation.name, kTickLimit);
+            std::printf("%-16s did not finish well within %d ticks\n", operation.name, kTickLimit);
             return;
         }
         const auto virtualMs = clock_.now() - start;
@@ -119,7 +101,6 @@ public:
     }
 
     LinkEngine& engine() { return engine_; }
-    BenchWindow& window() { return window_; }
 
 private:
     sim::VirtualClock clock_;
@@ -127,7 +108,6 @@ private:
     sim::StickModel model_;
     sim::SimTransport transport_;
     EeBlock image_ = makeDefaultImage();
-    BenchWindow window_;
     LinkEngine engine_;
 };
 
@@ -145,7 +125,6 @@ bool measureAll(const FirmwareImage& firmware, sim::Millis replyDelay)
         return false;
     }
     LinkEngine& engine = bench.engine();
-    BenchWindow& window = bench.window();
     const int segments = engine.firmwarePages() * kSegmentsPerPage;
 
     std::printf("\nLink engine against the in-process stick simulator (USB Stick mode, replies after %lld ms),\n"
@@ -155,24 +134,9 @@ bool measureAll(const FirmwareImage& firmware, sim::Millis replyDelay)
     std::printf("%-16s %6s %11s %11s %6s %12s\n", "operation", "ticks", "time", "minimum", "ratio", "wall (CPU)");
 
     const Operation operations[] = {
-        {"read (ReRead)", 10,
-         [&] {
-             window.lastCaption.clear();
-             engine.bRereadClick();
-         },
-         [&] { return window.lastCaption.ends_with("Ready..."); }},
-        {"write", 20,
-         [&] {
-             window.lastCaption.clear();
-             engine.storeUSBStick();
-         },
-         [&] { return window.lastCaption == "->Transfer finished." || window.lastCaption == "Transfer Error!"; }},
-        {"firmware update", segments,
-         [&] {
-             window.lastCaption.clear();
-             engine.bUpdateFwClick();
-         },
-         [&] { return window.lastCaption == "->FW Update finished."; }},
+        {"read (ReRead)", 10, [&] { return engine.startRead(); }, LinkOutcome::readDone},
+        {"write", 20, [&] { return engine.startWrite(); }, LinkOutcome::writeDone},
+        {"firmware update", segments, [&] { return engine.startUpdate(); }, LinkOutcome::updateDone},
     };
     for (const auto& operation : operations)
         bench.measure(operation);

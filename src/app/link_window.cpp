@@ -58,17 +58,19 @@ void LinkWindow::start()
 
 void LinkWindow::stop()
 {
+    stopped_ = true;
     timer3_->stop();
 }
 
 // The timer rests while the outcomes are shown: the version question holds the
-// engine until it is answered.
+// engine until it is answered (and the window may close meanwhile).
 void LinkWindow::Timer3Timer()
 {
     timer3_->stop();
     for (const LinkOutcome outcome : engine_.tick())
         present(outcome);
-    timer3_->start();
+    if (!stopped_)
+        timer3_->start();
 }
 
 void LinkWindow::present(LinkOutcome outcome)

@@ -74,6 +74,7 @@ private:
     LinkWindowContext context_;
     LinkEngine engine_;
     QTimer* timer3_ = nullptr;
+    bool stopped_ = false;
 };
 
 } // namespace ormid

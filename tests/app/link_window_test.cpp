@@ -259,8 +259,18 @@ TEST_F(LinkWindowTest, YesStartsTheUpdateAndARefusedPageSaysSo)
 
     press("bUpdateFw"); // from page 0 again, and through
     ASSERT_TRUE(run([&] { return caption().endsWith("->FW Update finished."); }));
-    EXPECT_EQ(model_->state().receivedFirmware.size(), std::size_t{window_->link()->engine().firmwarePages()} * 72);
+    EXPECT_EQ(model_->state().receivedFirmware.size(), static_cast<std::size_t>(window_->link()->engine().firmwarePages()) * 72);
     EXPECT_FALSE(window_->runState().formDisabled);
+}
+
+// The window may close while the version question is up: the link then stays stopped.
+TEST_F(LinkWindowTest, ClosingTheWindowDuringTheQuestionStopsTheLink)
+{
+    dialogs_.onQuestion = [&] { window_->close(); };
+    dialogs_.answers = {UserDialogs::Answer::no};
+    startAndRead(71);
+    ASSERT_EQ(dialogs_.questions.size(), 1u);
+    EXPECT_FALSE(window_->findChild<QTimer*>(QStringLiteral("Timer3"))->isActive());
 }
 
 TEST_F(LinkWindowTest, LogGroupShowsTheCountersOnlyWithShowLogFromVersion72)

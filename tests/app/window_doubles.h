@@ -102,6 +102,8 @@ public:
     Answer askYesNo(const QString& text) override
     {
         questions.push_back(text);
+        if (onQuestion)
+            onQuestion();
         if (answers.empty())
             return Answer::dismissed;
         const Answer answer = answers.front();
@@ -128,6 +130,7 @@ public:
     std::vector<QString> messages;
     std::vector<Kind> messageKinds;
     std::function<void(const QString&)> onMessage; // looks at the window while a message is up
+    std::function<void()> onQuestion;              // acts while a question is up
     std::vector<QString> questions;
     std::vector<QPoint> warningPositions;
     std::deque<Answer> answers;
