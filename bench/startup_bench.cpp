@@ -1,6 +1,8 @@
 // Start-up benchmark: how long ormid-programmer takes from process start to its window
 // shown in demo mode, and how much resident memory the window holds, each against
-// minimal-window, a Qt Widgets program that only shows an empty window.
+// minimal-window, a Qt Widgets program that only shows an empty window, and against
+// the same program showing one line of text: the fonts that any text needs are loaded
+// before that window is shown, and they are most of what the programmer adds.
 //
 //   ormid-startup-bench [RUNS]     (default 10; the programs are looked up next to it)
 //
@@ -131,7 +133,8 @@ void printFile(const fs::path& path)
 
 // One run of `program`, which must report `expectedMode`. With `hasShownFile` the
 // window-shown time comes from ORMID_SHOWN_FILE, otherwise it is the status file's.
-std::optional<Sample> runOnce(const fs::path& program, const std::string& expectedMode, bool hasShownFile)
+std::optional<Sample> runOnce(const fs::path& program, const std::vector<std::string>& arguments,
+                             const std::string& expectedMode, bool hasShownFile)
 {
     std::string folderTemplate = (fs::temp_directory_path() / "ormid-bench-XXXXXX").string();
     if (::mkdtemp(folderTemplate.data()) == nullptr) {
@@ -151,7 +154,11 @@ std::optional<Sample> runOnce(const fs::path& program, const std::string& expect
         envp.push_back(variable.data());
     envp.push_back(nullptr);
     std::string programPath = program.string();
-    char* argv[] = {programPath.data(), nullptr};
+    std::vector<std::string> argumentStrings = arguments;
+    std::vector<char*> argv{programPath.data()};
+    for (std::string& argument : argumentStrings)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
     // The program's own output goes to a file, shown only when the run fails.
     const fs::path output = folder / "output";
     posix_spawn_file_actions_t actions;
@@ -162,7 +169,7 @@ std::optional<Sample> runOnce(const fs::path& program, const std::string& expect
     std::optional<Sample> result;
     pid_t pid = 0;
     const Clock::time_point start = Clock::now();
-    if (const int error = ::posix_spawn(&pid, programPath.c_str(), &actions, nullptr, argv, envp.data()); error != 0) {
+    if (const int error = ::posix_spawn(&pid, programPath.c_str(), &actions, nullptr, argv.data(), envp.data()); error != 0) {
         std::fprintf(stderr, "cannot start %s: %s\n", programPath.c_str(), std::strerror(error));
     } else {
         Sample sample;
@@ -245,43 +252,64 @@ int main(int argc, char** argv)
     const fs::path programmer = folder / "ormid-programmer";
     const fs::path minimal = folder / "minimal-window";
 
-    std::vector<Sample> programmerSamples;
-    std::vector<Sample> minimalSamples;
-    auto measure = [](const fs::path& program, bool isProgrammer, std::vector<Sample>* into) {
-        const std::optional<Sample> sample = runOnce(program, isProgrammer ? "demo" : "minimal", isProgrammer);
+    // The programmer and its two yardsticks, run in turn.
+    struct Program {
+        fs::path path;
+        std::vector<std::string> arguments;
+        bool isProgrammer;
+        std::vector<Sample> samples;
+    };
+    std::vector<Program> programs = {
+        {programmer, {}, true, {}},
+        {minimal, {}, false, {}},
+        {minimal, {"--text"}, false, {}},
+    };
+    auto measure = [](Program& program, bool keep) {
+        const std::optional<Sample> sample =
+            runOnce(program.path, program.arguments, program.isProgrammer ? "demo" : "minimal", program.isProgrammer);
         if (!sample)
             return false;
-        if (into != nullptr)
-            into->push_back(*sample);
+        if (keep)
+            program.samples.push_back(*sample);
         return true;
     };
     // Warm-up: page cache, font cache.
-    if (!measure(programmer, true, nullptr) || !measure(minimal, false, nullptr))
-        return 1;
-    for (int run = 0; run < runs; ++run) {
-        // Alternate which program goes first, so that neither always follows the other.
-        const bool programmerFirst = run % 2 == 0;
-        if (!measure(programmerFirst ? programmer : minimal, programmerFirst,
-                     programmerFirst ? &programmerSamples : &minimalSamples)
-            || !measure(programmerFirst ? minimal : programmer, !programmerFirst,
-                        programmerFirst ? &minimalSamples : &programmerSamples))
+    for (Program& program : programs) {
+        if (!measure(program, false))
             return 1;
     }
+    for (int run = 0; run < runs; ++run) {
+        // Rotate which program goes first, so that none always follows another.
+        for (std::size_t i = 0; i < programs.size(); ++i) {
+            if (!measure(programs[(run + i) % programs.size()], true))
+                return 1;
+        }
+    }
 
-    const double pShown = median(column(programmerSamples, &Sample::shownMs));
-    const double mShown = median(column(minimalSamples, &Sample::shownMs));
-    const double pDone = median(column(programmerSamples, &Sample::doneMs)) - kDemoPauseMs;
-    const double pShownRss = median(column(programmerSamples, &Sample::shownRssKiB)) / 1024;
-    const double pDoneRss = median(column(programmerSamples, &Sample::doneRssKiB)) / 1024;
-    const double mRss = median(column(minimalSamples, &Sample::doneRssKiB)) / 1024;
+    const std::vector<Sample>& p = programs[0].samples;
+    const double pShown = median(column(p, &Sample::shownMs));
+    const double pDone = median(column(p, &Sample::doneMs)) - kDemoPauseMs;
+    const double pShownRss = median(column(p, &Sample::shownRssKiB)) / 1024;
+    const double pDoneRss = median(column(p, &Sample::doneRssKiB)) / 1024;
+    const double mShown = median(column(programs[1].samples, &Sample::shownMs));
+    const double mRss = median(column(programs[1].samples, &Sample::doneRssKiB)) / 1024;
+    const double tShown = median(column(programs[2].samples, &Sample::shownMs));
+    const double tRss = median(column(programs[2].samples, &Sample::doneRssKiB)) / 1024;
 
     std::printf("Start-up, medians of %d runs each (after one warm-up run), %u hardware threads\n", runs,
                 std::thread::hardware_concurrency());
-    std::printf("%-46s %12s %12s %7s\n", "", "programmer", "minimal", "ratio");
-    std::printf("%-46s %9.1f ms %9.1f ms %7.2f\n", "start to window shown", pShown, mShown, pShown / mShown);
-    std::printf("%-46s %9.1f ms %9.1f ms %7.2f\n", "start to start-up done, less 2000 ms demo pause", pDone, mShown,
-                pDone / mShown);
-    std::printf("%-46s %8.1f MiB %8.1f MiB %7.2f\n", "resident memory, start-up done", pDoneRss, mRss, pDoneRss / mRss);
-    std::printf("%-46s %8.1f MiB %8.1f MiB %7.2f\n", "resident memory, window shown", pShownRss, mRss, pShownRss / mRss);
+    std::printf("%-46s %12s %12s %7s %12s %7s\n", "", "programmer", "minimal", "ratio", "with text", "ratio");
+    const auto timeRow = [&](const char* name, double programmerMs) {
+        std::printf("%-46s %9.1f ms %9.1f ms %7.2f %9.1f ms %7.2f\n", name, programmerMs, mShown, programmerMs / mShown,
+                    tShown, programmerMs / tShown);
+    };
+    const auto memoryRow = [&](const char* name, double programmerMiB) {
+        std::printf("%-46s %8.1f MiB %8.1f MiB %7.2f %8.1f MiB %7.2f\n", name, programmerMiB, mRss,
+                    programmerMiB / mRss, tRss, programmerMiB / tRss);
+    };
+    timeRow("start to window shown", pShown);
+    timeRow("start to start-up done, less 2000 ms demo pause", pDone);
+    memoryRow("resident memory, start-up done", pDoneRss);
+    memoryRow("resident memory, window shown", pShownRss);
     return 0;
 }

@@ -432,8 +432,8 @@ void MainPanel::buildActionBar()
     debug->hide();
 
     buildLogGroup();
-    buildDebugPanel();
-    connect(debug, &QCheckBox::toggled, this, [this](bool checked) { setShown(QStringLiteral("pDebug"), checked); });
+    // Most runs never show the debug panel; it is built the first time "Debug" is ticked.
+    connect(debug, &QCheckBox::toggled, this, [this](bool checked) { debugPanel()->setVisible(checked); });
 
     auto* duration = new QPlainTextEdit(this);
     duration->setObjectName(QStringLiteral("Memo1"));
@@ -478,8 +478,10 @@ void MainPanel::buildLogGroup()
 }
 
 // The link engine's debug lines; "Stop" holds the memo still for reading.
-void MainPanel::buildDebugPanel()
+QWidget* MainPanel::debugPanel()
 {
+    if (QWidget* built = element(QStringLiteral("pDebug")))
+        return built;
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("pDebug"));
     panel->setFrameShape(QFrame::StyledPanel);
@@ -495,6 +497,7 @@ void MainPanel::buildDebugPanel()
     hold->setObjectName(QStringLiteral("cbDebugHold"));
     layout->addWidget(hold, 0, Qt::AlignLeft); // as wide as its text, so a click on its middle ticks it
     panel->hide();
+    return panel;
 }
 
 void MainPanel::initHint()

@@ -56,7 +56,8 @@ private:
     void buildBlocks();
     void buildActionBar();
     void buildLogGroup();
-    void buildDebugPanel();
+    // The debug panel `pDebug`, built on first use.
+    QWidget* debugPanel();
     void initHint();
     void cbShowHintsClick(bool checked);
     void onActionButton(const QString& name);

@@ -341,8 +341,11 @@ TEST_F(LinkWindowTest, DebugLinesOnlyWithDebugTickedAndNotStopped)
             if (c.stopped)
                 press("cbDebugHold");
         });
-        EXPECT_EQ(element("pDebug")->isVisible(), c.ticked);
-        const QString memo = element<QPlainTextEdit>("mDebug")->toPlainText();
+        // The panel is built the first time "Debug" is ticked.
+        const auto* panel = window_->findChild<QWidget*>(QStringLiteral("pDebug"));
+        EXPECT_EQ(panel != nullptr && panel->isVisible(), c.ticked);
+        const auto* memoField = window_->findChild<QPlainTextEdit*>(QStringLiteral("mDebug"));
+        const QString memo = memoField != nullptr ? memoField->toPlainText() : QString();
         EXPECT_EQ(memo.contains("------------------ Memory dump --------------------"), c.logged);
         EXPECT_EQ(memo.contains("Send: "), c.logged);
         window_.reset();
