@@ -136,7 +136,7 @@ TEST_F(UiDumpTest, SnapshotShowsTheMainWindowAsTheUserSeesIt)
         {"bM2", "QPushButton", false, "M2"},
         {"lMinLevel", "ormid::PictureLabel", true, "Min. Level=0%"},
         {"Memo1", "QPlainTextEdit", false, "Approx. transfer duration:"},
-        {"mDebug", "QPlainTextEdit", false, ""}, // not hidden itself: its panel is
+        {"lOp", "QLabel", false, ""}, // not hidden itself: its group is
         {"pbFWUpdate", "QProgressBar", false, nullptr},
     };
     for (const auto& c : cases) {
