@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.h"
+#include "core/run_state.h"
 
 namespace ormid {
 

@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-#include "app/run_state.h"
+#include "core/run_state.h"
 #include "core/image.h"
 #include "link/firmware_image.h"
 #include "link/hid_transport.h"

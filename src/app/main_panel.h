@@ -7,7 +7,7 @@
 
 #include <QWidget>
 
-#include "app/run_state.h"
+#include "core/run_state.h"
 #include "core/image.h"
 
 namespace ormid {

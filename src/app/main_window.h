@@ -14,7 +14,7 @@
 #include "app/memory_slots.h"
 #include "app/process_control.h"
 #include "app/user_dialogs.h"
-#include "app/run_state.h"
+#include "core/run_state.h"
 #include "core/image.h"
 #include "link/control_block.h"
 #include "link/firmware_image.h"

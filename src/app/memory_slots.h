@@ -12,7 +12,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/run_state.h"
+#include "core/run_state.h"
 #include "core/image.h"
 #include "link/control_block.h"
 #include "link/data_block.h"

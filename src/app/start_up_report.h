@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "app/run_state.h"
+#include "core/run_state.h"
 
 namespace ormid {
 
