@@ -22,9 +22,9 @@
 #include "link/firmware_image.h"
 #include "link/link_engine.h"
 #include "link/stick_probe.h"
-#include "link/waiter.h"
 #include "sim/sim_transport.h"
 #include "sim/stick_model.h"
+#include "sim/virtual_clock.h"
 
 namespace {
 
@@ -32,12 +32,6 @@ using namespace ormid;
 
 constexpr sim::Millis kReplyDelays[] = {0, 10};
 constexpr int kTickLimit = 10000;
-
-struct VirtualWaiter final : Waiter {
-    explicit VirtualWaiter(sim::VirtualClock& c) : clock(c) {}
-    void sleep(std::chrono::milliseconds duration) override { clock.advance(duration.count()); }
-    sim::VirtualClock& clock;
-};
 
 struct Operation {
     const char* name;
@@ -104,7 +98,7 @@ public:
 
 private:
     sim::VirtualClock clock_;
-    VirtualWaiter waiter_{clock_};
+    sim::VirtualWaiter waiter_{clock_};
     sim::StickModel model_;
     sim::SimTransport transport_;
     EeBlock image_ = makeDefaultImage();

@@ -1,11 +1,6 @@
 #include "app/link_window.h"
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QGroupBox>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QTimer>
 #include <QWidget>
 
@@ -105,7 +100,7 @@ void LinkWindow::present(LinkOutcome outcome)
         context_.presenceWatch(true);
         return;
     case LinkOutcome::pageSent:
-        element<QProgressBar>("pbFWUpdate")->setValue(engine_.firmwareProgress());
+        panel.setFirmwareProgress(engine_.firmwareProgress());
         return;
     case LinkOutcome::updateDone:
         appendCaption(caption::updateFinished);
@@ -127,16 +122,9 @@ void LinkWindow::present(LinkOutcome outcome)
 void LinkWindow::endOfRead()
 {
     setCaption(QString::fromStdString(deviceCaption(engine_.identification())) + caption::ready);
-    auto* group = element<QGroupBox>("gbLog");
-    const bool logShown = deviceLogShown(context_.run.showLog, engine_.deviceFwVersion());
-    if (logShown) {
-        const DeviceLog values = readDeviceLog(context_.eeBlock);
-        element<QLabel>("lOp")->setText(QString::number(values.operationMinutes) + QStringLiteral(" min"));
-        element<QLabel>("lSwCnt")->setText(QString::number(values.switchCount));
-        element<QLabel>("lOverT")->setText(QString::number(values.overTempMinutes) + QStringLiteral(" min"));
-        element<QLabel>("lMaxT")->setText(QString::number(values.maxTemperature) + QStringLiteral(" °C"));
-    }
-    group->setVisible(logShown);
+    context_.panel.showDeviceLog(deviceLogShown(context_.run.showLog, engine_.deviceFwVersion())
+                                     ? std::optional<DeviceLog>(readDeviceLog(context_.eeBlock))
+                                     : std::nullopt);
     context_.panel.setDisplay();
     unlock();
 }
@@ -151,7 +139,7 @@ void LinkWindow::askFirmwareUpdate()
 
 void LinkWindow::firmwareUpdateEnded()
 {
-    element<QProgressBar>("pbFWUpdate")->hide();
+    context_.panel.hideFirmwareProgress();
     context_.run.formDisabled = false;
 }
 
@@ -203,21 +191,12 @@ void LinkWindow::bUpdateFwClick()
     if (context_.run.formDisabled || !started(engine_.startUpdate()))
         return;
     context_.run.formDisabled = true;
-    auto* progress = element<QProgressBar>("pbFWUpdate");
-    progress->setRange(0, engine_.firmwarePages());
-    progress->setValue(0);
-    progress->show();
+    context_.panel.startFirmwareProgress(engine_.firmwarePages());
 }
 
 void LinkWindow::setFirmware(const FirmwareImage& firmware)
 {
     engine_.setFirmware(firmware.fwImage, firmware.fwSize);
-}
-
-template <typename T>
-T* LinkWindow::element(const char* name) const
-{
-    return context_.panel.findChild<T*>(QString::fromLatin1(name));
 }
 
 void LinkWindow::setCaption(const QString& text)
@@ -230,19 +209,9 @@ void LinkWindow::appendCaption(const QString& text)
     context_.window.setWindowTitle(context_.window.windowTitle() + text);
 }
 
-bool LinkWindow::debugLogging() const
-{
-    const auto* debug = element<QAbstractButton>("cbStickDebug");
-    const auto* hold = element<QAbstractButton>("cbDebugHold");
-    return context_.run.debugMode && debug && debug->isChecked() && hold && !hold->isChecked();
-}
-
 void LinkWindow::log(const std::string& line)
 {
-    if (!debugLogging())
-        return;
-    if (auto* memo = element<QPlainTextEdit>("mDebug"))
-        memo->appendPlainText(QString::fromStdString(line));
+    context_.panel.logDebugLine(QString::fromStdString(line));
 }
 
 } // namespace ormid

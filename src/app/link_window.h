@@ -64,12 +64,9 @@ private:
     // Tells the user why a request did not start; false then.
     bool started(LinkStart start);
     void log(const std::string& line);
-    bool debugLogging() const;
     void setCaption(const QString& text);
     void appendCaption(const QString& text);
     void unlock();
-    template <typename T>
-    T* element(const char* name) const;
 
     LinkWindowContext context_;
     LinkEngine engine_;

@@ -17,11 +17,14 @@
 #include <QStringList>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 #include <string_view>
 #include <utility>
 
 #include "app/block_pictures.h"
+#include "core/display_rules.h"
 #include "core/encodings.h"
 
 namespace ormid {
@@ -64,6 +67,23 @@ constexpr std::array kTiles{
     TileSpec{Tile::Lst, 0, 2, false},      TileSpec{Tile::Engine2, 1, 2, false},
     TileSpec{Tile::Hold, 2, 2, true},      TileSpec{Tile::Remote, 3, 2, true},
 };
+
+// The function block each tile shows; the LSt tile's two picture layers belong to it.
+constexpr std::pair<Tile, FunctionBlock> kTileBlocks[] = {
+    {Tile::PowerOn, FunctionBlock::powerOn}, {Tile::BlockTimer, FunctionBlock::blockTimer},
+    {Tile::Mff, FunctionBlock::mff},         {Tile::Thermal, FunctionBlock::thermal},
+    {Tile::Isd, FunctionBlock::isd},         {Tile::Engine1, FunctionBlock::engine1},
+    {Tile::Output, FunctionBlock::output},   {Tile::Relay, FunctionBlock::relay},
+    {Tile::Lst, FunctionBlock::lst},         {Tile::Engine2, FunctionBlock::engine2},
+    {Tile::Hold, FunctionBlock::hold},       {Tile::Remote, FunctionBlock::remote},
+    {Tile::LstStandard, FunctionBlock::lst}, {Tile::LstRemote, FunctionBlock::lst},
+};
+
+FunctionBlock blockOf(Tile tile)
+{
+    return std::find_if(std::begin(kTileBlocks), std::end(kTileBlocks), [tile](const auto& t) { return t.first == tile; })
+        ->second;
+}
 
 struct PictureSpec {
     const char* name;
@@ -275,6 +295,8 @@ constexpr std::array kActionElements{"bMemCancel", "bMemClear", "bMemStore", "bE
 constexpr std::pair<const char*, const char*> kLogFields[] = {
     {"lOp", "Operation"}, {"lSwCnt", "Switch cnt."}, {"lOverT", "Over T"}, {"lMaxT", "Max. T"}};
 constexpr std::array kEveryModeButtons{"bMemClear", "bMemStore", "bLoad", "bSave", "bPdf"};
+// What demo mode and a failed Transfer offer: the image can always be kept in a file.
+constexpr std::array kFileButtons{"bLoad", "bSave", "bPdf"};
 
 QRect cellRect(const TileSpec& spec)
 {
@@ -297,8 +319,19 @@ MainPanel::MainPanel(RunState& run, EeBlock& eeBlock, QWidget* parent)
     setFixedSize(scaled(QRect(0, 0, kDesignWidth, kDesignHeight)).size());
     buildBlocks();
     buildActionBar();
+    registerElements(*this);
+    for (const char* name : kAlwaysShown)
+        setShown(QString::fromLatin1(name), true);
     initHint();
     moveGr(false);
+}
+
+void MainPanel::registerElements(const QWidget& root)
+{
+    for (QWidget* widget : root.findChildren<QWidget*>()) {
+        if (!widget->objectName().isEmpty())
+            elements_.insert(widget->objectName(), widget);
+    }
 }
 
 QRect MainPanel::scaled(const QRect& design) const
@@ -324,15 +357,16 @@ void MainPanel::buildBlocks()
         tiles[static_cast<std::size_t>(layer)] = widget;
     }
 
-    const auto addElement = [this, &tileWidget](const char* name, Tile tile, const QRect& rect, bool reacts) {
+    const auto addElement = [this, &tileWidget](const char* name, Tile tile, BlockElement element, const QRect& rect,
+                                                bool reacts) {
         auto* label = new PictureLabel(tileWidget(tile));
         label->setObjectName(QString::fromLatin1(name));
         label->setGeometry(scaled(rect));
         label->setReacts(reacts);
-        const QString elementName = label->objectName();
-        connect(label, &PictureLabel::clicked, this, [this, elementName] {
-            if (!run_.formDisabled)
-                emit blockClicked(elementName);
+        const BlockClick click{blockOf(tile), element};
+        connect(label, &PictureLabel::clicked, this, [this, click] {
+            if (!run_.formDisabled && !run_.stickBusy)
+                emit blockClicked(click);
         });
         label->hide();
         return label;
@@ -341,19 +375,17 @@ void MainPanel::buildBlocks()
     for (const PictureSpec& spec : kPictures) {
         const bool inLayer = spec.tile == Tile::LstStandard || spec.tile == Tile::LstRemote;
         const QRect rect = inLayer ? QRect(QPoint(0, 0), kPictureRect.size()) : kPictureRect;
-        auto* label = addElement(spec.name, spec.tile, rect, spec.enabled);
+        auto* label = addElement(spec.name, spec.tile, BlockElement::picture, rect, spec.enabled);
         label->setArt([icon = spec.icon, enabled = spec.enabled](QPainter& p, const QRectF& area) {
             paintBlock(p, area, icon, enabled);
         });
     }
-    for (const char* name : kAlwaysShown)
-        setShown(QString::fromLatin1(name), true);
     for (const SwitchSpec& spec : kSwitches) {
-        auto* label = addElement(spec.name, spec.tile, kSwitchRect, spec.state != SwitchState::Disabled);
+        auto* label = addElement(spec.name, spec.tile, BlockElement::onOff, kSwitchRect, spec.state != SwitchState::Disabled);
         label->setArt([state = spec.state](QPainter& p, const QRectF& area) { paintSwitch(p, area, state); });
     }
     for (const SelectorSpec& spec : kSelectors) {
-        auto* label = addElement(spec.name, spec.tile, kSelectorRect, true);
+        auto* label = addElement(spec.name, spec.tile, BlockElement::selector, kSelectorRect, true);
         label->setArt([selector = spec.selector, position = spec.position](QPainter& p, const QRectF& area) {
             const QStringList& captions = selectorCaptions(selector);
             paintSelector(p, area, std::span<const QString>(captions.constData(), captions.size()), position,
@@ -361,7 +393,7 @@ void MainPanel::buildBlocks()
         });
     }
     for (const LabelSpec& spec : kLabels) {
-        auto* label = addElement(spec.name, spec.tile, spec.rect, true);
+        auto* label = addElement(spec.name, spec.tile, BlockElement::label, spec.rect, true);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         QFont font = label->font();
         font.setBold(true);
@@ -497,6 +529,8 @@ QWidget* MainPanel::debugPanel()
     hold->setObjectName(QStringLiteral("cbDebugHold"));
     layout->addWidget(hold, 0, Qt::AlignLeft); // as wide as its text, so a click on its middle ticks it
     panel->hide();
+    elements_.insert(panel->objectName(), panel);
+    registerElements(*panel);
     return panel;
 }
 
@@ -506,8 +540,7 @@ void MainPanel::initHint()
         for (const char* name : spec.pictures) {
             if (name == nullptr)
                 continue;
-            if (auto* picture = findChild<PictureLabel*>(QString::fromLatin1(name)))
-                picture->setHint(QString::fromLatin1(spec.text));
+            named<PictureLabel>(name).setHint(QString::fromLatin1(spec.text));
         }
     }
 }
@@ -518,19 +551,18 @@ void MainPanel::enableHint(bool on)
         for (const char* name : spec.pictures) {
             if (name == nullptr)
                 continue;
-            if (auto* picture = findChild<PictureLabel*>(QString::fromLatin1(name)))
-                picture->setHintEnabled(on);
+            named<PictureLabel>(name).setHintEnabled(on);
         }
     }
 }
 
 void MainPanel::showFirmwareIcon(const QString& hint)
 {
-    auto* icon = findChild<PictureLabel*>(QStringLiteral("iFW"));
-    icon->setHint(hint);
+    auto& icon = named<PictureLabel>("iFW");
+    icon.setHint(hint);
     // The version hint is the icon's only content: it does not follow "Show Hints".
-    icon->setHintEnabled(true);
-    icon->show();
+    icon.setHintEnabled(true);
+    icon.show();
 }
 
 void MainPanel::cbShowHintsClick(bool checked)
@@ -575,8 +607,7 @@ void MainPanel::showLogo(bool shown)
 void MainPanel::setRemCB(Byte status)
 {
     for (std::size_t i = 0; i < kTxBoxes.size(); ++i) {
-        if (auto* box = findChild<QCheckBox*>(QString::fromLatin1(kTxBoxes[i].name)))
-            box->setChecked(TestBit(status, static_cast<Byte>(i)));
+        named<QCheckBox>(kTxBoxes[i].name).setChecked(TestBit(status, static_cast<Byte>(i)));
     }
 }
 
@@ -584,8 +615,7 @@ Byte MainPanel::txSelection() const
 {
     Byte status = 0;
     for (std::size_t i = 0; i < kTxBoxes.size(); ++i) {
-        const auto* box = findChild<QCheckBox*>(QString::fromLatin1(kTxBoxes[i].name));
-        if (box && box->isChecked())
+        if (named<QCheckBox>(kTxBoxes[i].name).isChecked())
             status = SetBit(status, static_cast<Byte>(i));
     }
     return status;
@@ -599,9 +629,9 @@ void MainPanel::enableButtons()
     } else if (!run_.demo) {
         // Without a stick there is no memory to cancel or name; the memory-mode group stays hidden.
         setShown(QStringLiteral("bMemCancel"), true);
-        auto* erase = findChild<QPushButton*>(QString::fromLatin1(kEraseButton));
-        erase->setText(QString::fromLatin1(kEraseCaption));
-        erase->setVisible(run_.enableErase && !run_.modeQueryAnswered);
+        QPushButton& erase = eraseButton();
+        erase.setText(QString::fromLatin1(kEraseCaption));
+        erase.setVisible(run_.enableErase && !run_.modeQueryAnswered);
         setShown(QStringLiteral("lInfo"), true);
         setShown(QStringLiteral("eInfo"), true);
     }
@@ -617,17 +647,95 @@ void MainPanel::disableButtons()
         setShown(QString::fromLatin1(name), false);
 }
 
+// ---- The action bar's elements ---------------------------------------------------------
+
+QPushButton& MainPanel::memoryButton(int n) const
+{
+    return named<QPushButton>(kMemoryButtons[static_cast<std::size_t>(n - 1)].name);
+}
+
+QLineEdit& MainPanel::infoField() const
+{
+    return named<QLineEdit>("eInfo");
+}
+
+QPushButton& MainPanel::eraseButton() const
+{
+    return named<QPushButton>(kEraseButton);
+}
+
+void MainPanel::showFileButtons(bool shown)
+{
+    for (const char* name : kFileButtons)
+        setShown(QString::fromLatin1(name), shown);
+}
+
+void MainPanel::showDebugBox(bool shown)
+{
+    setShown(QStringLiteral("cbStickDebug"), shown);
+}
+
+void MainPanel::showTransferDuration(bool shown)
+{
+    setShown(QStringLiteral("Memo1"), shown);
+}
+
+void MainPanel::showHintsBox(bool shown)
+{
+    setShown(QStringLiteral("cbShowHints"), shown);
+}
+
+void MainPanel::startFirmwareProgress(int pages)
+{
+    auto& progress = named<QProgressBar>("pbFWUpdate");
+    progress.setRange(0, pages);
+    progress.setValue(0);
+    progress.show();
+}
+
+void MainPanel::setFirmwareProgress(int page)
+{
+    named<QProgressBar>("pbFWUpdate").setValue(page);
+}
+
+void MainPanel::hideFirmwareProgress()
+{
+    setShown(QStringLiteral("pbFWUpdate"), false);
+}
+
+void MainPanel::showDeviceLog(const std::optional<DeviceLog>& values)
+{
+    if (values) {
+        const QString texts[] = {
+            QString::number(values->operationMinutes) + QStringLiteral(" min"),
+            QString::number(values->switchCount),
+            QString::number(values->overTempMinutes) + QStringLiteral(" min"),
+            QString::number(values->maxTemperature) + QStringLiteral(" °C"),
+        };
+        for (std::size_t i = 0; i < std::size(kLogFields); ++i)
+            setLabel(kLogFields[i].first, texts[i]);
+    }
+    setShown(QStringLiteral("gbLog"), values.has_value());
+}
+
+void MainPanel::logDebugLine(const QString& line)
+{
+    auto* memo = qobject_cast<QPlainTextEdit*>(element(QStringLiteral("mDebug")));
+    const bool taking = run_.debugMode && memo != nullptr && named<QCheckBox>("cbStickDebug").isChecked()
+                        && !named<QCheckBox>("cbDebugHold").isChecked();
+    if (taking)
+        memo->appendPlainText(line);
+}
+
 // ---- setDisplay -----------------------------------------------------------------------
 
 void MainPanel::setDisplay()
 {
     if (eeBlock_.size() < kStoredImageBytes)
         return;
-    if (eeBlock_[engine2Step(1) + 2] == kFreeLevel)
-        clearImageBit(bit::lstEnable);
+    applyDisplayRules(eeBlock_, run_.remoteMode);
     if (run_.remoteMode) {
         drawLstRemote();
-        normaliseForRemote();
     } else {
         drawLstStandard();
         drawOutput();
@@ -636,8 +744,6 @@ void MainPanel::setDisplay()
         drawThermal();
         drawRemoteControl();
     }
-    if (eeBlock_[engine1Step(1) + 2] == kFreeLevel)
-        clearImageBit(bit::isdEnable);
     drawIsd();
     drawPowerOnLabels();
     setShown(QStringLiteral("cbShowHints"), true);
@@ -671,20 +777,6 @@ void MainPanel::drawLstRemote()
     showOnly({"Lst_en_r1", "LST_dis_r1"}, lstOn ? "Lst_en_r1" : "LST_dis_r1");
     showOnly({"SW_lst_close", "sw_lst_open"}, lstOn ? "SW_lst_close" : "sw_lst_open");
     showOnly({"iISD2_en", "dm2_dis"}, lstOn ? "iISD2_en" : "dm2_dis");
-}
-
-void MainPanel::normaliseForRemote()
-{
-    // Remote frames carry levels in steps of 5 % and fades as one of the device's fade rates.
-    const auto snapFade = [](Byte& code) { code = fadeCodes[convertFade2KD(code)]; };
-    eeBlock_[field::powerOnLevel] = convertLevel2KD(eeBlock_[field::powerOnLevel]);
-    snapFade(eeBlock_[field::powerOnFade]);
-    for (std::size_t k = 1; k <= field::stepCount; ++k) {
-        for (const std::size_t step : {engine2Step(k), engine1Step(k)}) {
-            snapFade(eeBlock_[step + 1]);
-            eeBlock_[step + 2] = convertLevel2KD(eeBlock_[step + 2]);
-        }
-    }
 }
 
 void MainPanel::drawOutput()
@@ -767,14 +859,9 @@ bool MainPanel::imageBit(Byte bit) const
     return TestBit(eeBlock_[field::outputByte], bit);
 }
 
-void MainPanel::clearImageBit(Byte bit)
-{
-    eeBlock_[field::outputByte] = ClearBit(eeBlock_[field::outputByte], bit);
-}
-
 QWidget* MainPanel::element(const QString& name) const
 {
-    return findChild<QWidget*>(name);
+    return elements_.value(name, nullptr);
 }
 
 void MainPanel::setShown(const QString& name, bool shown)
@@ -791,8 +878,7 @@ void MainPanel::showOnly(std::initializer_list<const char*> group, const char* c
 
 void MainPanel::setLabel(const char* name, const QString& text)
 {
-    if (auto* label = findChild<QLabel*>(QString::fromLatin1(name)))
-        label->setText(text);
+    named<QLabel>(name).setText(text);
 }
 
 void MainPanel::paintEvent(QPaintEvent*)

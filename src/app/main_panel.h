@@ -4,18 +4,26 @@
 // carries its on-screen name as objectName, so the window and tests find it by name.
 
 #include <initializer_list>
+#include <optional>
 
+#include <QHash>
 #include <QWidget>
 
-#include "core/run_state.h"
+class QLineEdit;
+class QPushButton;
+
+#include "core/function_block.h"
 #include "core/image.h"
+#include "core/run_state.h"
+#include "link/link_engine.h"
 
 namespace ormid {
 
 class MainPanel : public QWidget {
     Q_OBJECT
 public:
-    // The panel reads and (in its documented redraw rules) writes the window's image and flags.
+    // The panel reads the window's image and flags; a redraw applies the image's display
+    // rules (applyDisplayRules) before drawing.
     MainPanel(RunState& run, EeBlock& eeBlock, QWidget* parent = nullptr);
 
     // Redraws every block and label from the image.
@@ -36,14 +44,34 @@ public:
     // The firmware icon `iFW`, its hint naming the image version.
     void showFirmwareIcon(const QString& hint);
 
+    // A rectangle of design pixels (96 dpi) on this screen.
+    QRect scaled(const QRect& design) const;
+
+    // Action-bar elements that start-up, the memories and the link drive.
+    QPushButton& memoryButton(int n) const; // M1..M4
+    QLineEdit& infoField() const;           // `eInfo`
+    QPushButton& eraseButton() const;       // "Erase ALL", "Go2Loc" or "Go2Rem"
+    void showFileButtons(bool shown);       // "Load", "Save", "PDF"
+    void showDebugBox(bool shown);          // "Debug"
+    void showTransferDuration(bool shown);  // `Memo1`
+    void showHintsBox(bool shown);          // "Show Hints"
+    // `pbFWUpdate`: shown from 0 of `pages`, moved on, hidden.
+    void startFirmwareProgress(int pages);
+    void setFirmwareProgress(int page);
+    void hideFirmwareProgress();
+    // The "Log" group with the device's counters, or hidden.
+    void showDeviceLog(const std::optional<DeviceLog>& values);
+    // A line for the debug memo, taken only while "Debug" is ticked and "Stop" is not.
+    void logDebugLine(const QString& line);
+
     // Size of the panel at 96 dpi; the panel scales it by the screen's logical dpi.
     static constexpr int kDesignWidth = 928;
     static constexpr int kDesignHeight = 600;
 
 signals:
     // A block picture, label or switch was clicked while the panel is unlocked; the
-    // function's editor or switch takes it (elementName is the element's objectName).
-    void blockClicked(const QString& elementName);
+    // function's editor or switch takes it.
+    void blockClicked(ormid::BlockClick click);
     // An action-bar button was clicked and the window lock lets it through: the memory
     // buttons always, the Erase button also while it serves as mode button, the
     // others only while `formDisabled` is clear; none while a blocking stick sequence runs.
@@ -65,7 +93,6 @@ private:
     // Redraw steps, one per block group.
     void drawLstStandard();
     void drawLstRemote();
-    void normaliseForRemote();
     void drawOutput();
     void drawBlockTimer();
     void drawMff();
@@ -75,16 +102,22 @@ private:
     void drawPowerOnLabels();
 
     bool imageBit(Byte bit) const;
-    void clearImageBit(Byte bit);
+    // Every named element, by its name; filled once the panel is built.
+    void registerElements(const QWidget& root);
     QWidget* element(const QString& name) const;
+    template <typename T>
+    T& named(const char* name) const
+    {
+        return *qobject_cast<T*>(element(QString::fromLatin1(name)));
+    }
     void setShown(const QString& name, bool shown);
     // Shows `chosen` and hides the other elements of its group (pictures at one place).
     void showOnly(std::initializer_list<const char*> group, const char* chosen);
     void setLabel(const char* name, const QString& text);
-    QRect scaled(const QRect& design) const;
 
     RunState& run_;
     EeBlock& eeBlock_;
+    QHash<QString, QWidget*> elements_;
     qreal scale_ = 1.0;
     bool remoteLayout_ = false;
 };

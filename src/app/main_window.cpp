@@ -1,6 +1,6 @@
 #include "app/main_window.h"
 
-#include <QAbstractButton>
+#include <QPushButton>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -15,6 +15,9 @@
 
 #include "app/command_line.h"
 #include "app/main_panel.h"
+#include "editors/editor_host.h"
+#include "editors/output/output_editor.h"
+#include "editors/output/relay_editor.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "link/embedded_firmware.h"
@@ -43,8 +46,6 @@ const QString readFailed = QStringLiteral("The file could not be read: %1");
 const QString saveFailed = QStringLiteral("The configuration could not be saved: %1");
 } // namespace fileDialog
 
-constexpr const char* kMemoryButtons[] = {"bM1", "bM2", "bM3", "bM4"};
-constexpr const char* kDemoButtons[] = {"bLoad", "bSave", "bPdf"};
 
 constexpr int kDotEvery = 10;                               // control-block wait cycles per "."
 constexpr int kDemoPauseRounds = 20;                        // the demo image appears after 20 x 100 ms
@@ -100,7 +101,19 @@ void MainWindow::FormCreate()
     memories_ = new MemorySlots({run_, eeBlock_, controlBlock_, firmware_, *panel_, *transport_, waiter_, dialogs_},
                                 std::move(hooks), this);
     connect(panel_, &MainPanel::actionClicked, this, &MainWindow::onAction);
+    buildEditors();
     setWindowTitle(caption::memoryMode);
+}
+
+// Each editor panel lies over the main panel; the host opens it from its block.
+void MainWindow::buildEditors()
+{
+    editors_ = new EditorHost({run_, eeBlock_, [this] { panel_->setDisplay(); },
+                               [this](const QRect& design) { return panel_->scaled(design); }},
+                              this);
+    editors_->add(*new OutputEditor(run_, panel_));
+    editors_->add(*new RelayEditor(panel_));
+    connect(panel_, &MainPanel::blockClicked, editors_, &EditorHost::blockClicked);
 }
 
 void MainWindow::showEvent(QShowEvent* event)
@@ -208,7 +221,7 @@ void MainWindow::enterUsbStickMode()
     run_.usbStick = true;
     setWindowTitle(caption::usbStick);
     startLinkEngine();
-    setElementVisible("cbStickDebug", run_.debugMode);
+    panel_->showDebugBox(run_.debugMode);
     showModeButton();
 }
 
@@ -231,11 +244,10 @@ void MainWindow::controlBlockTimedOut()
 void MainWindow::showModeButton()
 {
     run_.modeButtonShown = run_.modeQueryAnswered;
-    if (run_.modeButtonShown) {
-        if (auto* erase = panel_->findChild<QAbstractButton*>(QStringLiteral("bErase")))
-            erase->setText(run_.remoteMode ? QStringLiteral("Go2Loc") : QStringLiteral("Go2Rem"));
-    }
-    setElementVisible("bErase", run_.modeButtonShown);
+    QPushButton& erase = panel_->eraseButton();
+    if (run_.modeButtonShown)
+        erase.setText(run_.remoteMode ? QStringLiteral("Go2Loc") : QStringLiteral("Go2Rem"));
+    erase.setVisible(run_.modeButtonShown);
 }
 
 bool MainWindow::finishDemoStartUp()
@@ -248,18 +260,16 @@ bool MainWindow::finishDemoStartUp()
     }
     eeBlock_ = makeDefaultImage();
     panel_->setDisplay();
-    for (const char* name : kDemoButtons)
-        setElementVisible(name, true);
+    panel_->showFileButtons(true);
     run_.formDisabled = false;
     return true;
 }
 
 void MainWindow::finishStickStartUp(bool timedOut)
 {
-    for (const char* name : kMemoryButtons) {
-        setElementVisible(name, !run_.usbStick);
-        if (QWidget* button = panel_->findChild<QWidget*>(QString::fromLatin1(name)))
-            button->setEnabled(!timedOut);
+    for (int n = 1; n <= kMemoryCount; ++n) {
+        panel_->memoryButton(n).setVisible(!run_.usbStick);
+        panel_->memoryButton(n).setEnabled(!timedOut);
     }
     run_.selectedSlot = 0;
     // Without a control block there is no stick firmware version to compare with.
@@ -316,14 +326,6 @@ bool MainWindow::checkHID()
     return transport_->findHidDevice(kStickVendorId, kStickProductId);
 }
 
-void MainWindow::setElementVisible(const char* name, bool visible)
-{
-    if (QWidget* element = panel_->findChild<QWidget*>(QString::fromLatin1(name)))
-        element->setVisible(visible);
-    else
-        qWarning("MainWindow: the panel has no element %s", name);
-}
-
 void MainWindow::appendToCaption(const QString& text)
 {
     setWindowTitle(windowTitle() + text);
@@ -359,11 +361,6 @@ void MainWindow::onAction(const QString& elementName)
     }
 }
 
-QLineEdit* MainWindow::infoField() const
-{
-    return panel_->findChild<QLineEdit*>(QStringLiteral("eInfo"));
-}
-
 void MainWindow::bLoadClick()
 {
     if (run_.formDisabled)
@@ -386,7 +383,7 @@ void MainWindow::bLoadClick()
     case ConfigLoadOutcome::Corrupted:
         eeBlock_ = loaded.image;
         if (loaded.info)
-            infoField()->setText(QString::fromStdString(*loaded.info));
+            panel_->infoField().setText(QString::fromStdString(*loaded.info));
         panel_->setDisplay();
         break;
     case ConfigLoadOutcome::Firmware:
@@ -409,7 +406,7 @@ void MainWindow::bSaveClick()
     if (QFileInfo(*fileName).suffix().isEmpty())
         *fileName += QLatin1Char('.') + fileDialog::suffix;
     const FileWriteResult written =
-        writeFileAtomically(fileName->toStdString(), saveConfiguration(eeBlock_, infoField()->text().toStdString()));
+        writeFileAtomically(fileName->toStdString(), saveConfiguration(eeBlock_, panel_->infoField().text().toStdString()));
     if (!written.ok())
         dialogs_.showMessage(fileDialog::saveFailed.arg(QString::fromStdString(written.error)), UserDialogs::Kind::critical);
 }

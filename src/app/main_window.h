@@ -22,11 +22,11 @@
 #include "link/stick_probe.h"
 #include "link/waiter.h"
 
-class QLineEdit;
 class QTimer;
 
 namespace ormid {
 
+class EditorHost;
 class MainPanel;
 
 // The periods of the window timers. Tests shorten them; the waits of start-up take
@@ -80,6 +80,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void buildEditors();
     bool checkHID();
     // The control-block wait: one collector cycle per 50 ms, a "." per ten cycles.
     // False when the window was closed meanwhile.
@@ -91,19 +92,18 @@ private:
     // The 2 s pause, then the default image. False when the window was closed meanwhile.
     bool finishDemoStartUp();
     void finishStickStartUp(bool timedOut);
-    void setElementVisible(const char* name, bool visible);
     void setPresenceWatch(bool running);
     void appendToCaption(const QString& text);
     void onAction(const QString& elementName);
-    QLineEdit* infoField() const;
 
-    // Hand-over points; each does nothing until the function that takes over lands.
-    void readMemories();      // the four memories; checkFirmware reads the firmware record
+    // The four memories of a stick in memory mode (the firmware record is checkFirmware's).
+    void readMemories();
     // `loadRes` and the comparison with the stick's firmware record; shows `iFW`.
     void checkFirmware();
     // The firmware branch of "Load".
     void loadFirmwareFile(const std::string& fileBytes);
-    bool loadCurveList();     // the dimming curves load their list here and pick curveIndex
+    // The dimming-curve list; none is offered, so the correction controls stay hidden.
+    bool loadCurveList();
     void startLinkEngine();
 
     RunState run_;
@@ -118,6 +118,7 @@ private:
     std::unique_ptr<UserDialogs> ownDialogs_;
     UserDialogs& dialogs_;
     MainPanel* panel_ = nullptr;
+    EditorHost* editors_ = nullptr;
     MemorySlots* memories_ = nullptr;
     QTimer* timer4_ = nullptr;
     QTimer* timer2_ = nullptr;

@@ -28,8 +28,6 @@ const QString damaged = QStringLiteral("The data of memory M%1 is damaged (%2); 
 const QString kUsedStyle = QStringLiteral("background-color: rgb(166,202,240);"); // sky blue
 const QString kEmptyStyle = QStringLiteral("background-color: rgb(0,255,0);");    // lime
 
-constexpr const char* kMemoryButtonNames[kMemoryCount] = {"bM1", "bM2", "bM3", "bM4"};
-constexpr const char* kFileButtonNames[] = {"bLoad", "bSave", "bPdf"};
 constexpr int kDotEvery = 10; // block-read wait cycles per "."
 
 } // namespace
@@ -39,39 +37,31 @@ MemorySlots::MemorySlots(MemoryContext context, MemoryWindowHooks hooks, QObject
 {
 }
 
-QPushButton* MemorySlots::memoryButton(int n) const
+QPushButton& MemorySlots::memoryButton(int n) const
 {
-    return context_.panel.findChild<QPushButton*>(QString::fromLatin1(kMemoryButtonNames[n - 1]));
+    return context_.panel.memoryButton(n);
 }
 
-QLineEdit* MemorySlots::infoField() const
+QLineEdit& MemorySlots::infoField() const
 {
-    return context_.panel.findChild<QLineEdit*>(QStringLiteral("eInfo"));
+    return context_.panel.infoField();
 }
 
 void MemorySlots::setMemoryLook(int n)
 {
-    QPushButton* button = memoryButton(n);
+    QPushButton& button = memoryButton(n);
     const TMemory& memory = memories_[n - 1];
-    button->setStyleSheet(memory.mEmpty ? kEmptyStyle : kUsedStyle);
+    button.setStyleSheet(memory.mEmpty ? kEmptyStyle : kUsedStyle);
     // A tool tip shows whenever the pointer rests on the button, whatever "Show Hints" says.
-    button->setToolTip(memory.mString.isEmpty() ? QString() : text::hintPrefix + memory.mString);
+    button.setToolTip(memory.mString.empty() ? QString() : text::hintPrefix + QString::fromStdString(memory.mString));
 }
 
 void MemorySlots::readMemories()
 {
     StickSequence sequence(context_.run);
     for (int n = 1; n <= kMemoryCount; ++n) {
-        const MemoryRecord record = readMemoryRecord(context_.controlBlock, n);
         TMemory& memory = memories_[n - 1];
-        memory = TMemory{};
-        memory.mEmpty = !record.isValid(context_.run.remoteMode);
-        if (!memory.mEmpty) {
-            memory.cbStatus = record.status;
-            memory.mLength = record.length;
-            memory.mAddress = record.dataAddress();
-            memory.mString = QString::fromStdString(record.name());
-        }
+        memory = memoryFromRecord(readMemoryRecord(context_.controlBlock, n), context_.run.remoteMode);
         setMemoryLook(n);
         if (memory.mEmpty)
             continue;
@@ -89,7 +79,7 @@ void MemorySlots::bMClick(int n)
         return;
     RunState& run = context_.run;
     for (int other = 1; other <= kMemoryCount; ++other)
-        memoryButton(other)->setVisible(other == n);
+        memoryButton(other).setVisible(other == n);
     inertSlot_ = n;
     run.selectedSlot = n;
     context_.panel.enableButtons();
@@ -97,12 +87,11 @@ void MemorySlots::bMClick(int n)
 
     showImageOf(n);
     const TMemory& memory = memories_[n - 1];
-    if (!memory.mString.isEmpty())
-        infoField()->setText(memory.mString);
+    if (!memory.mString.empty())
+        infoField().setText(QString::fromStdString(memory.mString));
     if (run.remoteMode) {
         context_.panel.setRemCB(memory.cbStatus);
-        if (QWidget* duration = context_.panel.findChild<QWidget*>(QStringLiteral("Memo1")))
-            duration->show();
+        context_.panel.showTransferDuration(true);
     }
     context_.panel.setDisplay();
     run.formDisabled = false;
@@ -112,19 +101,15 @@ void MemorySlots::showImageOf(int n)
 {
     const TMemory& memory = memories_[n - 1];
     EeBlock& image = context_.eeBlock;
-    if (memory.mEmpty) {
-        image = makeDefaultImage();
-        return;
-    }
-    const DataBlockWalk walk = copyDataBlockToImage(memory.mData, memory.mLength, image);
+    const DataBlockWalk walk = imageFromMemory(memory, image);
     if (isDamaged(walk)) {
-        // A block that breaks the record layout would scatter bytes over the image; the
-        // user edits the default image instead and learns why.
-        image = makeDefaultImage();
+        // The user edits the default image instead and learns why.
         context_.dialogs.showMessage(text::damaged.arg(n).arg(QString::fromUtf8(describe(walk))),
                                      UserDialogs::Kind::warning);
         return;
     }
+    if (memory.mEmpty)
+        return;
     undoCurveCorrection();
     if (!context_.run.copyAstro)
         clearAstroData(image);
@@ -134,8 +119,8 @@ void MemorySlots::showMemoryButtons()
 {
     inertSlot_ = 0;
     for (int n = 1; n <= kMemoryCount; ++n) {
-        memoryButton(n)->show();
-        memoryButton(n)->setEnabled(true);
+        memoryButton(n).show();
+        memoryButton(n).setEnabled(true);
     }
 }
 
@@ -146,12 +131,10 @@ void MemorySlots::bMemCancelClick()
         return;
     MainPanel& panel = context_.panel;
     panel.showLogo(true);
-    for (const char* name : {"Memo1", "cbShowHints"}) {
-        if (QWidget* element = panel.findChild<QWidget*>(QString::fromLatin1(name)))
-            element->hide();
-    }
+    panel.showTransferDuration(false);
+    panel.showHintsBox(false);
     showMemoryButtons();
-    infoField()->clear();
+    infoField().clear();
     panel.disableButtons();
     run.formDisabled = true;
     run.curveIndex = -1;
@@ -194,7 +177,7 @@ void MemorySlots::clearMemory()
     if (image.size() < defaults.size())
         image.resize(defaults.size());
     std::copy(defaults.begin(), defaults.end(), image.begin());
-    infoField()->setText(text::defaultName);
+    infoField().setText(text::defaultName);
     context_.panel.setDisplay();
 }
 
@@ -228,7 +211,7 @@ void MemorySlots::transferMemory()
     request.controlBlock = context_.controlBlock;
     request.memory = run.selectedSlot;
     request.image = context_.eeBlock;
-    request.infoText = infoField()->text().toStdString();
+    request.infoText = infoField().text().toStdString();
     request.remoteMode = run.remoteMode;
     request.txStatus = run.remoteMode ? context_.panel.txSelection() : Byte{0};
     request.firmware = pendingFirmware();
@@ -281,8 +264,7 @@ void MemorySlots::transferError(const QString& code)
 // saved, and a stick pulled out or plugged in again restarts the program as usual.
 void MemorySlots::offerFilesAfterFailure()
 {
-    for (const char* name : kFileButtonNames)
-        context_.panel.findChild<QWidget*>(QString::fromLatin1(name))->show();
+    context_.panel.showFileButtons(true);
     context_.run.formDisabled = false;
     hooks_.presenceWatch(true);
 }
@@ -292,8 +274,8 @@ void MemorySlots::bEraseClick()
     RunState& run = context_.run;
     if (run.formDisabled && !run.modeButtonShown)
         return;
-    const auto* erase = context_.panel.findChild<QAbstractButton*>(QStringLiteral("bErase"));
-    const bool remote = run.modeQueryAnswered && run.modeButtonShown && erase != nullptr && erase->text() == text::goRemote;
+    const bool remote =
+        run.modeQueryAnswered && run.modeButtonShown && context_.panel.eraseButton().text() == text::goRemote;
     if (!run.HIDStatus) {
         context_.dialogs.showMessage(text::usbError, UserDialogs::Kind::critical);
         return;

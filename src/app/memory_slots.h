@@ -1,6 +1,6 @@
 #pragma once
-// The four configuration memories of a stick in memory mode: the TMemory records,
-// the M1..M4 buttons, Default and Cancel, and the operations that write the stick
+// The four configuration memories of a stick in memory mode: the TMemory records
+// (core/memories.h), the M1..M4 buttons, Default and Cancel, and the operations that write the stick
 // (Transfer, Erase ALL and the mode switch). Works on the state the main window
 // owns, passed in by reference.
 
@@ -14,8 +14,8 @@
 
 #include "core/run_state.h"
 #include "core/image.h"
+#include "core/memories.h"
 #include "link/control_block.h"
-#include "link/data_block.h"
 #include "link/firmware_image.h"
 #include "link/hid_transport.h"
 #include "link/memory_transfer.h"
@@ -28,15 +28,6 @@ namespace ormid {
 
 class MainPanel;
 class UserDialogs;
-
-struct TMemory {
-    bool mEmpty = false;
-    std::uint16_t mLength = 0;
-    std::uint16_t mAddress = 0;
-    QString mString;
-    DataBlock mData{};
-    Byte cbStatus = 0;
-};
 
 // What the window owns and lends to the memories.
 struct MemoryContext {
@@ -95,8 +86,8 @@ private:
     void undoCurveCorrection();   // the dimming curves take their correction out of a chosen image here
     void resetCurveCorrection();  // the dimming curves untick their correction box here
 
-    QPushButton* memoryButton(int n) const;
-    QLineEdit* infoField() const;
+    QPushButton& memoryButton(int n) const;
+    QLineEdit& infoField() const;
 
     MemoryContext context_;
     MemoryWindowHooks hooks_;

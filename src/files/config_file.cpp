@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 
+#include "core/crc16.h"
+#include "core/file_signatures.h"
 #include "core/text_codec.h"
 #include "core/text_lines.h"
-#include "link/crc16.h"
-#include "link/stick_frames.h"
 
 namespace ormid {
 
@@ -16,26 +16,23 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kBytesPerLine = 16;
 constexpr std::size_t kDigitsPerLine = kBytesPerLine * 2;
 constexpr std::size_t kMaxDataLines = kImageSize / kBytesPerLine;
-constexpr std::size_t kCrcStart = 3;
+constexpr std::size_t kCrcStart = kFileSignatureLength;
 constexpr std::size_t kCrcDigits = 4;
 constexpr std::size_t kInfoStart = kCrcStart + kCrcDigits;
 
-struct KindByMagic {
-    std::string_view magic;
-    ConfigFileKind kind;
-};
-
-constexpr std::array<KindByMagic, 3> kKinds = {{
-    {"MMN", ConfigFileKind::Configuration},
-    {"MEM", ConfigFileKind::OldConfiguration},
-    {"FWX", ConfigFileKind::Firmware},
-}};
-
 ConfigFileKind kindOf(std::string_view firstLine)
 {
-    for (const auto& entry : kKinds)
-        if (firstLine.starts_with(entry.magic))
-            return entry.kind;
+    const auto kind = signedFileKind(firstLine);
+    if (!kind)
+        return ConfigFileKind::Unknown;
+    switch (*kind) {
+    case SignedFileKind::configuration:
+        return ConfigFileKind::Configuration;
+    case SignedFileKind::oldConfiguration:
+        return ConfigFileKind::OldConfiguration;
+    case SignedFileKind::firmwareContainer:
+        return ConfigFileKind::Firmware;
+    }
     return ConfigFileKind::Unknown;
 }
 
@@ -79,7 +76,8 @@ std::string saveConfiguration(const EeBlock& image, std::string_view infoUtf8)
     stored.fill(0xFF);
     std::copy_n(image.begin(), std::min(image.size(), stored.size()), stored.begin());
 
-    std::string file = "MMN" + hexNumber(crc16(stored), kCrcDigits) + infoForFile(infoUtf8);
+    std::string file = std::string(fileSignature(SignedFileKind::configuration)) + hexNumber(crc16(stored), kCrcDigits)
+                       + infoForFile(infoUtf8);
     file += kLineEnd;
     for (std::size_t i = 0; i < stored.size(); i += kBytesPerLine) {
         file += hexBytes(ByteSpan(stored).subspan(i, kBytesPerLine));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "core/file_signatures.h"
 #include "core/text_lines.h"
 #include "files/dimming_curve_file.h"
 
@@ -12,17 +13,30 @@ namespace {
 
 struct KindEntry {
     FileKind kind;
-    std::string_view magic;  // start of line 1; empty where content does not name the kind
     std::string_view name;
 };
 
 constexpr std::array<KindEntry, 5> kKinds = {{
-    {FileKind::Configuration, "MMN", "configuration"},
-    {FileKind::OldConfiguration, "MEM", "old-form configuration"},
-    {FileKind::FirmwareContainer, "FWX", "firmware container"},
-    {FileKind::DimmingCurve, "", "dimming curve"},
-    {FileKind::Unknown, "", "unknown"},
+    {FileKind::Configuration, "configuration"},
+    {FileKind::OldConfiguration, "old-form configuration"},
+    {FileKind::FirmwareContainer, "firmware container"},
+    {FileKind::DimmingCurve, "dimming curve"},
+    {FileKind::Unknown, "unknown"},
 }};
+
+// The kind a file's signature names (core/file_signatures.h).
+FileKind kindNamedBy(SignedFileKind kind)
+{
+    switch (kind) {
+    case SignedFileKind::configuration:
+        return FileKind::Configuration;
+    case SignedFileKind::oldConfiguration:
+        return FileKind::OldConfiguration;
+    case SignedFileKind::firmwareContainer:
+        return FileKind::FirmwareContainer;
+    }
+    return FileKind::Unknown;
+}
 
 bool isIntegerLines(std::string_view bytes)
 {
@@ -35,9 +49,8 @@ bool isIntegerLines(std::string_view bytes)
 
 FileKind classifyFile(std::string_view bytes, std::string_view fileName)
 {
-    for (const auto& entry : kKinds)
-        if (!entry.magic.empty() && bytes.starts_with(entry.magic))
-            return entry.kind;
+    if (const auto kind = signedFileKind(bytes))
+        return kindNamedBy(*kind);
     if (hasCurveExtension(fileName) || isIntegerLines(bytes))
         return FileKind::DimmingCurve;
     return FileKind::Unknown;

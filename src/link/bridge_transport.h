@@ -10,7 +10,7 @@
 //   - the server closing the connection means the stick was pulled out; it accepts a
 //     new connection at any time (that is how a plug-in is seen).
 //
-// Behaviour chosen where the design is silent:
+// How it behaves at the edges:
 //   - findHidDevice while connected does not reconnect; it drains what the socket holds
 //     into an internal buffer (no report is lost) and notices a close. The first find
 //     after a close returns false; a later one tries to connect again.

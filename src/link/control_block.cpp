@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "core/text_codec.h"
-
 namespace ormid {
 
 namespace {
@@ -20,16 +18,6 @@ void writeLe16(ControlBlock& block, std::size_t offset, std::uint16_t value)
 }
 
 } // namespace
-
-bool MemoryRecord::isValid(bool remoteMode) const
-{
-    return signature == signatureFor(remoteMode);
-}
-
-std::string MemoryRecord::name() const
-{
-    return nameFromInfo(info);
-}
 
 MemoryRecord readMemoryRecord(const ControlBlock& block, int n)
 {
@@ -56,23 +44,6 @@ bool writeMemoryRecord(ControlBlock& block, int n, const MemoryRecord& record)
     writeLe16(block, at + 6, record.blockNumber);
     std::copy(record.info.begin(), record.info.end(), block.begin() + at + kInfoOffset);
     return true;
-}
-
-InfoBytes infoFromName(std::string_view utf8Name)
-{
-    InfoBytes info;
-    info.fill(kInfoPad);
-    const std::string bytes = utf8ToCp1252(utf8Name); // one byte per character
-    const std::size_t count = std::min(bytes.size(), info.size());
-    for (std::size_t i = 0; i < count; ++i)
-        info[i] = static_cast<Byte>(bytes[i]);
-    return info;
-}
-
-std::string nameFromInfo(const InfoBytes& info)
-{
-    const auto end = std::find(info.begin(), info.end(), kInfoEnd);
-    return cp1252ToUtf8(std::string(info.begin(), end));
 }
 
 bool fillMemoryRecord(ControlBlock& block, int n, bool remoteMode, Byte status, std::string_view infoText)

@@ -4,22 +4,27 @@
 #include <optional>
 #include <utility>
 
+#include "core/crc16.h"
+#include "core/file_signatures.h"
 #include "core/text_lines.h"
-#include "link/crc16.h"
 
 namespace ormid {
 
 namespace {
 
-constexpr std::string_view kMagic = "FWX";
+// "FWX", then the size (4 hexadecimal digits), the version (2) and the CRC (4).
+constexpr std::size_t kSizeStart = kFileSignatureLength;
+constexpr std::size_t kVersionStart = kSizeStart + 4;
+constexpr std::size_t kCrcStart = kVersionStart + 2;
+static_assert(kCrcStart + 4 == kFirmwareHeaderLength);
 
 std::optional<FirmwareHeader> parseHeader(std::string_view line)
 {
-    if (line.size() < kFirmwareHeaderLength || !line.starts_with(kMagic))
+    if (line.size() < kFirmwareHeaderLength || signedFileKind(line) != SignedFileKind::firmwareContainer)
         return std::nullopt;
-    const auto size = parseHexNumber(line.substr(3, 4));
-    const auto version = parseHexNumber(line.substr(7, 2));
-    const auto crc = parseHexNumber(line.substr(9, 4));
+    const auto size = parseHexNumber(line.substr(kSizeStart, 4));
+    const auto version = parseHexNumber(line.substr(kVersionStart, 2));
+    const auto crc = parseHexNumber(line.substr(kCrcStart, 4));
     if (!size || !version || !crc)
         return std::nullopt;
     return FirmwareHeader{static_cast<std::uint16_t>(*size), static_cast<Byte>(*version),

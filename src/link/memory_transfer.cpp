@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "link/crc16.h"
-#include "link/data_block.h"
+#include "core/crc16.h"
+#include "core/data_block.h"
 #include "link/firmware_image.h"
 
 namespace ormid {

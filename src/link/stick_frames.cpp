@@ -1,6 +1,6 @@
 #include "link/stick_frames.h"
 
-#include "link/crc16.h"
+#include "core/crc16.h"
 
 namespace ormid {
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/data_block.h"
 #include "core/image.h"
 #include "core/text_lines.h"
 #include "link/hid_transport.h"
@@ -19,13 +20,10 @@ namespace ormid {
 // ---------------------------------------------------------------------------
 // Stick memory (memory mode)
 
-constexpr std::size_t kBlockSize = 128;           // one stick block: control block, data block
+// kBlockSize and Block, one 128-byte stick block, come from core/data_block.h.
 constexpr std::uint16_t kControlBlockAddress = 0xFF80;
 constexpr std::size_t kDataReportSize = 8;        // a memory command / memory data report
 constexpr std::size_t kReportsPerBlock = kBlockSize / kDataReportSize; // 16
-
-// One 128-byte stick block (the window's `controlBlock`, `sendBlock`, `remoteBlock`).
-using Block = std::array<Byte, kBlockSize>;
 
 // One memory command: an 8-byte output report, unused bytes 0.
 using MemoryCommand = std::array<Byte, kDataReportSize>;

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <optional>
 
+#include "core/data_block.h"
 #include "files/atomic_file.h"
 #include "link/control_block.h"
-#include "link/data_block.h"
 #include "link/firmware_container.h"
 
 namespace ormid::sim {

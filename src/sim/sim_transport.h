@@ -7,18 +7,9 @@
 
 #include "link/hid_transport.h"
 #include "sim/stick_model.h"
+#include "sim/virtual_clock.h" // VirtualClock, and VirtualWaiter that advances it
 
 namespace ormid::sim {
-
-// Time that moves only when told to.
-class VirtualClock {
-public:
-    Millis now() const { return now_; }
-    void advance(Millis ms) { now_ += ms; }
-
-private:
-    Millis now_ = 0;
-};
 
 class SimTransport final : public HidTransport {
 public:

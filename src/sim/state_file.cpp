@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "core/crc16.h"
 #include "files/atomic_file.h"
-#include "link/crc16.h"
 
 namespace ormid::sim {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/crc16.h"
 #include "link/control_block.h"
-#include "link/crc16.h"
 
 namespace ormid::sim {
 

@@ -4,7 +4,10 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "case_name.h"
 
 namespace ormid {
 namespace {
@@ -41,6 +44,26 @@ void PrintTo(const ParseCase& c, std::ostream* os)
         *os << " \"" << a << '"';
 }
 
+// A case's name: its arguments, an option without its dash, "Arg" before one that
+// is no option ("-dc=3 x" is "dcIs3_Argx").
+std::string argumentsName(const testing::TestParamInfo<ParseCase>& info)
+{
+    if (info.param.arguments.empty())
+        return "NoArguments";
+    std::string name;
+    for (const std::string& argument : info.param.arguments) {
+        if (!name.empty())
+            name += '_';
+        if (argument.empty())
+            name += test::caseName(argument);
+        else if (argument[0] == '-')
+            name += test::caseName(std::string_view(argument).substr(1));
+        else
+            name += "Arg" + test::caseName(argument);
+    }
+    return name;
+}
+
 class ParseCommandLine : public testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParseCommandLine, SetsOptionsCurveAndRestartArguments)
@@ -63,14 +86,16 @@ INSTANTIATE_TEST_SUITE_P(EachOption, ParseCommandLine, testing::Values(
     ParseCase{{"-debug"}, "debugMode", {"-debug"}, -1},
     ParseCase{{"-debug", "-eraseAll", "-showLog", "-copyAstro", "-noLoadCheck", "-skipFW"},
               "enableErase skipFW copyAstro noLoadCheck showLog debugMode",
-              {"-debug", "-eraseAll", "-showLog", "-copyAstro", "-noLoadCheck", "-skipFW"}, -1}));
+              {"-debug", "-eraseAll", "-showLog", "-copyAstro", "-noLoadCheck", "-skipFW"}, -1}),
+    argumentsName);
 
 // Options match only in full and in their exact case; whatever does not match is
 // still handed on to the restarted program, in order.
 INSTANTIATE_TEST_SUITE_P(OtherArguments, ParseCommandLine, testing::Values(
     ParseCase{{"-SkipFW", "-DEBUG", "-eraseall"}, "", {"-SkipFW", "-DEBUG", "-eraseall"}, -1},
     ParseCase{{"-skipFW ", "skipFW", "--skipFW", "-skip"}, "", {"-skipFW ", "skipFW", "--skipFW", "-skip"}, -1},
-    ParseCase{{"report.cfg", "", "-skipFW", "report.cfg"}, "skipFW", {"report.cfg", "", "-skipFW", "report.cfg"}, -1}));
+    ParseCase{{"report.cfg", "", "-skipFW", "report.cfg"}, "skipFW", {"report.cfg", "", "-skipFW", "report.cfg"}, -1}),
+    argumentsName);
 
 // "-dc=" counts anywhere in an argument; its value is whatever follows the
 // argument's first four characters, and the argument itself is never handed on.
@@ -90,7 +115,8 @@ INSTANTIATE_TEST_SUITE_P(CurveArgument, ParseCommandLine, testing::Values(
     ParseCase{{"x-dc=3"}, "", {}, -1},
     ParseCase{{"-debug-dc=5"}, "", {}, -1},
     ParseCase{{"-dc=3", "-dc=x"}, "", {}, -1},
-    ParseCase{{"-dc=x", "-dc=5"}, "", {}, 5}));
+    ParseCase{{"-dc=x", "-dc=5"}, "", {}, 5}),
+    argumentsName);
 
 TEST(ParseCommandLineState, ClearsWhatAnEarlierRunSetAndLeavesTheRestAlone)
 {

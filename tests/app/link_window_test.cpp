@@ -25,9 +25,8 @@
 #include <unistd.h>
 
 #include "app/main_window.h"
-#include "app/qt_app.h"
-#include "app/window_doubles.h"
 #include "app/user_dialogs.h"
+#include "app/window_fixture.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "sim/sim_transport.h"
@@ -35,10 +34,6 @@
 
 namespace ormid {
 namespace {
-
-using test::RecordingProcess;
-using test::ScriptedDialogs;
-using test::VirtualWaiter;
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -57,35 +52,20 @@ std::array<Byte, 256> deviceMemory()
     return memory;
 }
 
-class LinkWindowTest : public testing::Test {
+class LinkWindowTest : public test::WindowOnStick {
 protected:
-    void SetUp() override { test::qtApp(); }
-    void TearDown() override
-    {
-        window_.reset();
-        QCoreApplication::processEvents();
-    }
-
     // Starts in USB Stick mode with a device of firmware `deviceFirmware` and runs
     // start-up; `beforeRead` looks at the window before the device has been read.
     void startWindow(Byte deviceFirmware, std::vector<std::string> arguments = {},
                      const std::function<void()>& beforeRead = {})
     {
-        sim::StickConfig config;
-        config.mode = sim::StickMode::usb;
-        config.deviceFirmware = deviceFirmware;
-        sim::StickState state;
-        state.deviceMemory = deviceMemory_;
-        model_.emplace(config, faults_, state);
-        model_->onReport([this](sim::Direction direction, ByteSpan report) {
+        test::StickSetup stick = test::usbStick(deviceFirmware, deviceMemory_).withFaults(faults_);
+        stick.onReport = [this](sim::Direction direction, ByteSpan report) {
             if (direction == sim::Direction::in && report.size() > 2 && report[2] == 0x04 && startOfWrite_ < 0)
                 startOfWrite_ = clock_.now();
-        });
-        window_ = std::make_unique<MainWindow>(std::make_unique<sim::SimTransport>(*model_, clock_),
-                                               std::move(arguments), waiter_, process_, WindowTiming{0ms, 0ms, 0ms},
-                                               &dialogs_);
-        window_->show();
-        ASSERT_TRUE(run([&] { return window_->startUpFinished(); }));
+        };
+        launch(stick, std::move(arguments));
+        ASSERT_TRUE(runClockUntil([&] { return window_->startUpFinished(); }));
         ASSERT_NE(window_->link(), nullptr);
         EXPECT_EQ(window_->link()->engine().stickState(), LinkEngine::kWaiting);
         if (beforeRead)
@@ -95,38 +75,12 @@ protected:
                       const std::function<void()>& beforeRead = {})
     {
         startWindow(deviceFirmware, std::move(arguments), beforeRead);
-        ASSERT_TRUE(run([&] { return window_->link()->engine().imageRead(); }));
+        ASSERT_TRUE(runClockUntil([&] { return window_->link()->engine().imageRead(); }));
     }
 
-    // Window events with the virtual clock moving on, until `done`.
-    bool run(const std::function<bool()>& done)
-    {
-        for (int i = 0; i < 5000 && !done(); ++i) {
-            clock_.advance(10);
-            QCoreApplication::processEvents();
-        }
-        return done();
-    }
-
-    template <typename T = QWidget>
-    T* element(const char* name) const
-    {
-        return test::element<T>(*window_, name);
-    }
-    QString caption() const { return window_->windowTitle(); }
-    bool shown(const char* name) const { return element(name)->isVisible(); }
-    void press(const char* name) { test::press(*window_, name); }
-    bool presenceWatchRunning() const { return window_->findChild<QTimer*>(QStringLiteral("Timer2"))->isActive(); }
-
-    sim::VirtualClock clock_;
     std::array<Byte, 256> deviceMemory_ = deviceMemory();
     sim::Faults faults_;
     sim::Millis startOfWrite_ = -1; // when the first Write Memory frame reached the stick
-    std::optional<sim::StickModel> model_;
-    RecordingProcess process_;
-    VirtualWaiter waiter_{clock_};
-    ScriptedDialogs dialogs_;
-    std::unique_ptr<MainWindow> window_;
 };
 
 TEST_F(LinkWindowTest, StartUpReadsTheDeviceIntoTheImage)
@@ -165,11 +119,11 @@ TEST_F(LinkWindowTest, TransferWritesTheImageOfItsClickWhateverFollows)
     press("bMemStore");
     EXPECT_FALSE(window_->runState().formDisabled) << "usable while the frames go out";
     EXPECT_FALSE(presenceWatchRunning()) << "not while the device is being written";
-    run([&] { return clock_.now() >= 250 + startOfWrite_; });
+    runClockUntil([&] { return clock_.now() >= 250 + startOfWrite_; });
     dialogs_.answers = {UserDialogs::Answer::yes};
     press("bMemClear"); // the default settings, FF beyond them
     ASSERT_NE(window_->eeBlock(), transferred);
-    ASSERT_TRUE(run([&] { return caption().endsWith("->Transfer finished."); }));
+    ASSERT_TRUE(runClockUntil([&] { return caption().endsWith("->Transfer finished."); }));
 
     const auto& device = model_->state().deviceMemory;
     EXPECT_TRUE(std::equal(transferred.begin(), transferred.begin() + 250, device.begin()));
@@ -189,15 +143,15 @@ TEST_F(LinkWindowTest, AFailedWriteKeepsItsCaptionAndTheImage)
     press("bMemClear");
     const EeBlock edited = window_->eeBlock();
     press("bMemStore");
-    ASSERT_TRUE(run([&] { return caption() == "Transfer Error!"; }));
-    run([&] { return clock_.now() > startOfWrite_ + 20000; }); // several identifications later
+    ASSERT_TRUE(runClockUntil([&] { return caption() == "Transfer Error!"; }));
+    runClockUntil([&] { return clock_.now() > startOfWrite_ + 20000; }); // several identifications later
     EXPECT_EQ(caption(), "Transfer Error!");
     EXPECT_EQ(window_->eeBlock(), edited);
     EXPECT_TRUE(presenceWatchRunning());
     EXPECT_TRUE(shown("bSave"));
 
     press("bMemStore"); // tried again: the stick takes it now
-    ASSERT_TRUE(run([&] { return caption().endsWith("->Transfer finished."); }));
+    ASSERT_TRUE(runClockUntil([&] { return caption().endsWith("->Transfer finished."); }));
     EXPECT_TRUE(std::equal(edited.begin(), edited.begin() + 250, model_->state().deviceMemory.begin()));
 }
 
@@ -206,7 +160,7 @@ TEST_F(LinkWindowTest, AfterAReadErrorTransferAsksForARead)
 {
     faults_.corruptReadAt = 52;
     startWindow(77);
-    ASSERT_TRUE(run([&] { return caption() == "Read Error!"; }));
+    ASSERT_TRUE(runClockUntil([&] { return caption() == "Read Error!"; }));
     EXPECT_TRUE(shown("pLogo"));
     EXPECT_FALSE(window_->runState().formDisabled);
     const auto device = model_->state().deviceMemory;
@@ -215,7 +169,7 @@ TEST_F(LinkWindowTest, AfterAReadErrorTransferAsksForARead)
     ASSERT_EQ(dialogs_.messages.size(), 1u);
     EXPECT_TRUE(dialogs_.messages[0].startsWith("The device memory has not been read completely."));
     EXPECT_EQ(dialogs_.messageKinds, std::vector<UserDialogs::Kind>{UserDialogs::Kind::warning});
-    run([] { return false; });
+    runClockUntil([] { return false; });
     EXPECT_EQ(model_->state().deviceMemory, device) << "nothing was written";
     EXPECT_EQ(caption(), "Read Error!");
     EXPECT_TRUE(presenceWatchRunning());
@@ -232,7 +186,7 @@ TEST_F(LinkWindowTest, DifferentDeviceFirmwareAsksAndNoLeavesItAlone)
               LinkEngine::versionQuestion(71, window_->firmware().embeddedFwVersion));
     EXPECT_TRUE(dialogs_.questions.front().contains("(1.71)"));
     EXPECT_EQ(caption(), "USB Stick, Device Nr. 12345678, FW 1.71            Ready...");
-    run([] { return false; }); // give a started update every chance to show
+    runClockUntil([] { return false; }); // give a started update every chance to show
     EXPECT_EQ(window_->link()->engine().stickState(), LinkEngine::kRead);
     EXPECT_FALSE(element("pbFWUpdate")->isVisible());
     EXPECT_TRUE(model_->state().receivedFirmware.empty());
@@ -250,15 +204,15 @@ TEST_F(LinkWindowTest, YesStartsTheUpdateAndARefusedPageSaysSo)
     auto* progress = element<QProgressBar>("pbFWUpdate");
     EXPECT_TRUE(progress->isVisible());
     EXPECT_TRUE(window_->runState().formDisabled);
-    ASSERT_TRUE(run([&] { return progress->value() == 3; }));
+    ASSERT_TRUE(runClockUntil([&] { return progress->value() == 3; }));
 
-    ASSERT_TRUE(run([&] { return caption().endsWith("->FW Update refused!"); }));
+    ASSERT_TRUE(runClockUntil([&] { return caption().endsWith("->FW Update refused!"); }));
     EXPECT_EQ(dialogs_.beeps, 1);
     EXPECT_FALSE(progress->isVisible());
     EXPECT_FALSE(window_->runState().formDisabled);
 
     press("bUpdateFw"); // from page 0 again, and through
-    ASSERT_TRUE(run([&] { return caption().endsWith("->FW Update finished."); }));
+    ASSERT_TRUE(runClockUntil([&] { return caption().endsWith("->FW Update finished."); }));
     EXPECT_EQ(model_->state().receivedFirmware.size(), static_cast<std::size_t>(window_->link()->engine().firmwarePages()) * 72);
     EXPECT_FALSE(window_->runState().formDisabled);
 }

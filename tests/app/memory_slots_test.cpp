@@ -25,17 +25,15 @@
 
 #include "app/block_pictures.h"
 #include "app/main_window.h"
-#include "app/qt_app.h"
-#include "app/window_doubles.h"
 #include "app/user_dialogs.h"
+#include "app/window_fixture.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
-#include "link/data_block.h"
+#include "core/data_block.h"
 #include "link/embedded_firmware.h"
 #include "link/firmware_container.h"
 #include "link/firmware_image.h"
 #include "link/firmware_text.h"
-#include "sim/lost_acknowledgement.h"
 #include "sim/presets.h"
 #include "sim/sim_transport.h"
 #include "sim/stick_model.h"
@@ -43,9 +41,7 @@
 namespace ormid {
 namespace {
 
-using test::RecordingProcess;
-using test::ScriptedDialogs;
-using test::VirtualWaiter;
+using test::StickSetup;
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -59,12 +55,6 @@ EeBlock memoryImage()
         image[i] = static_cast<Byte>(0x40 + i);
     return image;
 }
-
-struct StickSetup {
-    sim::StickConfig config;
-    sim::StickState state;
-    sim::Faults faults;
-};
 
 // Memory n as presetMemory leaves it, but with FF after the name, as a name of
 // fewer than 8 characters is stored.
@@ -87,70 +77,14 @@ StickSetup parkStick(bool remote)
     return setup;
 }
 
-class MemorySlotsTest : public testing::Test {
+class MemorySlotsTest : public test::WindowOnStick {
 protected:
-    void SetUp() override { test::qtApp(); }
-    void TearDown() override
-    {
-        window_.reset();
-        QCoreApplication::processEvents();
-    }
-
-    void startWindow(const StickSetup& setup, std::vector<std::string> arguments = {}, bool pluggedIn = true)
-    {
-        window_.reset();
-        model_.emplace(setup.config, setup.faults, setup.state);
-        auto transport = std::make_unique<sim::SimTransport>(*model_, clock_);
-        transport->setPluggedIn(pluggedIn);
-        stick_ = transport.get();
-        std::unique_ptr<HidTransport> used = std::move(transport);
-        if (lostAcknowledgement_) {
-            lossyInner_ = std::move(used);
-            used = std::make_unique<test::LostAcknowledgement>(*lossyInner_, *lostAcknowledgement_);
-        }
-        window_ = std::make_unique<MainWindow>(std::move(used), std::move(arguments), waiter_, process_,
-                                               WindowTiming{0ms, 0ms}, &dialogs_);
-        captions_.clear();
-        QObject::connect(window_.get(), &QWidget::windowTitleChanged,
-                         [this](const QString& title) { captions_.push_back(title); });
-        window_->show();
-        ASSERT_TRUE(runUntil([&] { return window_->startUpFinished(); }));
-    }
-
-    static bool runUntil(const std::function<bool()>& done)
-    {
-        for (int i = 0; i < 20000 && !done(); ++i)
-            QCoreApplication::processEvents();
-        return done();
-    }
-
-    template <typename T = QWidget>
-    T* element(const char* name) const
-    {
-        return test::element<T>(*window_, name);
-    }
-    bool shown(const char* name) const { return element(name)->isVisible(); }
-    void click(const char* name) { test::press(*window_, name); }
-    bool presenceWatchRunning() const { return window_->findChild<QTimer*>(QStringLiteral("Timer2"))->isActive(); }
     QString info() const { return element<QLineEdit>("eInfo")->text(); }
-    const RunState& run() const { return window_->runState(); }
-    const EeBlock& image() const { return window_->eeBlock(); }
     ControlBlock stickControlBlock() const { return sim::readStickBlock(model_->state(), kControlBlockAddress); }
 
     static constexpr const char* kMemoryButtons[] = {"bM1", "bM2", "bM3", "bM4"};
     static inline const QString kSkyBlue = QStringLiteral("rgb(166,202,240)");
     static inline const QString kLime = QStringLiteral("rgb(0,255,0)");
-
-    sim::VirtualClock clock_;
-    std::optional<sim::StickModel> model_;
-    RecordingProcess process_;
-    VirtualWaiter waiter_{clock_};
-    ScriptedDialogs dialogs_;
-    std::vector<QString> captions_;
-    std::optional<std::uint16_t> lostAcknowledgement_; // the window's transport loses this block's acknowledgement
-    std::unique_ptr<HidTransport> lossyInner_;
-    sim::SimTransport* stick_ = nullptr; // the window's stick, to pull out
-    std::unique_ptr<MainWindow> window_;
 };
 
 TEST_F(MemorySlotsTest, ParkRecordReadsByTheStickKind)
@@ -166,7 +100,7 @@ TEST_F(MemorySlotsTest, ParkRecordReadsByTheStickKind)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        startWindow(parkStick(c.remote), c.copyAstro ? std::vector<std::string>{"-copyAstro"} : std::vector<std::string>{});
+        start(parkStick(c.remote), c.copyAstro ? std::vector<std::string>{"-copyAstro"} : std::vector<std::string>{});
         auto* m2 = element<QAbstractButton>("bM2");
         const TMemory& memory = window_->memories().memories()[1];
         EXPECT_EQ(memory.mEmpty, c.remote);
@@ -175,7 +109,7 @@ TEST_F(MemorySlotsTest, ParkRecordReadsByTheStickKind)
         EXPECT_TRUE(element<QAbstractButton>("bM1")->styleSheet().contains(kLime));
 
         const EeBlock before = image();
-        click("bM2");
+        press("bM2");
         EXPECT_EQ(run().selectedSlot, 2);
         EXPECT_FALSE(run().formDisabled);
         EXPECT_FALSE(run().modeButtonShown);
@@ -205,7 +139,7 @@ TEST_F(MemorySlotsTest, ParkRecordReadsByTheStickKind)
 TEST_F(MemorySlotsTest, EveryUsedMemoryIsReadWithItsCaptionDot)
 {
     auto dotsBeforeReady = [&](const StickSetup& setup) {
-        startWindow(setup);
+        start(setup);
         EXPECT_EQ(captions_.back(), "Ormid");
         return captions_.size();
     };
@@ -224,11 +158,11 @@ TEST_F(MemorySlotsTest, EveryUsedMemoryIsReadWithItsCaptionDot)
 
 TEST_F(MemorySlotsTest, EmptyMemoryYieldsTheDefaultImageAndTheChosenButtonIsInert)
 {
-    startWindow(parkStick(false));
-    click("bM1");
+    start(parkStick(false));
+    press("bM1");
     EXPECT_EQ(image(), makeDefaultImage());
     element<QLineEdit>("eInfo")->setText("Mine");
-    click("bM1");
+    press("bM1");
     EXPECT_EQ(info(), "Mine") << "the chosen memory's button no longer reacts";
     EXPECT_FALSE(shown("bM2"));
 }
@@ -256,7 +190,7 @@ TEST_F(MemorySlotsTest, TheKeyboardReachesOnlyWhatIsOnScreen)
 {
     for (const bool remote : {false, true}) {
         SCOPED_TRACE(remote ? "remote layout" : "standard layout");
-        startWindow(parkStick(remote));
+        start(parkStick(remote));
         EXPECT_EQ(tabStops(*window_), (std::vector<QString>{"bM1", "bM2", "bM3", "bM4", "bErase"}));
         while (QApplication::focusWidget() != element("bM2"))
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -274,8 +208,8 @@ TEST_F(MemorySlotsTest, DamagedDataBlockYieldsTheDefaultImageWithAMessage)
     Block data = sim::readStickBlock(setup.state, dataBlockAddress(2));
     data[0] = 0x30; // a record length past its 16 bytes
     sim::writeStickBlock(setup.state, dataBlockAddress(2), data);
-    startWindow(setup);
-    click("bM2");
+    start(setup);
+    press("bM2");
 
     ASSERT_EQ(dialogs_.messages.size(), 1u);
     EXPECT_TRUE(dialogs_.messages[0].startsWith("The data of memory M2 is damaged"));
@@ -300,13 +234,13 @@ TEST_F(MemorySlotsTest, DefaultOnM3ClearsTheMemoryAfterYes)
         SCOPED_TRACE(c.name);
         StickSetup setup = parkStick(false);
         presetNamedMemory(setup.state, 3, memoryImage(), "Hall");
-        startWindow(setup);
+        start(setup);
         dialogs_ = {};
         dialogs_.answers = {c.answer};
         const ControlBlock before = window_->controlBlock();
-        click("bM3");
+        press("bM3");
         const EeBlock chosen = image();
-        click("bMemClear");
+        press("bMemClear");
 
         EXPECT_EQ(dialogs_.questions, std::vector<QString>{"Are youe sure?"});
         EXPECT_EQ(dialogs_.beeps, c.beeps);
@@ -331,11 +265,11 @@ TEST_F(MemorySlotsTest, DefaultOnM3ClearsTheMemoryAfterYes)
 
 TEST_F(MemorySlotsTest, CancelReturnsToTheChoice)
 {
-    startWindow(parkStick(false), {"-dc=3"});
+    start(parkStick(false), {"-dc=3"});
     ASSERT_EQ(run().curveIndex, 3);
-    click("bM1");
+    press("bM1");
     element<QLineEdit>("eInfo")->setText("Street");
-    click("bMemCancel");
+    press("bMemCancel");
 
     for (const char* name : kMemoryButtons)
         EXPECT_TRUE(shown(name)) << name;
@@ -348,7 +282,7 @@ TEST_F(MemorySlotsTest, CancelReturnsToTheChoice)
     EXPECT_TRUE(shown("bErase"));
     EXPECT_EQ(element<QAbstractButton>("bErase")->text(), "Go2Rem");
 
-    click("bM1");
+    press("bM1");
     EXPECT_EQ(run().selectedSlot, 1) << "M1 reacts again after Cancel";
     EXPECT_FALSE(run().formDisabled);
 }
@@ -370,9 +304,9 @@ TEST_F(MemorySlotsTest, TransferWritesTheMemoryAndRestarts)
         StickSetup setup;
         setup.state.remote = c.remote;
         process_ = {};
-        startWindow(setup, {"-dc=2"});
+        start(setup, {"-dc=2"});
         const char* button = kMemoryButtons[c.memory - 1];
-        click(button);
+        press(button);
         element<QLineEdit>("eInfo")->setText("Hall");
         if (c.remote)
             element<QAbstractButton>("cbTxISD")->setChecked(true);
@@ -383,7 +317,7 @@ TEST_F(MemorySlotsTest, TransferWritesTheMemoryAndRestarts)
                                                     run().formDisabled && !shown("bMemStore"));
         };
         const EeBlock written = image();
-        click("bMemStore");
+        press("bMemStore");
         waiter_.onSleep = nullptr;
 
         EXPECT_TRUE(busyWhileWriting);
@@ -407,23 +341,25 @@ TEST_F(MemorySlotsTest, TheRunAfterTheRestartShowsTheWrittenMemory)
     const fs::path file = fs::temp_directory_path() / ("ormid_restart_" + std::to_string(::getpid()) + ".kdc");
     ASSERT_TRUE(writeFileAtomically(file, saveConfiguration(written, "Hall")).ok());
 
-    startWindow(StickSetup{});
-    click("bM3");
+    start(StickSetup{});
+    press("bM3");
     dialogs_.fileName = QString::fromStdString(file.string());
-    click("bLoad");
+    press("bLoad");
     fs::remove(file);
     ASSERT_EQ(info(), "Hall");
-    click("bMemStore");
+    press("bMemStore");
     ASSERT_EQ(process_.calls, (std::vector<std::string>{"release", "start", "quit"}));
 
     // The restarted run: a new window on the same stick, which kept what was written.
     const sim::StickState afterTransfer = model_->state();
     window_.reset();
-    startWindow(StickSetup{{}, afterTransfer, {}});
+    StickSetup sameStick;
+    sameStick.state = afterTransfer;
+    start(sameStick);
     auto* m3 = element<QAbstractButton>("bM3");
     EXPECT_TRUE(m3->styleSheet().contains(kSkyBlue)) << m3->styleSheet().toStdString();
     EXPECT_EQ(m3->toolTip(), QStringLiteral("Info: Hall    "));
-    click("bM3");
+    press("bM3");
     EXPECT_EQ(info(), "Hall    ");
     for (std::size_t i = 0; i < kStoredImageBytes; ++i) {
         const bool astro = i >= field::astroDataFirst && i <= field::astroDataLast;
@@ -433,9 +369,9 @@ TEST_F(MemorySlotsTest, TheRunAfterTheRestartShowsTheWrittenMemory)
 
 TEST_F(MemorySlotsTest, LocalM3IsWrittenAt0x8000WithBlockNumber0x0100)
 {
-    startWindow(StickSetup{});
-    click("bM3");
-    click("bMemStore");
+    start(StickSetup{});
+    press("bM3");
+    press("bMemStore");
     EXPECT_EQ(readMemoryRecord(stickControlBlock(), 3).blockNumber, 0x0100);
     EXPECT_EQ(sim::readStickBlock(model_->state(), 0x8000), *buildDataBlock(makeDefaultImage()));
 }
@@ -455,12 +391,12 @@ TEST_F(MemorySlotsTest, FailedTransferKeepsTheStickAndTheImage)
         StickSetup setup = parkStick(false);
         setup.faults.*c.fault = true;
         process_ = {};
-        startWindow(setup);
+        start(setup);
         dialogs_ = {};
-        click("bM2");
+        press("bM2");
         const EeBlock chosen = image();
         const ControlBlock before = stickControlBlock();
-        click("bMemStore");
+        press("bMemStore");
 
         EXPECT_EQ(dialogs_.messages, std::vector<QString>{"Firmware Write Error!CF"});
         EXPECT_EQ(dialogs_.messageKinds, std::vector<UserDialogs::Kind>{UserDialogs::Kind::critical});
@@ -475,7 +411,7 @@ TEST_F(MemorySlotsTest, FailedTransferKeepsTheStickAndTheImage)
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
         EXPECT_TRUE(process_.calls.empty());
 
-        click("bM2");
+        press("bM2");
         EXPECT_FALSE(run().formDisabled) << "the memories can be chosen again";
     }
 }
@@ -486,9 +422,9 @@ TEST_F(MemorySlotsTest, AfterAFailedTransferTheImageCanBeSavedAndAReplugIsNotice
 {
     StickSetup setup = parkStick(false);
     setup.faults.neverAckBlockWrite = true;
-    startWindow(setup);
-    click("bM2");
-    click("bMemStore");
+    start(setup);
+    press("bM2");
+    press("bMemStore");
     ASSERT_EQ(dialogs_.messages, std::vector<QString>{"Firmware Write Error!CF"});
     EXPECT_TRUE(presenceWatchRunning());
 
@@ -496,7 +432,7 @@ TEST_F(MemorySlotsTest, AfterAFailedTransferTheImageCanBeSavedAndAReplugIsNotice
     dialogs_.fileName = QString::fromStdString(file.string());
     for (const char* name : {"bLoad", "bSave", "bPdf"})
         EXPECT_TRUE(shown(name)) << name;
-    click("bSave");
+    press("bSave");
     EXPECT_EQ(readWholeFile(file).bytes, saveConfiguration(image(), "Park"));
     fs::remove(file);
 
@@ -507,10 +443,10 @@ TEST_F(MemorySlotsTest, AfterAFailedTransferTheImageCanBeSavedAndAReplugIsNotice
 
 TEST_F(MemorySlotsTest, TransferWithoutAChosenMemoryDoesNothing)
 {
-    startWindow(parkStick(false));
+    start(parkStick(false));
     const sim::StickState before = model_->state();
-    click("bM1");
-    click("bMemCancel");
+    press("bM1");
+    press("bMemCancel");
     EXPECT_FALSE(shown("bMemStore"));
     window_->findChild<MemorySlots*>()->bMemStoreClick(); // locked again: the handler does nothing
     EXPECT_EQ(model_->state(), before);
@@ -520,7 +456,7 @@ TEST_F(MemorySlotsTest, TransferWithoutAChosenMemoryDoesNothing)
 
 TEST_F(MemorySlotsTest, TransferWithoutAStickSaysUsbError)
 {
-    startWindow(StickSetup{}, {}, false);
+    start(StickSetup{}.unplugged());
     ASSERT_TRUE(run().demo);
     const EeBlock before = image();
     EXPECT_FALSE(shown("bMemStore")) << "demo mode offers no Transfer";
@@ -547,12 +483,12 @@ TEST_F(MemorySlotsTest, EraseAsksAndRestartsOnlyAfterYes)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         process_ = {};
-        startWindow(parkStick(false));
+        start(parkStick(false));
         dialogs_ = {};
         dialogs_.answers = {c.answer};
         const sim::StickState before = model_->state();
         ASSERT_EQ(element<QAbstractButton>("bErase")->text(), "Go2Rem");
-        click("bErase");
+        press("bErase");
         runUntil([] { return false; });
 
         EXPECT_EQ(dialogs_.questions,
@@ -579,8 +515,8 @@ protected:
         char pattern[] = "/tmp/ormid-slots-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         folder_ = pattern;
-        startWindow(parkStick(false));
-        click("bM2");
+        start(parkStick(false));
+        press("bM2");
         dialogs_ = {};
     }
     void TearDown() override
@@ -606,7 +542,7 @@ TEST_F(FileButtonsTest, SaveWritesTheConfigurationFile)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.chosen);
         dialogs_.fileName = path(c.chosen);
-        click("bSave");
+        press("bSave");
         ASSERT_EQ(dialogs_.fileDialogs.size(), 1u);
         EXPECT_EQ(dialogs_.fileDialogs[0].title, "Configuration Save");
         EXPECT_EQ(dialogs_.fileDialogs[0].filter, "Configuration files (*.kdc)");
@@ -620,7 +556,7 @@ TEST_F(FileButtonsTest, SaveWritesTheConfigurationFile)
 TEST_F(FileButtonsTest, FailedSaveSaysSo)
 {
     dialogs_.fileName = path("missing/park.kdc");
-    click("bSave");
+    press("bSave");
     ASSERT_EQ(dialogs_.messages.size(), 1u);
     EXPECT_TRUE(dialogs_.messages[0].startsWith("The configuration could not be saved"));
 }
@@ -637,7 +573,7 @@ TEST_F(FileButtonsTest, LoadTakesAGoodFileAndRefusesACorruptedOne)
 
     const EeBlock chosen = image();
     dialogs_.fileName = path("bad.kdc");
-    click("bLoad");
+    press("bLoad");
     ASSERT_EQ(dialogs_.fileDialogs.size(), 1u);
     EXPECT_EQ(dialogs_.fileDialogs[0].title, "Open File");
     EXPECT_EQ(dialogs_.fileDialogs[0].filter, "Configuration files (*.kdc);;Firmware files (*.kdp)");
@@ -648,7 +584,7 @@ TEST_F(FileButtonsTest, LoadTakesAGoodFileAndRefusesACorruptedOne)
 
     dialogs_ = {};
     dialogs_.fileName = path("good.kdc");
-    click("bLoad");
+    press("bLoad");
     EXPECT_TRUE(dialogs_.messages.empty());
     EXPECT_EQ(info(), "Hall");
     EXPECT_EQ(image(), loadConfiguration(good, chosen, {}).image);
@@ -658,8 +594,8 @@ TEST_F(FileButtonsTest, LoadTakesAGoodFileAndRefusesACorruptedOne)
 TEST_F(FileButtonsTest, CancelledDialogsChangeNothing)
 {
     const EeBlock chosen = image();
-    click("bLoad");
-    click("bSave");
+    press("bLoad");
+    press("bSave");
     EXPECT_EQ(dialogs_.fileDialogs.size(), 2u);
     EXPECT_EQ(image(), chosen);
     EXPECT_TRUE(fs::is_empty(folder_));
@@ -710,7 +646,7 @@ TEST_F(FirmwareTest, StartUpComparesTheBuiltInVersionWithTheStick)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        startWindow(stick(c.stickVersion), c.arguments);
+        start(stick(c.stickVersion), c.arguments);
         EXPECT_EQ(icon()->isVisible(), c.iconShown);
         EXPECT_EQ(window_->firmware().fwPending, c.update);
         if (c.iconShown) {
@@ -724,9 +660,9 @@ TEST_F(FirmwareTest, TransferStoresThePendingImageOnlyWhenTheVersionsDiffer)
     for (const bool sameVersion : {false, true}) {
         SCOPED_TRACE(sameVersion ? "same version" : "no firmware record");
         process_ = {};
-        startWindow(stick(sameVersion ? std::optional<Byte>(builtIn().header.version) : std::nullopt));
-        click("bM2");
-        click("bMemStore");
+        start(stick(sameVersion ? std::optional<Byte>(builtIn().header.version) : std::nullopt));
+        press("bM2");
+        press("bMemStore");
 
         EXPECT_TRUE(dialogs_.messages.empty());
         EXPECT_EQ(process_.calls, (std::vector<std::string>{"release", "start", "quit"}));
@@ -749,10 +685,11 @@ TEST_F(FirmwareTest, TransferStoresThePendingImageOnlyWhenTheVersionsDiffer)
 // the memory buttons it shows take no click while the Transfer goes on.
 TEST_F(FirmwareTest, AFailedFirmwareBlockIsReportedAndTheTransferGoesOn)
 {
-    lostAcknowledgement_ = firmwareBlockAddress(2);
-    startWindow(stick(std::nullopt));
+    StickSetup lossy = stick(std::nullopt);
+    lossy.lostAcknowledgement = firmwareBlockAddress(2);
+    start(lossy);
     const ControlBlock before = stickControlBlock();
-    click("bM2");
+    press("bM2");
     element<QLineEdit>("eInfo")->setText("Hall");
     std::optional<ControlBlock> atMessage;
     dialogs_.onMessage = [&](const QString&) { atMessage = stickControlBlock(); };
@@ -763,7 +700,7 @@ TEST_F(FirmwareTest, AFailedFirmwareBlockIsReportedAndTheTransferGoesOn)
             QTest::mouseClick(element("bM1"), Qt::LeftButton);
         }
     };
-    click("bMemStore");
+    press("bMemStore");
     waiter_.onSleep = nullptr;
 
     EXPECT_EQ(dialogs_.messages, std::vector<QString>{"Firmware Write Error!FW"});
@@ -786,13 +723,13 @@ TEST_F(FirmwareTest, ARefusedFirmwareFileLeavesTheBuiltInImageToBeStored)
     const fs::path file = fs::path(pattern) / "bad.kdp";
     ASSERT_TRUE(
         writeFileAtomically(file, test::firmwareText(test::firmwareLineBytes(300), 300, 0x99, 0xBEEF)).ok());
-    startWindow(stick(std::nullopt));
-    click("bM2");
+    start(stick(std::nullopt));
+    press("bM2");
     dialogs_.fileName = QString::fromStdString(file.string());
-    click("bLoad");
+    press("bLoad");
     fs::remove_all(pattern);
     ASSERT_EQ(dialogs_.messages, std::vector<QString>{"File is corrupted!"});
-    click("bMemStore");
+    press("bMemStore");
 
     const FirmwareRecord record = readFirmwareRecord(stickControlBlock());
     EXPECT_TRUE(record.isValid());
@@ -821,12 +758,12 @@ TEST_F(FileButtonsTest, LoadOfAFirmwareFileMakesItPendingOrSaysWhyNot)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        startWindow(parkStick(false), {"-skipFW"});
-        click("bM2");
+        start(parkStick(false), {"-skipFW"});
+        press("bM2");
         dialogs_ = {};
         ASSERT_TRUE(writeFileAtomically(folder_ / "image.kdp", c.text).ok());
         dialogs_.fileName = path("image.kdp");
-        click("bLoad");
+        press("bLoad");
 
         EXPECT_EQ(dialogs_.messages, c.messages);
         auto* icon = element<PictureLabel>("iFW");
@@ -845,8 +782,8 @@ TEST_F(FileButtonsTest, ALoadedFirmwareFileGoesIntoTheStickWithTheNextTransfer)
     const std::vector<Byte> lineBytes = test::firmwareLineBytes(300);
     ASSERT_TRUE(writeFileAtomically(folder_ / "image.kdp", test::firmwareText(lineBytes, 300, 9)).ok());
     dialogs_.fileName = path("image.kdp");
-    click("bLoad");
-    click("bMemStore");
+    press("bLoad");
+    press("bMemStore");
 
     EXPECT_TRUE(dialogs_.messages.empty());
     const FirmwareRecord record = readFirmwareRecord(stickControlBlock());

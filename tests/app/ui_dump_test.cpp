@@ -28,37 +28,23 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "app/qt_app.h"
 #include "app/window_doubles.h"
-#include "sim/sim_transport.h"
-#include "sim/stick_model.h"
+#include "app/window_fixture.h"
 
 namespace ormid {
 namespace {
 
 using namespace std::chrono_literals;
 
-class UiDumpTest : public testing::Test {
+class UiDumpTest : public test::WindowOnStick {
 protected:
     void SetUp() override
     {
-        test::qtApp();
-        // No stick: demo mode, the default image and an unlocked panel.
-        auto transport = std::make_unique<sim::SimTransport>(model_, clock_);
-        transport->setPluggedIn(false);
-        window_ = std::make_unique<MainWindow>(std::move(transport), std::vector<std::string>{}, waiter_, process_,
-                                               WindowTiming{0ms, 0ms});
+        WindowOnStick::SetUp();
         // Away from the screen's corner, so that window and screen coordinates differ.
-        window_->move(37, 53);
-        window_->show();
-        for (int i = 0; i < 20000 && !window_->startUpFinished(); ++i)
-            QCoreApplication::processEvents();
-        ASSERT_TRUE(window_->startUpFinished());
-    }
-    void TearDown() override
-    {
-        window_.reset();
-        QCoreApplication::processEvents();
+        position_ = QPoint(37, 53);
+        // No stick: demo mode, the default image and an unlocked panel.
+        start(test::noStick());
     }
 
     // The snapshot as a script reads it: through its JSON text.
@@ -90,14 +76,6 @@ protected:
         EXPECT_EQ(found.size(), 1u) << name;
         return found.size() == 1 ? found.front() : QJsonObject();
     }
-
-    QWidget* element(const char* name) const { return test::element(*window_, name); }
-
-    sim::VirtualClock clock_;
-    sim::StickModel model_{sim::StickConfig{}, sim::Faults{}, sim::StickState{}};
-    test::RecordingProcess process_;
-    test::VirtualWaiter waiter_{clock_};
-    std::unique_ptr<MainWindow> window_;
 };
 
 std::string upperHex(const EeBlock& bytes)

@@ -1,7 +1,7 @@
 #pragma once
 // Stand-ins for what the window reaches outside itself, shared by the window tests:
 // the self-restart, the blocking waits and the modal dialogs; and the lookup of a
-// window element by its name.
+// window element by its name. window_fixture.h puts them together around a window.
 
 #include <gtest/gtest.h>
 
@@ -22,8 +22,7 @@
 
 #include "app/process_control.h"
 #include "app/user_dialogs.h"
-#include "link/waiter.h"
-#include "sim/sim_transport.h"
+#include "sim/virtual_clock.h"
 
 namespace ormid::test {
 
@@ -63,24 +62,22 @@ public:
     bool startSucceeds = true;
 };
 
-// Sleeps on the virtual clock and lets the window's events run, as the program's
-// waiter does in real time; `onSleep` looks at the window during the waits.
-class VirtualWaiter final : public Waiter {
+// Sleeps on the virtual clock (sim::VirtualWaiter) and then lets the window's events
+// run, as the program's waiter does in real time; `onSleep` looks at the window
+// during the waits.
+class WindowWaiter final : public sim::VirtualWaiter {
 public:
-    explicit VirtualWaiter(sim::VirtualClock& clock) : clock_(clock) {}
+    using sim::VirtualWaiter::VirtualWaiter;
 
     void sleep(std::chrono::milliseconds duration) override
     {
-        clock_.advance(duration.count());
+        sim::VirtualWaiter::sleep(duration);
         QCoreApplication::processEvents();
         if (onSleep)
             onSleep();
     }
 
     std::function<void()> onSleep;
-
-private:
-    sim::VirtualClock& clock_;
 };
 
 // Answers from a script and keeps every text the window showed.

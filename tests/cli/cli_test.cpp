@@ -12,13 +12,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "core/crc16.h"
 #include "core/image.h"
 #include "core/text_lines.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "files/report_model.h"
 #include "link/control_block.h"
-#include "link/crc16.h"
 #include "link/embedded_firmware.h"
 #include "link/fake_transport.h"
 #include "link/firmware_container.h"
@@ -28,6 +28,7 @@
 #include "sim/presets.h"
 #include "sim/sim_transport.h"
 #include "sim/stick_model.h"
+#include "sim/virtual_clock.h"
 
 namespace ormid {
 namespace {
@@ -278,22 +279,7 @@ TEST_F(Cli, ShowRefusesWhatLoadDoesNotTake)
     EXPECT_EQ(forced.out, formatReportText(buildReportModel(customImage(), nullptr)));
 }
 
-int runBinary(const std::string& arguments, const std::string& environment = {})
-{
-    const std::string command = environment + std::string(ORMID_BIN_DIR) + "/ormid-cli " + arguments + " >/dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-TEST_F(Cli, ExecutableReturnsTheExitCodes)
-{
-    const std::string good = put("a.kdc", saveConfiguration(makeDefaultImage(), ""));
-    EXPECT_EQ(runBinary("--help"), 0);
-    EXPECT_EQ(runBinary("check '" + good + "'"), 0);
-    EXPECT_EQ(runBinary("check '" + (folder_ / "absent.kdc").string() + "'"), 1);
-    EXPECT_EQ(runBinary("frobnicate"), 2);
-    EXPECT_EQ(runBinary("stick status", "ORMID_HID_BRIDGE='" + (folder_ / "no.sock").string() + "' "), 3);
-}
+// The executable's exit codes: cli_e2e_test.cpp.
 
 // A stick that answers what it is asked: the mode query (when it knows it) and the
 // control-block request (with the block or with a link reply in USB Stick mode).
@@ -416,12 +402,6 @@ TEST(CliStickStatus, NoStickAndMissingControlBlockHaveTheirExitCodes)
 // The stick commands against the simulated stick on a virtual clock.
 class CliOnStick : public Cli {
 protected:
-    struct VirtualWaiter final : Waiter {
-        explicit VirtualWaiter(sim::VirtualClock& c) : clock(c) {}
-        void sleep(std::chrono::milliseconds duration) override { clock.advance(duration.count()); }
-        sim::VirtualClock& clock;
-    };
-
     // M1 "First" and M2 "Second" hold configurations; M3 and M4 are empty.
     static sim::StickState presetState(bool remote)
     {
@@ -462,7 +442,7 @@ protected:
 
     sim::StickState initial_;
     sim::VirtualClock clock_;
-    VirtualWaiter waiter_{clock_};
+    sim::VirtualWaiter waiter_{clock_};
     std::optional<sim::StickModel> model_;
     std::optional<sim::SimTransport> transport_;
 };

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "case_name.h"
+
 namespace ormid {
 namespace {
 
@@ -117,7 +121,9 @@ INSTANTIATE_TEST_SUITE_P(AllParsers, TextParsers, testing::Values(
     ParseCase{"getTime4", getTime4, "01:00:00xx", 158},     // ten or more read like eight
     ParseCase{"getTime4", getTime4, "1:00", 128},
     ParseCase{"getTime4", getTime4, "-0b:00:00", std::nullopt}
-));
+), [](const testing::TestParamInfo<ParseCase>& info) {
+    return std::string(info.param.name) + "_" + test::caseName(info.param.text);
+});
 
 TEST(TimeTexts, DisplayFunctionsPadAndFallBackToZero)
 {

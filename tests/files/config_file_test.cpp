@@ -6,10 +6,9 @@
 #include <cctype>
 #include <numeric>
 
+#include "core/crc16.h"
 #include "core/text_lines.h"
 #include "files/atomic_file.h"
-#include "link/crc16.h"
-#include "link/stick_frames.h"
 
 namespace ormid {
 namespace {

@@ -1,4 +1,4 @@
-#include "link/data_block.h"
+#include "core/data_block.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "link/crc16.h"
+#include "core/crc16.h"
 
 namespace ormid {
 namespace {

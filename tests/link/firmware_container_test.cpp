@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "core/crc16.h"
 #include "core/text_lines.h"
-#include "link/crc16.h"
 #include "link/stick_frames.h"
 
 namespace ormid {

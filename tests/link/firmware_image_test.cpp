@@ -125,8 +125,9 @@ TEST(FirmwareFile, ARefusedFileLeavesThePendingFirmwareAsItWas)
         for (const auto& c : cases) {
             SCOPED_TRACE(std::string(c.name) + (builtInPending ? ", built-in image pending" : ", nothing pending"));
             FirmwareImage firmware;
-            if (builtInPending)
+            if (builtInPending) {
                 ASSERT_TRUE(loadRes(firmware, firmwareText(firmwareLineBytes(5704), 5704, 77), false));
+            }
             const FirmwareImage before = firmware;
             const FirmwareFileLoad load = loadFirmwareFile(firmware, c.text, false);
             EXPECT_EQ(load.outcome, c.outcome);

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/crc16.h"
 #include "core/text_lines.h"
-#include "link/crc16.h"
 #include "link/firmware_container.h"
 
 namespace ormid::test {

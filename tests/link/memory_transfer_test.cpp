@@ -4,8 +4,8 @@
 
 #include <vector>
 
+#include "core/crc16.h"
 #include "fake_transport.h"
-#include "link/crc16.h"
 
 namespace ormid {
 namespace {

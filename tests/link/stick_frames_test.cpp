@@ -5,7 +5,7 @@
 #include <numeric>
 #include <vector>
 
-#include "link/crc16.h"
+#include "core/crc16.h"
 
 namespace ormid {
 namespace {

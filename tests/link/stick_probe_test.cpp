@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <vector>
 
 #include "fake_transport.h"
+#include "sim/virtual_clock.h" // header-only: no link to the simulator
 
 namespace ormid {
 namespace {
@@ -225,27 +227,18 @@ TEST_F(StickProbeTest, StartAgainForgetsTheEarlierRun)
     EXPECT_TRUE(transport.inputs.empty());
 }
 
-// Advances a virtual clock instead of sleeping.
-struct VirtualWaiter final : Waiter {
-    std::chrono::milliseconds now{0};
-    int sleeps = 0;
-    void sleep(std::chrono::milliseconds duration) override
-    {
-        now += duration;
-        ++sleeps;
-    }
-};
-
 TEST_F(StickProbeTest, RunStickProbeTicksAfterEverySleep)
 {
-    VirtualWaiter waiter;
+    sim::VirtualClock clock;
+    sim::VirtualWaiter waiter(clock);
     transport.queue({0xC0, 0x22, 0x5A, 0x00, 0x00, 0, 0, 0});
     queueControlBlock(transport);
     EXPECT_EQ(runStickProbe(probe, transport, waiter), ProbeResult::memoryMode);
     EXPECT_EQ(waiter.sleeps, 18);
-    EXPECT_EQ(waiter.now, 18 * StickProbe::kTickPeriod);
+    EXPECT_EQ(std::chrono::milliseconds(clock.now()), 18 * StickProbe::kTickPeriod);
 
-    VirtualWaiter noSleep;
+    sim::VirtualClock unused;
+    sim::VirtualWaiter noSleep(unused);
     transport.present = false;
     EXPECT_EQ(runStickProbe(probe, transport, noSleep), ProbeResult::noStick);
     EXPECT_EQ(noSleep.sleeps, 0);

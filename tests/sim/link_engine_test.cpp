@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/text_lines.h"
-#include "link/crc16.h"
+#include "core/crc16.h"
 #include "link/fake_transport.h"
 #include "sim/sim_transport.h"
 #include "sim/stick_model.h"

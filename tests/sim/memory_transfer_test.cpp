@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "link/crc16.h"
-#include "link/data_block.h"
+#include "core/crc16.h"
+#include "core/data_block.h"
 #include "link/embedded_firmware.h"
 #include "link/firmware_image.h"
 #include "link/firmware_text.h"
@@ -17,21 +17,10 @@
 #include "sim/presets.h"
 #include "sim/sim_transport.h"
 #include "sim/stick_model.h"
+#include "sim/virtual_clock.h"
 
 namespace ormid::sim {
 namespace {
-
-// Sleeps on the virtual clock and counts the sleeps.
-struct VirtualWaiter final : Waiter {
-    explicit VirtualWaiter(VirtualClock& c) : clock(c) {}
-    void sleep(std::chrono::milliseconds duration) override
-    {
-        clock.advance(duration.count());
-        ++sleeps;
-    }
-    VirtualClock& clock;
-    int sleeps = 0;
-};
 
 EeBlock sampleImage(Byte seed)
 {

@@ -8,8 +8,9 @@
 
 #include <unistd.h>
 
+#include "case_name.h"
 #include "link/control_block.h"
-#include "link/data_block.h"
+#include "core/data_block.h"
 
 namespace ormid::sim {
 namespace {
@@ -59,7 +60,7 @@ TEST_P(PresetMemoryTest, EveryMemoryReadsBackThroughTheProgramsReaders)
     EXPECT_FALSE(readFirmwareRecord(control).isValid()) << "memories leave the firmware record alone";
 }
 
-INSTANTIATE_TEST_SUITE_P(LocalAndRemote, PresetMemoryTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(LocalAndRemote, PresetMemoryTest, ::testing::Bool(), test::stickKindName);
 
 TEST(PresetMemory, EmptyNameKeepsTheNameAlreadyThere)
 {

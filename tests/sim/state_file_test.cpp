@@ -10,7 +10,7 @@
 
 #include <unistd.h>
 
-#include "link/crc16.h"
+#include "core/crc16.h"
 
 namespace ormid::sim {
 namespace {

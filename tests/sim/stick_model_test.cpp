@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <map>
 #include <ostream>
 #include <random>
@@ -11,10 +12,11 @@
 #include <utility>
 #include <vector>
 
+#include "case_name.h"
 #include "link/block_collector.h"
 #include "link/control_block.h"
-#include "link/crc16.h"
-#include "link/data_block.h"
+#include "core/crc16.h"
+#include "core/data_block.h"
 #include "link/stick_frames.h"
 #include "sim/presets.h"
 #include "sim/sim_transport.h"
@@ -166,7 +168,7 @@ TEST_P(PresetStickTest, CollectorReadsControlBlockAndEveryDataBlock)
     EXPECT_EQ(firmware.size, 5704);
 }
 
-INSTANTIATE_TEST_SUITE_P(LocalAndRemote, PresetStickTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(LocalAndRemote, PresetStickTest, ::testing::Bool(), test::stickKindName);
 
 struct ModeCase {
     const char* name;
@@ -291,7 +293,12 @@ TEST_P(BlockWriteTest, IsAcknowledgedAndReadsBackIdentical)
 }
 
 // 0xFFC0 runs past the end of the 64 KB and wraps to address 0.
-INSTANTIATE_TEST_SUITE_P(Addresses, BlockWriteTest, ::testing::Values(0x0000, 0x4000, 0x0200, 0xFF80, 0xFFC0));
+INSTANTIATE_TEST_SUITE_P(Addresses, BlockWriteTest, ::testing::Values(0x0000, 0x4000, 0x0200, 0xFF80, 0xFFC0),
+                         [](const auto& info) {
+                             char name[16];
+                             std::snprintf(name, sizeof name, "At%04X", static_cast<unsigned>(info.param));
+                             return std::string(name);
+                         });
 
 TEST(BlockWriteWrapTest, TheBlockAtTheEndContinuesAtAddressZero)
 {
@@ -670,7 +677,10 @@ TEST_P(UsbReadClipTest, LengthStaysInsideMemoryAndReport)
 
 INSTANTIATE_TEST_SUITE_P(Cases, UsbReadClipTest,
                          ::testing::Values(ClipCase{0, 26, 26}, ClipCase{234, 22, 22}, ClipCase{250, 26, 6},
-                                           ClipCase{255, 255, 1}, ClipCase{0, 200, 58}, ClipCase{10, 0, 0}));
+                                           ClipCase{255, 255, 1}, ClipCase{0, 200, 58}, ClipCase{10, 0, 0}),
+                         [](const auto& info) {
+                             return "At" + std::to_string(info.param.address) + "Asked" + std::to_string(info.param.asked);
+                         });
 
 TEST(UsbReadMemoryTest, CorruptFaultSpoilsTheCrcAtItsAddressOnly)
 {

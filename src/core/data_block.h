@@ -1,8 +1,10 @@
 #pragma once
 // A memory's 128-byte data block: image bytes 0..95 in eight
 // CRC-protected 16-byte records; and the walk that copies a data block's records
-// back into the image when a memory is chosen.
+// back into the image when a memory is chosen. The block travels to and from the
+// stick through src/link; its layout is the memory's and lives here.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -10,11 +12,15 @@
 #include <string_view>
 
 #include "core/image.h"
-#include "link/stick_frames.h"
 
 namespace ormid {
 
-using DataBlock = Block; // std::array<Byte, 128>
+constexpr std::size_t kBlockSize = 128; // one stick block: control block, data block
+
+// One 128-byte stick block (the window's `controlBlock`, `sendBlock`, `remoteBlock`).
+using Block = std::array<Byte, kBlockSize>;
+
+using DataBlock = Block;
 
 constexpr std::size_t kDataRecordCount = 8;
 constexpr std::size_t kDataRecordSize = 16;

@@ -1,9 +1,9 @@
-#include "link/data_block.h"
+#include "core/data_block.h"
 
 #include <algorithm>
 #include <array>
 
-#include "link/crc16.h"
+#include "core/crc16.h"
 
 namespace ormid {
 

@@ -1,0 +1,80 @@
+#pragma once
+// Inside ormid-cli: what the command table (cli.cpp) shares with the command groups
+// that carry out its commands: cli_files.cpp (new, check, show), cli_stick.cpp
+// (stick status/read/write/erase) and cli_device.cpp (device status/read/write/
+// update-fw). Not part of the library's interface; cli/cli.h is.
+
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "files/config_file.h"
+#include "link/stick_probe.h"
+
+namespace ormid {
+
+class HidTransport;
+class Waiter;
+
+namespace cliCommands {
+
+// A command's arguments after its name, as the table's rules split them.
+struct Arguments {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string, std::less<>> values;
+    std::set<std::string, std::less<>> flags;
+
+    const std::string* value(std::string_view name) const
+    {
+        const auto it = values.find(name);
+        return it == values.end() ? nullptr : &it->second;
+    }
+    bool flag(std::string_view name) const { return flags.contains(name); }
+};
+
+// "ormid-cli: PROBLEM", a blank line and the usage text on `err`; the usage exit code.
+int usageError(std::ostream& err, std::string_view problem);
+
+// --- cli_files.cpp -----------------------------------------------------------
+
+int runNewCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int runCheckCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int runShowCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+
+// A configuration file as "Load" takes it onto the default image; nullopt, the
+// reasons on `err`, when it cannot be used.
+std::optional<ConfigLoadResult> loadConfigurationFile(const std::string& path, ConfigLoadOptions options,
+                                                      std::ostream& err);
+
+// --- cli_stick.cpp -----------------------------------------------------------
+
+int runStickStatusCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int runStickReadCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int runStickWriteCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int runStickEraseCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+
+// What a command does with the stick, given the transport and a waiter; its exit code.
+using StickAction = std::function<int(HidTransport& transport, Waiter& waiter)>;
+
+// Opens the default stick (the simulator on ORMID_HID_BRIDGE when that names a
+// socket, else the USB stick) and runs `action` on it in real time.
+int onDefaultStick(const StickAction& action);
+
+// The exit code and message when the probe did not find a stick in the mode a
+// command needs (any mode when `wanted` is empty).
+std::optional<int> probeFailure(ProbeResult found, std::optional<ProbeResult> wanted, std::ostream& err);
+
+// --- cli_device.cpp ----------------------------------------------------------
+
+int runDeviceStatusCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int runDeviceReadCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int runDeviceWriteCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int runDeviceUpdateFwCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+
+} // namespace cliCommands
+} // namespace ormid

@@ -1,0 +1,210 @@
+// ormid-cli's file commands: new, check, show.
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/cli_commands.h"
+#include "core/image.h"
+#include "core/text_codec.h"
+#include "files/atomic_file.h"
+#include "files/config_file.h"
+#include "files/dimming_curve_file.h"
+#include "files/file_kind.h"
+#include "files/report_model.h"
+#include "link/firmware_container.h"
+
+namespace ormid::cliCommands {
+
+namespace {
+
+constexpr std::string_view kNoDataLines = "The file holds no data lines.";
+
+// What `check` found: printed as "name: value" lines, the messages on standard error.
+struct CheckReport {
+    bool valid = false;
+    std::vector<std::pair<std::string, std::string>> details;
+    std::vector<std::string> messages;
+};
+
+CheckReport checkConfiguration(std::string_view bytes)
+{
+    CheckReport report;
+    const auto loaded = loadConfiguration(bytes, makeDefaultImage(), {});
+    report.messages.assign(loaded.messages.begin(), loaded.messages.end());
+    report.valid = loaded.outcome == ConfigLoadOutcome::Loaded;
+    if (loaded.info)
+        report.details.emplace_back("info", *loaded.info);
+    if (loaded.outcome == ConfigLoadOutcome::Ignored)
+        report.messages.emplace_back(kNoDataLines);
+    return report;
+}
+
+std::string_view firmwareProblem(const FirmwareContainer& container)
+{
+    switch (container.status) {
+    case FirmwareContainerStatus::Valid:
+        return {};
+    case FirmwareContainerStatus::NotContainer:
+        return configMessage::notRecognised;
+    case FirmwareContainerStatus::CrcMismatch:
+    case FirmwareContainerStatus::TooManyLines:
+    case FirmwareContainerStatus::CorruptLine:
+        break;
+    }
+    return configMessage::corrupted;
+}
+
+CheckReport checkFirmware(std::string_view bytes)
+{
+    CheckReport report;
+    const auto container = parseFirmwareContainer(bytes);
+    if (container.status != FirmwareContainerStatus::NotContainer) {
+        report.details.emplace_back("size", std::to_string(container.header.size) + " bytes");
+        report.details.emplace_back("version", "1." + std::to_string(container.header.version));
+        report.details.emplace_back("data lines", std::to_string(container.dataLines));
+    }
+    if (!firmwareSizeFits(container.header.size)) {
+        report.messages.push_back("The image size " + std::to_string(container.header.size) + " does not fit the "
+                                  + std::to_string(kFirmwareBufferSize) + "-byte firmware buffer.");
+        return report;
+    }
+    const std::string_view problem = firmwareProblem(container);
+    report.valid = problem.empty();
+    if (!report.valid)
+        report.messages.emplace_back(problem);
+    return report;
+}
+
+CheckReport checkDimmingCurve(std::string_view bytes)
+{
+    CheckReport report;
+    const auto curve = readDimmingCurve(bytes, {});
+    report.valid = curve.valid();
+    if (!report.valid)
+        report.messages.emplace_back(curveFileMessage(curve.status));
+    return report;
+}
+
+CheckReport checkUnknown(std::string_view)
+{
+    CheckReport report;
+    report.messages.emplace_back(configMessage::notRecognised);
+    return report;
+}
+
+using Checker = CheckReport (*)(std::string_view bytes);
+
+Checker checkerFor(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::Configuration:
+    case FileKind::OldConfiguration:
+        return checkConfiguration;
+    case FileKind::FirmwareContainer:
+        return checkFirmware;
+    case FileKind::DimmingCurve:
+        return checkDimmingCurve;
+    case FileKind::Unknown:
+        break;
+    }
+    return checkUnknown;
+}
+
+// Why `show` cannot print a file that "Load" does not take as a configuration.
+std::string_view showRefusal(ConfigLoadOutcome outcome)
+{
+    switch (outcome) {
+    case ConfigLoadOutcome::Firmware:
+        return "The file is a firmware container, not a configuration.";
+    case ConfigLoadOutcome::Ignored:
+        return kNoDataLines;
+    case ConfigLoadOutcome::Loaded:
+    case ConfigLoadOutcome::Corrupted:
+    case ConfigLoadOutcome::NotRecognised:
+        break;
+    }
+    return {};  // the loader's own message has said it
+}
+
+} // namespace
+
+int runNewCommand(const Arguments& args, std::ostream& out, std::ostream& err)
+{
+    const std::string& path = *args.value("-o");
+    const std::string* info = args.value("--info");
+    const std::string infoText = info ? *info : std::string();
+    if (utf8ToCp1252(infoText).size() > kInfoLength)
+        err << "Note: the info text is cut to " << kInfoLength << " characters.\n";
+
+    const auto written = writeFileAtomically(path, saveConfiguration(makeDefaultImage(), infoText));
+    if (!written.ok()) {
+        err << written.error << '\n';
+        return cliExit::invalidInput;
+    }
+    out << "Wrote " << path << '\n';
+    return cliExit::success;
+}
+
+int runCheckCommand(const Arguments& args, std::ostream& out, std::ostream& err)
+{
+    const std::string& path = args.positional.front();
+    const auto file = readWholeFile(path);
+    if (!file.ok()) {
+        err << file.error << '\n';
+        return cliExit::invalidInput;
+    }
+    const FileKind kind = classifyFile(file.bytes, path);
+    const CheckReport report = checkerFor(kind)(file.bytes);
+
+    out << "file: " << path << "\nkind: " << fileKindName(kind) << "\nvalid: " << (report.valid ? "yes" : "no") << '\n';
+    for (const auto& [name, value] : report.details)
+        out << name << ": " << value << '\n';
+    for (const auto& message : report.messages)
+        err << message << '\n';
+    return report.valid ? cliExit::success : cliExit::invalidInput;
+}
+
+// A configuration file as "Load" takes it onto the default image; nullopt, the
+// reasons on `err`, when it cannot be used.
+std::optional<ConfigLoadResult> loadConfigurationFile(const std::string& path, ConfigLoadOptions options,
+                                                      std::ostream& err)
+{
+    const auto file = readWholeFile(path);
+    if (!file.ok()) {
+        err << file.error << '\n';
+        return std::nullopt;
+    }
+    auto loaded = loadConfiguration(file.bytes, makeDefaultImage(), options);
+    for (const auto message : loaded.messages)
+        err << message << '\n';
+    if (loaded.outcome != ConfigLoadOutcome::Loaded) {
+        if (const auto refusal = showRefusal(loaded.outcome); !refusal.empty())
+            err << refusal << '\n';
+        return std::nullopt;
+    }
+    return loaded;
+}
+
+int runShowCommand(const Arguments& args, std::ostream& out, std::ostream& err)
+{
+    EeBlock image = makeDefaultImage();
+    if (!args.positional.empty()) {
+        const ConfigLoadOptions options{.noLoadCheck = args.flag("--no-load-check"),
+                                        .copyAstro = args.flag("--copy-astro")};
+        auto loaded = loadConfigurationFile(args.positional.front(), options, err);
+        if (!loaded)
+            return cliExit::invalidInput;
+        if (!loaded->info->empty())
+            out << "Info: " << *loaded->info << "\n\n";
+        image = std::move(loaded->image);
+    }
+    out << formatReportText(buildReportModel(image, nullptr));
+    return cliExit::success;
+}
+
+} // namespace ormid::cliCommands

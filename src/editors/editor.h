@@ -1,0 +1,34 @@
+#pragma once
+// An editor panel of one function block. It fills its fields from the image when it
+// opens and, on OK, hands them to its block's rule in src/core, which writes the
+// block's own bytes and nothing else. The host opens and closes it.
+
+#include <QGroupBox>
+#include <QRect>
+
+#include "core/function_block.h"
+#include "core/image.h"
+
+namespace ormid {
+
+class Editor : public QGroupBox {
+    Q_OBJECT
+public:
+    using QGroupBox::QGroupBox;
+
+    virtual FunctionBlock block() const = 0;
+    // Where the panel sits over the main panel, in design pixels (96 dpi).
+    virtual QRect designGeometry() const = 0;
+    // Fills the fields from the image.
+    virtual void open(const EeBlock& image) = 0;
+    // OK: the fields into the image.
+    virtual void apply(EeBlock& image) const = 0;
+    // The panel goes away (OK or Cancel): whatever lives only while it is open goes too.
+    virtual void closing() {}
+
+signals:
+    void okClicked();
+    void cancelClicked();
+};
+
+} // namespace ormid

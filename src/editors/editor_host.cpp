@@ -1,0 +1,93 @@
+#include "editors/editor_host.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "core/output_block.h"
+#include "editors/editor.h"
+
+namespace ormid {
+
+namespace {
+
+// The switches that write the image at once.
+struct SwitchRule {
+    BlockClick click;
+    void (*write)(EeBlock& image);
+};
+
+constexpr SwitchRule kSwitchRules[] = {
+    {{FunctionBlock::output, BlockElement::selector}, stepOutputKind},
+};
+
+// A click on these elements opens the block's editor.
+constexpr BlockElement kOpeningElements[] = {BlockElement::picture, BlockElement::label};
+
+} // namespace
+
+EditorHost::EditorHost(EditorHostContext context, QObject* parent) : QObject(parent), context_(std::move(context))
+{
+}
+
+void EditorHost::add(Editor& editor)
+{
+    editors_.push_back(&editor);
+    editor.setGeometry(context_.scaled(editor.designGeometry()));
+    editor.hide();
+    connect(&editor, &Editor::okClicked, this, &EditorHost::okClicked);
+    connect(&editor, &Editor::cancelClicked, this, &EditorHost::cancelClicked);
+}
+
+void EditorHost::blockClicked(BlockClick click)
+{
+    if (context_.run.formDisabled)
+        return;
+    const auto rule = std::find_if(std::begin(kSwitchRules), std::end(kSwitchRules),
+                                   [click](const SwitchRule& r) { return r.click == click; });
+    if (rule != std::end(kSwitchRules)) {
+        rule->write(context_.image);
+        context_.redraw();
+        return;
+    }
+    if (std::find(std::begin(kOpeningElements), std::end(kOpeningElements), click.element)
+        == std::end(kOpeningElements))
+        return;
+    const auto editor =
+        std::find_if(editors_.begin(), editors_.end(), [click](const Editor* e) { return e->block() == click.block; });
+    if (editor != editors_.end())
+        openEditor(**editor);
+}
+
+void EditorHost::openEditor(Editor& editor)
+{
+    open_ = &editor;
+    editor.open(context_.image);
+    editor.show();
+    editor.raise();
+    context_.run.formDisabled = true;
+}
+
+void EditorHost::okClicked()
+{
+    if (open_ == nullptr)
+        return;
+    open_->apply(context_.image);
+    close();
+    context_.redraw();
+}
+
+void EditorHost::cancelClicked()
+{
+    if (open_ != nullptr)
+        close();
+}
+
+void EditorHost::close()
+{
+    open_->closing();
+    open_->hide();
+    open_ = nullptr;
+    context_.run.formDisabled = false;
+}
+
+} // namespace ormid

@@ -1,0 +1,53 @@
+#pragma once
+// Opens a function block's editor panel when its picture or label is clicked, lets
+// the editor write its own bytes on OK, and redraws the main panel after every change
+// of the image through one path; a block's switches write the image at once through
+// the same path. While a panel is open the window is locked (`formDisabled`).
+
+#include <QObject>
+
+#include <functional>
+#include <vector>
+
+#include "core/function_block.h"
+#include "core/image.h"
+#include "core/run_state.h"
+
+namespace ormid {
+
+class Editor;
+
+struct EditorHostContext {
+    RunState& run;
+    EeBlock& image;
+    // Redraws the main panel from the image.
+    std::function<void()> redraw;
+    // Scales a rectangle of design pixels to the screen.
+    std::function<QRect(const QRect&)> scaled;
+};
+
+class EditorHost final : public QObject {
+    Q_OBJECT
+public:
+    explicit EditorHost(EditorHostContext context, QObject* parent = nullptr);
+
+    // Takes the editor of its block; the editor stays a child of its own parent widget.
+    void add(Editor& editor);
+    // A click on a block of the main panel (the panel lets clicks through only while
+    // the window is unlocked).
+    void blockClicked(BlockClick click);
+    // The open editor, or null.
+    const Editor* openEditor() const { return open_; }
+
+private:
+    void openEditor(Editor& editor);
+    void okClicked();
+    void cancelClicked();
+    void close();
+
+    EditorHostContext context_;
+    std::vector<Editor*> editors_;
+    Editor* open_ = nullptr;
+};
+
+} // namespace ormid

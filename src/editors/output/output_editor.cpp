@@ -1,0 +1,138 @@
+#include "editors/output/output_editor.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include "editors/click_field.h"
+
+namespace ormid {
+
+namespace {
+constexpr int kLevelMaximum = 100;
+} // namespace
+
+OutputEditor::OutputEditor(const RunState& run, QWidget* parent) : Editor(QStringLiteral("Output Setup"), parent), run_(run)
+{
+    setObjectName(QStringLiteral("pOutput"));
+    setAutoFillBackground(true);
+
+    eMinLevel_ = new ClickField(this);
+    eMinLevel_->setObjectName(QStringLiteral("eMinLevel"));
+    eMinLevel_->setFixedWidth(56);
+    connect(eMinLevel_, &ClickField::clicked, this, [this] { eOutputSlider(*eMinLevel_); });
+
+    pMinLevel_ = new QFrame(this);
+    pMinLevel_->setObjectName(QStringLiteral("pMinLevel"));
+    pMinLevel_->setFrameShape(QFrame::StyledPanel);
+    sbMinLevel_ = new QSlider(Qt::Horizontal, pMinLevel_);
+    sbMinLevel_->setObjectName(QStringLiteral("sbMinLevel"));
+    sbMinLevel_->setRange(0, kLevelMaximum);
+    sbMinLevel_->setSingleStep(1);
+    sbMinLevel_->setPageStep(10);
+    auto* strip = new QHBoxLayout(pMinLevel_);
+    strip->addWidget(new QLabel(QStringLiteral("0"), pMinLevel_));
+    strip->addWidget(sbMinLevel_, 1);
+    strip->addWidget(new QLabel(QStringLiteral("100"), pMinLevel_));
+    connect(sbMinLevel_, &QSlider::valueChanged, this, &OutputEditor::sbMinLevelChange);
+    pMinLevel_->hide();
+
+    cbDaliLog_ = new QCheckBox(QStringLiteral("Logarithmic"), this);
+    cbDaliLog_->setObjectName(QStringLiteral("cbDaliLog"));
+    cbStorePOL_ = new QCheckBox(QStringLiteral("Store POL"), this);
+    cbStorePOL_->setObjectName(QStringLiteral("cbStorePOL"));
+    cbDC_ = new QCheckBox(QStringLiteral("Correction OFF"), this);
+    cbDC_->setObjectName(QStringLiteral("cbDC"));
+    bDC_ = new QPushButton(QStringLiteral("Curve..."), this);
+    bDC_->setObjectName(QStringLiteral("bDC"));
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("bOutput_OK"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("bOutput_Cancel"));
+    connect(ok, &QPushButton::clicked, this, &Editor::okClicked);
+    connect(cancel, &QPushButton::clicked, this, &Editor::cancelClicked);
+
+    auto* level = new QHBoxLayout;
+    level->addWidget(new QLabel(QStringLiteral("Minimum level"), this));
+    level->addStretch(1);
+    level->addWidget(eMinLevel_);
+    level->addWidget(new QLabel(QStringLiteral("%"), this));
+    auto* curve = new QHBoxLayout;
+    curve->addWidget(cbDC_, 1);
+    curve->addWidget(bDC_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(level);
+    layout->addWidget(pMinLevel_);
+    // Check boxes as wide as their text: a click anywhere on them ticks them.
+    layout->addWidget(cbDaliLog_, 0, Qt::AlignLeft);
+    layout->addWidget(cbStorePOL_, 0, Qt::AlignLeft);
+    layout->addLayout(curve);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+}
+
+// Beside the output block, over the two block columns on its left.
+QRect OutputEditor::designGeometry() const
+{
+    return {16, 14, 442, 274};
+}
+
+void OutputEditor::open(const EeBlock& image)
+{
+    const bool dali = isDali(outputKind(image));
+    const bool curveControls = !dali && run_.curvesAvailable;
+    cbDC_->setVisible(curveControls);
+    bDC_->setVisible(curveControls);
+    bDC_->setEnabled(cbDC_->isChecked());
+
+    const OutputSetup setup = readOutputSetup(image);
+    eMinLevel_->setText(QString::number(setup.minLevel));
+    // Both are set whatever the kind, so they are right when the kind becomes DALI later.
+    cbDaliLog_->setVisible(dali);
+    cbStorePOL_->setVisible(dali);
+    cbDaliLog_->setChecked(setup.logarithmic);
+    cbStorePOL_->setChecked(setup.storePol);
+}
+
+void OutputEditor::eOutputSlider(ClickField& field)
+{
+    pMinLevel_->show();
+    field.setHighlighted(true);
+    bool number = false;
+    const int value = field.text().toInt(&number);
+    sbMinLevel_->setValue(number ? value : 0);
+    // The slider keeps the value within 0..100: a stored 120 becomes 100.
+    field.setText(QString::number(sbMinLevel_->value()));
+}
+
+void OutputEditor::sbMinLevelChange(int position)
+{
+    eMinLevel_->setText(QString::number(position));
+}
+
+void OutputEditor::apply(EeBlock& image) const
+{
+    applyOutputSetup(image, {.minLevel = eMinLevel_->text().toInt(),
+                             .logarithmic = cbDaliLog_->isChecked(),
+                             .storePol = cbStorePOL_->isChecked()});
+}
+
+void OutputEditor::closing()
+{
+    pMinLevel_->hide();
+    eMinLevel_->setHighlighted(false);
+}
+
+} // namespace ormid

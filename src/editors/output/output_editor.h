@@ -1,0 +1,47 @@
+#pragma once
+// The Output Setup panel `pOutput`: the minimum level through its slider strip, and
+// for a DALI output its scale and "Store POL". The dimming-curve controls `cbDC` and
+// `bDC` sit here for 1-10V and PWM when curve files are available.
+
+#include "core/output_block.h"
+#include "core/run_state.h"
+#include "editors/editor.h"
+
+class QCheckBox;
+class QFrame;
+class QPushButton;
+class QSlider;
+
+namespace ormid {
+
+class ClickField;
+
+class OutputEditor final : public Editor {
+    Q_OBJECT
+public:
+    // `run` must outlive the editor: it tells whether curve files are available.
+    OutputEditor(const RunState& run, QWidget* parent);
+
+    FunctionBlock block() const override { return FunctionBlock::output; }
+    QRect designGeometry() const override;
+    // `setOutput`.
+    void open(const EeBlock& image) override;
+    void apply(EeBlock& image) const override;
+    void closing() override;
+
+private:
+    // Brings up the slider strip on `field` (the minimum level).
+    void eOutputSlider(ClickField& field);
+    void sbMinLevelChange(int position);
+
+    const RunState& run_;
+    ClickField* eMinLevel_ = nullptr;
+    QFrame* pMinLevel_ = nullptr;
+    QSlider* sbMinLevel_ = nullptr;
+    QCheckBox* cbDaliLog_ = nullptr;
+    QCheckBox* cbStorePOL_ = nullptr;
+    QCheckBox* cbDC_ = nullptr;
+    QPushButton* bDC_ = nullptr;
+};
+
+} // namespace ormid
