@@ -13,9 +13,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <vector>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 #include "core/image.h"
 #include "link/embedded_firmware.h"
@@ -81,8 +81,8 @@ public:
         const sim::Millis start = clock_.now();
         const auto wallStart = std::chrono::steady_clock::now();
         const int ticks = operation.begin() == LinkStart::started ? ticksUntil(operation.end) : -1;
-        const double wallMs =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
+        const double wallMs
+            = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
         if (ticks < 0) {
             std::printf("%-16s did not finish well within %d ticks\n", operation.name, kTickLimit);
             return;

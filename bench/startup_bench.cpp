@@ -32,8 +32,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -57,10 +57,10 @@ constexpr auto kPollPeriod = std::chrono::microseconds(250);
 constexpr auto kRunTimeout = std::chrono::seconds(30);
 
 struct Sample {
-    double shownMs = 0;      // process start to the window shown
-    double doneMs = 0;       // process start to the status file
-    double shownRssKiB = 0;  // VmRSS when the window was seen shown
-    double doneRssKiB = 0;   // VmRSS at the status file
+    double shownMs = 0;     // process start to the window shown
+    double doneMs = 0;      // process start to the status file
+    double shownRssKiB = 0; // VmRSS when the window was seen shown
+    double doneRssKiB = 0;  // VmRSS at the status file
 };
 
 std::optional<double> residentKiB(pid_t pid)
@@ -134,7 +134,7 @@ void printFile(const fs::path& path)
 // One run of `program`, which must report `expectedMode`. With `hasShownFile` the
 // window-shown time comes from ORMID_SHOWN_FILE, otherwise it is the status file's.
 std::optional<Sample> runOnce(const fs::path& program, const std::vector<std::string>& arguments,
-                             const std::string& expectedMode, bool hasShownFile)
+                              const std::string& expectedMode, bool hasShownFile)
 {
     std::string folderTemplate = (fs::temp_directory_path() / "ormid-bench-XXXXXX").string();
     if (::mkdtemp(folderTemplate.data()) == nullptr) {
@@ -169,7 +169,8 @@ std::optional<Sample> runOnce(const fs::path& program, const std::vector<std::st
     std::optional<Sample> result;
     pid_t pid = 0;
     const Clock::time_point start = Clock::now();
-    if (const int error = ::posix_spawn(&pid, programPath.c_str(), &actions, nullptr, argv.data(), envp.data()); error != 0) {
+    if (const int error = ::posix_spawn(&pid, programPath.c_str(), &actions, nullptr, argv.data(), envp.data());
+        error != 0) {
         std::fprintf(stderr, "cannot start %s: %s\n", programPath.c_str(), std::strerror(error));
     } else {
         Sample sample;
@@ -265,8 +266,8 @@ int main(int argc, char** argv)
         {minimal, {"--text"}, false, {}},
     };
     auto measure = [](Program& program, bool keep) {
-        const std::optional<Sample> sample =
-            runOnce(program.path, program.arguments, program.isProgrammer ? "demo" : "minimal", program.isProgrammer);
+        const std::optional<Sample> sample
+            = runOnce(program.path, program.arguments, program.isProgrammer ? "demo" : "minimal", program.isProgrammer);
         if (!sample)
             return false;
         if (keep)

@@ -25,17 +25,39 @@ inline std::string caseName(std::string_view text)
             continue;
         }
         switch (c) {
-        case ' ': name += "Space"; break;
-        case '-': name += "Dash"; break;
-        case '+': name += "Plus"; break;
-        case '=': name += "Is"; break;
-        case ':': name += "Colon"; break;
-        case ',': name += "Comma"; break;
-        case '.': name += "Dot"; break;
-        case '/': name += "Slash"; break;
-        case '%': name += "Percent"; break;
-        case '?': name += "Query"; break;
-        default: name += "Char" + std::to_string(static_cast<unsigned char>(c)); break;
+        case ' ':
+            name += "Space";
+            break;
+        case '-':
+            name += "Dash";
+            break;
+        case '+':
+            name += "Plus";
+            break;
+        case '=':
+            name += "Is";
+            break;
+        case ':':
+            name += "Colon";
+            break;
+        case ',':
+            name += "Comma";
+            break;
+        case '.':
+            name += "Dot";
+            break;
+        case '/':
+            name += "Slash";
+            break;
+        case '%':
+            name += "Percent";
+            break;
+        case '?':
+            name += "Query";
+            break;
+        default:
+            name += "Char" + std::to_string(static_cast<unsigned char>(c));
+            break;
         }
     }
     return name;

@@ -33,8 +33,8 @@ int main(int argc, char** argv)
         data[i] = static_cast<ormid::Byte>((i * 37 + 11) ^ (i >> 8));
 
     using ormid::hexNumber;
-    std::string text = std::string(ormid::fileSignature(ormid::SignedFileKind::firmwareContainer))
-                       + hexNumber(kSize, 4) + hexNumber(kVersion, 2) + hexNumber(ormid::crc16(data), 4) + "\r\n";
+    std::string text = std::string(ormid::fileSignature(ormid::SignedFileKind::firmwareContainer)) + hexNumber(kSize, 4)
+        + hexNumber(kVersion, 2) + hexNumber(ormid::crc16(data), 4) + "\r\n";
     for (std::size_t at = 0; at < data.size(); at += ormid::kFirmwareLineBytes)
         text += ormid::hexBytes(ormid::ByteSpan(data).subspan(at, ormid::kFirmwareLineBytes)) + "\r\n";
 

@@ -33,22 +33,34 @@ struct TileArt {
 TileArt tileArt(BlockIcon icon)
 {
     switch (icon) {
-    case BlockIcon::BlockTimer: return {QColor(0x2f, 0x6f, 0xb5), "Block Timer"};
-    case BlockIcon::PowerOn: return {QColor(0xd0, 0x74, 0x1c), "Power On"};
-    case BlockIcon::Isd: return {QColor(0x5e, 0x48, 0xa8), "ISD"};
-    case BlockIcon::Engine1: return {QColor(0x1c, 0x82, 0x84), "Dimming Engine 1"};
-    case BlockIcon::Engine2: return {QColor(0x1c, 0x82, 0x84), "Dimming Engine 2"};
+    case BlockIcon::BlockTimer:
+        return {QColor(0x2f, 0x6f, 0xb5), "Block Timer"};
+    case BlockIcon::PowerOn:
+        return {QColor(0xd0, 0x74, 0x1c), "Power On"};
+    case BlockIcon::Isd:
+        return {QColor(0x5e, 0x48, 0xa8), "ISD"};
+    case BlockIcon::Engine1:
+        return {QColor(0x1c, 0x82, 0x84), "Dimming Engine 1"};
+    case BlockIcon::Engine2:
+        return {QColor(0x1c, 0x82, 0x84), "Dimming Engine 2"};
     case BlockIcon::LstInput:
     case BlockIcon::LstInverted:
-    case BlockIcon::LstRemote: return {QColor(0xb8, 0x50, 0x26), "LSt Input"};
-    case BlockIcon::HoldTimer: return {QColor(0x2f, 0x6f, 0xb5), "Hold Timer"};
-    case BlockIcon::Mff: return {QColor(0xa8, 0x80, 0x00), "MFF / BBT"};
-    case BlockIcon::Thermal: return {QColor(0xc0, 0x39, 0x2b), "Thermal Mgmt."};
+    case BlockIcon::LstRemote:
+        return {QColor(0xb8, 0x50, 0x26), "LSt Input"};
+    case BlockIcon::HoldTimer:
+        return {QColor(0x2f, 0x6f, 0xb5), "Hold Timer"};
+    case BlockIcon::Mff:
+        return {QColor(0xa8, 0x80, 0x00), "MFF / BBT"};
+    case BlockIcon::Thermal:
+        return {QColor(0xc0, 0x39, 0x2b), "Thermal Mgmt."};
     case BlockIcon::OutputTen:
     case BlockIcon::OutputDali:
-    case BlockIcon::OutputPwm: return {QColor(0x2e, 0x8b, 0x57), "Control Output"};
-    case BlockIcon::Remote: return {QColor(0x8e, 0x44, 0xad), "Remote Control"};
-    case BlockIcon::Relay: return {QColor(0x50, 0x65, 0x72), "Relay"};
+    case BlockIcon::OutputPwm:
+        return {QColor(0x2e, 0x8b, 0x57), "Control Output"};
+    case BlockIcon::Remote:
+        return {QColor(0x8e, 0x44, 0xad), "Remote Control"};
+    case BlockIcon::Relay:
+        return {QColor(0x50, 0x65, 0x72), "Relay"};
     }
     return {Qt::gray, ""};
 }
@@ -88,8 +100,8 @@ void drawEdge(QPainter& p, bool rising, const QColor& ink)
     p.setPen(strokePen(ink, 4.5));
     p.setBrush(Qt::NoBrush);
     QPolygonF edge;
-    edge << QPointF(18, rising ? low : high) << QPointF(46, rising ? low : high)
-         << QPointF(46, rising ? high : low) << QPointF(82, rising ? high : low);
+    edge << QPointF(18, rising ? low : high) << QPointF(46, rising ? low : high) << QPointF(46, rising ? high : low)
+         << QPointF(82, rising ? high : low);
     p.drawPolyline(edge);
     const qreal tip = rising ? high + 3 : low - 3;
     const qreal back = rising ? 8 : -8;
@@ -132,8 +144,8 @@ void drawEngine(QPainter& p, const QString& number, const QColor& ink, const QCo
     p.drawLine(QPointF(12, 14), QPointF(12, 88));
     p.drawLine(QPointF(12, 88), QPointF(92, 88));
     QPolygonF steps;
-    steps << QPointF(14, 30) << QPointF(32, 30) << QPointF(40, 62) << QPointF(60, 62)
-          << QPointF(66, 44) << QPointF(90, 44);
+    steps << QPointF(14, 30) << QPointF(32, 30) << QPointF(40, 62) << QPointF(60, 62) << QPointF(66, 44)
+          << QPointF(90, 44);
     p.setPen(strokePen(ink, 6));
     p.setBrush(Qt::NoBrush);
     p.drawPolyline(steps);
@@ -154,8 +166,8 @@ void drawIcon(QPainter& p, BlockIcon icon, const QColor& ink, const QColor& badg
     case BlockIcon::HoldTimer: {
         drawClock(p, QPointF(50, 38), 30, ink);
         QPolygonF pulse;
-        pulse << QPointF(10, 94) << QPointF(26, 94) << QPointF(26, 78) << QPointF(74, 78)
-              << QPointF(74, 94) << QPointF(90, 94);
+        pulse << QPointF(10, 94) << QPointF(26, 94) << QPointF(26, 78) << QPointF(74, 78) << QPointF(74, 94)
+              << QPointF(90, 94);
         p.setPen(strokePen(ink, 4.5));
         p.setBrush(Qt::NoBrush);
         p.drawPolyline(pulse);
@@ -190,8 +202,12 @@ void drawIcon(QPainter& p, BlockIcon icon, const QColor& ink, const QColor& badg
         p.drawLine(QPointF(8, 90), QPointF(92, 90));
         break;
     }
-    case BlockIcon::Engine1: drawEngine(p, QStringLiteral("1"), ink, badge); break;
-    case BlockIcon::Engine2: drawEngine(p, QStringLiteral("2"), ink, badge); break;
+    case BlockIcon::Engine1:
+        drawEngine(p, QStringLiteral("1"), ink, badge);
+        break;
+    case BlockIcon::Engine2:
+        drawEngine(p, QStringLiteral("2"), ink, badge);
+        break;
     case BlockIcon::LstInput:
         drawPlug(p, ink);
         drawEdge(p, true, ink);
@@ -245,24 +261,25 @@ void drawIcon(QPainter& p, BlockIcon icon, const QColor& ink, const QColor& badg
         p.setBrush(Qt::NoBrush);
         QPolygonF wave;
         if (icon == BlockIcon::OutputPwm) {
-            wave << QPointF(12, 34) << QPointF(12, 12) << QPointF(30, 12) << QPointF(30, 34)
-                 << QPointF(44, 34) << QPointF(44, 12) << QPointF(62, 12) << QPointF(62, 34)
-                 << QPointF(76, 34) << QPointF(76, 12) << QPointF(90, 12);
+            wave << QPointF(12, 34) << QPointF(12, 12) << QPointF(30, 12) << QPointF(30, 34) << QPointF(44, 34)
+                 << QPointF(44, 12) << QPointF(62, 12) << QPointF(62, 34) << QPointF(76, 34) << QPointF(76, 12)
+                 << QPointF(90, 12);
         } else if (icon == BlockIcon::OutputTen) {
             wave << QPointF(12, 34) << QPointF(30, 34) << QPointF(70, 12) << QPointF(90, 12);
         } else {
-            wave << QPointF(12, 24) << QPointF(22, 24) << QPointF(22, 12) << QPointF(36, 12)
-                 << QPointF(36, 34) << QPointF(50, 34) << QPointF(50, 12) << QPointF(64, 12)
-                 << QPointF(64, 24) << QPointF(90, 24);
+            wave << QPointF(12, 24) << QPointF(22, 24) << QPointF(22, 12) << QPointF(36, 12) << QPointF(36, 34)
+                 << QPointF(50, 34) << QPointF(50, 12) << QPointF(64, 12) << QPointF(64, 24) << QPointF(90, 24);
         }
         p.drawPolyline(wave);
         const QString text = icon == BlockIcon::OutputTen ? QStringLiteral("1-10V")
-                             : icon == BlockIcon::OutputDali ? QStringLiteral("DALI")
-                                                             : QStringLiteral("PWM");
+            : icon == BlockIcon::OutputDali               ? QStringLiteral("DALI")
+                                                          : QStringLiteral("PWM");
         drawBadgeText(p, QRectF(6, 48, 88, 40), text, badge, 26);
         break;
     }
-    case BlockIcon::Remote: drawAntenna(p, QPointF(50, 32), 1.0, ink); break;
+    case BlockIcon::Remote:
+        drawAntenna(p, QPointF(50, 32), 1.0, ink);
+        break;
     case BlockIcon::Relay: {
         p.setPen(strokePen(ink, 5));
         p.setBrush(Qt::white);
@@ -333,8 +350,8 @@ void paintBlock(QPainter& painter, const QRectF& area, BlockIcon icon, bool enab
 
     // Icon in a square above the strip.
     const qreal iconSide = (tile.height() - stripHeight) * 0.84;
-    const QRectF iconArea(tile.center().x() - iconSide / 2,
-                          tile.top() + (tile.height() - stripHeight - iconSide) / 2, iconSide, iconSide);
+    const QRectF iconArea(tile.center().x() - iconSide / 2, tile.top() + (tile.height() - stripHeight - iconSide) / 2,
+                          iconSide, iconSide);
     painter.translate(iconArea.topLeft());
     painter.scale(iconSide / kIconBox, iconSide / kIconBox);
     drawIcon(painter, icon, ink, badge);
@@ -431,8 +448,8 @@ void paintSelector(QPainter& painter, const QRectF& area, std::span<const QStrin
 void paintFirmwareChip(QPainter& painter, const QRectF& area)
 {
     painter.save();
-    const QRectF body = area.adjusted(area.width() * 0.2, area.height() * 0.2, -area.width() * 0.2,
-                                      -area.height() * 0.2);
+    const QRectF body
+        = area.adjusted(area.width() * 0.2, area.height() * 0.2, -area.width() * 0.2, -area.height() * 0.2);
     const QColor ink(0x37, 0x47, 0x4f);
     painter.setPen(QPen(ink, 1.6, Qt::SolidLine, Qt::RoundCap));
     for (int i = 1; i <= 3; ++i) {
@@ -499,8 +516,7 @@ void paintLogo(QPainter& painter, const QRectF& area)
     font.setLetterSpacing(QFont::AbsoluteSpacing, 1.5 * unit);
     painter.setFont(font);
     painter.setPen(QColor(0xb0, 0xc4, 0xd4));
-    painter.drawText(textArea.translated(0, 20 * unit), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("PROGRAMMER"));
+    painter.drawText(textArea.translated(0, 20 * unit), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("PROGRAMMER"));
     painter.restore();
 }
 

@@ -43,8 +43,8 @@ void paintBlock(QPainter& painter, const QRectF& area, BlockIcon icon, bool enab
 void paintSwitch(QPainter& painter, const QRectF& area, SwitchState state);
 // A vertical slider with one detent per caption and the knob at `position`; position 0
 // is drawn as "off" (grey) when `firstIsOff` is set.
-void paintSelector(QPainter& painter, const QRectF& area, std::span<const QString> captions,
-                   int position, bool firstIsOff);
+void paintSelector(QPainter& painter, const QRectF& area, std::span<const QString> captions, int position,
+                   bool firstIsOff);
 void paintFirmwareChip(QPainter& painter, const QRectF& area);
 void paintLogo(QPainter& painter, const QRectF& area);
 // The card a block's picture, switch and labels sit on.

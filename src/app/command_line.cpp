@@ -18,12 +18,8 @@ struct Option {
 };
 
 constexpr Option kOptions[] = {
-    {"-eraseAll", &RunState::enableErase},
-    {"-skipFW", &RunState::skipFW},
-    {"-copyAstro", &RunState::copyAstro},
-    {"-noLoadCheck", &RunState::noLoadCheck},
-    {"-showLog", &RunState::showLog},
-    {"-debug", &RunState::debugMode},
+    {"-eraseAll", &RunState::enableErase},    {"-skipFW", &RunState::skipFW},   {"-copyAstro", &RunState::copyAstro},
+    {"-noLoadCheck", &RunState::noLoadCheck}, {"-showLog", &RunState::showLog}, {"-debug", &RunState::debugMode},
 };
 
 // A whole decimal number with an optional sign; anything else (blanks, other
@@ -46,7 +42,8 @@ std::optional<int> toInteger(std::string_view text)
 // indexes the curve list with it.
 int curvePosition(std::string_view argument)
 {
-    const std::string_view value = argument.size() > kCurveValueOffset ? argument.substr(kCurveValueOffset) : std::string_view{};
+    const std::string_view value
+        = argument.size() > kCurveValueOffset ? argument.substr(kCurveValueOffset) : std::string_view{};
     const std::optional<int> number = toInteger(value);
     return number && *number >= 0 ? *number : -1;
 }

@@ -60,7 +60,8 @@ struct InstanceGuard::Impl {
 
     explicit Impl(const std::string& name)
     {
-        const QString path = QDir::tempPath() + QStringLiteral("/%1-%2.lock").arg(QString::fromStdString(name)).arg(getuid());
+        const QString path
+            = QDir::tempPath() + QStringLiteral("/%1-%2.lock").arg(QString::fromStdString(name)).arg(getuid());
         const QByteArray file = QFile::encodeName(path);
         fd = open(file.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
@@ -99,8 +100,7 @@ struct InstanceGuard::Impl {
 
 #endif
 
-InstanceGuard::InstanceGuard(std::string name)
-    : impl_(std::make_unique<Impl>(name))
+InstanceGuard::InstanceGuard(std::string name) : impl_(std::make_unique<Impl>(name))
 {
 }
 

@@ -35,8 +35,7 @@ const QString noFirmware = QStringLiteral("No firmware image is loaded.");
 
 LinkWindow::LinkWindow(LinkWindowContext context, LinkEngineOptions options, std::chrono::milliseconds tickPeriod,
                        QObject* parent)
-    : QObject(parent),
-      context_(std::move(context)),
+    : QObject(parent), context_(std::move(context)),
       engine_(context_.transport, context_.eeBlock, options, [this](const std::string& line) { log(line); })
 {
     timer3_ = new QTimer(this);
@@ -131,8 +130,8 @@ void LinkWindow::endOfRead()
 
 void LinkWindow::askFirmwareUpdate()
 {
-    const QString question =
-        QString::fromStdString(LinkEngine::versionQuestion(engine_.deviceFwVersion(), engine_.options().embeddedFwVersion));
+    const QString question = QString::fromStdString(
+        LinkEngine::versionQuestion(engine_.deviceFwVersion(), engine_.options().embeddedFwVersion));
     if (context_.dialogs.askWarningAt(question, kVersionQuestionPosition) == UserDialogs::Answer::yes)
         bUpdateFwClick();
 }

@@ -11,8 +11,8 @@
 #include <functional>
 #include <string>
 
-#include "core/run_state.h"
 #include "core/image.h"
+#include "core/run_state.h"
 #include "link/firmware_image.h"
 #include "link/hid_transport.h"
 #include "link/link_engine.h"

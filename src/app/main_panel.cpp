@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFontDatabase>
-#include <QGridLayout>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -49,8 +49,22 @@ constexpr int kLabelHeight = 19;
 
 // Each block lives in a tile (a container at one grid cell); the LSt block has two
 // picture layers inside its tile, one per layout.
-enum class Tile { PowerOn, BlockTimer, Mff, Thermal, Isd, Engine1, Output, Relay, Lst, Engine2, Hold, Remote,
-                  LstStandard, LstRemote };
+enum class Tile {
+    PowerOn,
+    BlockTimer,
+    Mff,
+    Thermal,
+    Isd,
+    Engine1,
+    Output,
+    Relay,
+    Lst,
+    Engine2,
+    Hold,
+    Remote,
+    LstStandard,
+    LstRemote
+};
 
 struct TileSpec {
     Tile tile;
@@ -60,12 +74,10 @@ struct TileSpec {
 };
 
 constexpr std::array kTiles{
-    TileSpec{Tile::PowerOn, 0, 0, false},  TileSpec{Tile::BlockTimer, 1, 0, true},
-    TileSpec{Tile::Mff, 2, 0, true},       TileSpec{Tile::Thermal, 3, 0, true},
-    TileSpec{Tile::Isd, 0, 1, false},      TileSpec{Tile::Engine1, 1, 1, false},
-    TileSpec{Tile::Output, 2, 1, true},    TileSpec{Tile::Relay, 3, 1, true},
-    TileSpec{Tile::Lst, 0, 2, false},      TileSpec{Tile::Engine2, 1, 2, false},
-    TileSpec{Tile::Hold, 2, 2, true},      TileSpec{Tile::Remote, 3, 2, true},
+    TileSpec{Tile::PowerOn, 0, 0, false}, TileSpec{Tile::BlockTimer, 1, 0, true}, TileSpec{Tile::Mff, 2, 0, true},
+    TileSpec{Tile::Thermal, 3, 0, true},  TileSpec{Tile::Isd, 0, 1, false},       TileSpec{Tile::Engine1, 1, 1, false},
+    TileSpec{Tile::Output, 2, 1, true},   TileSpec{Tile::Relay, 3, 1, true},      TileSpec{Tile::Lst, 0, 2, false},
+    TileSpec{Tile::Engine2, 1, 2, false}, TileSpec{Tile::Hold, 2, 2, true},       TileSpec{Tile::Remote, 3, 2, true},
 };
 
 // The function block each tile shows; the LSt tile's two picture layers belong to it.
@@ -81,7 +93,8 @@ constexpr std::pair<Tile, FunctionBlock> kTileBlocks[] = {
 
 FunctionBlock blockOf(Tile tile)
 {
-    return std::find_if(std::begin(kTileBlocks), std::end(kTileBlocks), [tile](const auto& t) { return t.first == tile; })
+    return std::find_if(std::begin(kTileBlocks), std::end(kTileBlocks),
+                        [tile](const auto& t) { return t.first == tile; })
         ->second;
 }
 
@@ -289,11 +302,11 @@ constexpr const char* kVersionText = "Ver:2.21c Beta";
 constexpr const char* kEraseCaption = "Erase ALL";
 
 // What `disableButtons` hides; the memory buttons are not among them.
-constexpr std::array kActionElements{"bMemCancel", "bMemClear", "bMemStore", "bErase", "bLoad", "bSave",
-                                     "bPdf", "lInfo", "eInfo", "bUpdateFw", "pbFWUpdate", "bReread"};
+constexpr std::array kActionElements{"bMemCancel", "bMemClear", "bMemStore", "bErase",    "bLoad",      "bSave",
+                                     "bPdf",       "lInfo",     "eInfo",     "bUpdateFw", "pbFWUpdate", "bReread"};
 // The "Log" group's value labels and their captions.
-constexpr std::pair<const char*, const char*> kLogFields[] = {
-    {"lOp", "Operation"}, {"lSwCnt", "Switch cnt."}, {"lOverT", "Over T"}, {"lMaxT", "Max. T"}};
+constexpr std::pair<const char*, const char*> kLogFields[]
+    = {{"lOp", "Operation"}, {"lSwCnt", "Switch cnt."}, {"lOverT", "Over T"}, {"lMaxT", "Max. T"}};
 constexpr std::array kEveryModeButtons{"bMemClear", "bMemStore", "bLoad", "bSave", "bPdf"};
 // What demo mode and a failed Transfer offer: the image can always be kept in a file.
 constexpr std::array kFileButtons{"bLoad", "bSave", "bPdf"};
@@ -311,8 +324,7 @@ QString tileName(Tile tile)
 
 } // namespace
 
-MainPanel::MainPanel(RunState& run, EeBlock& eeBlock, QWidget* parent)
-    : QWidget(parent), run_(run), eeBlock_(eeBlock)
+MainPanel::MainPanel(RunState& run, EeBlock& eeBlock, QWidget* parent) : QWidget(parent), run_(run), eeBlock_(eeBlock)
 {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         scale_ = screen->logicalDotsPerInch() / 96.0;
@@ -357,20 +369,20 @@ void MainPanel::buildBlocks()
         tiles[static_cast<std::size_t>(layer)] = widget;
     }
 
-    const auto addElement = [this, &tileWidget](const char* name, Tile tile, BlockElement element, const QRect& rect,
-                                                bool reacts) {
-        auto* label = new PictureLabel(tileWidget(tile));
-        label->setObjectName(QString::fromLatin1(name));
-        label->setGeometry(scaled(rect));
-        label->setReacts(reacts);
-        const BlockClick click{blockOf(tile), element};
-        connect(label, &PictureLabel::clicked, this, [this, click] {
-            if (!run_.formDisabled && !run_.stickBusy)
-                emit blockClicked(click);
-        });
-        label->hide();
-        return label;
-    };
+    const auto addElement
+        = [this, &tileWidget](const char* name, Tile tile, BlockElement element, const QRect& rect, bool reacts) {
+              auto* label = new PictureLabel(tileWidget(tile));
+              label->setObjectName(QString::fromLatin1(name));
+              label->setGeometry(scaled(rect));
+              label->setReacts(reacts);
+              const BlockClick click{blockOf(tile), element};
+              connect(label, &PictureLabel::clicked, this, [this, click] {
+                  if (!run_.formDisabled && !run_.stickBusy)
+                      emit blockClicked(click);
+              });
+              label->hide();
+              return label;
+          };
 
     for (const PictureSpec& spec : kPictures) {
         const bool inLayer = spec.tile == Tile::LstStandard || spec.tile == Tile::LstRemote;
@@ -381,7 +393,8 @@ void MainPanel::buildBlocks()
         });
     }
     for (const SwitchSpec& spec : kSwitches) {
-        auto* label = addElement(spec.name, spec.tile, BlockElement::onOff, kSwitchRect, spec.state != SwitchState::Disabled);
+        auto* label
+            = addElement(spec.name, spec.tile, BlockElement::onOff, kSwitchRect, spec.state != SwitchState::Disabled);
         label->setArt([state = spec.state](QPainter& p, const QRectF& area) { paintSwitch(p, area, state); });
     }
     for (const SelectorSpec& spec : kSelectors) {
@@ -418,14 +431,14 @@ void MainPanel::buildBlocks()
 
 void MainPanel::buildActionBar()
 {
-    for (const auto& buttons : {std::span<const ButtonSpec>(kMemoryButtons), std::span<const ButtonSpec>(kActionButtons)}) {
+    for (const auto& buttons :
+         {std::span<const ButtonSpec>(kMemoryButtons), std::span<const ButtonSpec>(kActionButtons)}) {
         for (const ButtonSpec& spec : buttons) {
             auto* button = new QPushButton(QString::fromLatin1(spec.caption), this);
             button->setObjectName(QString::fromLatin1(spec.name));
             button->setGeometry(scaled(spec.rect));
             button->hide();
-            connect(button, &QPushButton::clicked, this,
-                    [this, name = button->objectName()] { onActionButton(name); });
+            connect(button, &QPushButton::clicked, this, [this, name = button->objectName()] { onActionButton(name); });
         }
     }
 
@@ -722,7 +735,7 @@ void MainPanel::logDebugLine(const QString& line)
 {
     auto* memo = qobject_cast<QPlainTextEdit*>(element(QStringLiteral("mDebug")));
     const bool taking = run_.debugMode && memo != nullptr && named<QCheckBox>("cbStickDebug").isChecked()
-                        && !named<QCheckBox>("cbDebugHold").isChecked();
+        && !named<QCheckBox>("cbDebugHold").isChecked();
     if (taking)
         memo->appendPlainText(line);
 }
@@ -843,9 +856,9 @@ void MainPanel::drawPowerOnLabels()
 {
     const Byte delay = eeBlock_[field::powerOnDelay];
     setLabel("lPO_Level", QStringLiteral("L=%1%").arg(eeBlock_[field::powerOnLevel]));
-    setLabel("lPO_Delay", delay == kRandomDelay
-                              ? QStringLiteral("D=Random")
-                              : QStringLiteral("D=") + QString::fromStdString(displayTime(DecodeTime(delay))));
+    setLabel("lPO_Delay",
+             delay == kRandomDelay ? QStringLiteral("D=Random")
+                                   : QStringLiteral("D=") + QString::fromStdString(displayTime(DecodeTime(delay))));
     setLabel("lPO_Fade",
              QStringLiteral("F=") + QString::fromStdString(displayTime2(DecodeTime(eeBlock_[field::powerOnFade]))));
     for (const char* name : {"lPO_Level", "lPO_Delay", "lPO_Fade"})

@@ -1,12 +1,12 @@
 #include "app/main_window.h"
 
-#include <QPushButton>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMetaObject>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QTimer>
 
@@ -46,23 +46,17 @@ const QString readFailed = QStringLiteral("The file could not be read: %1");
 const QString saveFailed = QStringLiteral("The configuration could not be saved: %1");
 } // namespace fileDialog
 
-
-constexpr int kDotEvery = 10;                               // control-block wait cycles per "."
-constexpr int kDemoPauseRounds = 20;                        // the demo image appears after 20 x 100 ms
+constexpr int kDotEvery = 10;        // control-block wait cycles per "."
+constexpr int kDemoPauseRounds = 20; // the demo image appears after 20 x 100 ms
 constexpr std::chrono::milliseconds kDemoPauseRound{100};
 
 } // namespace
 
 MainWindow::MainWindow(std::unique_ptr<HidTransport> transport, std::vector<std::string> arguments, Waiter& waiter,
                        ProcessControl& process, WindowTiming timing, UserDialogs* dialogs, QWidget* parent)
-    : QMainWindow(parent),
-      transport_(std::move(transport)),
-      arguments_(std::move(arguments)),
-      waiter_(waiter),
-      process_(process),
-      ownDialogs_(dialogs == nullptr ? std::make_unique<SystemUserDialogs>(*this) : nullptr),
-      dialogs_(dialogs == nullptr ? *ownDialogs_ : *dialogs),
-      linkTick_(timing.linkTick)
+    : QMainWindow(parent), transport_(std::move(transport)), arguments_(std::move(arguments)), waiter_(waiter),
+      process_(process), ownDialogs_(dialogs == nullptr ? std::make_unique<SystemUserDialogs>(*this) : nullptr),
+      dialogs_(dialogs == nullptr ? *ownDialogs_ : *dialogs), linkTick_(timing.linkTick)
 {
     timer4_ = new QTimer(this);
     timer4_->setObjectName(QStringLiteral("Timer4"));
@@ -350,8 +344,16 @@ void MainWindow::onAction(const QString& elementName)
         {"bErase", [this] { memories_->bEraseClick(); }},
         {"bLoad", [this] { bLoadClick(); }},
         {"bSave", [this] { bSaveClick(); }},
-        {"bReread", [this] { if (link_) link_->bRereadClick(); }},
-        {"bUpdateFw", [this] { if (link_) link_->bUpdateFwClick(); }},
+        {"bReread",
+         [this] {
+             if (link_)
+                 link_->bRereadClick();
+         }},
+        {"bUpdateFw",
+         [this] {
+             if (link_)
+                 link_->bUpdateFwClick();
+         }},
     };
     for (const auto& [name, handler] : handlers) {
         if (elementName == QLatin1String(name)) {
@@ -370,11 +372,12 @@ void MainWindow::bLoadClick()
         return;
     const FileReadResult file = readWholeFile(fileName->toStdString());
     if (!file.ok()) {
-        dialogs_.showMessage(fileDialog::readFailed.arg(QString::fromStdString(file.error)), UserDialogs::Kind::critical);
+        dialogs_.showMessage(fileDialog::readFailed.arg(QString::fromStdString(file.error)),
+                             UserDialogs::Kind::critical);
         return;
     }
-    const ConfigLoadResult loaded =
-        loadConfiguration(file.bytes, eeBlock_, {.noLoadCheck = run_.noLoadCheck, .copyAstro = run_.copyAstro});
+    const ConfigLoadResult loaded
+        = loadConfiguration(file.bytes, eeBlock_, {.noLoadCheck = run_.noLoadCheck, .copyAstro = run_.copyAstro});
     for (const std::string_view message : loaded.messages)
         dialogs_.showMessage(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())),
                              UserDialogs::Kind::warning);
@@ -399,16 +402,17 @@ void MainWindow::bSaveClick()
 {
     if (run_.formDisabled)
         return;
-    std::optional<QString> fileName =
-        dialogs_.saveFileName(fileDialog::saveTitle, fileDialog::saveFilter, fileDialog::suffix);
+    std::optional<QString> fileName
+        = dialogs_.saveFileName(fileDialog::saveTitle, fileDialog::saveFilter, fileDialog::suffix);
     if (!fileName)
         return;
     if (QFileInfo(*fileName).suffix().isEmpty())
         *fileName += QLatin1Char('.') + fileDialog::suffix;
-    const FileWriteResult written =
-        writeFileAtomically(fileName->toStdString(), saveConfiguration(eeBlock_, panel_->infoField().text().toStdString()));
+    const FileWriteResult written = writeFileAtomically(
+        fileName->toStdString(), saveConfiguration(eeBlock_, panel_->infoField().text().toStdString()));
     if (!written.ok())
-        dialogs_.showMessage(fileDialog::saveFailed.arg(QString::fromStdString(written.error)), UserDialogs::Kind::critical);
+        dialogs_.showMessage(fileDialog::saveFailed.arg(QString::fromStdString(written.error)),
+                             UserDialogs::Kind::critical);
 }
 
 void MainWindow::loadFirmwareFile(const std::string& fileBytes)
@@ -441,11 +445,11 @@ bool MainWindow::loadCurveList()
 // because the image itself is loaded only after the engine has started.
 void MainWindow::startLinkEngine()
 {
-    const LinkEngineOptions options{.skipFW = run_.skipFW,
-                                    .embeddedFwVersion = parseFirmwareContainer(embeddedFirmwareContainer()).header.version};
-    link_ = new LinkWindow({*this, run_, eeBlock_, *panel_, *transport_, dialogs_,
-                            [this](bool running) { setPresenceWatch(running); }},
-                           options, linkTick_, this);
+    const LinkEngineOptions options{
+        .skipFW = run_.skipFW, .embeddedFwVersion = parseFirmwareContainer(embeddedFirmwareContainer()).header.version};
+    link_ = new LinkWindow(
+        {*this, run_, eeBlock_, *panel_, *transport_, dialogs_, [this](bool running) { setPresenceWatch(running); }},
+        options, linkTick_, this);
     link_->start();
 }
 

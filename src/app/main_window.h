@@ -14,8 +14,8 @@
 #include "app/memory_slots.h"
 #include "app/process_control.h"
 #include "app/user_dialogs.h"
-#include "core/run_state.h"
 #include "core/image.h"
+#include "core/run_state.h"
 #include "link/control_block.h"
 #include "link/firmware_image.h"
 #include "link/hid_transport.h"
@@ -33,8 +33,8 @@ class MainPanel;
 // their time from the Waiter instead.
 struct WindowTiming {
     std::chrono::milliseconds modeQueryPoll{StickProbe::kTickPeriod}; // Timer4
-    std::chrono::milliseconds presenceWatch{1000};                     // Timer2
-    std::chrono::milliseconds linkTick{LinkEngine::kTickPeriod};       // Timer3
+    std::chrono::milliseconds presenceWatch{1000};                    // Timer2
+    std::chrono::milliseconds linkTick{LinkEngine::kTickPeriod};      // Timer3
 };
 
 class MainWindow : public QMainWindow {

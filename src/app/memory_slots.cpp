@@ -217,8 +217,8 @@ void MemorySlots::transferMemory()
     request.firmware = pendingFirmware();
     // Reported as it happens; the Transfer goes on with the control block.
     request.firmwareStoreFailed = [this](BlockWriteResult) {
-        transferError(QString::fromUtf8(kFirmwareStoreErrorCode.data(),
-                                        static_cast<qsizetype>(kFirmwareStoreErrorCode.size())));
+        transferError(
+            QString::fromUtf8(kFirmwareStoreErrorCode.data(), static_cast<qsizetype>(kFirmwareStoreErrorCode.size())));
     };
 
     MemoryTransferResult result;
@@ -274,8 +274,8 @@ void MemorySlots::bEraseClick()
     RunState& run = context_.run;
     if (run.formDisabled && !run.modeButtonShown)
         return;
-    const bool remote =
-        run.modeQueryAnswered && run.modeButtonShown && context_.panel.eraseButton().text() == text::goRemote;
+    const bool remote
+        = run.modeQueryAnswered && run.modeButtonShown && context_.panel.eraseButton().text() == text::goRemote;
     if (!run.HIDStatus) {
         context_.dialogs.showMessage(text::usbError, UserDialogs::Kind::critical);
         return;
@@ -298,8 +298,12 @@ void MemorySlots::bEraseClick()
     }
 }
 
-void MemorySlots::undoCurveCorrection() {}
+void MemorySlots::undoCurveCorrection()
+{
+}
 
-void MemorySlots::resetCurveCorrection() {}
+void MemorySlots::resetCurveCorrection()
+{
+}
 
 } // namespace ormid

@@ -12,9 +12,9 @@
 #include <functional>
 #include <optional>
 
-#include "core/run_state.h"
 #include "core/image.h"
 #include "core/memories.h"
+#include "core/run_state.h"
 #include "link/control_block.h"
 #include "link/firmware_image.h"
 #include "link/hid_transport.h"
@@ -83,8 +83,8 @@ private:
     void showMemoryButtons();
 
     // Hand-over points; each does nothing until the function that takes over lands.
-    void undoCurveCorrection();   // the dimming curves take their correction out of a chosen image here
-    void resetCurveCorrection();  // the dimming curves untick their correction box here
+    void undoCurveCorrection();  // the dimming curves take their correction out of a chosen image here
+    void resetCurveCorrection(); // the dimming curves untick their correction box here
 
     QPushButton& memoryButton(int n) const;
     QLineEdit& infoField() const;

@@ -10,8 +10,8 @@ namespace {
 
 QMessageBox::Icon iconOf(UserDialogs::Kind kind)
 {
-    static constexpr QMessageBox::Icon kIcons[] = {QMessageBox::Information, QMessageBox::Warning,
-                                                   QMessageBox::Critical};
+    static constexpr QMessageBox::Icon kIcons[]
+        = {QMessageBox::Information, QMessageBox::Warning, QMessageBox::Critical};
     return kIcons[static_cast<int>(kind)];
 }
 
@@ -38,15 +38,13 @@ void SystemUserDialogs::showMessage(const QString& text, Kind kind)
 
 UserDialogs::Answer SystemUserDialogs::askYesNo(const QString& text)
 {
-    QMessageBox box(QMessageBox::Question, kTitle, text,
-                    QMessageBox::Yes | QMessageBox::No, &parent_);
+    QMessageBox box(QMessageBox::Question, kTitle, text, QMessageBox::Yes | QMessageBox::No, &parent_);
     return askWith(box);
 }
 
 UserDialogs::Answer SystemUserDialogs::askWarningAt(const QString& text, QPoint screenPosition)
 {
-    QMessageBox box(QMessageBox::Warning, kTitle, text,
-                    QMessageBox::Yes | QMessageBox::No, &parent_);
+    QMessageBox box(QMessageBox::Warning, kTitle, text, QMessageBox::Yes | QMessageBox::No, &parent_);
     box.move(screenPosition);
     return askWith(box);
 }

@@ -29,7 +29,8 @@ public:
     virtual std::optional<QString> openFileName(const QString& title, const QString& filter) = 0;
     // A file to write; nullopt when the dialog was cancelled.
     virtual std::optional<QString> saveFileName(const QString& title, const QString& filter,
-                                                const QString& defaultSuffix) = 0;
+                                                const QString& defaultSuffix)
+        = 0;
 };
 
 // QMessageBox, QFileDialog and QApplication::beep over the given window.

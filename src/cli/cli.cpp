@@ -31,7 +31,7 @@ struct Command {
     std::string_view synopsis;
     std::string_view summary;
     std::vector<OptionRule> options;
-    std::vector<std::string_view> required;  // options that must be given
+    std::vector<std::string_view> required; // options that must be given
     std::size_t minPositional;
     std::size_t maxPositional;
     Handler run;
@@ -39,6 +39,7 @@ struct Command {
 
 const std::vector<Command>& commands()
 {
+    // clang-format off
     static const std::vector<Command> table = {
         {"new", "new -o FILE [--info TEXT]",
          "Write the default configuration to FILE, with an info text of up to 8 characters.",
@@ -88,6 +89,7 @@ const std::vector<Command>& commands()
          "at the end.",
          {}, {}, 0, 1, runDeviceUpdateFwCommand},
     };
+    // clang-format on
     return table;
 }
 
@@ -126,7 +128,7 @@ std::optional<Arguments> parseArguments(const Command& command, const std::vecto
         const auto equals = arg.starts_with("--") ? arg.find('=') : std::string::npos;
         const std::string_view name = std::string_view(arg).substr(0, equals);
         const auto option = std::find_if(command.options.begin(), command.options.end(),
-                                       [name](const OptionRule& o) { return o.name == name; });
+                                         [name](const OptionRule& o) { return o.name == name; });
         if (option == command.options.end()) {
             problem = "unknown option " + std::string(name) + " for " + std::string(command.name);
             return std::nullopt;
@@ -184,7 +186,7 @@ std::size_t wordCount(std::string_view name)
 bool asksForHelp(const std::vector<std::string>& args)
 {
     return args.front() == "help"
-           || std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; });
+        || std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; });
 }
 
 } // namespace
@@ -209,7 +211,8 @@ int runCli(std::vector<std::string> args, std::ostream& out, std::ostream& err)
         return cliExit::success;
     }
     const auto& table = commands();
-    const auto command = std::find_if(table.begin(), table.end(), [&](const Command& c) { return namesCommand(args, c); });
+    const auto command
+        = std::find_if(table.begin(), table.end(), [&](const Command& c) { return namesCommand(args, c); });
     if (command == table.end())
         return usageError(err, "unknown command " + args.front());
 

@@ -37,8 +37,8 @@ int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std:
 // `stick write Mn FILE [--name TEXT]`: the file loaded as "Load" does, then stored in
 // memory n as "Transfer" does (no firmware, no restart). Without `name` the file's
 // info text names the memory.
-int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std::string& path,
-                  const std::string* name, std::ostream& out, std::ostream& err);
+int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std::string& path, const std::string* name,
+                  std::ostream& out, std::ostream& err);
 
 // `stick erase [--remote]`: erases all four memories; `remote` makes the stick a remote stick.
 int runStickErase(HidTransport& transport, Waiter& waiter, bool remote, std::ostream& out, std::ostream& err);

@@ -77,8 +77,7 @@ public:
     // Writes the image to the device with the engine's repeats.
     bool write(std::ostream& err)
     {
-        if (engine_.startWrite() == LinkStart::started
-            && awaitEnd(ticksFor(kWriteFrames)) == LinkOutcome::writeDone)
+        if (engine_.startWrite() == LinkStart::started && awaitEnd(ticksFor(kWriteFrames)) == LinkOutcome::writeDone)
             return true;
         err << kTransferError << '\n';
         return false;
@@ -99,8 +98,8 @@ public:
         // An unanswered segment ends the update at once.
         const int segments = engine_.firmwarePages() * kSegmentsPerPage;
         const std::optional<LinkOutcome> end = awaitEnd((segments + 1) * LinkEngine::kReplyTimeoutTicks);
-        const std::string page =
-            std::to_string(engine_.firmwareProgress()) + " of " + std::to_string(engine_.firmwarePages());
+        const std::string page
+            = std::to_string(engine_.firmwareProgress()) + " of " + std::to_string(engine_.firmwarePages());
         if (end == LinkOutcome::updateDone)
             return true;
         if (end == LinkOutcome::updateUnanswered)
@@ -120,8 +119,8 @@ private:
     static bool endsAnOperation(LinkOutcome outcome)
     {
         static constexpr LinkOutcome kEnds[] = {
-            LinkOutcome::deviceGone,  LinkOutcome::readDone,   LinkOutcome::readFailed,
-            LinkOutcome::writeDone,   LinkOutcome::writeFailed, LinkOutcome::updateDone,
+            LinkOutcome::deviceGone,    LinkOutcome::readDone,         LinkOutcome::readFailed,
+            LinkOutcome::writeDone,     LinkOutcome::writeFailed,      LinkOutcome::updateDone,
             LinkOutcome::updateRefused, LinkOutcome::updateUnanswered,
         };
         return std::find(std::begin(kEnds), std::end(kEnds), outcome) != std::end(kEnds);
@@ -198,9 +197,8 @@ std::optional<FirmwareImage> builtInFirmware(std::ostream& err)
 
 int runDeviceStatusCommand(const Arguments&, std::ostream& out, std::ostream& err)
 {
-    return onDefaultStick([&](HidTransport& transport, Waiter& waiter) {
-        return runDeviceStatus(transport, waiter, out, err);
-    });
+    return onDefaultStick(
+        [&](HidTransport& transport, Waiter& waiter) { return runDeviceStatus(transport, waiter, out, err); });
 }
 
 int runDeviceReadCommand(const Arguments& args, std::ostream& out, std::ostream& err)
@@ -220,9 +218,8 @@ int runDeviceWriteCommand(const Arguments& args, std::ostream& out, std::ostream
 int runDeviceUpdateFwCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 {
     const std::string* path = args.positional.empty() ? nullptr : &args.positional.front();
-    return onDefaultStick([&](HidTransport& transport, Waiter& waiter) {
-        return runDeviceUpdateFw(transport, waiter, path, out, err);
-    });
+    return onDefaultStick(
+        [&](HidTransport& transport, Waiter& waiter) { return runDeviceUpdateFw(transport, waiter, path, out, err); });
 }
 
 } // namespace cliCommands

@@ -128,7 +128,7 @@ std::string_view showRefusal(ConfigLoadOutcome outcome)
     case ConfigLoadOutcome::NotRecognised:
         break;
     }
-    return {};  // the loader's own message has said it
+    return {}; // the loader's own message has said it
 }
 
 } // namespace

@@ -125,9 +125,8 @@ std::optional<int> probeFailure(ProbeResult found, std::optional<ProbeResult> wa
 
 int runStickStatusCommand(const Arguments&, std::ostream& out, std::ostream& err)
 {
-    return onDefaultStick([&](HidTransport& transport, Waiter& waiter) {
-        return runStickStatus(transport, waiter, out, err);
-    });
+    return onDefaultStick(
+        [&](HidTransport& transport, Waiter& waiter) { return runStickStatus(transport, waiter, out, err); });
 }
 
 int runStickReadCommand(const Arguments& args, std::ostream& out, std::ostream& err)
@@ -202,8 +201,8 @@ int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std:
     return cliExit::success;
 }
 
-int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std::string& path,
-                  const std::string* name, std::ostream& out, std::ostream& err)
+int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std::string& path, const std::string* name,
+                  std::ostream& out, std::ostream& err)
 {
     const auto loaded = loadConfigurationFile(path, {}, err);
     if (!loaded)

@@ -38,14 +38,17 @@ std::optional<DataBlock> buildDataBlock(ByteSpan image);
 // The outcome of the walk. Anything but `copied` means the block breaks the record
 // layout and the image was left untouched.
 enum class DataBlockWalk {
-    copied,          // the records were copied into the image
-    lengthTooLarge,  // a length byte above 15
-    pastImageEnd,    // a record's offset + image bytes reach past image byte 127
-    dataPastBlock,   // a record's image bytes (read from 16 i + 2) lie past the block
-    walkPastBlock,   // the walk position left the block before p >= mLength
+    copied,         // the records were copied into the image
+    lengthTooLarge, // a length byte above 15
+    pastImageEnd,   // a record's offset + image bytes reach past image byte 127
+    dataPastBlock,  // a record's image bytes (read from 16 i + 2) lie past the block
+    walkPastBlock,  // the walk position left the block before p >= mLength
 };
 
-constexpr bool isDamaged(DataBlockWalk result) { return result != DataBlockWalk::copied; }
+constexpr bool isDamaged(DataBlockWalk result)
+{
+    return result != DataBlockWalk::copied;
+}
 // A short English description of a walk result, for a message or a log line.
 std::string_view describe(DataBlockWalk result);
 

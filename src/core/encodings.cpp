@@ -88,18 +88,24 @@ int convertTime(int t)
     return 192 + t / 900;
 }
 
+// clang-format off
 const std::array<std::string_view, kFadeCount> fadeTexts = {
     "0", "00,100", "00,200", "00,300", "00,400", "00,500", "00,600", "01,200",
     "01,800", "02,400", "03,000", "03,600", "07,200", "10,800", "20,700", "36,000",
 };
+// clang-format on
 
+// clang-format off
 const std::array<int, kFadeCount> fadeTimesMs = {
     0, 100, 200, 300, 400, 500, 600, 1200, 1800, 2400, 3000, 3600, 7200, 10800, 20700, 36000,
 };
+// clang-format on
 
+// clang-format off
 const std::array<Byte, kFadeCount> fadeCodes = {
     0x00, 0x4A, 0x54, 0x5E, 0x68, 0x72, 0x7C, 0x94, 0x9E, 0xA8, 0xB2, 0xBC, 0xC8, 0xCC, 0xD7, 0xE8,
 };
+// clang-format on
 
 Parsed getTime(std::string_view text)
 {

@@ -22,7 +22,7 @@ constexpr std::size_t kStoredImageBytes = 96;
 
 // Byte positions of the image fields.
 namespace field {
-constexpr std::size_t outputByte = 0;  // outputType, isdEnable, lstEnable, lstPolarity, remote*, tmEnable
+constexpr std::size_t outputByte = 0; // outputType, isdEnable, lstEnable, lstPolarity, remote*, tmEnable
 constexpr std::size_t blockTime = 1;
 constexpr std::size_t minLevel = 2;
 constexpr std::size_t powerOnLevel = 3;
@@ -34,7 +34,7 @@ constexpr std::size_t engine2Steps = 8;  // 10 steps of delay, fade, level
 constexpr std::size_t engine1Steps = 38; // 10 steps of time, fade, level
 constexpr std::size_t stepCount = 10;
 constexpr std::size_t stepSize = 3;
-constexpr std::size_t optionByte = 68;   // dstOff, dpcEnable, storePol, resetOperatingHours, remoteFunction
+constexpr std::size_t optionByte = 68; // dstOff, dpcEnable, storePol, resetOperatingHours, remoteFunction
 constexpr std::size_t mffStartLevel = 69;
 constexpr std::size_t mffLevel1 = 70;
 constexpr std::size_t mffLevel2 = 71;
@@ -47,7 +47,7 @@ constexpr std::size_t astroDataLast = 84;
 constexpr std::size_t autoDstReserved = 85;
 constexpr std::size_t autoDstStart = 86;
 constexpr std::size_t autoDstEnd = 87;
-constexpr std::size_t relayByte = 88;   // zeroCrossSwitch
+constexpr std::size_t relayByte = 88; // zeroCrossSwitch
 constexpr std::size_t tmT1 = 89;
 constexpr std::size_t tmLevel1 = 90;
 constexpr std::size_t tmT2 = 91;
@@ -63,28 +63,34 @@ constexpr std::size_t maxTemperature = 254;
 
 // Bit numbers inside the shared bytes 0, 68 and 88.
 namespace bit {
-constexpr Byte outputDali = 0;       // byte 0: 1 DALI, 0 analog/PWM
-constexpr Byte outputVariant = 1;    // byte 0: DALI linear / PWM
+constexpr Byte outputDali = 0;    // byte 0: 1 DALI, 0 analog/PWM
+constexpr Byte outputVariant = 1; // byte 0: DALI linear / PWM
 constexpr Byte isdEnable = 2;
 constexpr Byte lstEnable = 3;
 constexpr Byte lstPolarity = 4;
 constexpr Byte remoteViaMains = 5;
 constexpr Byte remoteViaLst = 6;
 constexpr Byte tmEnable = 7;
-constexpr Byte dstOff = 0;           // byte 68
+constexpr Byte dstOff = 0; // byte 68
 constexpr Byte dpcEnable = 1;
 constexpr Byte storePol = 2;
 constexpr Byte resetOperatingHours = 3;
-constexpr Byte zeroCrossSwitch = 0;  // byte 88
+constexpr Byte zeroCrossSwitch = 0; // byte 88
 } // namespace bit
 
-constexpr Byte kFreeLevel = 0xFF;       // a level byte that is not in use
-constexpr Byte kRandomDelay = 0xFF;     // byte 4: power-on delay "Random"
+constexpr Byte kFreeLevel = 0xFF;   // a level byte that is not in use
+constexpr Byte kRandomDelay = 0xFF; // byte 4: power-on delay "Random"
 constexpr Byte kRemoteFunctionMask = 0xF0;
 
 // Offsets of step k (1..10) of the two dimming engines.
-constexpr std::size_t engine2Step(std::size_t k) { return field::engine2Steps + field::stepSize * (k - 1); }
-constexpr std::size_t engine1Step(std::size_t k) { return field::engine1Steps + field::stepSize * (k - 1); }
+constexpr std::size_t engine2Step(std::size_t k)
+{
+    return field::engine2Steps + field::stepSize * (k - 1);
+}
+constexpr std::size_t engine1Step(std::size_t k)
+{
+    return field::engine1Steps + field::stepSize * (k - 1);
+}
 
 // The built-in default image: demo mode, an empty memory and "Default" start from it.
 const std::array<Byte, kImageSize>& defaultImage();

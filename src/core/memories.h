@@ -22,7 +22,10 @@ namespace ormid {
 constexpr int kMemoryCount = 4; // M1..M4
 
 // True for a memory number 1..4.
-constexpr bool isMemorySlot(int n) { return n >= 1 && n <= kMemoryCount; }
+constexpr bool isMemorySlot(int n)
+{
+    return n >= 1 && n <= kMemoryCount;
+}
 
 // The signature that opens a memory record: it tells a used memory from an empty one
 // and a local stick's memory from a remote stick's.
@@ -31,7 +34,10 @@ constexpr Signature kLocalSignature = {0x8A, 0x65, 0xC2};
 constexpr Signature kRemoteSignature = {0x71, 0x58, 0xC4};
 
 // The signature a stick of the given kind writes.
-constexpr const Signature& signatureFor(bool remoteMode) { return remoteMode ? kRemoteSignature : kLocalSignature; }
+constexpr const Signature& signatureFor(bool remoteMode)
+{
+    return remoteMode ? kRemoteSignature : kLocalSignature;
+}
 
 // The info bytes of a memory record hold the memory's name.
 constexpr std::size_t kInfoSize = 8;
@@ -58,8 +64,8 @@ constexpr std::uint16_t blockAddress(std::uint16_t blockNumber)
 // One memory record of the control block, its fields decoded.
 struct MemoryRecord {
     Signature signature{};
-    Byte status = 0;             // remote stick: the Tx selection bits; local: 0
-    std::uint16_t length = 0;    // stored length
+    Byte status = 0;          // remote stick: the Tx selection bits; local: 0
+    std::uint16_t length = 0; // stored length
     std::uint16_t blockNumber = 0;
     InfoBytes info{};
 
@@ -75,11 +81,11 @@ struct MemoryRecord {
 // A configuration memory as the program holds it after start-up.
 struct TMemory {
     bool mEmpty = false;
-    std::uint16_t mLength = 0;   // the record's stored length: how far the walk goes
-    std::uint16_t mAddress = 0;  // the data block's stick address
-    std::string mString;         // the name (UTF-8, padding kept); empty for an empty memory
-    DataBlock mData{};           // the data block as read from the stick
-    Byte cbStatus = 0;           // the record's status byte (a remote stick's Tx selection)
+    std::uint16_t mLength = 0;  // the record's stored length: how far the walk goes
+    std::uint16_t mAddress = 0; // the data block's stick address
+    std::string mString;        // the name (UTF-8, padding kept); empty for an empty memory
+    DataBlock mData{};          // the data block as read from the stick
+    Byte cbStatus = 0;          // the record's status byte (a remote stick's Tx selection)
 };
 
 // A memory as start-up takes it from its record on a stick of the given kind: empty

@@ -43,8 +43,8 @@ Byte withBit(Byte value, Byte bitNumber, bool set)
 
 void writeKind(EeBlock& image, OutputKind kind)
 {
-    const KindBits& bits = *std::find_if(std::begin(kKinds), std::end(kKinds),
-                                         [kind](const KindBits& k) { return k.kind == kind; });
+    const KindBits& bits
+        = *std::find_if(std::begin(kKinds), std::end(kKinds), [kind](const KindBits& k) { return k.kind == kind; });
     Byte& byte = image[field::outputByte];
     byte = withBit(byte, bit::outputDali, bits.dali);
     byte = withBit(byte, bit::outputVariant, bits.variant);

@@ -10,7 +10,10 @@ namespace ormid {
 enum class OutputKind { daliLogarithmic, daliLinear, analog, pwm };
 
 OutputKind outputKind(const EeBlock& image);
-constexpr bool isDali(OutputKind kind) { return kind == OutputKind::daliLogarithmic || kind == OutputKind::daliLinear; }
+constexpr bool isDali(OutputKind kind)
+{
+    return kind == OutputKind::daliLogarithmic || kind == OutputKind::daliLinear;
+}
 
 // One click on the output selector: DALI (either scale) → 1-10V → PWM → DALI
 // logarithmic, which also switches "Store POL" off.
@@ -18,9 +21,9 @@ void stepOutputKind(EeBlock& image);
 
 // The fields of the Output Setup panel.
 struct OutputSetup {
-    int minLevel = 0;         // byte 2 as stored; may lie above 100
-    bool logarithmic = true;  // byte 0 bit 1 clear
-    bool storePol = false;    // byte 68 bit 2
+    int minLevel = 0;        // byte 2 as stored; may lie above 100
+    bool logarithmic = true; // byte 0 bit 1 clear
+    bool storePol = false;   // byte 68 bit 2
 };
 
 OutputSetup readOutputSetup(const EeBlock& image);

@@ -19,16 +19,16 @@ struct RunState {
     bool modeQueryAnswered = false; // the stick answered the mode query
     bool modeButtonShown = false;   // the Erase button shows "Go2Loc" / "Go2Rem"
     // Command-line options.
-    bool enableErase = false;       // "-eraseAll"
-    bool skipFW = false;            // "-skipFW"; also set by the remote layout
-    bool copyAstro = false;         // "-copyAstro"
-    bool noLoadCheck = false;       // "-noLoadCheck"
-    bool showLog = false;           // "-showLog"
-    bool debugMode = false;         // "-debug"
+    bool enableErase = false; // "-eraseAll"
+    bool skipFW = false;      // "-skipFW"; also set by the remote layout
+    bool copyAstro = false;   // "-copyAstro"
+    bool noLoadCheck = false; // "-noLoadCheck"
+    bool showLog = false;     // "-showLog"
+    bool debugMode = false;   // "-debug"
     // The arguments of every self-restart: each command-line argument without "-dc=", in order.
     std::vector<std::string> restartArgs;
-    int curveIndex = -1;            // selected dimming curve, -1 when none
-    int selectedSlot = 0;           // 0 none, 1..4 the chosen memory
+    int curveIndex = -1;  // selected dimming curve, -1 when none
+    int selectedSlot = 0; // 0 none, 1..4 the chosen memory
     bool curvesAvailable = false;
     // A blocking stick sequence runs; its waits let window events through, and no
     // click may start a second sequence or change what the first one writes.

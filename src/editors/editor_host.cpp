@@ -52,8 +52,8 @@ void EditorHost::blockClicked(BlockClick click)
     if (std::find(std::begin(kOpeningElements), std::end(kOpeningElements), click.element)
         == std::end(kOpeningElements))
         return;
-    const auto editor =
-        std::find_if(editors_.begin(), editors_.end(), [click](const Editor* e) { return e->block() == click.block; });
+    const auto editor = std::find_if(editors_.begin(), editors_.end(),
+                                     [click](const Editor* e) { return e->block() == click.block; });
     if (editor != editors_.end())
         openEditor(**editor);
 }

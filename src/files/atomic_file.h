@@ -15,12 +15,12 @@ constexpr std::size_t kMaxReadSize = 16 * 1024 * 1024;
 
 struct FileReadResult {
     std::string bytes;
-    std::string error;   // empty on success
+    std::string error; // empty on success
     bool ok() const { return error.empty(); }
 };
 
 struct FileWriteResult {
-    std::string error;   // empty on success
+    std::string error; // empty on success
     bool ok() const { return error.empty(); }
 };
 

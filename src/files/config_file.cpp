@@ -40,7 +40,8 @@ ConfigFileKind kindOf(std::string_view firstLine)
 std::string infoForFile(std::string_view infoUtf8)
 {
     std::string info = utf8ToCp1252(infoUtf8).substr(0, kInfoLength);
-    std::replace_if(info.begin(), info.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(
+        info.begin(), info.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return info;
 }
 
@@ -77,7 +78,7 @@ std::string saveConfiguration(const EeBlock& image, std::string_view infoUtf8)
     std::copy_n(image.begin(), std::min(image.size(), stored.size()), stored.begin());
 
     std::string file = std::string(fileSignature(SignedFileKind::configuration)) + hexNumber(crc16(stored), kCrcDigits)
-                       + infoForFile(infoUtf8);
+        + infoForFile(infoUtf8);
     file += kLineEnd;
     for (std::size_t i = 0; i < stored.size(); i += kBytesPerLine) {
         file += hexBytes(ByteSpan(stored).subspan(i, kBytesPerLine));
@@ -116,7 +117,8 @@ ConfigLoadResult loadConfiguration(std::string_view fileBytes, const EeBlock& cu
     if (lines.size() < 2)
         return result;
 
-    const auto fileCrc = header.size() >= kInfoStart ? parseHexNumber(header.substr(kCrcStart, kCrcDigits)) : std::nullopt;
+    const auto fileCrc
+        = header.size() >= kInfoStart ? parseHexNumber(header.substr(kCrcStart, kCrcDigits)) : std::nullopt;
     const auto buffer = readDataLines({lines.begin() + 1, lines.end()});
     if (result.image.size() < kImageSize)
         result.image.resize(kImageSize, 0xFF);

@@ -24,24 +24,24 @@ constexpr std::size_t kInfoLength = 8;
 enum class ConfigFileKind { None, Configuration, OldConfiguration, Firmware, Unknown };
 
 enum class ConfigLoadOutcome {
-    Ignored,        // fewer than 2 lines, or no data line after the header: nothing happens
-    Loaded,         // the file's bytes and info text were taken
-    Corrupted,      // "File is corrupted!": only the astro rule touched the image
-    Firmware,       // a firmware container; the caller hands it to the firmware side
-    NotRecognised,  // "Not a configuration or firmware file!"; nothing changed
+    Ignored,       // fewer than 2 lines, or no data line after the header: nothing happens
+    Loaded,        // the file's bytes and info text were taken
+    Corrupted,     // "File is corrupted!": only the astro rule touched the image
+    Firmware,      // a firmware container; the caller hands it to the firmware side
+    NotRecognised, // "Not a configuration or firmware file!"; nothing changed
 };
 
 struct ConfigLoadOptions {
-    bool noLoadCheck = false;  // take the data despite a wrong CRC
-    bool copyAstro = false;    // keep the astro bytes 76..84 of the file
+    bool noLoadCheck = false; // take the data despite a wrong CRC
+    bool copyAstro = false;   // keep the astro bytes 76..84 of the file
 };
 
 struct ConfigLoadResult {
     ConfigFileKind kind = ConfigFileKind::None;
     ConfigLoadOutcome outcome = ConfigLoadOutcome::Ignored;
-    std::vector<std::string_view> messages;  // to show, in order
-    EeBlock image;                           // the new image (the given one where nothing changed)
-    std::optional<std::string> info;         // UTF-8; set when the file's info text was taken
+    std::vector<std::string_view> messages; // to show, in order
+    EeBlock image;                          // the new image (the given one where nothing changed)
+    std::optional<std::string> info;        // UTF-8; set when the file's info text was taken
 };
 
 // The file bytes for image bytes 0..95 and the first 8 characters of the info text.

@@ -58,9 +58,8 @@ bool hasCurveExtension(std::string_view fileName)
 {
     constexpr std::string_view extension = ".dc";
     return fileName.size() >= extension.size()
-           && std::equal(extension.begin(), extension.end(), fileName.end() - extension.size(), [](char a, char b) {
-                  return a == std::tolower(static_cast<unsigned char>(b));
-              });
+        && std::equal(extension.begin(), extension.end(), fileName.end() - extension.size(),
+                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
 
 } // namespace ormid

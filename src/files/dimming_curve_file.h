@@ -21,7 +21,7 @@ std::string_view curveFileMessage(CurveFileStatus status);
 
 struct CurveFileLoad {
     CurveFileStatus status = CurveFileStatus::Valid;
-    std::vector<Byte> points;  // always kCurvePoints entries
+    std::vector<Byte> points; // always kCurvePoints entries
     bool valid() const { return status == CurveFileStatus::Valid; }
 };
 
@@ -34,7 +34,10 @@ CurveFileLoad readDimmingCurve(std::string_view text, const std::vector<Byte>& c
 std::optional<int> parseCurveValue(std::string_view line);
 
 // Files of 100 bytes or less are not offered in the curve list.
-constexpr bool isListableCurveFileSize(std::uintmax_t size) { return size > 100; }
+constexpr bool isListableCurveFileSize(std::uintmax_t size)
+{
+    return size > 100;
+}
 
 // The extension ".dc" in any case.
 bool hasCurveExtension(std::string_view fileName);

@@ -41,8 +41,9 @@ FileKind kindNamedBy(SignedFileKind kind)
 bool isIntegerLines(std::string_view bytes)
 {
     const auto lines = splitTextLines(bytes);
-    return !lines.empty()
-           && std::all_of(lines.begin(), lines.end(), [](std::string_view line) { return parseCurveValue(line).has_value(); });
+    return !lines.empty() && std::all_of(lines.begin(), lines.end(), [](std::string_view line) {
+        return parseCurveValue(line).has_value();
+    });
 }
 
 } // namespace
@@ -58,7 +59,8 @@ FileKind classifyFile(std::string_view bytes, std::string_view fileName)
 
 std::string_view fileKindName(FileKind kind)
 {
-    const auto entry = std::find_if(kKinds.begin(), kKinds.end(), [kind](const KindEntry& e) { return e.kind == kind; });
+    const auto entry
+        = std::find_if(kKinds.begin(), kKinds.end(), [kind](const KindEntry& e) { return e.kind == kind; });
     return entry->name;
 }
 

@@ -47,10 +47,19 @@ private:
     const EeBlock& image_;
 };
 
-std::string number(int value) { return std::to_string(value); }
+std::string number(int value)
+{
+    return std::to_string(value);
+}
 
-ReportText label(std::string text) { return {col::label, std::move(text), true, 0}; }
-ReportText at(int x, std::string text) { return {x, std::move(text), false, 0}; }
+ReportText label(std::string text)
+{
+    return {col::label, std::move(text), true, 0};
+}
+ReportText at(int x, std::string text)
+{
+    return {x, std::move(text), false, 0};
+}
 
 // A line whose empty texts are left out.
 ReportLine line(std::initializer_list<ReportText> texts)
@@ -72,21 +81,29 @@ const char* lookupFunction(const std::array<RemoteFunctionText, 2>& table, int f
     return "";
 }
 
-std::string timeCodeText(int code) { return displayTime(DecodeTime(code)); }
+std::string timeCodeText(int code)
+{
+    return displayTime(DecodeTime(code));
+}
 
 ReportSection projectSection(const ReportProject& project)
 {
     return {ReportSectionId::Project,
-            {line({label("Project Name: "), {col::value, project.name, false, 290}, {450, "Date: ", true, 0},
+            {line({label("Project Name: "),
+                   {col::value, project.name, false, 290},
+                   {450, "Date: ", true, 0},
                    at(480, project.date)}),
-             line({label("Luminaire : "), {col::value, project.luminaire, false, 130}, {col::relay, "Driver : ", true, 0},
+             line({label("Luminaire : "),
+                   {col::value, project.luminaire, false, 130},
+                   {col::relay, "Driver : ", true, 0},
                    {350, project.driver, false, 200}})},
             std::nullopt};
 }
 
 ReportSection outputSection(const ImageReader& image)
 {
-    const int kind = image.bitSet(field::outputByte, bit::outputDali) + 2 * image.bitSet(field::outputByte, bit::outputVariant);
+    const int kind
+        = image.bitSet(field::outputByte, bit::outputDali) + 2 * image.bitSet(field::outputByte, bit::outputVariant);
     const bool zeroCross = image.bitSet(field::relayByte, bit::zeroCrossSwitch);
     return {ReportSectionId::Output,
             {line({label("Output: "), at(col::value, kOutputTexts[static_cast<std::size_t>(kind)]),
@@ -119,12 +136,13 @@ ReportSection powerOnSection(const ImageReader& image)
 {
     const int delay = image[field::powerOnDelay];
     const int fade = image[field::powerOnFade];
-    return {ReportSectionId::PowerOn,
-            {line({label("Power On:"),
-                   at(col::value, "Delay= " + (delay == kRandomDelay ? std::string("Random") : timeCodeText(delay))),
-                   at(col::second, "Fade= " + (fade == 0 ? std::string("OFF") : displayTime2(DecodeTime(fade)) + " s/%")),
-                   at(col::third, "Level= " + number(image[field::powerOnLevel]) + " %")})},
-            std::nullopt};
+    return {
+        ReportSectionId::PowerOn,
+        {line({label("Power On:"),
+               at(col::value, "Delay= " + (delay == kRandomDelay ? std::string("Random") : timeCodeText(delay))),
+               at(col::second, "Fade= " + (fade == 0 ? std::string("OFF") : displayTime2(DecodeTime(fade)) + " s/%")),
+               at(col::third, "Level= " + number(image[field::powerOnLevel]) + " %")})},
+        std::nullopt};
 }
 
 ReportSection blockingTimeSection(const ImageReader& image)
@@ -141,17 +159,21 @@ ReportSection mffSection(const ImageReader& image)
     const std::string burnInText = "Burn-In= " + (burnIn == 0 ? std::string("OFF") : number(burnIn) + " h");
     const int lifetime = image[field::mffLifetime];
     if (lifetime == 0)
-        return {ReportSectionId::Mff, {line({label("MFF: "), at(col::value, "OFF"), at(col::second, burnInText)})}, std::nullopt};
+        return {ReportSectionId::Mff,
+                {line({label("MFF: "), at(col::value, "OFF"), at(col::second, burnInText)})},
+                std::nullopt};
 
-    const auto percent = [&](const char* name, std::size_t byte) { return std::string(name) + number(image[byte]) + "%"; };
-    return {ReportSectionId::Mff,
-            {line({label("MFF: "), at(col::value, "Lifetime= " + number(500 * lifetime) + " h"),
-                   at(col::second, percent("Start= ", field::mffStartLevel)),
-                   at(col::third, percent("Stop= ", field::mffStopLevel))}),
-             line({at(col::value, percent("L1= ", field::mffLevel1)), at(col::second, percent("L2= ", field::mffLevel2)),
-                   at(col::third, percent("L3= ", field::mffLevel3))}),
-             line({at(col::value, burnInText)})},
-            std::nullopt};
+    const auto percent
+        = [&](const char* name, std::size_t byte) { return std::string(name) + number(image[byte]) + "%"; };
+    return {
+        ReportSectionId::Mff,
+        {line({label("MFF: "), at(col::value, "Lifetime= " + number(500 * lifetime) + " h"),
+               at(col::second, percent("Start= ", field::mffStartLevel)),
+               at(col::third, percent("Stop= ", field::mffStopLevel))}),
+         line({at(col::value, percent("L1= ", field::mffLevel1)), at(col::second, percent("L2= ", field::mffLevel2)),
+               at(col::third, percent("L3= ", field::mffLevel3))}),
+         line({at(col::value, burnInText)})},
+        std::nullopt};
 }
 
 // Rows of one dimming engine up to its first free step.
@@ -159,17 +181,19 @@ ReportTable engineTable(const ImageReader& image, std::size_t firstStep, const c
                         std::string (*firstColumnText)(int))
 {
     ReportTable table;
-    table.header = line({{col::tableFirst, firstColumn, true, 0}, {col::tableFade, "Fade", true, 0},
-                         {col::tableLevel, "Level", true, 0}, {col::tableRelay, "Relay", true, 0}});
+    table.header = line({{col::tableFirst, firstColumn, true, 0},
+                         {col::tableFade, "Fade", true, 0},
+                         {col::tableLevel, "Level", true, 0},
+                         {col::tableRelay, "Relay", true, 0}});
     for (std::size_t k = 0; k < field::stepCount; ++k) {
         const std::size_t step = firstStep + field::stepSize * k;
         const int level = image[step + 2];
         if (level == kFreeLevel)
             break;
-        table.rows.push_back(line({at(col::tableFirst, firstColumnText(image[step])),
-                                   at(col::tableFade, displayTime2(DecodeTime(image[step + 1]))),
-                                   at(col::tableLevel, number(level & 0x7F)),
-                                   at(col::tableRelay, (level & 0x80) ? " OFF" : " ON")}));
+        table.rows.push_back(
+            line({at(col::tableFirst, firstColumnText(image[step])),
+                  at(col::tableFade, displayTime2(DecodeTime(image[step + 1]))),
+                  at(col::tableLevel, number(level & 0x7F)), at(col::tableRelay, (level & 0x80) ? " OFF" : " ON")}));
     }
     return table;
 }
@@ -181,17 +205,19 @@ ReportSection isdSection(const ImageReader& image)
 
     const int offset = static_cast<std::int8_t>(image[field::isdOffset]);
     const bool dstOff = image.bitSet(field::optionByte, bit::dstOff);
-    ReportSection section{ReportSectionId::Isd,
-                          {line({label("ISD:"), at(col::value, "Offset: " + displayTime3(2 * offset)),
-                                 at(col::second, std::string("DST= ") + (dstOff ? "OFF (Winter Time)" : "ON (Summer Time)"))})},
-                          engineTable(image, field::engine1Steps, "Time", displayTime4)};
+    ReportSection section{
+        ReportSectionId::Isd,
+        {line({label("ISD:"), at(col::value, "Offset: " + displayTime3(2 * offset)),
+               at(col::second, std::string("DST= ") + (dstOff ? "OFF (Winter Time)" : "ON (Summer Time)"))})},
+        engineTable(image, field::engine1Steps, "Time", displayTime4)};
 
     const int start = image[field::autoDstStart];
     const int end = image[field::autoDstEnd];
     const auto inRange = [](int v) { return v >= kAutoDstMin && v <= kAutoDstMax; };
     if (inRange(start) && inRange(end)) {
-        section.lines.push_back(line({at(col::value, "Auto DST: ON"), at(col::second, "DST Start: " + displayTimeHM(300 * start)),
-                                      at(col::third, "DST Stop: " + displayTimeHM(300 * end))}));
+        section.lines.push_back(
+            line({at(col::value, "Auto DST: ON"), at(col::second, "DST Start: " + displayTimeHM(300 * start)),
+                  at(col::third, "DST Stop: " + displayTimeHM(300 * end))}));
     } else {
         section.lines.push_back(line({at(col::value, "Auto DST: OFF")}));
     }
@@ -205,10 +231,11 @@ ReportSection lstSection(const ImageReader& image)
 
     const int hold = image[field::holdTime];
     const bool highToLow = image.bitSet(field::outputByte, bit::lstPolarity);
-    return {ReportSectionId::Lst,
-            {line({label("LSt:"), at(col::value, std::string("Input polarity: ") + (highToLow ? "High->Low" : "Low->High")),
-                   at(col::third, "Hold time: " + (hold == 0 ? std::string("OFF") : timeCodeText(hold)))})},
-            engineTable(image, field::engine2Steps, "Delay", timeCodeText)};
+    return {
+        ReportSectionId::Lst,
+        {line({label("LSt:"), at(col::value, std::string("Input polarity: ") + (highToLow ? "High->Low" : "Low->High")),
+               at(col::third, "Hold time: " + (hold == 0 ? std::string("OFF") : timeCodeText(hold)))})},
+        engineTable(image, field::engine2Steps, "Delay", timeCodeText)};
 }
 
 ReportSection tManagementSection(const ImageReader& image)
@@ -236,7 +263,10 @@ ReportSection tManagementSection(const ImageReader& image)
 }
 
 // Character column of an x position in the text rendering (about 6 points a character).
-std::size_t textColumn(int x) { return x <= col::label ? 0 : static_cast<std::size_t>(x - col::label) / 6; }
+std::size_t textColumn(int x)
+{
+    return x <= col::label ? 0 : static_cast<std::size_t>(x - col::label) / 6;
+}
 
 std::size_t utf8Length(const std::string& text)
 {

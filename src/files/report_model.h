@@ -13,9 +13,9 @@ namespace ormid {
 
 struct ReportText {
     int x = 0;
-    std::string text;   // UTF-8
+    std::string text; // UTF-8
     bool bold = false;
-    int maxWidth = 0;   // points the text is cut to when drawn; 0 = not cut
+    int maxWidth = 0; // points the text is cut to when drawn; 0 = not cut
 };
 
 struct ReportLine {

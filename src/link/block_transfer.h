@@ -21,7 +21,10 @@ enum class BlockWriteResult {
     noAcknowledgement, // no C0 33 within the check cycles
 };
 
-constexpr bool succeeded(BlockWriteResult result) { return result == BlockWriteResult::written; }
+constexpr bool succeeded(BlockWriteResult result)
+{
+    return result == BlockWriteResult::written;
+}
 // A short English description, for a message or a log line.
 std::string_view describe(BlockWriteResult result);
 
@@ -59,7 +62,6 @@ using BlockReadCycle = std::function<void(int cycle)>;
 
 // `readDataBlock(address)` and its wait: cycles of (sleep 50 ms, one collector
 // tick), at most 101 cycles.
-BlockRead readBlock(HidTransport& transport, Waiter& waiter, std::uint16_t address,
-                    const BlockReadCycle& onCycle = {});
+BlockRead readBlock(HidTransport& transport, Waiter& waiter, std::uint16_t address, const BlockReadCycle& onCycle = {});
 
 } // namespace ormid

@@ -9,11 +9,21 @@
 // No Unix-domain sockets through this API on Windows: the bridge never finds a stick.
 namespace ormid {
 BridgeTransport::BridgeTransport(std::string socketPath, std::chrono::milliseconds helloTimeout)
-    : socketPath_(std::move(socketPath)), helloTimeout_(helloTimeout) {}
+    : socketPath_(std::move(socketPath)), helloTimeout_(helloTimeout)
+{
+}
 BridgeTransport::~BridgeTransport() = default;
-bool BridgeTransport::findHidDevice(std::uint16_t, std::uint16_t) { return false; }
-void BridgeTransport::writeData(ByteSpan) {}
-std::optional<Report> BridgeTransport::readData() { return std::nullopt; }
+bool BridgeTransport::findHidDevice(std::uint16_t, std::uint16_t)
+{
+    return false;
+}
+void BridgeTransport::writeData(ByteSpan)
+{
+}
+std::optional<Report> BridgeTransport::readData()
+{
+    return std::nullopt;
+}
 } // namespace ormid
 
 #else
@@ -39,13 +49,15 @@ constexpr std::size_t kHelloSize = 4;
 
 using Clock = std::chrono::steady_clock;
 
-int remainingMs(Clock::time_point deadline) {
+int remainingMs(Clock::time_point deadline)
+{
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
 }
 
 // Waits for `events` on fd until the deadline; the revents seen, 0 on timeout, -1 on error.
-int waitFor(int fd, short events, Clock::time_point deadline) {
+int waitFor(int fd, short events, Clock::time_point deadline)
+{
     for (;;) {
         pollfd p{fd, events, 0};
         const int r = ::poll(&p, 1, remainingMs(deadline));
@@ -62,7 +74,8 @@ int waitFor(int fd, short events, Clock::time_point deadline) {
 }
 
 // The length of the leading whole messages in `bytes`.
-std::size_t wholeMessagesLength(const std::vector<Byte>& bytes) {
+std::size_t wholeMessagesLength(const std::vector<Byte>& bytes)
+{
     std::size_t pos = 0;
     while (pos < bytes.size() && bytes.size() - pos - 1 >= bytes[pos]) {
         pos += 1 + std::size_t{bytes[pos]};
@@ -73,18 +86,25 @@ std::size_t wholeMessagesLength(const std::vector<Byte>& bytes) {
 } // namespace
 
 BridgeTransport::BridgeTransport(std::string socketPath, std::chrono::milliseconds helloTimeout)
-    : socketPath_(std::move(socketPath)), helloTimeout_(helloTimeout) {}
+    : socketPath_(std::move(socketPath)), helloTimeout_(helloTimeout)
+{
+}
 
-BridgeTransport::~BridgeTransport() { closeSocket(); }
+BridgeTransport::~BridgeTransport()
+{
+    closeSocket();
+}
 
-void BridgeTransport::closeSocket() {
+void BridgeTransport::closeSocket()
+{
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
     }
 }
 
-bool BridgeTransport::findHidDevice(std::uint16_t vendorId, std::uint16_t productId) {
+bool BridgeTransport::findHidDevice(std::uint16_t vendorId, std::uint16_t productId)
+{
     if (vendorId != kStickVendorId || productId != kStickProductId) {
         return false;
     }
@@ -103,7 +123,8 @@ bool BridgeTransport::findHidDevice(std::uint16_t vendorId, std::uint16_t produc
     return connectAndGreet();
 }
 
-bool BridgeTransport::connectAndGreet() {
+bool BridgeTransport::connectAndGreet()
+{
     closeSocket();
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -133,8 +154,8 @@ bool BridgeTransport::connectAndGreet() {
         // EINPROGRESS is waited out for platforms that report it.
         int error = 0;
         socklen_t size = sizeof error;
-        if (errno != EINPROGRESS || waitFor(fd_, POLLOUT, deadline) <= 0 ||
-            ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) < 0 || error != 0) {
+        if (errno != EINPROGRESS || waitFor(fd_, POLLOUT, deadline) <= 0
+            || ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) < 0 || error != 0) {
             closeSocket();
             return false;
         }
@@ -172,7 +193,8 @@ bool BridgeTransport::connectAndGreet() {
     return true;
 }
 
-void BridgeTransport::drainSocket() {
+void BridgeTransport::drainSocket()
+{
     if (state_ != State::connected || fd_ < 0) {
         return;
     }
@@ -203,13 +225,15 @@ void BridgeTransport::drainSocket() {
     }
 }
 
-void BridgeTransport::endConnection() {
+void BridgeTransport::endConnection()
+{
     state_ = State::peerClosed;
     closeSocket();
     buffer_.resize(wholeMessagesLength(buffer_));
 }
 
-bool BridgeTransport::sendAll(const std::vector<Byte>& message) {
+bool BridgeTransport::sendAll(const std::vector<Byte>& message)
+{
     const auto deadline = Clock::now() + kWriteTimeout;
     std::size_t sent = 0;
     while (sent < message.size()) {
@@ -221,8 +245,7 @@ bool BridgeTransport::sendAll(const std::vector<Byte>& message) {
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
-            waitFor(fd_, POLLOUT, deadline) > 0) {
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitFor(fd_, POLLOUT, deadline) > 0) {
             continue;
         }
         return false; // EPIPE/ECONNRESET (the server is gone), or no room within the timeout
@@ -230,7 +253,8 @@ bool BridgeTransport::sendAll(const std::vector<Byte>& message) {
     return true;
 }
 
-void BridgeTransport::writeData(ByteSpan report) {
+void BridgeTransport::writeData(ByteSpan report)
+{
     if (state_ != State::connected || fd_ < 0) {
         return;
     }
@@ -248,7 +272,8 @@ void BridgeTransport::writeData(ByteSpan report) {
     }
 }
 
-std::optional<Report> BridgeTransport::readData() {
+std::optional<Report> BridgeTransport::readData()
+{
     drainSocket();
     if (buffer_.empty() || buffer_.size() - 1 < buffer_[0]) {
         return std::nullopt;

@@ -42,8 +42,7 @@ public:
     // Received bytes held at most; beyond this the socket is left to hold them.
     static constexpr std::size_t kMaxBufferedBytes = 64 * 1024;
 
-    explicit BridgeTransport(std::string socketPath,
-                             std::chrono::milliseconds helloTimeout = kDefaultHelloTimeout);
+    explicit BridgeTransport(std::string socketPath, std::chrono::milliseconds helloTimeout = kDefaultHelloTimeout);
     ~BridgeTransport() override;
     BridgeTransport(const BridgeTransport&) = delete;
     BridgeTransport& operator=(const BridgeTransport&) = delete;

@@ -20,22 +20,34 @@ namespace ormid {
 using ControlBlock = Block; // std::array<Byte, 128>
 
 constexpr std::size_t kRecordSize = 16;
-constexpr std::size_t kInfoOffset = 8;       // info text inside a memory record
+constexpr std::size_t kInfoOffset = 8; // info text inside a memory record
 constexpr std::size_t kFirmwareRecordOffset = 64;
 constexpr std::size_t kInterpretedBytes = 80; // bytes 80..127 are carried as read
 
 constexpr Signature kFirmwareSignature = {0x8A, 0x65, 0xC1};
 
-constexpr std::uint16_t kFirmwareFirstBlock = 4;  // stick address 0x0200
+constexpr std::uint16_t kFirmwareFirstBlock = 4; // stick address 0x0200
 
 // Offset of memory n's record in the control block: 16 (n - 1). Requires isMemorySlot(n).
-constexpr std::size_t memoryRecordOffset(int n) { return kRecordSize * static_cast<std::size_t>(n - 1); }
+constexpr std::size_t memoryRecordOffset(int n)
+{
+    return kRecordSize * static_cast<std::size_t>(n - 1);
+}
 // Block number of memory n: 0x80 (n - 1) (0x0000, 0x0080, 0x0100, 0x0180).
-constexpr std::uint16_t memoryBlockNumber(int n) { return static_cast<std::uint16_t>(0x80 * (n - 1)); }
+constexpr std::uint16_t memoryBlockNumber(int n)
+{
+    return static_cast<std::uint16_t>(0x80 * (n - 1));
+}
 // Address of memory n's data block: 0x0000, 0x4000, 0x8000, 0xC000.
-constexpr std::uint16_t dataBlockAddress(int n) { return blockAddress(memoryBlockNumber(n)); }
+constexpr std::uint16_t dataBlockAddress(int n)
+{
+    return blockAddress(memoryBlockNumber(n));
+}
 // Address of memory n's remote-frame block (remote stick): the data block + 0x80.
-constexpr std::uint16_t remoteBlockAddress(int n) { return static_cast<std::uint16_t>(dataBlockAddress(n) + kBlockSize); }
+constexpr std::uint16_t remoteBlockAddress(int n)
+{
+    return static_cast<std::uint16_t>(dataBlockAddress(n) + kBlockSize);
+}
 
 // A memory record (core/memories.h) takes 16 bytes: signature, status, length and
 // block number (both little-endian), then the 8 info bytes.
@@ -56,9 +68,9 @@ bool clearMemoryName(ControlBlock& block, int n);
 // The firmware record at offset 64.
 struct FirmwareRecord {
     Signature signature{};
-    Byte version = 0;              // minor number of version 1.x
-    std::uint16_t size = 0;        // image size in bytes
-    std::uint16_t firstBlock = 0;  // always 4
+    Byte version = 0;             // minor number of version 1.x
+    std::uint16_t size = 0;       // image size in bytes
+    std::uint16_t firstBlock = 0; // always 4
 
     bool isValid() const { return signature == kFirmwareSignature; }
 };

@@ -19,10 +19,10 @@ constexpr std::size_t kFirmwareHeaderLength = 13;
 
 enum class FirmwareContainerStatus {
     Valid,
-    NotContainer,   // no "FWX" header of 13 characters with hexadecimal fields
+    NotContainer, // no "FWX" header of 13 characters with hexadecimal fields
     CrcMismatch,
-    TooManyLines,   // more data lines than the buffer holds
-    CorruptLine,    // a data line that is not 256 hexadecimal digits
+    TooManyLines, // more data lines than the buffer holds
+    CorruptLine,  // a data line that is not 256 hexadecimal digits
 };
 
 struct FirmwareHeader {
@@ -33,16 +33,19 @@ struct FirmwareHeader {
 
 struct FirmwareContainer {
     FirmwareContainerStatus status = FirmwareContainerStatus::NotContainer;
-    FirmwareHeader header;          // filled whenever the header could be read
-    std::uint16_t computedCrc = 0;  // over the data lines read before any refusal
-    bool crcMatches = false;        // every line read and the CRC equal to the header's
-    std::size_t dataLines = 0;      // data lines in the text
-    std::vector<Byte> image;        // kFirmwareBufferSize bytes when Valid, else empty
+    FirmwareHeader header;         // filled whenever the header could be read
+    std::uint16_t computedCrc = 0; // over the data lines read before any refusal
+    bool crcMatches = false;       // every line read and the CRC equal to the header's
+    std::size_t dataLines = 0;     // data lines in the text
+    std::vector<Byte> image;       // kFirmwareBufferSize bytes when Valid, else empty
 };
 
 FirmwareContainer parseFirmwareContainer(std::string_view text);
 
 // The firmware branch of "Load" refuses images that would not fit the buffer.
-constexpr bool firmwareSizeFits(std::uint16_t size) { return size < kFirmwareBufferSize; }
+constexpr bool firmwareSizeFits(std::uint16_t size)
+{
+    return size < kFirmwareBufferSize;
+}
 
 } // namespace ormid

@@ -11,8 +11,8 @@ namespace {
 constexpr std::string_view kVersionPrefix = "Version 1.";
 constexpr std::string_view kUpdateSuffix = " (Update!)";
 constexpr std::string_view kCorrupted = "File is corrupted!";
-constexpr std::string_view kTooManyLines =
-    "The firmware file holds more than 96 lines of 128 bytes and does not fit the firmware buffer.";
+constexpr std::string_view kTooManyLines
+    = "The firmware file holds more than 96 lines of 128 bytes and does not fit the firmware buffer.";
 
 struct RefusalText {
     FirmwareContainerStatus status;

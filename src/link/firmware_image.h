@@ -17,12 +17,12 @@
 namespace ormid {
 
 struct FirmwareImage {
-    std::vector<Byte> fwImage;     // kFirmwareBufferSize bytes, empty when no valid image is loaded
-    std::uint16_t fwSize = 0;      // image size from the container header
-    Byte fwVersion = 0;            // version written into the stick's firmware record
-    Byte embeddedFwVersion = 0;    // version in the built-in container's header
-    Byte stickFwVersion = 0;       // version in the stick's firmware record, 0 without one
-    bool fwPending = false;        // memory mode: the image goes into the stick with the next Transfer
+    std::vector<Byte> fwImage;  // kFirmwareBufferSize bytes, empty when no valid image is loaded
+    std::uint16_t fwSize = 0;   // image size from the container header
+    Byte fwVersion = 0;         // version written into the stick's firmware record
+    Byte embeddedFwVersion = 0; // version in the built-in container's header
+    Byte stickFwVersion = 0;    // version in the stick's firmware record, 0 without one
+    bool fwPending = false;     // memory mode: the image goes into the stick with the next Transfer
 };
 
 // The icon `iFW` hint: "Version 1." + version, with " (Update!)" when the stick is to get it.

@@ -13,13 +13,15 @@ namespace {
 
 // hid_init once per process; hid_exit is left to process end, as other transports may
 // still be open.
-bool initHidapi() {
+bool initHidapi()
+{
     static const bool ok = hid_init() == 0;
     return ok;
 }
 
 // Paths of the devices with these ids, in hidapi's order.
-std::vector<std::string> enumeratePaths(std::uint16_t vendorId, std::uint16_t productId) {
+std::vector<std::string> enumeratePaths(std::uint16_t vendorId, std::uint16_t productId)
+{
     std::vector<std::string> paths;
     hid_device_info* list = hid_enumerate(vendorId, productId);
     for (const hid_device_info* info = list; info != nullptr; info = info->next) {
@@ -39,9 +41,13 @@ constexpr std::size_t kMinReadBuffer = 64;
 
 HidapiTransport::HidapiTransport() = default;
 
-HidapiTransport::~HidapiTransport() { close(); }
+HidapiTransport::~HidapiTransport()
+{
+    close();
+}
 
-void HidapiTransport::close() {
+void HidapiTransport::close()
+{
     if (device_ != nullptr) {
         hid_close(device_);
         device_ = nullptr;
@@ -49,7 +55,8 @@ void HidapiTransport::close() {
     devicePath_.clear();
 }
 
-bool HidapiTransport::findHidDevice(std::uint16_t vendorId, std::uint16_t productId) {
+bool HidapiTransport::findHidDevice(std::uint16_t vendorId, std::uint16_t productId)
+{
     if (!initHidapi()) {
         return false;
     }
@@ -57,8 +64,8 @@ bool HidapiTransport::findHidDevice(std::uint16_t vendorId, std::uint16_t produc
 
     // Keep the open handle only while its device is still listed. (A stick replugged so
     // fast that it gets the same node is caught by the failing read that follows.)
-    if (device_ != nullptr && vendorId == vendorId_ && productId == productId_ &&
-        std::find(paths.begin(), paths.end(), devicePath_) != paths.end()) {
+    if (device_ != nullptr && vendorId == vendorId_ && productId == productId_
+        && std::find(paths.begin(), paths.end(), devicePath_) != paths.end()) {
         return true;
     }
     close();
@@ -70,7 +77,8 @@ bool HidapiTransport::findHidDevice(std::uint16_t vendorId, std::uint16_t produc
     return false;
 }
 
-bool HidapiTransport::open(const std::string& path, std::uint16_t vendorId, std::uint16_t productId) {
+bool HidapiTransport::open(const std::string& path, std::uint16_t vendorId, std::uint16_t productId)
+{
     device_ = hid_open_path(path.c_str());
     if (device_ == nullptr) {
         return false; // e.g. no permission (udev rule missing) or gone meanwhile
@@ -86,7 +94,8 @@ bool HidapiTransport::open(const std::string& path, std::uint16_t vendorId, std:
     return true;
 }
 
-void HidapiTransport::readReportLengths() {
+void HidapiTransport::readReportLengths()
+{
     std::vector<Byte> descriptor;
 #if defined(HID_API_VERSION) && defined(HID_API_MAKE_VERSION)
 #if HID_API_VERSION >= HID_API_MAKE_VERSION(0, 14, 0)
@@ -121,7 +130,8 @@ void HidapiTransport::readReportLengths() {
     outputReportId_ = info.outputReportId;
 }
 
-void HidapiTransport::writeData(ByteSpan report) {
+void HidapiTransport::writeData(ByteSpan report)
+{
     if (device_ == nullptr) {
         return;
     }
@@ -132,7 +142,8 @@ void HidapiTransport::writeData(ByteSpan report) {
     hid_write(device_, buffer.data(), buffer.size()); // the result is ignored (the protocol never checks it)
 }
 
-std::optional<Report> HidapiTransport::readData() {
+std::optional<Report> HidapiTransport::readData()
+{
     if (device_ == nullptr) {
         return std::nullopt;
     }

@@ -71,7 +71,7 @@ LinkEngine::LinkEngine(HidTransport& transport, EeBlock& eeBlock, LinkEngineOpti
 std::string LinkEngine::versionQuestion(Byte deviceFwVersion, Byte embeddedFwVersion)
 {
     return "The Ormid Firmware version (1." + std::to_string(deviceFwVersion) + ") and the embedded version (1."
-           + std::to_string(embeddedFwVersion) + ") are different!" + "\r" + "Do you want to update the firmware?";
+        + std::to_string(embeddedFwVersion) + ") are different!" + "\r" + "Do you want to update the firmware?";
 }
 
 void LinkEngine::start()

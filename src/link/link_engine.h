@@ -69,8 +69,8 @@ enum class LinkStart {
 };
 
 struct LinkEngineOptions {
-    bool skipFW = false;         // no version question
-    Byte embeddedFwVersion = 0;  // the built-in firmware image's version
+    bool skipFW = false;        // no version question
+    Byte embeddedFwVersion = 0; // the built-in firmware image's version
 };
 
 // The debug lines ("Send: …", "RET: …", the memory dump); the window filters them.
@@ -84,7 +84,7 @@ public:
     static constexpr int kWriting = 2;
     static constexpr int kFirstSegment = 3; // 3, 4, 5: firmware segments 1, 2, 3
     static constexpr int kLastSegment = 5;
-    static constexpr int kMaxTries = 6;      // the first try and five repeats
+    static constexpr int kMaxTries = 6; // the first try and five repeats
     static constexpr std::chrono::milliseconds kTickPeriod{100};
     // The device needs a second after announcing itself before the first read.
     static constexpr int kReadPauseTicks = 10;
@@ -200,16 +200,16 @@ private:
     LinkLog log_;
 
     int stickState_ = kNotStarted;
-    Byte memAddr_ = 0;           // device memory address (read, write)
-    std::size_t fwAddr_ = 0;     // firmware image address (update)
+    Byte memAddr_ = 0;       // device memory address (read, write)
+    std::size_t fwAddr_ = 0; // firmware image address (update)
     int retryCount_ = 0;
     DeviceIdentification identification_;
     Byte deviceFwVersion_ = 0;
     bool imageRead_ = false;
-    bool reading_ = false;       // a read runs: its pause, then its frames
-    int pauseTicks_ = 0;         // ticks left before the first Read Memory
-    EeBlock readImage_;          // the device memory as it arrives; the image takes it at the end
-    EeBlock writeImage_;         // what a write sends, taken when it started
+    bool reading_ = false;              // a read runs: its pause, then its frames
+    int pauseTicks_ = 0;                // ticks left before the first Read Memory
+    EeBlock readImage_;                 // the device memory as it arrives; the image takes it at the end
+    EeBlock writeImage_;                // what a write sends, taken when it started
     std::vector<LinkOutcome> outcomes_; // of the running tick or request
 
     // Link replies that the read after a frame found already waiting, for the next ticks.

@@ -69,7 +69,8 @@ FirmwareStore storeFirmware(HidTransport& transport, Waiter& waiter, const Pendi
 {
     const std::size_t blocks = std::min(firmwareBlockCount(firmware.size), kFirmwareMaxLines);
     for (std::size_t b = 0; b < blocks; ++b) {
-        failure = writeBlock(transport, waiter, firmwareBlockAddress(b), firmwareBlock(firmware.image, firmware.size, b));
+        failure
+            = writeBlock(transport, waiter, firmwareBlockAddress(b), firmwareBlock(firmware.image, firmware.size, b));
         if (!succeeded(failure))
             return FirmwareStore::failed;
     }

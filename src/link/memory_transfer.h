@@ -20,8 +20,8 @@
 
 namespace ormid {
 
-constexpr std::size_t kRemoteFramesSize = 66;      // bytes 0..65 of the remote-frame block
-constexpr std::size_t kRemoteFrameCrcOffset = 66;  // CRC-16 over bytes 0..65, low byte first
+constexpr std::size_t kRemoteFramesSize = 66;     // bytes 0..65 of the remote-frame block
+constexpr std::size_t kRemoteFrameCrcOffset = 66; // CRC-16 over bytes 0..65, low byte first
 
 // The remote-frame block: the frames in bytes 0..65 (zero after them), their CRC-16
 // in bytes 66..67, zeros in 68..127. nullopt when the frames do not fit 66 bytes.
@@ -33,9 +33,9 @@ using CurveCorrection = std::function<void(EeBlock&)>;
 
 // A firmware image to be stored in the stick with this Transfer.
 struct PendingFirmware {
-    std::vector<Byte> image;   // the firmware buffer
-    std::uint16_t size = 0;    // `fwSize`
-    Byte version = 0;          // `fwVersion`
+    std::vector<Byte> image; // the firmware buffer
+    std::uint16_t size = 0;  // `fwSize`
+    Byte version = 0;        // `fwVersion`
 };
 
 struct MemoryTransferRequest {
@@ -44,7 +44,7 @@ struct MemoryTransferRequest {
     EeBlock image;               // at least image bytes 0..95
     std::string infoText;        // UTF-8; empty keeps the record's info bytes
     bool remoteMode = false;
-    Byte txStatus = 0;           // remote stick: the Tx selection bits of the record
+    Byte txStatus = 0; // remote stick: the Tx selection bits of the record
     CurveCorrection curveCorrection;
     std::optional<PendingFirmware> firmware{}; // local stick only; a remote stick never stores one
     // Told of a failed firmware store at once, before the control block goes out.
@@ -60,11 +60,11 @@ enum class FirmwareStore { nothingPending, stored, failed };
 struct MemoryTransferResult {
     enum class Status { transferred, invalidRequest, writeFailed };
     Status status = Status::invalidRequest;
-    std::optional<TransferStep> failedStep;                   // set when a block write failed
-    BlockWriteResult write = BlockWriteResult::written;       // why it failed
+    std::optional<TransferStep> failedStep;             // set when a block write failed
+    BlockWriteResult write = BlockWriteResult::written; // why it failed
     FirmwareStore firmware = FirmwareStore::nothingPending;
     BlockWriteResult firmwareWrite = BlockWriteResult::written; // why the firmware store failed
-    ControlBlock controlBlock{}; // the control block as written to the stick on success
+    ControlBlock controlBlock{};                                // the control block as written to the stick on success
 
     bool ok() const { return status == Status::transferred; }
 };

@@ -34,13 +34,15 @@ enum Kind { kindInput, kindOutput, kindFeature, kindCount };
 // Bits declared so far per kind and report id; saturates at kMaxReportBits.
 using BitTable = std::array<std::array<std::uint64_t, 256>, kindCount>;
 
-std::size_t toBytes(std::uint64_t bits) {
+std::size_t toBytes(std::uint64_t bits)
+{
     return static_cast<std::size_t>(std::min(bits, kMaxReportBits) + 7) / 8;
 }
 
 } // namespace
 
-ReportDescriptorInfo parseReportDescriptor(ByteSpan descriptor) {
+ReportDescriptorInfo parseReportDescriptor(ByteSpan descriptor)
+{
     ReportDescriptorInfo info;
     BitTable bits{};
     GlobalState state;
@@ -140,10 +142,11 @@ ReportDescriptorInfo parseReportDescriptor(ByteSpan descriptor) {
     return info;
 }
 
-std::optional<std::string> hidrawReportDescriptorPath(const std::string& devicePath) {
+std::optional<std::string> hidrawReportDescriptorPath(const std::string& devicePath)
+{
     constexpr std::string_view prefix = "/dev/hidraw";
-    if (devicePath.size() <= prefix.size() || devicePath.size() > prefix.size() + 6 ||
-        devicePath.compare(0, prefix.size(), prefix) != 0) {
+    if (devicePath.size() <= prefix.size() || devicePath.size() > prefix.size() + 6
+        || devicePath.compare(0, prefix.size(), prefix) != 0) {
         return std::nullopt;
     }
     const std::string number = devicePath.substr(prefix.size());
@@ -153,7 +156,8 @@ std::optional<std::string> hidrawReportDescriptorPath(const std::string& deviceP
     return "/sys/class/hidraw/hidraw" + number + "/device/report_descriptor";
 }
 
-std::optional<std::vector<Byte>> readReportDescriptorFile(const std::string& path) {
+std::optional<std::vector<Byte>> readReportDescriptorFile(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return std::nullopt;

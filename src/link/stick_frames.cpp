@@ -25,13 +25,19 @@ constexpr Byte kWriteEeOp = 0x05;
 constexpr Byte kSegmentOp = 0x08;
 constexpr Byte kResetOp = 0x0E;
 
-constexpr Byte lowByte(std::uint16_t v) { return static_cast<Byte>(v & 0xFF); }
-constexpr Byte highByte(std::uint16_t v) { return static_cast<Byte>(v >> 8); }
+constexpr Byte lowByte(std::uint16_t v)
+{
+    return static_cast<Byte>(v & 0xFF);
+}
+constexpr Byte highByte(std::uint16_t v)
+{
+    return static_cast<Byte>(v >> 8);
+}
 
 MemoryCommand blockCommand(Byte op, std::uint16_t address)
 {
-    return {kMemoryCommandLead0, kMemoryCommandLead1, op, kBlockLengthCode,
-            lowByte(address), highByte(address), 0x00, 0x00};
+    return {kMemoryCommandLead0, kMemoryCommandLead1, op,   kBlockLengthCode,
+            lowByte(address),    highByte(address),   0x00, 0x00};
 }
 
 bool startsWith(const Report& report, Byte b0, Byte b1)
@@ -66,9 +72,15 @@ MemoryCommand modeQueryCommand()
     return {kMemoryCommandLead0, kMemoryCommandLead1, kModeQuery, 0, 0, 0, 0, 0};
 }
 
-MemoryCommand readBlockCommand(std::uint16_t address) { return blockCommand(kReadBlock, address); }
+MemoryCommand readBlockCommand(std::uint16_t address)
+{
+    return blockCommand(kReadBlock, address);
+}
 
-MemoryCommand writeBlockCommand(std::uint16_t address) { return blockCommand(kWriteBlock, address); }
+MemoryCommand writeBlockCommand(std::uint16_t address)
+{
+    return blockCommand(kWriteBlock, address);
+}
 
 MemoryCommand eraseCommand()
 {
@@ -116,8 +128,8 @@ bool isUsbStickSwitch(const Report& report)
 Byte readMemoryLength(Byte address)
 {
     return address + kReadMemoryChunk < static_cast<int>(kDeviceMemorySize)
-               ? kReadMemoryChunk
-               : static_cast<Byte>(kDeviceMemorySize - address);
+        ? kReadMemoryChunk
+        : static_cast<Byte>(kDeviceMemorySize - address);
 }
 
 std::size_t segmentImageBytes(Byte segment)
@@ -143,8 +155,8 @@ std::optional<LinkCommand> writeMemoryCommand(Byte address, ByteSpan image)
 {
     if (!fits(address, kWriteMemoryChunk, image.size()))
         return std::nullopt;
-    LinkCommand cmd = writeCommand(static_cast<Byte>(ReplyCode::writeDone), kWriteMemoryOp, address,
-                                   kWriteMemoryChunk, image.subspan(address, kWriteMemoryChunk));
+    LinkCommand cmd = writeCommand(static_cast<Byte>(ReplyCode::writeDone), kWriteMemoryOp, address, kWriteMemoryChunk,
+                                   image.subspan(address, kWriteMemoryChunk));
     cmd.bytes.push_back(0x00);
     cmd.logText = "Write Memory 0x" + hexByte(address);
     return cmd;
@@ -154,8 +166,8 @@ std::optional<LinkCommand> writeEeCommand(Byte address, ByteSpan image)
 {
     if (!fits(address, kWriteEeChunk, image.size()))
         return std::nullopt;
-    LinkCommand cmd = writeCommand(static_cast<Byte>(ReplyCode::eeWriteDone), kWriteEeOp, address,
-                                   kWriteEeChunk, image.subspan(address, kWriteEeChunk));
+    LinkCommand cmd = writeCommand(static_cast<Byte>(ReplyCode::eeWriteDone), kWriteEeOp, address, kWriteEeChunk,
+                                   image.subspan(address, kWriteEeChunk));
     cmd.logText = "Write Memory 0x" + hexByte(address) + " write EE";
     return cmd;
 }

@@ -22,17 +22,17 @@ namespace ormid {
 
 // kBlockSize and Block, one 128-byte stick block, come from core/data_block.h.
 constexpr std::uint16_t kControlBlockAddress = 0xFF80;
-constexpr std::size_t kDataReportSize = 8;        // a memory command / memory data report
+constexpr std::size_t kDataReportSize = 8;                             // a memory command / memory data report
 constexpr std::size_t kReportsPerBlock = kBlockSize / kDataReportSize; // 16
 
 // One memory command: an 8-byte output report, unused bytes 0.
 using MemoryCommand = std::array<Byte, kDataReportSize>;
 
-MemoryCommand modeQueryCommand();                      // AA 55 F8 00 00 00 00 00
-MemoryCommand readBlockCommand(std::uint16_t address); // AA 55 F2 10 lo hi 00 00
-MemoryCommand writeBlockCommand(std::uint16_t address);// AA 55 F1 10 lo hi 00 00
-MemoryCommand eraseCommand();                          // AA 55 FC 00 55 AA 00 00
-MemoryCommand goRemoteCommand();                       // AA 55 FC 01 55 AA 79 A5
+MemoryCommand modeQueryCommand();                       // AA 55 F8 00 00 00 00 00
+MemoryCommand readBlockCommand(std::uint16_t address);  // AA 55 F2 10 lo hi 00 00
+MemoryCommand writeBlockCommand(std::uint16_t address); // AA 55 F1 10 lo hi 00 00
+MemoryCommand eraseCommand();                           // AA 55 FC 00 55 AA 00 00
+MemoryCommand goRemoteCommand();                        // AA 55 FC 01 55 AA 79 A5
 
 constexpr Byte kMemoryReply = 0xC0;
 constexpr Byte kLinkReply = 0xB2;
@@ -68,17 +68,17 @@ constexpr std::array<Byte, 2> kLinkFramePrefix = {0xCA, 0xC5};
 
 // Link reply codes (byte 1 of a report whose byte 0 is B2).
 enum class ReplyCode : Byte {
-    identification = 0x5F, // '_' device number and firmware version
-    noDevice = 0x51,       // 'Q'
-    memoryData = 0x52,     // 'R'
-    writeDone = 0x54,      // 'T' Write Memory done
-    writeFailed = 0x55,    // 'U' Write Memory failed
-    eeWriteDone = 0x56,    // 'V' Write EE done
-    eeWriteFailed = 0x57,  // 'W' Write EE failed
-    segmentAccepted = 0x58,// 'X' firmware segment taken, send the next
-    segmentRefused = 0x59, // 'Y' firmware segment refused
-    pageWritten = 0x5A,    // 'Z' firmware page (three segments) written
-    pageRefused = 0x5B,    // '[' firmware page refused
+    identification = 0x5F,  // '_' device number and firmware version
+    noDevice = 0x51,        // 'Q'
+    memoryData = 0x52,      // 'R'
+    writeDone = 0x54,       // 'T' Write Memory done
+    writeFailed = 0x55,     // 'U' Write Memory failed
+    eeWriteDone = 0x56,     // 'V' Write EE done
+    eeWriteFailed = 0x57,   // 'W' Write EE failed
+    segmentAccepted = 0x58, // 'X' firmware segment taken, send the next
+    segmentRefused = 0x59,  // 'Y' firmware segment refused
+    pageWritten = 0x5A,     // 'Z' firmware page (three segments) written
+    pageRefused = 0x5B,     // '[' firmware page refused
 };
 
 // Marks a command after which no reply is awaited (Reset); never transmitted.
@@ -94,10 +94,10 @@ struct LinkCommand {
 
 constexpr std::size_t kDeviceMemorySize = 256;
 constexpr Byte kReadMemoryChunk = 26;
-constexpr Byte kWriteMemoryChunk = 25;  // 0x19
-constexpr Byte kWriteEeChunk = 12;      // 0x0C
-constexpr std::size_t kSegmentBytes = 26;     // image bytes of segments 1 and 2
-constexpr std::size_t kLastSegmentBytes = 20; // image bytes of segment 3
+constexpr Byte kWriteMemoryChunk = 25;                                    // 0x19
+constexpr Byte kWriteEeChunk = 12;                                        // 0x0C
+constexpr std::size_t kSegmentBytes = 26;                                 // image bytes of segments 1 and 2
+constexpr std::size_t kLastSegmentBytes = 20;                             // image bytes of segment 3
 constexpr std::size_t kPageBytes = 2 * kSegmentBytes + kLastSegmentBytes; // 72
 constexpr int kSegmentsPerPage = 3;
 

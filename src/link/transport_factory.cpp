@@ -11,7 +11,8 @@
 
 namespace ormid {
 
-std::unique_ptr<HidTransport> makeDefaultTransport() {
+std::unique_ptr<HidTransport> makeDefaultTransport()
+{
     const char* socketPath = std::getenv("ORMID_HID_BRIDGE");
     if (socketPath != nullptr && *socketPath != '\0') {
         return std::make_unique<BridgeTransport>(socketPath);

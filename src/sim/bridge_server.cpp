@@ -111,8 +111,8 @@ std::unique_ptr<BridgeServer> BridgeServer::open(StickModel& model, const std::s
     const sockaddr_un address = unixAddress(socketPath);
     struct stat info {};
     int wake[2] = {-1, -1};
-    if (::bind(listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0
-        || ::listen(listenFd, 4) != 0 || ::stat(socketPath.c_str(), &info) != 0 || ::pipe(wake) != 0) {
+    if (::bind(listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(listenFd, 4) != 0
+        || ::stat(socketPath.c_str(), &info) != 0 || ::pipe(wake) != 0) {
         error = systemError("cannot listen on " + socketPath);
         ::close(listenFd);
         ::unlink(socketPath.c_str());
@@ -263,7 +263,7 @@ void BridgeServer::flushOutput()
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            break; // the rest goes when the socket has room
+            break;     // the rest goes when the socket has room
         closeClient(); // the client is gone
         return;
     }

@@ -16,8 +16,8 @@ std::string presetMemory(StickState& state, int n, ByteSpan image, std::string_v
         return "Memory " + std::to_string(n) + " does not exist; the stick has M1 to M4";
     const std::optional<DataBlock> dataBlock = buildDataBlock(image);
     if (!dataBlock)
-        return "The image for M" + std::to_string(n) + " holds " + std::to_string(image.size()) +
-               " bytes; a memory needs " + std::to_string(kStoredImageBytes);
+        return "The image for M" + std::to_string(n) + " holds " + std::to_string(image.size())
+            + " bytes; a memory needs " + std::to_string(kStoredImageBytes);
     ControlBlock control = readStickBlock(state, kControlBlockAddress);
     fillMemoryRecord(control, n, state.remote, 0x00, name);
     writeStickBlock(state, dataBlockAddress(n), *dataBlock);
@@ -28,8 +28,8 @@ std::string presetMemory(StickState& state, int n, ByteSpan image, std::string_v
 std::string presetFirmwareRecord(StickState& state, Byte version, std::uint16_t size)
 {
     if (!firmwareSizeFits(size))
-        return "A firmware image of " + std::to_string(size) + " bytes does not fit the program's " +
-               std::to_string(kFirmwareBufferSize) + "-byte firmware buffer";
+        return "A firmware image of " + std::to_string(size) + " bytes does not fit the program's "
+            + std::to_string(kFirmwareBufferSize) + "-byte firmware buffer";
     ControlBlock control = readStickBlock(state, kControlBlockAddress);
     writeFirmwareRecord(control, version, size);
     writeStickBlock(state, kControlBlockAddress, control);
@@ -42,8 +42,8 @@ std::string loadDeviceMemory(StickState& state, const std::filesystem::path& fil
     if (!read.ok())
         return read.error;
     if (read.bytes.size() != kDeviceMemorySize)
-        return file.string() + " holds " + std::to_string(read.bytes.size()) + " bytes; the device memory is " +
-               std::to_string(kDeviceMemorySize);
+        return file.string() + " holds " + std::to_string(read.bytes.size()) + " bytes; the device memory is "
+            + std::to_string(kDeviceMemorySize);
     std::copy(read.bytes.begin(), read.bytes.end(), state.deviceMemory.begin());
     return {};
 }

@@ -39,7 +39,8 @@ constexpr std::int64_t kMaxReplyDelay = 60'000;
 constexpr std::int64_t kMaxIdentifyPeriod = 3'600'000;
 constexpr Byte kNoVersion = 0xFF;
 
-std::optional<std::int64_t> parseNumber(std::string_view text, std::int64_t min, std::int64_t max, bool hexAllowed = false)
+std::optional<std::int64_t> parseNumber(std::string_view text, std::int64_t min, std::int64_t max,
+                                        bool hexAllowed = false)
 {
     int base = 10;
     if (hexAllowed && (text.starts_with("0x") || text.starts_with("0X"))) {
@@ -56,7 +57,7 @@ std::optional<std::int64_t> parseNumber(std::string_view text, std::int64_t min,
 std::string rangeError(std::string_view what, std::int64_t min, std::int64_t max, std::string_view value)
 {
     return "expected " + std::string(what) + " from " + std::to_string(min) + " to " + std::to_string(max) + ", got '"
-           + std::string(value) + "'";
+        + std::string(value) + "'";
 }
 
 // Sets `target` to a whole number in [min, max].
@@ -85,8 +86,8 @@ std::string takeVersion(Byte& target, std::string_view value)
 
 std::string takeMode(SimOptions& o, std::string_view value)
 {
-    static constexpr std::pair<std::string_view, StickMode> modes[] = {{"memory", StickMode::memory},
-                                                                       {"usb", StickMode::usb}};
+    static constexpr std::pair<std::string_view, StickMode> modes[]
+        = {{"memory", StickMode::memory}, {"usb", StickMode::usb}};
     const auto it = std::find_if(std::begin(modes), std::end(modes), [&](const auto& m) { return m.first == value; });
     if (it == std::end(modes))
         return "expected memory or usb, got '" + std::string(value) + "'";
@@ -137,7 +138,7 @@ std::string takeFirmwarePreset(SimOptions& o, std::string_view value)
     const auto size = colon == std::string_view::npos ? std::nullopt : parseNumber(value.substr(colon + 1), 1, maxSize);
     if (!version || !size)
         return "expected VERSION:SIZE with a version from 0 to 255 and a size from 1 to " + std::to_string(maxSize)
-               + ", got '" + std::string(value) + "'";
+            + ", got '" + std::string(value) + "'";
     o.firmwarePreset = FirmwarePreset{static_cast<Byte>(*version), static_cast<std::uint16_t>(*size)};
     return {};
 }
@@ -150,8 +151,8 @@ std::string takeRefusedPage(SimOptions& o, std::string_view value)
     const auto code = std::find_if(std::begin(codes), std::end(codes),
                                    [&](const auto& c) { return c.first == value.substr(colon); });
     if (!page || code == std::end(codes))
-        return "expected a page number from 0 to " + std::to_string(kMaxCount) + ", optionally followed by :Y or :[, got '"
-               + std::string(value) + "'";
+        return "expected a page number from 0 to " + std::to_string(kMaxCount)
+            + ", optionally followed by :Y or :[, got '" + std::string(value) + "'";
     o.faults.refusePage = static_cast<int>(*page);
     o.faults.refusePageCode = code->second;
     return {};
@@ -194,6 +195,7 @@ std::string takeOptionalPath(std::optional<std::string>& target, std::string_vie
 
 const std::vector<OptionRule>& optionRules()
 {
+    // clang-format off
     static const std::vector<OptionRule> rules = {
         {"--socket", "PATH", false, Scope::any,
          [](SimOptions& o, std::string_view v) { return takeText(o.socketPath, v, "a socket path"); }},
@@ -233,6 +235,7 @@ const std::vector<OptionRule>& optionRules()
          [](SimOptions& o, std::string_view v) { return takeNumber(o.config.identifyPeriod, v, 0, kMaxIdentifyPeriod); }},
         {"--log", {}, false, Scope::any, [](SimOptions& o, std::string_view) { o.log = true; return std::string(); }},
     };
+    // clang-format on
     return rules;
 }
 

@@ -21,7 +21,7 @@ constexpr int usage = 2;
 
 // --preset Mn=FILE[:NAME]: memory n filled from a configuration file.
 struct MemoryPreset {
-    int slot = 0;                    // 1..4
+    int slot = 0; // 1..4
     std::string file;
     std::optional<std::string> name; // default: the file's info text
 
@@ -45,7 +45,7 @@ struct SimOptions {
     std::optional<std::string> stateFile;        // loaded when it exists, saved after every change
     std::vector<MemoryPreset> presets;           // applied after the state file is loaded
     std::optional<FirmwarePreset> firmwarePreset;
-    bool log = false;                            // one line per report on standard output
+    bool log = false; // one line per report on standard output
 };
 
 enum class ParseOutcome { run, help, error };

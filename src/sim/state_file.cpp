@@ -26,7 +26,10 @@ ByteSpan asBytes(std::string_view text)
     return {reinterpret_cast<const Byte*>(text.data()), text.size()};
 }
 
-void appendBytes(std::string& out, ByteSpan bytes) { out.append(bytes.begin(), bytes.end()); }
+void appendBytes(std::string& out, ByteSpan bytes)
+{
+    out.append(bytes.begin(), bytes.end());
+}
 
 void appendLe(std::string& out, std::uint32_t value, std::size_t size)
 {
@@ -42,7 +45,10 @@ std::uint32_t readLe(ByteSpan bytes, std::size_t at, std::size_t size)
     return value;
 }
 
-StateFileResult refused(std::string reason) { return {StickState{}, std::move(reason)}; }
+StateFileResult refused(std::string reason)
+{
+    return {StickState{}, std::move(reason)};
+}
 
 } // namespace
 
@@ -80,8 +86,8 @@ StateFileResult decodeStickState(std::string_view text)
     if (bytes.size() < expected)
         return refused("the stick state file is truncated");
     if (bytes.size() > expected)
-        return refused("the stick state file is damaged (" + std::to_string(bytes.size() - expected) +
-                       " bytes after its end)");
+        return refused("the stick state file is damaged (" + std::to_string(bytes.size() - expected)
+                       + " bytes after its end)");
     const std::size_t crcAt = expected - kCrcSize;
     if (crc16(bytes.first(crcAt)) != readLe(bytes, crcAt, kCrcSize))
         return refused("the stick state file is damaged (checksum mismatch)");
@@ -104,8 +110,8 @@ std::string saveStickState(const std::filesystem::path& path, const StickState& 
 {
     const std::optional<std::string> bytes = encodeStickState(state);
     if (!bytes)
-        return "Cannot write " + path.string() + ": the stick memory must hold 64 KB and the received firmware " +
-               "at most " + std::to_string(kMaxReceivedFirmware) + " bytes";
+        return "Cannot write " + path.string() + ": the stick memory must hold 64 KB and the received firmware "
+            + "at most " + std::to_string(kMaxReceivedFirmware) + " bytes";
     return writeFileAtomically(path, *bytes).error;
 }
 

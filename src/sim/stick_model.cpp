@@ -55,8 +55,14 @@ constexpr std::size_t kSegmentDataAt = 6;
 // is finite; a PC that floods the stick without reading cannot exhaust memory.
 constexpr std::size_t kMaxPendingReports = 4096;
 
-constexpr Byte lowByte(std::uint16_t v) { return static_cast<Byte>(v & 0xFF); }
-constexpr Byte highByte(std::uint16_t v) { return static_cast<Byte>(v >> 8); }
+constexpr Byte lowByte(std::uint16_t v)
+{
+    return static_cast<Byte>(v & 0xFF);
+}
+constexpr Byte highByte(std::uint16_t v)
+{
+    return static_cast<Byte>(v >> 8);
+}
 
 std::uint16_t le16(const Report& report, std::size_t at)
 {
@@ -78,7 +84,10 @@ bool isLinkFrame(const Report& report)
 }
 
 // The address of a block command (read block, write block): lo hi at bytes 4 and 5.
-std::uint16_t blockCommandAddress(const Report& report) { return le16(report, 4); }
+std::uint16_t blockCommandAddress(const Report& report)
+{
+    return le16(report, 4);
+}
 
 // The data of a Write Memory / Write EE frame when its length byte is the expected
 // one, the bytes fit the device memory and the CRC over addr, len and the data matches.
@@ -145,9 +154,15 @@ StickModel::StickModel(StickConfig config, Faults faults, StickState state)
     state_.deviceFirmware = config_.deviceFirmware;
 }
 
-Byte StickModel::inputReportLength() const { return reportLengths(config_.mode).input; }
+Byte StickModel::inputReportLength() const
+{
+    return reportLengths(config_.mode).input;
+}
 
-Byte StickModel::outputReportLength() const { return reportLengths(config_.mode).output; }
+Byte StickModel::outputReportLength() const
+{
+    return reportLengths(config_.mode).output;
+}
 
 void StickModel::connect(Millis /*now: a new connection starts with nothing due*/)
 {
@@ -208,11 +223,20 @@ std::optional<Millis> StickModel::nextDue() const
     return due;
 }
 
-bool StickModel::connectionDropped() const { return dropped_; }
+bool StickModel::connectionDropped() const
+{
+    return dropped_;
+}
 
-void StickModel::onStateChanged(std::function<void()> callback) { stateChanged_ = std::move(callback); }
+void StickModel::onStateChanged(std::function<void()> callback)
+{
+    stateChanged_ = std::move(callback);
+}
 
-void StickModel::onReport(std::function<void(Direction, ByteSpan)> callback) { reportSeen_ = std::move(callback); }
+void StickModel::onReport(std::function<void(Direction, ByteSpan)> callback)
+{
+    reportSeen_ = std::move(callback);
+}
 
 // --- connection and queue ------------------------------------------------------
 
@@ -253,14 +277,20 @@ void StickModel::queue(std::vector<Byte> report, Millis due)
 {
     if (pending_.size() >= kMaxPendingReports)
         return;
-    const auto at = std::upper_bound(pending_.begin(), pending_.end(), due,
-                                     [](Millis d, const Queued& q) { return d < q.due; });
+    const auto at
+        = std::upper_bound(pending_.begin(), pending_.end(), due, [](Millis d, const Queued& q) { return d < q.due; });
     pending_.insert(at, Queued{due, std::move(report)});
 }
 
-void StickModel::reply(std::vector<Byte> report, Millis now) { queue(std::move(report), now + faults_.replyDelay); }
+void StickModel::reply(std::vector<Byte> report, Millis now)
+{
+    queue(std::move(report), now + faults_.replyDelay);
+}
 
-void StickModel::linkReply(Byte code, Millis now) { reply(makeReply({kLinkReply, code}), now); }
+void StickModel::linkReply(Byte code, Millis now)
+{
+    reply(makeReply({kLinkReply, code}), now);
+}
 
 // --- memory commands -------------------------------------------------------------
 
@@ -440,8 +470,8 @@ void StickModel::readMemory(const Report& report, Millis now)
     const Byte address = report[kReadAddressAt];
     const std::size_t length = std::min({std::size_t{report[kReadLengthAt]}, kDeviceMemorySize - address,
                                          std::size_t{inputReportLength()} - kMemoryDataHeader});
-    std::vector<Byte> answer = makeReply({kLinkReply, static_cast<Byte>(ReplyCode::memoryData), 0x00, 0x00, address,
-                                          static_cast<Byte>(length)});
+    std::vector<Byte> answer = makeReply(
+        {kLinkReply, static_cast<Byte>(ReplyCode::memoryData), 0x00, 0x00, address, static_cast<Byte>(length)});
     std::copy_n(state_.deviceMemory.begin() + address, length, answer.begin() + kMemoryDataHeader);
     std::uint16_t crc = crc16(ByteSpan(answer).subspan(4, 2 + length));
     if (faults_.corruptReadAt == address)

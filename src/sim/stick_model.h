@@ -25,33 +25,33 @@ enum class StickMode { memory, usb };
 
 struct StickConfig {
     StickMode mode = StickMode::memory;
-    bool legacy = false;                 // memory mode: the stick ignores the mode query
-    bool deviceConnected = true;         // USB Stick mode: an Ormid is connected
+    bool legacy = false;         // memory mode: the stick ignores the mode query
+    bool deviceConnected = true; // USB Stick mode: an Ormid is connected
     std::array<Byte, 4> deviceId = {0x12, 0x34, 0x56, 0x78};
     // The device's version when the model starts; it replaces StickState::deviceFirmware,
     // because the command line names the device just as it names its id.
-    Byte deviceFirmware = 77;            // 0xFF: the device reports no version
-    Byte firmwareAfterUpdate = 77;       // what the device reports after a completed update and Reset
-    Millis identifyDelay = 200;          // '_' this long after the read-block answer and after Reset
-    Millis identifyPeriod = 2000;        // then every period (0 or less: no repeats)
+    Byte deviceFirmware = 77;      // 0xFF: the device reports no version
+    Byte firmwareAfterUpdate = 77; // what the device reports after a completed update and Reset
+    Millis identifyDelay = 200;    // '_' this long after the read-block answer and after Reset
+    Millis identifyPeriod = 2000;  // then every period (0 or less: no repeats)
 };
 
 // Each fault is off by default.
 struct Faults {
-    int refuseWriteMemory = 0;               // the next N Write Memory frames are answered 'U'
-    int refuseWriteEe = 0;                   // the next N Write EE frames are answered 'W'
-    std::optional<Byte> corruptReadAt{};       // the 'R' reply for this address carries a wrong CRC (every time)
+    int refuseWriteMemory = 0;           // the next N Write Memory frames are answered 'U'
+    int refuseWriteEe = 0;               // the next N Write EE frames are answered 'W'
+    std::optional<Byte> corruptReadAt{}; // the 'R' reply for this address carries a wrong CRC (every time)
     // The three block-write faults stand for a failed write: the block is not written.
-    bool neverAckBlockWrite = false;         // a block write gets no C0 33
-    bool ackOtherAddress = false;            // C0 33 names another block's address
-    bool ackStatusZero = false;              // C0 33 with status 0
+    bool neverAckBlockWrite = false; // a block write gets no C0 33
+    bool ackOtherAddress = false;    // C0 33 names another block's address
+    bool ackStatusZero = false;      // C0 33 with status 0
     // Firmware page number (0-based, counted from the update's first page) that is
     // refused once, at its segment 3; a restarted update then goes through.
     std::optional<int> refusePage{};
-    Byte refusePageCode = 'Y';               // 'Y' or '['; also the answer to a bad or out-of-order segment
+    Byte refusePageCode = 'Y'; // 'Y' or '['; also the answer to a bad or out-of-order segment
     // The connection ends after N reports (in and out); fires once, a new connection is not dropped again.
     std::optional<int> dropAfterReports{};
-    Millis replyDelay = 0;                   // every reply is due this much later
+    Millis replyDelay = 0; // every reply is due this much later
 };
 
 constexpr std::size_t kStickMemorySize = 0x10000;
@@ -66,10 +66,10 @@ constexpr Millis kBlockWriteTimeout = 1000;
 // through a state file, across runs.
 struct StickState {
     std::vector<Byte> memory = std::vector<Byte>(kStickMemorySize, 0xFF); // the stick's 64 KB
-    bool remote = false;                                         // memory mode: remote stick
-    std::array<Byte, 256> deviceMemory{};                        // the connected Ormid's memory
-    Byte deviceFirmware = 77;                                    // current device firmware version
-    std::vector<Byte> receivedFirmware;                          // bytes of the last firmware update
+    bool remote = false;                                                  // memory mode: remote stick
+    std::array<Byte, 256> deviceMemory{};                                 // the connected Ormid's memory
+    Byte deviceFirmware = 77;                                             // current device firmware version
+    std::vector<Byte> receivedFirmware;                                   // bytes of the last firmware update
 
     bool operator==(const StickState&) const = default;
 };
@@ -86,7 +86,7 @@ public:
     // A `state.memory` of another size than 64 KB is cut or filled with FF to 64 KB.
     StickModel(StickConfig config, Faults faults, StickState state);
 
-    Byte inputReportLength() const;   // 8 in memory mode, 64 in USB Stick mode
+    Byte inputReportLength() const; // 8 in memory mode, 64 in USB Stick mode
     Byte outputReportLength() const;
     Byte featureReportLength() const { return 0; }
 
@@ -168,7 +168,7 @@ private:
     Faults faults_;
     StickState state_;
 
-    std::deque<Queued> pending_;   // ordered by due time
+    std::deque<Queued> pending_; // ordered by due time
     std::optional<BlockWrite> blockWrite_;
     FirmwareProgress firmware_;
     bool pageSinceReset_ = false;

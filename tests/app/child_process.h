@@ -60,7 +60,8 @@ inline pid_t spawnProcess(const std::string& program, std::vector<std::string> a
 }
 
 // Waits (at most `limit`; sanitizer builds under load are slow) until `done` holds.
-inline bool awaitCondition(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(60))
+inline bool awaitCondition(const std::function<bool()>& done,
+                           std::chrono::milliseconds limit = std::chrono::seconds(60))
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!done()) {

@@ -17,11 +17,13 @@ using Args = std::vector<std::string>;
 // The option flags that are set, by name, so a failure shows which one is wrong.
 std::string setOptions(const RunState& run)
 {
-    struct Flag { const char* name; bool RunState::*flag; };
+    struct Flag {
+        const char* name;
+        bool RunState::*flag;
+    };
     static constexpr Flag kFlags[] = {
-        {"enableErase", &RunState::enableErase}, {"skipFW", &RunState::skipFW},
-        {"copyAstro", &RunState::copyAstro},     {"noLoadCheck", &RunState::noLoadCheck},
-        {"showLog", &RunState::showLog},         {"debugMode", &RunState::debugMode},
+        {"enableErase", &RunState::enableErase}, {"skipFW", &RunState::skipFW},   {"copyAstro", &RunState::copyAstro},
+        {"noLoadCheck", &RunState::noLoadCheck}, {"showLog", &RunState::showLog}, {"debugMode", &RunState::debugMode},
     };
     std::string names;
     for (const Flag& f : kFlags)
@@ -76,46 +78,43 @@ TEST_P(ParseCommandLine, SetsOptionsCurveAndRestartArguments)
     EXPECT_EQ(run.curveIndex, c.curveIndex);
 }
 
-INSTANTIATE_TEST_SUITE_P(EachOption, ParseCommandLine, testing::Values(
-    ParseCase{{}, "", {}, -1},
-    ParseCase{{"-eraseAll"}, "enableErase", {"-eraseAll"}, -1},
-    ParseCase{{"-skipFW"}, "skipFW", {"-skipFW"}, -1},
-    ParseCase{{"-copyAstro"}, "copyAstro", {"-copyAstro"}, -1},
-    ParseCase{{"-noLoadCheck"}, "noLoadCheck", {"-noLoadCheck"}, -1},
-    ParseCase{{"-showLog"}, "showLog", {"-showLog"}, -1},
-    ParseCase{{"-debug"}, "debugMode", {"-debug"}, -1},
-    ParseCase{{"-debug", "-eraseAll", "-showLog", "-copyAstro", "-noLoadCheck", "-skipFW"},
-              "enableErase skipFW copyAstro noLoadCheck showLog debugMode",
-              {"-debug", "-eraseAll", "-showLog", "-copyAstro", "-noLoadCheck", "-skipFW"}, -1}),
+INSTANTIATE_TEST_SUITE_P(
+    EachOption, ParseCommandLine,
+    testing::Values(ParseCase{{}, "", {}, -1}, ParseCase{{"-eraseAll"}, "enableErase", {"-eraseAll"}, -1},
+                    ParseCase{{"-skipFW"}, "skipFW", {"-skipFW"}, -1},
+                    ParseCase{{"-copyAstro"}, "copyAstro", {"-copyAstro"}, -1},
+                    ParseCase{{"-noLoadCheck"}, "noLoadCheck", {"-noLoadCheck"}, -1},
+                    ParseCase{{"-showLog"}, "showLog", {"-showLog"}, -1},
+                    ParseCase{{"-debug"}, "debugMode", {"-debug"}, -1},
+                    ParseCase{{"-debug", "-eraseAll", "-showLog", "-copyAstro", "-noLoadCheck", "-skipFW"},
+                              "enableErase skipFW copyAstro noLoadCheck showLog debugMode",
+                              {"-debug", "-eraseAll", "-showLog", "-copyAstro", "-noLoadCheck", "-skipFW"},
+                              -1}),
     argumentsName);
 
 // Options match only in full and in their exact case; whatever does not match is
 // still handed on to the restarted program, in order.
-INSTANTIATE_TEST_SUITE_P(OtherArguments, ParseCommandLine, testing::Values(
-    ParseCase{{"-SkipFW", "-DEBUG", "-eraseall"}, "", {"-SkipFW", "-DEBUG", "-eraseall"}, -1},
-    ParseCase{{"-skipFW ", "skipFW", "--skipFW", "-skip"}, "", {"-skipFW ", "skipFW", "--skipFW", "-skip"}, -1},
-    ParseCase{{"report.cfg", "", "-skipFW", "report.cfg"}, "skipFW", {"report.cfg", "", "-skipFW", "report.cfg"}, -1}),
+INSTANTIATE_TEST_SUITE_P(
+    OtherArguments, ParseCommandLine,
+    testing::Values(
+        ParseCase{{"-SkipFW", "-DEBUG", "-eraseall"}, "", {"-SkipFW", "-DEBUG", "-eraseall"}, -1},
+        ParseCase{{"-skipFW ", "skipFW", "--skipFW", "-skip"}, "", {"-skipFW ", "skipFW", "--skipFW", "-skip"}, -1},
+        ParseCase{
+            {"report.cfg", "", "-skipFW", "report.cfg"}, "skipFW", {"report.cfg", "", "-skipFW", "report.cfg"}, -1}),
     argumentsName);
 
 // "-dc=" counts anywhere in an argument; its value is whatever follows the
 // argument's first four characters, and the argument itself is never handed on.
-INSTANTIATE_TEST_SUITE_P(CurveArgument, ParseCommandLine, testing::Values(
-    ParseCase{{"-skipFW", "-dc=3", "-debug"}, "skipFW debugMode", {"-skipFW", "-debug"}, 3},
-    ParseCase{{"-dc=0"}, "", {}, 0},
-    ParseCase{{"-dc=12"}, "", {}, 12},
-    ParseCase{{"-dc=+7"}, "", {}, 7},
-    ParseCase{{"-dc=x"}, "", {}, -1},
-    ParseCase{{"-dc="}, "", {}, -1},
-    ParseCase{{"-dc=4x"}, "", {}, -1},
-    ParseCase{{"-dc= 4"}, "", {}, -1},
-    ParseCase{{"-dc=4 "}, "", {}, -1},
-    ParseCase{{"-dc=+-4"}, "", {}, -1},
-    ParseCase{{"-dc=99999999999"}, "", {}, -1},
-    ParseCase{{"-dc=-2"}, "", {}, -1},
-    ParseCase{{"x-dc=3"}, "", {}, -1},
-    ParseCase{{"-debug-dc=5"}, "", {}, -1},
-    ParseCase{{"-dc=3", "-dc=x"}, "", {}, -1},
-    ParseCase{{"-dc=x", "-dc=5"}, "", {}, 5}),
+INSTANTIATE_TEST_SUITE_P(
+    CurveArgument, ParseCommandLine,
+    testing::Values(ParseCase{{"-skipFW", "-dc=3", "-debug"}, "skipFW debugMode", {"-skipFW", "-debug"}, 3},
+                    ParseCase{{"-dc=0"}, "", {}, 0}, ParseCase{{"-dc=12"}, "", {}, 12},
+                    ParseCase{{"-dc=+7"}, "", {}, 7}, ParseCase{{"-dc=x"}, "", {}, -1}, ParseCase{{"-dc="}, "", {}, -1},
+                    ParseCase{{"-dc=4x"}, "", {}, -1}, ParseCase{{"-dc= 4"}, "", {}, -1},
+                    ParseCase{{"-dc=4 "}, "", {}, -1}, ParseCase{{"-dc=+-4"}, "", {}, -1},
+                    ParseCase{{"-dc=99999999999"}, "", {}, -1}, ParseCase{{"-dc=-2"}, "", {}, -1},
+                    ParseCase{{"x-dc=3"}, "", {}, -1}, ParseCase{{"-debug-dc=5"}, "", {}, -1},
+                    ParseCase{{"-dc=3", "-dc=x"}, "", {}, -1}, ParseCase{{"-dc=x", "-dc=5"}, "", {}, 5}),
     argumentsName);
 
 TEST(ParseCommandLineState, ClearsWhatAnEarlierRunSetAndLeavesTheRestAlone)

@@ -108,7 +108,8 @@ TEST_F(LinkWindowTest, TransferWritesTheImageOfItsClickWhateverFollows)
     EeBlock file = makeDefaultImage();
     for (std::size_t i = 0; i < kStoredImageBytes; ++i)
         file[i] = static_cast<Byte>(i * 3);
-    const std::string path = (fs::temp_directory_path() / ("ormid_link_" + std::to_string(::getpid()) + ".kdc")).string();
+    const std::string path
+        = (fs::temp_directory_path() / ("ormid_link_" + std::to_string(::getpid()) + ".kdc")).string();
     ASSERT_TRUE(writeFileAtomically(path, saveConfiguration(file, "Lamp")).ok());
     dialogs_.fileName = QString::fromStdString(path);
     press("bLoad");
@@ -213,7 +214,8 @@ TEST_F(LinkWindowTest, YesStartsTheUpdateAndARefusedPageSaysSo)
 
     press("bUpdateFw"); // from page 0 again, and through
     ASSERT_TRUE(runClockUntil([&] { return caption().endsWith("->FW Update finished."); }));
-    EXPECT_EQ(model_->state().receivedFirmware.size(), static_cast<std::size_t>(window_->link()->engine().firmwarePages()) * 72);
+    EXPECT_EQ(model_->state().receivedFirmware.size(),
+              static_cast<std::size_t>(window_->link()->engine().firmwarePages()) * 72);
     EXPECT_FALSE(window_->runState().formDisabled);
 }
 
@@ -259,8 +261,8 @@ TEST_F(LinkWindowTest, LogGroupShowsTheLargestCountersWhole)
     std::fill(deviceMemory_.begin() + field::operatingMinutes, deviceMemory_.begin() + field::maxTemperature + 1,
               Byte{0xFF});
     startAndRead(72, {"-showLog", "-skipFW"});
-    const std::pair<const char*, const char*> fields[] = {
-        {"lOp", "16777215 min"}, {"lSwCnt", "65535"}, {"lOverT", "983025 min"}, {"lMaxT", "255 °C"}};
+    const std::pair<const char*, const char*> fields[]
+        = {{"lOp", "16777215 min"}, {"lSwCnt", "65535"}, {"lOverT", "983025 min"}, {"lMaxT", "255 °C"}};
     for (const auto& [name, text] : fields) {
         auto* label = element<QLabel>(name);
         EXPECT_EQ(label->text(), QString::fromUtf8(text)) << name;

@@ -84,16 +84,18 @@ TEST_F(MainPanelTest, DefaultImageDrawsEveryBlockAndLabel)
     EXPECT_TRUE(shown("pLogo")) << "the logo covers the blocks until the first redraw";
     panel->setDisplay();
 
-    expectShown({"iLst_en", "SW_lst_close", "iISD2_en", "HOLD_dis", "sw_hold_off", "iISD_en", "SW_astro_close",
-                 "iISD1_en", "iTen", "SW_Ten", "lMinLevel", "Block_dis", "sw_block_open", "MFF_dis", "sw_mff_off",
-                 "iTM_dis", "sw_tm_off", "rem_dis", "rc_off", "iRelay", "iTDpc_en", "lPO_Level", "lPO_Delay",
-                 "lPO_Fade", "cbShowHints", "pVersion"},
+    expectShown({"iLst_en",        "SW_lst_close", "iISD2_en",   "HOLD_dis",  "sw_hold_off", "iISD_en",
+                 "SW_astro_close", "iISD1_en",     "iTen",       "SW_Ten",    "lMinLevel",   "Block_dis",
+                 "sw_block_open",  "MFF_dis",      "sw_mff_off", "iTM_dis",   "sw_tm_off",   "rem_dis",
+                 "rc_off",         "iRelay",       "iTDpc_en",   "lPO_Level", "lPO_Delay",   "lPO_Fade",
+                 "cbShowHints",    "pVersion"},
                 true);
-    expectShown({"iLST_pol", "LST_dis", "sw_lst_open", "dm2_dis", "iTHold_en", "sw_hold_on", "SW_hold_dis", "lHold",
-                 "Astro_dis", "sw_astro_open", "dm1_dis", "Dali", "PWM", "SW_DALI", "SW_PWM", "iTBlock_en",
-                 "SW_block_close", "lBlock", "iMFF_en", "SW_mff_on", "iTM", "sw_tm_on", "iRemote_en", "rc_main",
-                 "rc_lst", "pLogo", "Lst_en_r1", "LST_dis_r1", "cbTxPOL", "cbTxISD", "cbTxISDen", "cbTxISDEngine",
-                 "cbTxLstEn", "cbTXLstEngine"},
+    expectShown({"iLST_pol",    "LST_dis",       "sw_lst_open", "dm2_dis",       "iTHold_en",      "sw_hold_on",
+                 "SW_hold_dis", "lHold",         "Astro_dis",   "sw_astro_open", "dm1_dis",        "Dali",
+                 "PWM",         "SW_DALI",       "SW_PWM",      "iTBlock_en",    "SW_block_close", "lBlock",
+                 "iMFF_en",     "SW_mff_on",     "iTM",         "sw_tm_on",      "iRemote_en",     "rc_main",
+                 "rc_lst",      "pLogo",         "Lst_en_r1",   "LST_dis_r1",    "cbTxPOL",        "cbTxISD",
+                 "cbTxISDen",   "cbTxISDEngine", "cbTxLstEn",   "cbTXLstEngine"},
                 false);
     EXPECT_EQ(text("lPO_Level"), "L=100%");
     EXPECT_EQ(text("lPO_Delay"), "D=Random");
@@ -242,9 +244,9 @@ TEST_F(RemoteLayoutTest, HidesTheStandardOnlyBlocksAndShowsTheTxBoxes)
     expectShown({"Lst_en_r1", "SW_lst_close", "iISD2_en", "iISD_en", "iISD1_en", "iTDpc_en", "cbTxPOL", "cbTxISD",
                  "cbTxISDen", "cbTxISDEngine", "cbTxLstEn", "cbTXLstEngine"},
                 true);
-    expectShown({"iLst_en", "iLST_pol", "LST_dis", "LST_dis_r1", "iTBlock_en", "Block_dis", "lBlock", "iTHold_en",
-                 "HOLD_dis", "lHold", "iMFF_en", "MFF_dis", "iTM", "iTM_dis", "iTen", "Dali", "PWM", "SW_Ten",
-                 "lMinLevel", "iRemote_en", "rem_dis", "rc_off", "iRelay"},
+    expectShown({"iLst_en",  "iLST_pol", "LST_dis",   "LST_dis_r1", "iTBlock_en", "Block_dis", "lBlock", "iTHold_en",
+                 "HOLD_dis", "lHold",    "iMFF_en",   "MFF_dis",    "iTM",        "iTM_dis",   "iTen",   "Dali",
+                 "PWM",      "SW_Ten",   "lMinLevel", "iRemote_en", "rem_dis",    "rc_off",    "iRelay"},
                 false);
 
     draw({{0, 0x04}});
@@ -327,6 +329,7 @@ TEST_P(EnableButtonsCase, ShowsTheButtonsOfTheMode)
     }
 }
 
+// clang-format off
 const ButtonsCase kButtonCases[] = {
     {"UsbStick", true, false, false, false,
      {"bUpdateFw", "bReread", "bMemClear", "bMemStore", "bLoad", "bSave", "bPdf"},
@@ -344,14 +347,15 @@ const ButtonsCase kButtonCases[] = {
      {"bMemClear", "bMemStore", "bLoad", "bSave", "bPdf"},
      {"bMemCancel", "lInfo", "eInfo", "bUpdateFw", "bReread"}},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Modes, EnableButtonsCase, ::testing::ValuesIn(kButtonCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainPanelTest, DisableButtonsHidesTheActionsButNotTheMemoryButtons)
 {
-    const Names actions{"bMemCancel", "bMemClear", "bMemStore", "bErase", "bLoad", "bSave", "bPdf",
-                        "lInfo",      "eInfo",     "bUpdateFw", "pbFWUpdate", "bReread"};
+    const Names actions{"bMemCancel", "bMemClear", "bMemStore", "bErase",    "bLoad",      "bSave",
+                        "bPdf",       "lInfo",     "eInfo",     "bUpdateFw", "pbFWUpdate", "bReread"};
     for (const char* name : actions)
         widget(name)->show();
     widget("bM2")->show();
@@ -365,12 +369,23 @@ TEST_F(MainPanelTest, DisableButtonsHidesTheActionsButNotTheMemoryButtons)
 
 TEST_F(MainPanelTest, ActionBarCaptions)
 {
-    const std::map<const char*, const char*> captions{
-        {"bM1", "M1"},         {"bM2", "M2"},       {"bM3", "M3"},         {"bM4", "M4"},
-        {"lInfo", "Info:"},    {"bMemCancel", "Cancel"}, {"bMemStore", "Transfer"}, {"bMemClear", "Default"},
-        {"bErase", "Erase ALL"}, {"bLoad", "Load"}, {"bSave", "Save"},     {"bPdf", "PDF"},
-        {"bUpdateFw", "Update FW"}, {"bReread", "ReRead"}, {"cbShowHints", "Show Hints"}, {"cbStickDebug", "Debug"},
-        {"cbTxPOL", "Tx"}};
+    const std::map<const char*, const char*> captions{{"bM1", "M1"},
+                                                      {"bM2", "M2"},
+                                                      {"bM3", "M3"},
+                                                      {"bM4", "M4"},
+                                                      {"lInfo", "Info:"},
+                                                      {"bMemCancel", "Cancel"},
+                                                      {"bMemStore", "Transfer"},
+                                                      {"bMemClear", "Default"},
+                                                      {"bErase", "Erase ALL"},
+                                                      {"bLoad", "Load"},
+                                                      {"bSave", "Save"},
+                                                      {"bPdf", "PDF"},
+                                                      {"bUpdateFw", "Update FW"},
+                                                      {"bReread", "ReRead"},
+                                                      {"cbShowHints", "Show Hints"},
+                                                      {"cbStickDebug", "Debug"},
+                                                      {"cbTxPOL", "Tx"}};
     for (const auto& [name, caption] : captions)
         EXPECT_EQ(text(name), caption) << name;
     EXPECT_TRUE(panel->findChild<QWidget*>("Memo1") != nullptr);
@@ -394,15 +409,16 @@ TEST_F(MainPanelTest, BlockClicksAreTypedAndIgnoredWhileTheFormIsDisabled)
     run.formDisabled = false;
     for (const char* name : names)
         click(name);
-    EXPECT_EQ(clicks, (std::vector<BlockClick>{
-                          {FunctionBlock::output, BlockElement::picture},
-                          {FunctionBlock::thermal, BlockElement::onOff},
-                          {FunctionBlock::powerOn, BlockElement::label},
-                          {FunctionBlock::remote, BlockElement::selector},
-                          {FunctionBlock::output, BlockElement::selector},
-                          {FunctionBlock::relay, BlockElement::picture},
-                          {FunctionBlock::lst, BlockElement::picture},
-                      }));
+    EXPECT_EQ(clicks,
+              (std::vector<BlockClick>{
+                  {FunctionBlock::output, BlockElement::picture},
+                  {FunctionBlock::thermal, BlockElement::onOff},
+                  {FunctionBlock::powerOn, BlockElement::label},
+                  {FunctionBlock::remote, BlockElement::selector},
+                  {FunctionBlock::output, BlockElement::selector},
+                  {FunctionBlock::relay, BlockElement::picture},
+                  {FunctionBlock::lst, BlockElement::picture},
+              }));
 }
 
 TEST_F(MainPanelTest, DisabledPicturesDoNotReact)
@@ -443,23 +459,27 @@ TEST_F(MainPanelTest, ActionButtonsHonourTheLock)
 // ---- Hints ---------------------------------------------------------------------------------
 
 const std::map<const char*, const char*> kHintTexts{
-    {"MFF_dis", "MFF (Maintenance Factor Function)\nReduction of the degree to which the luminous flux decreases\n"
-                "over the service life of the light source.\n\nBBT (Burn-In Block Time)\n"
-                "Disable dimming during the burn-in period\nof conventional light sources."},
-    {"iMFF_en", "MFF (Maintenance Factor Function)\nReduction of the degree to which the luminous flux decreases\n"
-                "over the service life of the light source.\n\nBBT (Burn-In Block Time)\n"
-                "Disable dimming during the burn-in period\nof conventional light sources."},
+    {"MFF_dis",
+     "MFF (Maintenance Factor Function)\nReduction of the degree to which the luminous flux decreases\n"
+     "over the service life of the light source.\n\nBBT (Burn-In Block Time)\n"
+     "Disable dimming during the burn-in period\nof conventional light sources."},
+    {"iMFF_en",
+     "MFF (Maintenance Factor Function)\nReduction of the degree to which the luminous flux decreases\n"
+     "over the service life of the light source.\n\nBBT (Burn-In Block Time)\n"
+     "Disable dimming during the burn-in period\nof conventional light sources."},
     {"Block_dis", "Timer\nAfter power on disable the power reduction/ dimming for\na configurable period of time."},
     {"iTBlock_en", "Timer\nAfter power on disable the power reduction/ dimming for\na configurable period of time."},
-    {"iTDpc_en", "Power On\nConfigurable delay, fade and level immediately after power on.\n\n"
-                 "DPC (Delayed Switching for Pedestrian Crossing)\n"
-                 "The lighting is switched on after a delay or switched off\n"
-                 "more quickly in the vicinity of pedestrian crossings.\n\n"
-                 "DOO (Dimmed ON/OFF)\nThe lighting system is fade-in/out."},
+    {"iTDpc_en",
+     "Power On\nConfigurable delay, fade and level immediately after power on.\n\n"
+     "DPC (Delayed Switching for Pedestrian Crossing)\n"
+     "The lighting is switched on after a delay or switched off\n"
+     "more quickly in the vicinity of pedestrian crossings.\n\n"
+     "DOO (Dimmed ON/OFF)\nThe lighting system is fade-in/out."},
     {"LST_dis", "230Vac Control Input"},
     {"iLst_en", "230Vac Control Input"},
     {"iLST_pol", "230Vac Control Input"},
-    {"Astro_dis", "ISD(Intelligent Switching Time Dimming)\nThe dimming period is derived from the switch-on/off time."},
+    {"Astro_dis",
+     "ISD(Intelligent Switching Time Dimming)\nThe dimming period is derived from the switch-on/off time."},
     {"iISD_en", "ISD(Intelligent Switching Time Dimming)\nThe dimming period is derived from the switch-on/off time."},
     {"HOLD_dis", "Timer\nHold time, increase the impulse width for the control input."},
     {"iTHold_en", "Timer\nHold time, increase the impulse width for the control input."},

@@ -27,9 +27,9 @@
 #include "app/main_window.h"
 #include "app/user_dialogs.h"
 #include "app/window_fixture.h"
+#include "core/data_block.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
-#include "core/data_block.h"
 #include "link/embedded_firmware.h"
 #include "link/firmware_container.h"
 #include "link/firmware_image.h"
@@ -312,9 +312,10 @@ TEST_F(MemorySlotsTest, TransferWritesTheMemoryAndRestarts)
             element<QAbstractButton>("cbTxISD")->setChecked(true);
         bool busyWhileWriting = false;
         waiter_.onSleep = [&] {
-            busyWhileWriting = busyWhileWriting || (QGuiApplication::overrideCursor() != nullptr &&
-                                                    QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor &&
-                                                    run().formDisabled && !shown("bMemStore"));
+            busyWhileWriting = busyWhileWriting
+                || (QGuiApplication::overrideCursor() != nullptr
+                    && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor && run().formDisabled
+                    && !shown("bMemStore"));
         };
         const EeBlock written = image();
         press("bMemStore");
@@ -721,8 +722,7 @@ TEST_F(FirmwareTest, ARefusedFirmwareFileLeavesTheBuiltInImageToBeStored)
     char pattern[] = "/tmp/ormid-refused-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     const fs::path file = fs::path(pattern) / "bad.kdp";
-    ASSERT_TRUE(
-        writeFileAtomically(file, test::firmwareText(test::firmwareLineBytes(300), 300, 0x99, 0xBEEF)).ok());
+    ASSERT_TRUE(writeFileAtomically(file, test::firmwareText(test::firmwareLineBytes(300), 300, 0x99, 0xBEEF)).ok());
     start(stick(std::nullopt));
     press("bM2");
     dialogs_.fileName = QString::fromStdString(file.string());
@@ -753,8 +753,13 @@ TEST_F(FileButtonsTest, LoadOfAFirmwareFileMakesItPendingOrSaysWhyNot)
     } cases[] = {
         {"valid", test::firmwareText(test::firmwareLineBytes(300), 300, 9), {}, "Version 1.9", true, 300, 9},
         {"size field 0x3000", test::firmwareText(test::firmwareLineBytes(300), 0x3000, 9), {}, "", false, 0, 0},
-        {"wrong CRC", test::firmwareText(test::firmwareLineBytes(300), 300, 9, 0xBEEF), {"File is corrupted!"}, "", false,
-         0, 0},
+        {"wrong CRC",
+         test::firmwareText(test::firmwareLineBytes(300), 300, 9, 0xBEEF),
+         {"File is corrupted!"},
+         "",
+         false,
+         0,
+         0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

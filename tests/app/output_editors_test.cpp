@@ -87,8 +87,8 @@ TEST_F(OutputEditorsTest, OkWritesTheDaliOptionsAndCancelWritesNothing)
 {
     const struct {
         const char* name;
-        Byte kind;        // byte 0 bits 0 and 1
-        Byte option;      // byte 68
+        Byte kind;   // byte 0 bits 0 and 1
+        Byte option; // byte 68
         const char* opener;
         std::vector<const char*> untick;
         bool ok;

@@ -38,9 +38,9 @@
 namespace ormid {
 namespace {
 
+using test::awaitCondition;
 using test::RecordingProcess;
 using test::ScriptedDialogs;
-using test::awaitCondition;
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -126,7 +126,7 @@ TEST_F(ProgrammerEndToEnd, PullingTheStickOutRestartsTheProgramInDemoMode)
 {
     const fs::path socket = folder_ / "stick.sock";
     simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim", {"--socket", socket.string(), "--mode", "memory"}, {},
-                       folder_ / "output");
+                                    folder_ / "output");
     ASSERT_GT(simulator_, 0);
     ASSERT_TRUE(awaitCondition([&] { return fs::is_socket(socket); })) << output();
 
@@ -139,7 +139,8 @@ TEST_F(ProgrammerEndToEnd, PullingTheStickOutRestartsTheProgramInDemoMode)
         {"TMPDIR", folder_.string()},
         {"XDG_RUNTIME_DIR", folder_.string()},
     };
-    programmer_ = test::spawnProcess(kBinDir + "/ormid-programmer", {"-skipFW", "-dc=2"}, environment, folder_ / "output");
+    programmer_
+        = test::spawnProcess(kBinDir + "/ormid-programmer", {"-skipFW", "-dc=2"}, environment, folder_ / "output");
     ASSERT_GT(programmer_, 0);
     ASSERT_TRUE(awaitCondition([&] {
         const std::optional<Status> status = readStatus(statusFile());
@@ -154,14 +155,16 @@ TEST_F(ProgrammerEndToEnd, PullingTheStickOutRestartsTheProgramInDemoMode)
 
     int exitStatus = -1;
     ASSERT_TRUE(awaitCondition([&] { return ::waitpid(programmer_, &exitStatus, WNOHANG) == programmer_; }))
-        << "the first run did not end\n" << output();
+        << "the first run did not end\n"
+        << output();
     programmer_ = -1;
     EXPECT_TRUE(WIFEXITED(exitStatus) && WEXITSTATUS(exitStatus) == 0) << output();
 
     ASSERT_TRUE(awaitCondition([&] {
         const std::optional<Status> status = readStatus(statusFile());
         return status && status->pid != first.pid;
-    })) << "no restarted run reported\n" << output();
+    })) << "no restarted run reported\n"
+        << output();
     const Status restarted = *readStatus(statusFile());
     EXPECT_EQ(restarted.mode, "demo");
     EXPECT_EQ(restarted.arguments, " -skipFW") << "the curve index crosses only a Transfer restart";
@@ -175,9 +178,10 @@ TEST_F(ProgrammerEndToEnd, TransferIsFoundByTheRunAfterTheRestart)
 {
     test::qtApp();
     const fs::path socket = folder_ / "stick.sock";
-    simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim",
-                       {"--socket", socket.string(), "--mode", "memory", "--state", (folder_ / "state").string()}, {},
-                       folder_ / "output");
+    simulator_
+        = test::spawnProcess(kBinDir + "/ormid-stick-sim",
+                             {"--socket", socket.string(), "--mode", "memory", "--state", (folder_ / "state").string()},
+                             {}, folder_ / "output");
     ASSERT_GT(simulator_, 0);
     ASSERT_TRUE(awaitCondition([&] { return fs::is_socket(socket); })) << output();
 
@@ -216,7 +220,6 @@ TEST_F(ProgrammerEndToEnd, TransferIsFoundByTheRunAfterTheRestart)
     EXPECT_TRUE(secondProcess.calls.empty());
 }
 
-
 // Window events until `done` holds, at most two minutes (a firmware update takes
 // 24 s at the link's pace, longer in a sanitizer build under load).
 bool processEventsUntil(const std::function<bool()>& done)
@@ -239,9 +242,9 @@ TEST_F(ProgrammerEndToEnd, UsbStickReadUpdateAndWriteAgainstTheSimulator)
     const fs::path socket = folder_ / "stick.sock";
     const fs::path stateFile = folder_ / "state";
     simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim",
-                       {"--socket", socket.string(), "--mode", "usb", "--device-id", "0A1B2C3D", "--device-fw", "70",
-                        "--state", stateFile.string()},
-                       {}, folder_ / "output");
+                                    {"--socket", socket.string(), "--mode", "usb", "--device-id", "0A1B2C3D",
+                                     "--device-fw", "70", "--state", stateFile.string()},
+                                    {}, folder_ / "output");
     ASSERT_GT(simulator_, 0);
     ASSERT_TRUE(awaitCondition([&] { return fs::is_socket(socket); })) << output();
 
@@ -268,7 +271,9 @@ TEST_F(ProgrammerEndToEnd, UsbStickReadUpdateAndWriteAgainstTheSimulator)
         if (progress->isVisible())
             shownPages = std::max(shownPages, progress->value());
         return caption().ends_with("->FW Update finished.");
-    })) << caption() << "\n" << output();
+    })) << caption()
+        << "\n"
+        << output();
     EXPECT_EQ(caption(), "USB Stick, Device Nr. 0A1B2C3D, FW 1.70            Ready...->FW Update finished.");
     EXPECT_GE(shownPages, 70) << "the bar follows the pages";
     EXPECT_FALSE(progress->isVisible());
@@ -286,7 +291,8 @@ TEST_F(ProgrammerEndToEnd, UsbStickReadUpdateAndWriteAgainstTheSimulator)
     dialogs.answers = {UserDialogs::Answer::yes, UserDialogs::Answer::yes};
     test::press(window, "bMemClear"); // the default settings, FF beyond them
     const EeBlock written = window.eeBlock();
-    ASSERT_FALSE(std::equal(written.begin(), written.begin() + 250, before.begin())) << "the write must change something";
+    ASSERT_FALSE(std::equal(written.begin(), written.begin() + 250, before.begin()))
+        << "the write must change something";
     test::press(window, "bMemStore");
     ASSERT_TRUE(processEventsUntil([&] { return caption().ends_with("->Transfer finished."); })) << caption();
 

@@ -121,7 +121,8 @@ protected:
     // xdotool on the virtual display; true when it succeeded.
     bool xdotool(std::vector<std::string> arguments)
     {
-        const pid_t pid = test::spawnProcess("xdotool", std::move(arguments), {{"DISPLAY", display_}}, folder_ / "output");
+        const pid_t pid
+            = test::spawnProcess("xdotool", std::move(arguments), {{"DISPLAY", display_}}, folder_ / "output");
         if (pid <= 0)
             return false;
         const int status = test::awaitExit(pid);
@@ -166,8 +167,8 @@ TEST_F(UiDumpEndToEnd, ScriptChoosesAMemoryWithARealClick)
                                      },
                                      folder_ / "output");
     ASSERT_GT(programmer_, 0);
-    ASSERT_TRUE(test::awaitCondition([&] { return readSnapshot().has_value(); }))
-        << "no snapshot after start-up\n" << output();
+    ASSERT_TRUE(test::awaitCondition([&] { return readSnapshot().has_value(); })) << "no snapshot after start-up\n"
+                                                                                  << output();
     const QJsonObject started = *readSnapshot();
     ASSERT_EQ(started["caption"].toString(), "Ormid") << output();
     EXPECT_EQ(started["formDisabled"], QJsonValue(true)) << "nothing to edit before a memory is chosen";
@@ -178,8 +179,8 @@ TEST_F(UiDumpEndToEnd, ScriptChoosesAMemoryWithARealClick)
     const int y = (*m2)["y"].toInt() + (*m2)["height"].toInt() / 2;
     ASSERT_TRUE(xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"})) << output();
 
-    const std::optional<QJsonObject> chosen =
-        snapshotWhen([](const QJsonObject& snapshot) { return !shown(snapshot, "bM1"); });
+    const std::optional<QJsonObject> chosen
+        = snapshotWhen([](const QJsonObject& snapshot) { return !shown(snapshot, "bM1"); });
     ASSERT_TRUE(chosen) << output();
     EXPECT_TRUE(shown(*chosen, "bM2"));
     for (const char* other : {"bM1", "bM3", "bM4"})

@@ -195,8 +195,8 @@ TEST_F(UiDumpTest, SnapshotListsEveryShownWindowWithItsNamedWidgets)
     };
     for (const auto& w : windows) {
         SCOPED_TRACE(w.title);
-        const std::vector<QJsonObject> found =
-            entriesWith(shot, {{"class", w.className}, {"text", QString::fromLatin1(w.title)}});
+        const std::vector<QJsonObject> found
+            = entriesWith(shot, {{"class", w.className}, {"text", QString::fromLatin1(w.title)}});
         ASSERT_EQ(static_cast<int>(found.size()), w.entries);
         if (w.entries == 1) {
             EXPECT_EQ(found.front()["visible"], QJsonValue(true));

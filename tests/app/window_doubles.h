@@ -8,9 +8,9 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QPoint>
-#include <QTest>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <QWidget>
 
 #include <chrono>

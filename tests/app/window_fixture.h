@@ -187,12 +187,15 @@ protected:
             QCoreApplication::processEvents();
         return done();
     }
-    void runRounds(int rounds) { runUntil([] { return false; }, rounds); }
+    void runRounds(int rounds)
+    {
+        runUntil([] { return false; }, rounds);
+    }
 
     // The same with the virtual clock moving on by `step` before every round, as the
     // stick's replies and the link's time-outs need.
-    bool runClockUntil(const std::function<bool()>& done, std::chrono::milliseconds step = std::chrono::milliseconds(10),
-                       int rounds = 5000)
+    bool runClockUntil(const std::function<bool()>& done,
+                       std::chrono::milliseconds step = std::chrono::milliseconds(10), int rounds = 5000)
     {
         for (int i = 0; i < rounds && !done(); ++i) {
             clock_.advance(step.count());
@@ -230,8 +233,8 @@ protected:
     std::optional<sim::SimTransport> stick_; // the stick at the USB port, to pull out and plug in
     std::unique_ptr<HidTransport> lossy_;
     std::unique_ptr<HidTransport> wrapped_;
-    TrafficLog traffic_;             // what the window sent since its start
-    std::vector<QString> captions_;  // every caption the window showed since its start
+    TrafficLog traffic_;            // what the window sent since its start
+    std::vector<QString> captions_; // every caption the window showed since its start
     RecordingProcess process_;
     WindowWaiter waiter_{clock_};
     ScriptedDialogs dialogs_;

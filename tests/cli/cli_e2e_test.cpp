@@ -23,7 +23,8 @@ namespace fs = std::filesystem;
 
 int runBinary(const std::string& arguments, const std::string& environment = {})
 {
-    const std::string command = environment + std::string(ORMID_BIN_DIR) + "/ormid-cli " + arguments + " >/dev/null 2>&1";
+    const std::string command
+        = environment + std::string(ORMID_BIN_DIR) + "/ormid-cli " + arguments + " >/dev/null 2>&1";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -32,8 +33,9 @@ class CliEndToEnd : public testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = fs::temp_directory_path() / ("ormid_cli_e2e_" + std::to_string(::getpid()) + "_"
-                                               + testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder_ = fs::temp_directory_path()
+            / ("ormid_cli_e2e_" + std::to_string(::getpid()) + "_"
+               + testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder_);
         fs::create_directories(folder_);
     }

@@ -59,7 +59,7 @@ bool contains(const std::string& text, std::string_view part)
 EeBlock customImage()
 {
     EeBlock image = makeDefaultImage();
-    image[field::outputByte] = 0x0D;  // DALI logarithmic
+    image[field::outputByte] = 0x0D; // DALI logarithmic
     image[field::minLevel] = 20;
     image[field::blockTime] = 12;
     return image;
@@ -90,8 +90,9 @@ class Cli : public testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = fs::temp_directory_path() / ("ormid_cli_" + std::to_string(::getpid()) + "_"
-                                               + testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder_ = fs::temp_directory_path()
+            / ("ormid_cli_" + std::to_string(::getpid()) + "_"
+               + testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder_);
         fs::create_directories(folder_);
     }
@@ -113,10 +114,10 @@ TEST_F(Cli, HelpListsEveryCommand)
         const CliRun run = cli(args);
         EXPECT_EQ(run.code, 0);
         EXPECT_TRUE(run.err.empty());
-        for (const char* synopsis : {"new -o FILE [--info TEXT]", "check FILE", "show [FILE] [--no-load-check] [--copy-astro]",
-                                     "stick status", "stick read M1..M4 -o FILE",
-                                     "stick write M1..M4 FILE [--name TEXT]", "stick erase [--remote]",
-                                     "device update-fw [FILE.kdp]"})
+        for (const char* synopsis :
+             {"new -o FILE [--info TEXT]", "check FILE", "show [FILE] [--no-load-check] [--copy-astro]", "stick status",
+              "stick read M1..M4 -o FILE", "stick write M1..M4 FILE [--name TEXT]", "stick erase [--remote]",
+              "device update-fw [FILE.kdp]"})
             EXPECT_TRUE(contains(run.out, synopsis)) << synopsis;
     }
 }
@@ -162,7 +163,7 @@ TEST_F(Cli, NewWritesTheDefaultConfiguration)
     const CliRun run = cli({"new", "-o", path, "--info", "Lamp"});
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_TRUE(run.err.empty());
-    EXPECT_EQ(readWholeFile(path).bytes, saveConfiguration(makeDefaultImage(), "Lamp"));  // no extension added
+    EXPECT_EQ(readWholeFile(path).bytes, saveConfiguration(makeDefaultImage(), "Lamp")); // no extension added
 
     const CliRun longInfo = cli({"new", "--info=Street 12 North", "-o", path});
     EXPECT_EQ(longInfo.code, 0);
@@ -190,15 +191,24 @@ TEST_F(Cli, CheckTellsKindValidityAndTheProgramsMessage)
         std::string err;
     } cases[] = {
         {"a.kdc", saved, 0, {"kind: configuration", "valid: yes", "info: Lamp 7"}, ""},
-        {"old.kdc", "MEM" + saved.substr(3), 0, {"kind: old-form configuration", "valid: yes"},
+        {"old.kdc",
+         "MEM" + saved.substr(3),
+         0,
+         {"kind: old-form configuration", "valid: yes"},
          "Old Format: Please check Parameter!"},
         {"bad.kdc", "MMN0000" + saved.substr(13), 1, {"kind: configuration", "valid: no"}, "File is corrupted!"},
         {"one.kdc", "MMN1234\r\n", 1, {"valid: no"}, "no data lines"},
         {"text.kdc", "hello\r\nworld\r\n", 1, {"kind: unknown", "valid: no"}, "Not a configuration or firmware file!"},
-        {"fw.kdp", firmwareText(5704, 77, true), 0,
-         {"kind: firmware container", "valid: yes", "size: 5704 bytes", "version: 1.77", "data lines: 45"}, ""},
+        {"fw.kdp",
+         firmwareText(5704, 77, true),
+         0,
+         {"kind: firmware container", "valid: yes", "size: 5704 bytes", "version: 1.77", "data lines: 45"},
+         ""},
         {"badfw.kdp", firmwareText(300, 3, false), 1, {"kind: firmware container", "valid: no"}, "File is corrupted!"},
-        {"big.kdp", firmwareText(0x3000, 66, true), 1, {"valid: no", "size: 12288 bytes", "version: 1.66"},
+        {"big.kdp",
+         firmwareText(0x3000, 66, true),
+         1,
+         {"valid: no", "size: 12288 bytes", "version: 1.66"},
          "does not fit"},
         {"lin.dc", curveText("50", ""), 0, {"kind: dimming curve", "valid: yes"}, ""},
         {"long.dc", curveText("50", "\n"), 1, {"kind: dimming curve", "valid: no"}, "Error: Nr. of points is not 101!"},
@@ -397,7 +407,6 @@ TEST(CliStickStatus, NoStickAndMissingControlBlockHaveTheirExitCodes)
         EXPECT_EQ(err.str(), c.err) << c.name;
     }
 }
-
 
 // The stick commands against the simulated stick on a virtual clock.
 class CliOnStick : public Cli {
@@ -682,7 +691,12 @@ TEST_F(CliOnDevice, FailuresEndWithTheirExitCodes)
     } cases[] = {
         {"no stick", {}, {}, false, false, cliExit::noStick, "No stick found."},
         {"memory mode", {}, {}, true, true, cliExit::transferFailed, "memory mode"},
-        {"silent device", {}, sim::StickConfig{.deviceConnected = false}, false, true, cliExit::transferFailed,
+        {"silent device",
+         {},
+         sim::StickConfig{.deviceConnected = false},
+         false,
+         true,
+         cliExit::transferFailed,
          "No device announced itself"},
         {"refused writes", refusing, {}, false, true, cliExit::transferFailed, "Transfer Error!"},
         {"damaged read", damaging, {}, false, true, cliExit::transferFailed, "Reading the device failed."},
@@ -715,8 +729,7 @@ TEST_F(CliOnDevice, UpdateSendsEveryPageOfTheBuiltInImageAndResetsTheDevice)
     ASSERT_EQ(received.size(), 80u * kPageBytes);
     EXPECT_TRUE(std::equal(received.begin(), received.end(), builtIn.fwImage.begin()));
     const auto lines = splitTextLines(run.out);
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](std::string_view l) { return l.starts_with("page "); }),
-              80);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](std::string_view l) { return l.starts_with("page "); }), 80);
     EXPECT_TRUE(contains(run.out, "page 1/80\n"));
     EXPECT_TRUE(contains(run.out, "page 80/80\nFW Update finished.\n"));
     EXPECT_EQ(status().out, "Device Nr. 12345678\nFW 1.78\n");

@@ -41,11 +41,11 @@ TEST(DisplayRules, AFunctionWithoutAFirstEngineStepIsOff)
 TEST(DisplayRules, TheRemoteLayoutBringsLevelsAndFadesIntoTheFormOfRemoteFrames)
 {
     EeBlock image = makeDefaultImage();
-    image[3] = 52;     // power-on level
-    image[5] = 51;     // power-on fade: 51 ms
-    image[9] = 70;     // engine 2 step 1 fade: 60 ms
-    image[10] = 0x8D;  // engine 2 step 1 level: relay off, 13 %
-    image[43] = 0xFF;  // engine 1 step 2 level free
+    image[3] = 52;    // power-on level
+    image[5] = 51;    // power-on fade: 51 ms
+    image[9] = 70;    // engine 2 step 1 fade: 60 ms
+    image[10] = 0x8D; // engine 2 step 1 level: relay off, 13 %
+    image[43] = 0xFF; // engine 1 step 2 level free
     EeBlock standard = image;
     applyDisplayRules(standard, false);
     EXPECT_EQ(standard, image) << "the standard layout touches no level or fade";

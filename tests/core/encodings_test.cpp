@@ -13,8 +13,8 @@ TEST(BitOperations, ChangeOnlyTheNamedBitAndWrapTheBitNumber)
 {
     EXPECT_EQ(SetBit(0xA0, 2), 0xA4);
     EXPECT_EQ(ClearBit(0xFF, 7), 0x7F);
-    EXPECT_EQ(SetBit(0x00, 32 + 3), 0x08);   // bit numbers are taken modulo 32
-    EXPECT_EQ(SetBit(0x1FF, 9), 0xFF);       // the result is the low byte
+    EXPECT_EQ(SetBit(0x00, 32 + 3), 0x08); // bit numbers are taken modulo 32
+    EXPECT_EQ(SetBit(0x1FF, 9), 0xFF);     // the result is the low byte
     EXPECT_TRUE(TestBit(0x80000000u, 31));
     EXPECT_TRUE(TestBit(0x04, 34));
     EXPECT_FALSE(TestBit(0x04, 3));
@@ -22,15 +22,23 @@ TEST(BitOperations, ChangeOnlyTheNamedBitAndWrapTheBitNumber)
 
 TEST(TimeCodes, DecodeEachUnit)
 {
-    struct Case { int code; int value; };
-    for (const Case c : {Case{0, 0}, {63, 63}, {70, 60}, {129, 60}, {0x7F, 630}, {0xBF, 3780}, {0xFF, 56700}, {0xE8, 36000}})
+    struct Case {
+        int code;
+        int value;
+    };
+    for (const Case c :
+         {Case{0, 0}, {63, 63}, {70, 60}, {129, 60}, {0x7F, 630}, {0xBF, 3780}, {0xFF, 56700}, {0xE8, 36000}})
         EXPECT_EQ(DecodeTime(c.code), c.value) << "code " << c.code;
 }
 
 TEST(TimeCodes, ConvertPicksTheFinestUnitAndTruncates)
 {
-    struct Case { int t; int code; };
-    for (const Case c : {Case{0, 0}, {63, 63}, {64, 70}, {65, 70}, {630, 127}, {631, 138}, {3780, 191}, {3781, 196}, {56700, 255}})
+    struct Case {
+        int t;
+        int code;
+    };
+    for (const Case c :
+         {Case{0, 0}, {63, 63}, {64, 70}, {65, 70}, {630, 127}, {631, 138}, {3780, 191}, {3781, 196}, {56700, 255}})
         EXPECT_EQ(convertTime(c.t), c.code) << "t " << c.t;
     EXPECT_GT(convertTime(57600), 255); // no clamp: callers keep t within range
 }
@@ -53,12 +61,15 @@ TEST(FadeTables, CodesAreTheTimeCodesOfTheMillisecondsAndTextsTheirDisplay)
 
 TEST(FadeSpeeds, ConvertFade2KDSnapsToTheNearestRateWithTiesDown)
 {
-    struct Case { Byte code; Byte index; };
+    struct Case {
+        Byte code;
+        Byte index;
+    };
     const Case cases[] = {
-        {0, 0}, {50, 0}, {51, 1}, {70, 1},   // 70 decodes to 60 ms
-        {153, 7},                            // 1500 ms, a midpoint, goes down
-        {0xE8, 15}, {0xFF, 15}, {0xE7, 15},  // E7 = 35100 ms, nearer 36000
-        {0x4A, 1}, {0xCC, 13},
+        {0, 0},     {50, 0},    {51, 1},    {70, 1}, // 70 decodes to 60 ms
+        {153, 7},                                    // 1500 ms, a midpoint, goes down
+        {0xE8, 15}, {0xFF, 15}, {0xE7, 15},          // E7 = 35100 ms, nearer 36000
+        {0x4A, 1},  {0xCC, 13},
     };
     for (const Case c : cases)
         EXPECT_EQ(convertFade2KD(c.code), c.index) << "code " << int(c.code);
@@ -69,13 +80,16 @@ TEST(FadeSpeeds, GetKDFadeFindsTableTextsOnly)
     EXPECT_EQ(getKDFade("0"), 0);
     EXPECT_EQ(getKDFade("01,200"), 7);
     EXPECT_EQ(getKDFade("36,000"), 15);
-    EXPECT_EQ(getKDFade("01,250"), 16);  // not a table rate
+    EXPECT_EQ(getKDFade("01,250"), 16); // not a table rate
     EXPECT_EQ(getKDFade("0a,200"), std::nullopt);
 }
 
 TEST(Levels, ConvertLevel2KDRoundsToFiveAndKeepsTheRelayBit)
 {
-    struct Case { Byte in; Byte out; };
+    struct Case {
+        Byte in;
+        Byte out;
+    };
     for (const Case c : {Case{12, 10}, {13, 15}, {127, 125}, {0xB4, 0xB2}, {0xFF, 0xFF}, {0, 0}, {0x80, 0x80}})
         EXPECT_EQ(convertLevel2KD(c.in), c.out) << int(c.in);
 }
@@ -95,43 +109,37 @@ TEST_P(TextParsers, ReadFixedPositions)
     EXPECT_EQ(c.parse(c.text), c.expected) << c.name << "(\"" << c.text << "\")";
 }
 
-INSTANTIATE_TEST_SUITE_P(AllParsers, TextParsers, testing::Values(
-    ParseCase{"getTime", getTime, "01:02:05", 3725},
-    ParseCase{"getTime", getTime, "01-02-05", 3725},      // separators are not checked
-    ParseCase{"getTime", getTime, "1:02:05", 0},           // wrong length
-    ParseCase{"getTime", getTime, "0", 0},
-    ParseCase{"getTime", getTime, "0a:02:05", std::nullopt},
-    ParseCase{"getTime", getTime, "01:02: 5", std::nullopt},
-    ParseCase{"getTimeHM", getTimeHM, "10:30", 630},
-    ParseCase{"getTimeHM", getTimeHM, "10:30:00", 0},
-    ParseCase{"getTimeHM", getTimeHM, "1x:30", std::nullopt},
-    ParseCase{"getTime2", getTime2, "01,200", 1200},
-    ParseCase{"getTime2", getTime2, "00,005 s/%", 5},      // six or more characters
-    ParseCase{"getTime2", getTime2, "0", 0},
-    ParseCase{"getTime2", getTime2, "01,2x0", std::nullopt},
-    ParseCase{"getTime3", getTime3, "22:03:00", 233},
-    ParseCase{"getTime3", getTime3, "05:00:00", 316},
-    ParseCase{"getTime3", getTime3, "12:00:00", 400},       // 720 minutes is not after noon
-    ParseCase{"getTime3", getTime3, "12:05:00", 113},
-    ParseCase{"getTime3", getTime3, "22:03", 128},
-    ParseCase{"getTime3", getTime3, "2?:03:00", std::nullopt},
-    ParseCase{"getTime4", getTime4, "-01:00:00", 98},
-    ParseCase{"getTime4", getTime4, "+01:00:00", 98},       // any first character of nine is a sign
-    ParseCase{"getTime4", getTime4, "01:00:00", 158},
-    ParseCase{"getTime4", getTime4, "01:00:00xx", 158},     // ten or more read like eight
-    ParseCase{"getTime4", getTime4, "1:00", 128},
-    ParseCase{"getTime4", getTime4, "-0b:00:00", std::nullopt}
-), [](const testing::TestParamInfo<ParseCase>& info) {
-    return std::string(info.param.name) + "_" + test::caseName(info.param.text);
-});
+INSTANTIATE_TEST_SUITE_P(
+    AllParsers, TextParsers,
+    testing::Values(
+        ParseCase{"getTime", getTime, "01:02:05", 3725},
+        ParseCase{"getTime", getTime, "01-02-05", 3725}, // separators are not checked
+        ParseCase{"getTime", getTime, "1:02:05", 0},     // wrong length
+        ParseCase{"getTime", getTime, "0", 0}, ParseCase{"getTime", getTime, "0a:02:05", std::nullopt},
+        ParseCase{"getTime", getTime, "01:02: 5", std::nullopt}, ParseCase{"getTimeHM", getTimeHM, "10:30", 630},
+        ParseCase{"getTimeHM", getTimeHM, "10:30:00", 0}, ParseCase{"getTimeHM", getTimeHM, "1x:30", std::nullopt},
+        ParseCase{"getTime2", getTime2, "01,200", 1200},
+        ParseCase{"getTime2", getTime2, "00,005 s/%", 5}, // six or more characters
+        ParseCase{"getTime2", getTime2, "0", 0}, ParseCase{"getTime2", getTime2, "01,2x0", std::nullopt},
+        ParseCase{"getTime3", getTime3, "22:03:00", 233}, ParseCase{"getTime3", getTime3, "05:00:00", 316},
+        ParseCase{"getTime3", getTime3, "12:00:00", 400}, // 720 minutes is not after noon
+        ParseCase{"getTime3", getTime3, "12:05:00", 113}, ParseCase{"getTime3", getTime3, "22:03", 128},
+        ParseCase{"getTime3", getTime3, "2?:03:00", std::nullopt}, ParseCase{"getTime4", getTime4, "-01:00:00", 98},
+        ParseCase{"getTime4", getTime4, "+01:00:00", 98}, // any first character of nine is a sign
+        ParseCase{"getTime4", getTime4, "01:00:00", 158},
+        ParseCase{"getTime4", getTime4, "01:00:00xx", 158}, // ten or more read like eight
+        ParseCase{"getTime4", getTime4, "1:00", 128}, ParseCase{"getTime4", getTime4, "-0b:00:00", std::nullopt}),
+    [](const testing::TestParamInfo<ParseCase>& info) {
+        return std::string(info.param.name) + "_" + test::caseName(info.param.text);
+    });
 
 TEST(TimeTexts, DisplayFunctionsPadAndFallBackToZero)
 {
     EXPECT_EQ(displayTime(3725), "01:02:05");
     EXPECT_EQ(displayTime(90000), "25:00:00");
     EXPECT_EQ(displayTime(0), "0");
-    EXPECT_EQ(displayTime(360000), "100:00:00");  // three digits written in full
-    EXPECT_EQ(displayTimeHM(3725), "01:02");       // seconds dropped
+    EXPECT_EQ(displayTime(360000), "100:00:00"); // three digits written in full
+    EXPECT_EQ(displayTimeHM(3725), "01:02");     // seconds dropped
     EXPECT_EQ(displayTimeHM(59), "00:00");
     EXPECT_EQ(displayTimeHM(0), "0");
     EXPECT_EQ(displayTime2(1200), "01,200");
@@ -146,9 +154,18 @@ TEST(TimeTexts, DisplayFunctionsPadAndFallBackToZero)
 
 TEST(TimeTexts, DisplayTime4ShowsTimeOfDayCodes)
 {
-    struct Case { int code; const char* text; };
-    for (const Case c : {Case{0, "00:00:00"}, {128, "00:00:00"}, {232, "22:00:00"}, {233, "22:05:00"},
-                         {60, "05:00:00"}, {127, "10:35:00"}, {129, "13:25:00"}, {255, "23:55:00"}})
+    struct Case {
+        int code;
+        const char* text;
+    };
+    for (const Case c : {Case{0, "00:00:00"},
+                         {128, "00:00:00"},
+                         {232, "22:00:00"},
+                         {233, "22:05:00"},
+                         {60, "05:00:00"},
+                         {127, "10:35:00"},
+                         {129, "13:25:00"},
+                         {255, "23:55:00"}})
         EXPECT_EQ(displayTime4(c.code), c.text) << c.code;
 }
 
@@ -158,8 +175,8 @@ TEST(TimeTexts, SwitchingTimesRoundTripThroughTheStoredByte)
     // low 8 bits of getTime3's result.
     for (int minutes = -540; minutes <= 540; minutes += 5) {
         const int ofDay = (minutes + 1440) % 1440;
-        const std::string hms = (ofDay < 600 ? "0" : "") + std::to_string(ofDay / 60) + ":" +
-                                (ofDay % 60 < 10 ? "0" : "") + std::to_string(ofDay % 60) + ":00";
+        const std::string hms = (ofDay < 600 ? "0" : "") + std::to_string(ofDay / 60) + ":"
+            + (ofDay % 60 < 10 ? "0" : "") + std::to_string(ofDay % 60) + ":00";
         const Parsed code = getTime3(hms);
         ASSERT_TRUE(code.has_value()) << hms;
         EXPECT_EQ(displayTime4(*code & 0xFF), hms);

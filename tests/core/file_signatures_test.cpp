@@ -39,10 +39,10 @@ TEST(FileSignatures, TheStartOfAFileNamesItsKind)
         {"MEM1234\r\n", SignedFileKind::oldConfiguration},
         {"FWX16484D1234\r\n", SignedFileKind::firmwareContainer},
         {"FWX", SignedFileKind::firmwareContainer},
-        {"mmn1234\r\n", std::nullopt},  // case matters
-        {"MM", std::nullopt},           // too short to hold a signature
+        {"mmn1234\r\n", std::nullopt}, // case matters
+        {"MM", std::nullopt},          // too short to hold a signature
         {"", std::nullopt},
-        {" MMN", std::nullopt},         // only at the very start
+        {" MMN", std::nullopt}, // only at the very start
         {"XYZ\r\n", std::nullopt},
         {std::string("MM\0N", 4), std::nullopt},
     };

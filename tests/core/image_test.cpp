@@ -8,16 +8,16 @@ namespace {
 TEST(DefaultImage, ReadsAsDocumented)
 {
     const auto& image = defaultImage();
-    EXPECT_EQ(image[field::outputByte], 0x0C);  // ISD and LSt on, 1-10V
+    EXPECT_EQ(image[field::outputByte], 0x0C); // ISD and LSt on, 1-10V
     EXPECT_EQ(image[field::powerOnLevel], 100);
     EXPECT_EQ(image[field::powerOnDelay], kRandomDelay);
     EXPECT_EQ(image[engine2Step(1) + 2], 50);
     EXPECT_EQ(image[engine2Step(2) + 2], kFreeLevel);
-    EXPECT_EQ(image[engine1Step(1)], 0xE8);     // 22:00
-    EXPECT_EQ(image[engine1Step(2)], 0x3C);     // 05:00
+    EXPECT_EQ(image[engine1Step(1)], 0xE8); // 22:00
+    EXPECT_EQ(image[engine1Step(2)], 0x3C); // 05:00
     EXPECT_EQ(image[engine1Step(2) + 2], 100);
     EXPECT_EQ(image[engine1Step(3) + 2], kFreeLevel);
-    EXPECT_EQ(image[field::optionByte], 0x01);  // DST not active
+    EXPECT_EQ(image[field::optionByte], 0x01); // DST not active
     EXPECT_EQ(image[field::mffStartLevel], kFreeLevel);
     EXPECT_EQ(image[field::relayByte], 0x01);
     EXPECT_EQ(image[field::tmReserved], 0xFF);

@@ -126,8 +126,8 @@ TEST(Memories, DisplayNameWithoutPadding)
         {"Street12", "Street12"},
         {"        ", ""},
         {"", ""},
-        {" A B    ", " A B"},        // only the padding at the end goes
-        {"Tab\t    ", "Tab\t"},      // only spaces pad
+        {" A B    ", " A B"},   // only the padding at the end goes
+        {"Tab\t    ", "Tab\t"}, // only spaces pad
         {"M\xC3\xBCnz    ", "M\xC3\xBCnz"},
     };
     for (const auto& c : cases) {
@@ -154,7 +154,7 @@ TEST(Memories, EmptyMemoryGivesTheDefaultImage)
     for (const auto& c : cases) {
         TMemory memory;
         memory.mEmpty = true;
-        memory.mLength = kStoredLength;            // what a used memory would carry: ignored
+        memory.mLength = kStoredLength; // what a used memory would carry: ignored
         memory.mData = *buildDataBlock(patternedImage(1));
         EeBlock image = c.image;
         EXPECT_EQ(imageFromMemory(memory, image), DataBlockWalk::copied) << c.name;

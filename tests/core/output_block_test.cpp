@@ -13,15 +13,15 @@ namespace {
 // Byte 0 bits 0 and 1, and byte 68 bit 2, as "b0 b1 / pol".
 std::string outputBits(const EeBlock& image)
 {
-    return std::to_string(image[0] & 1) + std::to_string((image[0] >> 1) & 1) + "/" +
-           std::to_string((image[68] >> 2) & 1);
+    return std::to_string(image[0] & 1) + std::to_string((image[0] >> 1) & 1) + "/"
+        + std::to_string((image[68] >> 2) & 1);
 }
 
 TEST(OutputSelector, StepsDaliThen1To10VThenPwmThenDaliAndLeavesTheOtherBits)
 {
     EeBlock image = makeDefaultImage(); // 1-10V
-    image[0] |= 0xFC;                    // every bit of the other functions set
-    image[68] = 0xFF;                    // Store POL on, and the other options of byte 68
+    image[0] |= 0xFC;                   // every bit of the other functions set
+    image[68] = 0xFF;                   // Store POL on, and the other options of byte 68
     std::vector<std::string> seen;
     for (int click = 0; click < 4; ++click) {
         stepOutputKind(image);

@@ -17,11 +17,17 @@ TEST(TextCodec, RoundTripsEveryByte)
 
 TEST(TextCodec, ConvertsKnownCharacters)
 {
-    EXPECT_EQ(utf8ToCp1252("Straße"), "Stra\xDF" "e");
-    EXPECT_EQ(utf8ToCp1252("€5"), "\x80" "5");
-    EXPECT_EQ(cp1252ToUtf8("\xB0" "C"), "°C");
-    EXPECT_EQ(utf8ToCp1252("日本"), "??");                // not in the code page
-    EXPECT_EQ(utf8ToCp1252("a\xC3"), "a?");               // truncated sequence
+    EXPECT_EQ(utf8ToCp1252("Straße"),
+              "Stra\xDF"
+              "e");
+    EXPECT_EQ(utf8ToCp1252("€5"),
+              "\x80"
+              "5");
+    EXPECT_EQ(cp1252ToUtf8("\xB0"
+                           "C"),
+              "°C");
+    EXPECT_EQ(utf8ToCp1252("日本"), "??");                   // not in the code page
+    EXPECT_EQ(utf8ToCp1252("a\xC3"), "a?");                  // truncated sequence
     EXPECT_EQ(cp1252ToUtf8("\x81\x9D"), "\xC2\x81\xC2\x9D"); // undefined bytes: the controls of their number
 }
 

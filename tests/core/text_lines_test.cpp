@@ -18,8 +18,8 @@ TEST(SplitTextLines, AcceptsEveryLineEnding)
         {"a\r\nb\r\n", {"a", "b"}},
         {"a\nb\n", {"a", "b"}},
         {"a\rb\r", {"a", "b"}},
-        {"a\r\n\r\nb", {"a", "", "b"}},  // an empty line inside counts
-        {"a\n\n", {"a", ""}},            // only the last break is swallowed
+        {"a\r\n\r\nb", {"a", "", "b"}}, // an empty line inside counts
+        {"a\n\n", {"a", ""}},           // only the last break is swallowed
         {"a\n\r\nb", {"a", "", "b"}},
         {"\n", {""}},
     };

@@ -19,8 +19,9 @@ class AtomicFile : public testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = fs::temp_directory_path() / ("ormid_atomic_" + std::to_string(::getpid()) + "_"
-                                               + testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder_ = fs::temp_directory_path()
+            / ("ormid_atomic_" + std::to_string(::getpid()) + "_"
+               + testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder_);
         fs::create_directories(folder_);
     }
@@ -30,10 +31,7 @@ protected:
         fs::remove_all(folder_);
     }
 
-    void put(const fs::path& path, const std::string& bytes)
-    {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
+    void put(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
     std::vector<std::string> folderEntries() const
     {
         std::vector<std::string> names;
@@ -103,7 +101,7 @@ TEST_F(AtomicFile, FailedWriteOfTheDataLeavesTheOldFileIntact)
     // A file-size limit makes the write itself fail (a full disk), for root as well.
     const fs::path target = folder_ / "config.kdc";
     put(target, "old content");
-    rlimit saved {};
+    rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = saved;

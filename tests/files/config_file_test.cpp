@@ -102,8 +102,10 @@ TEST(SaveConfiguration, InfoTextIsCutToEightCharactersOfTheCodePage)
         {"", ""},
         {"Street12", "Street12"},
         {"Street 12 North", "Street 1"},
-        {"Straße 9", "Stra\xDF" "e 9"},   // one byte per character in the file
-        {"a\r\nb", "a  b"},              // a line break would split the file
+        {"Straße 9",
+         "Stra\xDF"
+         "e 9"},            // one byte per character in the file
+        {"a\r\nb", "a  b"}, // a line break would split the file
     };
     for (const auto& c : cases) {
         const Lines lines = linesOf(saveConfiguration(patternImage(), c.info));
@@ -206,7 +208,8 @@ TEST(LoadConfiguration, TrailingEmptyLinesCountAsLines)
 
 TEST(LoadConfiguration, FileWithoutDataLinesIsIgnoredSilently)
 {
-    for (const std::string file : {"", "MMN1234info\r\n", "MMN1234info", "MMN1234\r\n\r\n\r\n", "XYZ\r\n", "MMN0000\r\n\r\n"}) {
+    for (const std::string file :
+         {"", "MMN1234info\r\n", "MMN1234info", "MMN1234\r\n\r\n\r\n", "XYZ\r\n", "MMN0000\r\n\r\n"}) {
         const auto loaded = loadConfiguration(file, editedImage(), {});
         EXPECT_EQ(loaded.outcome, ConfigLoadOutcome::Ignored);
         EXPECT_TRUE(loaded.messages.empty());
@@ -238,11 +241,13 @@ TEST(LoadConfiguration, WrongCrcRefusesUnlessTheCheckIsOff)
 TEST(LoadConfiguration, CrcFieldIsReadInEitherCaseAndOtherwiseCountsAsWrong)
 {
     std::string lower = crcText(patternImage());
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(c)); });
     EXPECT_EQ(loadConfiguration(withHeader("MMN" + lower), editedImage(), {}).outcome, ConfigLoadOutcome::Loaded);
 
     for (const std::string header : {"MMN", "MMN12", "MMNZZZZ", "MMN 123"}) {
-        EXPECT_EQ(loadConfiguration(withHeader(header), editedImage(), {}).outcome, ConfigLoadOutcome::Corrupted) << header;
+        EXPECT_EQ(loadConfiguration(withHeader(header), editedImage(), {}).outcome, ConfigLoadOutcome::Corrupted)
+            << header;
         const auto forced = loadConfiguration(withHeader(header), editedImage(), {.noLoadCheck = true});
         EXPECT_EQ(forced.outcome, ConfigLoadOutcome::Loaded) << header;
         EXPECT_EQ(forced.info, "") << header;
@@ -253,8 +258,8 @@ TEST(LoadConfiguration, FewerDataLinesLeaveFfBehindTheData)
 {
     const EeBlock image = patternImage();
     const auto crc = crc16(ByteSpan(image).first(32));
-    const std::string file = join({"MMN" + hexNumber(crc, 4), hexBytes(ByteSpan(image).first(16)),
-                                   hexBytes(ByteSpan(image).subspan(16, 16))});
+    const std::string file = join(
+        {"MMN" + hexNumber(crc, 4), hexBytes(ByteSpan(image).first(16)), hexBytes(ByteSpan(image).subspan(16, 16))});
 
     const auto loaded = loadConfiguration(file, editedImage(), {.copyAstro = true});
     ASSERT_EQ(loaded.outcome, ConfigLoadOutcome::Loaded);
@@ -276,11 +281,38 @@ TEST(LoadConfiguration, UnreadableDataIsCorruptEvenWithoutTheCheck)
         const char* name;
         Lines lines;
     } cases[] = {
-        {"nine data lines", [&] { Lines l = saved; l.push_back(saved[1]); l.push_back(saved[1]); l.push_back(saved[1]); return l; }()},
-        {"short line", [&] { Lines l = saved; l[2].pop_back(); return l; }()},
-        {"non-hex digit", [&] { Lines l = saved; l[4][31] = 'G'; return l; }()},
-        {"space inside", [&] { Lines l = saved; l[5][0] = ' '; return l; }()},
-        {"empty line inside", [&] { Lines l = saved; l[3] = ""; return l; }()},
+        {"nine data lines",
+         [&] {
+             Lines l = saved;
+             l.push_back(saved[1]);
+             l.push_back(saved[1]);
+             l.push_back(saved[1]);
+             return l;
+         }()},
+        {"short line",
+         [&] {
+             Lines l = saved;
+             l[2].pop_back();
+             return l;
+         }()},
+        {"non-hex digit",
+         [&] {
+             Lines l = saved;
+             l[4][31] = 'G';
+             return l;
+         }()},
+        {"space inside",
+         [&] {
+             Lines l = saved;
+             l[5][0] = ' ';
+             return l;
+         }()},
+        {"empty line inside",
+         [&] {
+             Lines l = saved;
+             l[3] = "";
+             return l;
+         }()},
     };
     for (const auto& c : cases) {
         for (const bool noLoadCheck : {false, true}) {

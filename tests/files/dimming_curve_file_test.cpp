@@ -54,7 +54,7 @@ TEST(DimmingCurveFile, WrongNumberOfLinesKeepsThePreviousPoints)
     auto shortLines = identityLines();
     shortLines.pop_back();
     const std::string cases[] = {
-        join(identityLines(), "\r\n", true) + "\r\n",  // an empty line after the last value counts
+        join(identityLines(), "\r\n", true) + "\r\n", // an empty line after the last value counts
         join(shortLines, "\r\n", true),
         join(identityLines(), "\n", true) + "101\n",
         "",
@@ -71,16 +71,11 @@ TEST(DimmingCurveFile, BadValuesMarkTheFileAndKeepWhatParsed)
 {
     const struct {
         std::string line;
-        Byte point;  // entry 50 afterwards
+        Byte point; // entry 50 afterwards
     } cases[] = {
-        {"101", 101},   // out of range: low 8 bits kept
-        {"-1", 0xFF},
-        {"300", 44},
-        {"abc", 77},    // not an integer: the previous point stays
-        {"5.0", 77},
-        {" 5", 77},
-        {"+5", 77},
-        {"", 77},       // an empty line inside counts as a line with no value
+        {"101", 101},                                            // out of range: low 8 bits kept
+        {"-1", 0xFF},        {"300", 44}, {"abc", 77},           // not an integer: the previous point stays
+        {"5.0", 77},         {" 5", 77},  {"+5", 77},  {"", 77}, // an empty line inside counts as a line with no value
         {"99999999999", 77},
     };
     for (const auto& c : cases) {

@@ -17,10 +17,10 @@ TEST(FileKind, ClassifiesByFirstLineThenByCurveRules)
         {"MMN1234info\r\n0C00\r\n", "a.kdc", FileKind::Configuration},
         {"MEM1234\r\n", "a.kdc", FileKind::OldConfiguration},
         {"FWX16484D1234\r\n", "fw.kdp", FileKind::FirmwareContainer},
-        {"MMN1234\r\n", "named.dc", FileKind::Configuration},   // the content names its kind
+        {"MMN1234\r\n", "named.dc", FileKind::Configuration}, // the content names its kind
         {"0\r\n1\r\n2\r\n", "curve.txt", FileKind::DimmingCurve},
-        {"0\n-3\n200\n", "noext", FileKind::DimmingCurve},      // range is checked later, not here
-        {"garbage", "curve.DC", FileKind::DimmingCurve},       // the extension offers it as a curve
+        {"0\n-3\n200\n", "noext", FileKind::DimmingCurve}, // range is checked later, not here
+        {"garbage", "curve.DC", FileKind::DimmingCurve},   // the extension offers it as a curve
         {"0\r\n1.5\r\n", "curve.txt", FileKind::Unknown},
         {"0\r\n\r\n1\r\n", "curve.txt", FileKind::Unknown},
         {"", "empty.kdc", FileKind::Unknown},

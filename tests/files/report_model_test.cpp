@@ -65,7 +65,8 @@ TEST(ReportModel, DefaultImageInWords)
     EXPECT_EQ(tableLines(m, ReportSectionId::Isd),
               (Lines{"170:Time|290:Fade|410:Level|480:Relay", "170:22:00:00|290:0|410:50|480: ON",
                      "170:05:00:00|290:0|410:100|480: ON"}));
-    EXPECT_EQ(sectionLines(m, ReportSectionId::Lst), (Lines{"50:LSt:|160:Input polarity: Low->High|400:Hold time: OFF"}));
+    EXPECT_EQ(sectionLines(m, ReportSectionId::Lst),
+              (Lines{"50:LSt:|160:Input polarity: Low->High|400:Hold time: OFF"}));
     EXPECT_EQ(tableLines(m, ReportSectionId::Lst),
               (Lines{"170:Delay|290:Fade|410:Level|480:Relay", "170:0|290:0|410:50|480: ON"}));
     EXPECT_EQ(sectionLines(m, ReportSectionId::TManagement), (Lines{"50:T-management:|160:OFF"}));
@@ -99,6 +100,7 @@ TEST_P(ReportSections, PrintTheImageFields)
     EXPECT_EQ(sectionLines(buildReportModel(image, nullptr), GetParam().section), GetParam().expected);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, ReportSections, testing::Values(
     ImageCase{"DaliLinearStorePol", {{0, 0x03}, {68, 0x05}, {88, 0}, {2, 20}}, ReportSectionId::Output,
               {"50:Output: |160:DALI linear|300:Relay zero-cross switching: OFF", "160:Min. level= 20%|300:Store POL"}},
@@ -151,6 +153,7 @@ TEST(ReportModel, EngineTablesEndAtTheFirstFreeStepAndShowTheRelayFlag)
     image[engine2Step(4) + 2] = 70;          // after a free step: not printed
     const ReportModel m = buildReportModel(image, nullptr);
     EXPECT_EQ(tableLines(m, ReportSectionId::Isd), (Lines{"170:Time|290:Fade|410:Level|480:Relay"}));
+    // clang-format on
     EXPECT_EQ(tableLines(m, ReportSectionId::Lst),
               (Lines{"170:Delay|290:Fade|410:Level|480:Relay", "170:00:01:00|290:00,100|410:40|480: OFF",
                      "170:0|290:0|410:60|480: ON"}));
@@ -165,7 +168,8 @@ TEST(ReportModel, ProjectSectionOnlyWithAName)
     const ReportModel m = buildReportModel(makeDefaultImage(), &project);
     ASSERT_EQ(m.sections.front().id, ReportSectionId::Project);
     EXPECT_EQ(sectionLines(m, ReportSectionId::Project),
-              (Lines{"50:Project Name: |160:Main Street|450:Date: |480:10.12.2026", "50:Luminaire : |160:Lum|300:Driver : |350:Drv"}));
+              (Lines{"50:Project Name: |160:Main Street|450:Date: |480:10.12.2026",
+                     "50:Luminaire : |160:Lum|300:Driver : |350:Drv"}));
     const auto& texts = m.sections.front().lines;
     EXPECT_EQ(texts[0].texts[1].maxWidth, 290);
     EXPECT_EQ(texts[1].texts[1].maxWidth, 130);
@@ -188,7 +192,9 @@ TEST(ReportText, PlacesTextsInColumnsAndSeparatesSections)
                         "                  Min. level= 0%\n\nRemote Control:   OFF\n"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("                    22:00:00            0                   50          ON\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("                    22:00:00            0                   50          ON\n"),
+              std::string::npos)
+        << text;
     EXPECT_EQ(text.back(), '\n');
 }
 

@@ -13,7 +13,10 @@ namespace {
 using Bytes = std::vector<Byte>;
 using test::FakeTransport;
 
-Bytes header(Byte n) { return {0xC0, 0x44, 0x00, 0x00, n, 0x00, 0x00, 0x00}; }
+Bytes header(Byte n)
+{
+    return {0xC0, 0x44, 0x00, 0x00, n, 0x00, 0x00, 0x00};
+}
 
 // Data report k of a block: bytes 8k .. 8k+7 of a recognisable pattern.
 Bytes dataReport(std::size_t k, Byte salt = 0)
@@ -299,8 +302,8 @@ TEST_F(BlockCollectorTest, ShortAndLongDataReports)
 {
     collector.readDataBlock(transport, 0x0000);
     transport.queue(header(0x10));
-    transport.queue(Bytes{0x01, 0x02, 0x03});     // short: the rest reads as 0
-    Bytes longReport(64, 0x77);                   // a 64-byte report: only the first 8 bytes count
+    transport.queue(Bytes{0x01, 0x02, 0x03}); // short: the rest reads as 0
+    Bytes longReport(64, 0x77);               // a 64-byte report: only the first 8 bytes count
     transport.queue(longReport);
     runTicks(3);
     EXPECT_EQ(Bytes(sendBlock.begin() + 112, sendBlock.end()),

@@ -63,12 +63,20 @@ TEST(TransferCheck, TheFirstAcknowledgementDecidesAtOnce)
         int sleeps;
     } cases[] = {
         {"confirmed", {ack(0xFF80, 1)}, BlockWriteResult::written, 1},
-        {"other reports skipped", {{0xC0, 0x44, 0, 0, 0x80}, {0x12, 0x34}, ack(0xFF80, 1)}, BlockWriteResult::written, 3},
+        {"other reports skipped",
+         {{0xC0, 0x44, 0, 0, 0x80}, {0x12, 0x34}, ack(0xFF80, 1)},
+         BlockWriteResult::written,
+         3},
         {"status 0", {ack(0xFF80, 0)}, BlockWriteResult::refused, 1},
         {"other address", {ack(0x0000, 1)}, BlockWriteResult::wrongAddress, 1},
-        {"other address decides before a good one", {ack(0xFF00, 1), ack(0xFF80, 1)}, BlockWriteResult::wrongAddress, 1},
+        {"other address decides before a good one",
+         {ack(0xFF00, 1), ack(0xFF80, 1)},
+         BlockWriteResult::wrongAddress,
+         1},
         {"nothing", {}, BlockWriteResult::noAcknowledgement, kTransferCheckCycles},
-        {"no acknowledgement among other reports", {{0x01}, {0x02}}, BlockWriteResult::noAcknowledgement,
+        {"no acknowledgement among other reports",
+         {{0x01}, {0x02}},
+         BlockWriteResult::noAcknowledgement,
          kTransferCheckCycles},
     };
     for (const auto& c : cases) {
@@ -110,7 +118,9 @@ TEST(ReadBlock, EndsWithoutTheBlock)
         int cycles;
     } cases[] = {
         {"silent stick", {}, BlockReadStatus::didNotArrive, kBlockReadCycles},
-        {"half a block", {{0xC0, 0x44, 0, 0, 0x80}, {1, 2, 3, 4, 5, 6, 7, 8}}, BlockReadStatus::didNotArrive,
+        {"half a block",
+         {{0xC0, 0x44, 0, 0, 0x80}, {1, 2, 3, 4, 5, 6, 7, 8}},
+         BlockReadStatus::didNotArrive,
          kBlockReadCycles},
         {"USB Stick mode", {{0xB2, 0x50}}, BlockReadStatus::usbStickSwitch, 1},
     };

@@ -35,7 +35,8 @@ const Bytes kMemoryModeHello = {'H', 8, 8, 0};
 // socket itself, so every step is in its hands.
 class BridgeServer {
 public:
-    explicit BridgeServer(Bytes hello = kMemoryModeHello) : hello_(std::move(hello)) {
+    explicit BridgeServer(Bytes hello = kMemoryModeHello) : hello_(std::move(hello))
+    {
         char pattern[] = "/tmp/ormid-bridge-XXXXXX";
         if (::mkdtemp(pattern) == nullptr) {
             throw std::runtime_error("mkdtemp failed");
@@ -46,14 +47,15 @@ public:
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         std::strncpy(address.sun_path, path_.c_str(), sizeof(address.sun_path) - 1);
-        if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listenFd_, 8) != 0 || ::pipe(wakePipe_) != 0) {
+        if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listenFd_, 8) != 0
+            || ::pipe(wakePipe_) != 0) {
             throw std::runtime_error("server setup failed");
         }
         thread_ = std::thread([this] { run(); });
     }
 
-    ~BridgeServer() {
+    ~BridgeServer()
+    {
         const char stop = 'x';
         (void)!::write(wakePipe_[1], &stop, 1);
         thread_.join();
@@ -71,14 +73,16 @@ public:
     int connections() const { return connections_.load(); }
 
     // What the next connections are greeted with, and whether the server hangs up after it.
-    void setHello(Bytes hello, bool closeAfterHello = false) {
+    void setHello(Bytes hello, bool closeAfterHello = false)
+    {
         std::lock_guard lock(mutex_);
         hello_ = std::move(hello);
         closeAfterHello_ = closeAfterHello;
     }
 
     // The server side of the next connection not yet taken; -1 when none comes in time.
-    int takeConnection(std::chrono::milliseconds timeout = 5s) {
+    int takeConnection(std::chrono::milliseconds timeout = 5s)
+    {
         std::unique_lock lock(mutex_);
         if (!cv_.wait_for(lock, timeout, [this] { return !pending_.empty(); })) {
             return -1;
@@ -89,14 +93,16 @@ public:
     }
 
     // Hangs up a connection taken with takeConnection (the stick is pulled out).
-    void hangUp(int fd) {
+    void hangUp(int fd)
+    {
         std::lock_guard lock(mutex_);
         std::erase(accepted_, fd);
         ::close(fd);
     }
 
 private:
-    void run() {
+    void run()
+    {
         for (;;) {
             pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
             if (::poll(fds, 2, -1) < 0) {
@@ -141,7 +147,8 @@ private:
     std::atomic<int> connections_{0};
 };
 
-void sendBytes(int fd, const Bytes& bytes) {
+void sendBytes(int fd, const Bytes& bytes)
+{
     std::size_t sent = 0;
     while (sent < bytes.size()) {
         const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
@@ -151,12 +158,13 @@ void sendBytes(int fd, const Bytes& bytes) {
 }
 
 // Exactly n bytes from fd, or fewer when they do not come within the timeout.
-Bytes receiveBytes(int fd, std::size_t n, std::chrono::milliseconds timeout = 2s) {
+Bytes receiveBytes(int fd, std::size_t n, std::chrono::milliseconds timeout = 2s)
+{
     Bytes out;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (out.size() < n) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd p{fd, POLLIN, 0};
         if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
             break;
@@ -172,7 +180,8 @@ Bytes receiveBytes(int fd, std::size_t n, std::chrono::milliseconds timeout = 2s
 }
 
 // True when the peer of fd has closed its side (reads EOF at once).
-bool peerClosed(int fd) {
+bool peerClosed(int fd)
+{
     pollfd p{fd, POLLIN, 0};
     if (::poll(&p, 1, 2000) <= 0) {
         return false;
@@ -181,27 +190,34 @@ bool peerClosed(int fd) {
     return ::recv(fd, &b, 1, MSG_DONTWAIT) == 0;
 }
 
-bool nothingToRead(int fd) {
+bool nothingToRead(int fd)
+{
     pollfd p{fd, POLLIN, 0};
     return ::poll(&p, 1, 0) == 0;
 }
 
-Bytes message(const Bytes& payload) {
+Bytes message(const Bytes& payload)
+{
     Bytes m{static_cast<Byte>(payload.size())};
     m.insert(m.end(), payload.begin(), payload.end());
     return m;
 }
 
-Bytes padded(Bytes bytes, std::size_t size) {
+Bytes padded(Bytes bytes, std::size_t size)
+{
     bytes.resize(std::max(bytes.size(), size), 0);
     return bytes;
 }
 
-bool find(BridgeTransport& t) { return t.findHidDevice(kStickVendorId, kStickProductId); }
+bool find(BridgeTransport& t)
+{
+    return t.findHidDevice(kStickVendorId, kStickProductId);
+}
 
 // --- find and the greeting ---
 
-TEST(BridgeTransportTest, NoServerIsNotFound) {
+TEST(BridgeTransportTest, NoServerIsNotFound)
+{
     BridgeServer server; // gives a fresh folder; the socket we ask for is not in it
     BridgeTransport missing(server.path() + ".missing");
     EXPECT_FALSE(find(missing));
@@ -214,9 +230,10 @@ TEST(BridgeTransportTest, NoServerIsNotFound) {
     EXPECT_EQ(server.connections(), 0);
 }
 
-TEST(BridgeTransportTest, HelloGivesTheThreeLengths) {
-    const std::vector<Bytes> hellos = {
-        {'H', 8, 8, 0}, {'H', 64, 64, 0}, {'H', 9, 33, 7}, {'H', 0, 0, 0}, {'H', 255, 255, 255}};
+TEST(BridgeTransportTest, HelloGivesTheThreeLengths)
+{
+    const std::vector<Bytes> hellos
+        = {{'H', 8, 8, 0}, {'H', 64, 64, 0}, {'H', 9, 33, 7}, {'H', 0, 0, 0}, {'H', 255, 255, 255}};
     for (const Bytes& hello : hellos) {
         SCOPED_TRACE(::testing::PrintToString(hello));
         BridgeServer server(hello);
@@ -228,7 +245,8 @@ TEST(BridgeTransportTest, HelloGivesTheThreeLengths) {
     }
 }
 
-TEST(BridgeTransportTest, FoundOnceServerAcceptsAndNoReconnectWhileConnected) {
+TEST(BridgeTransportTest, FoundOnceServerAcceptsAndNoReconnectWhileConnected)
+{
     BridgeServer server;
     BridgeTransport t(server.path());
     ASSERT_TRUE(find(t));
@@ -240,7 +258,8 @@ TEST(BridgeTransportTest, FoundOnceServerAcceptsAndNoReconnectWhileConnected) {
     EXPECT_EQ(server.connections(), 1);
 }
 
-TEST(BridgeTransportTest, FalseBeforeTheServerStartsTrueAfter) {
+TEST(BridgeTransportTest, FalseBeforeTheServerStartsTrueAfter)
+{
     char pattern[] = "/tmp/ormid-bridge-late-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     const std::string path = std::string(pattern) + "/late.sock";
@@ -271,7 +290,8 @@ TEST(BridgeTransportTest, FalseBeforeTheServerStartsTrueAfter) {
     ::rmdir(pattern);
 }
 
-TEST(BridgeTransportTest, OtherIdsAreNotFound) {
+TEST(BridgeTransportTest, OtherIdsAreNotFound)
+{
     BridgeServer server;
     BridgeTransport t(server.path());
     EXPECT_FALSE(t.findHidDevice(0x046D, 0xC52B));
@@ -282,7 +302,8 @@ TEST(BridgeTransportTest, OtherIdsAreNotFound) {
     EXPECT_EQ(server.connections(), 1);
 }
 
-TEST(BridgeTransportTest, BadHelloIsNotFoundAndTheSocketIsClosed) {
+TEST(BridgeTransportTest, BadHelloIsNotFoundAndTheSocketIsClosed)
+{
     struct Case {
         const char* name;
         Bytes hello;
@@ -317,7 +338,8 @@ TEST(BridgeTransportTest, BadHelloIsNotFoundAndTheSocketIsClosed) {
     }
 }
 
-TEST(BridgeTransportTest, ReportsSentWithTheHelloAreKept) {
+TEST(BridgeTransportTest, ReportsSentWithTheHelloAreKept)
+{
     BridgeServer server({'H', 8, 8, 0, 2, 0xC0, 0x22, 0});
     BridgeTransport t(server.path());
     ASSERT_TRUE(find(t));
@@ -332,7 +354,8 @@ TEST(BridgeTransportTest, ReportsSentWithTheHelloAreKept) {
 
 // --- write ---
 
-TEST(BridgeTransportTest, WriteFramesOneMessagePaddedOrCutToTheOutputLength) {
+TEST(BridgeTransportTest, WriteFramesOneMessagePaddedOrCutToTheOutputLength)
+{
     struct Case {
         const char* name;
         Byte outputLength;
@@ -348,7 +371,8 @@ TEST(BridgeTransportTest, WriteFramesOneMessagePaddedOrCutToTheOutputLength) {
         {"exactly the length", 8, {1, 2, 3, 4, 5, 6, 7, 8}, {8, 1, 2, 3, 4, 5, 6, 7, 8}},
         {"longer data cut", 8, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {8, 1, 2, 3, 4, 5, 6, 7, 8}},
         {"empty data", 8, {}, {8, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {"link frame into 64", 64, longFrame, [&] {
+        {"link frame into 64", 64, longFrame,
+         [&] {
              Bytes m = padded(message(longFrame), 65);
              m[0] = 64;
              return m;
@@ -375,13 +399,15 @@ TEST(BridgeTransportTest, WriteFramesOneMessagePaddedOrCutToTheOutputLength) {
     }
 }
 
-TEST(BridgeTransportTest, WriteWithoutConnectionDoesNothing) {
+TEST(BridgeTransportTest, WriteWithoutConnectionDoesNothing)
+{
     BridgeTransport t("/tmp/ormid-no-such-folder/stick.sock");
     t.writeData(Bytes{0xAA, 0x55, 0xF8});
     EXPECT_FALSE(find(t));
 }
 
-TEST(BridgeTransportTest, WriteAfterTheServerClosedRaisesNoSigpipe) {
+TEST(BridgeTransportTest, WriteAfterTheServerClosedRaisesNoSigpipe)
+{
     // SIGPIPE keeps its default action here: were it raised, this test process would die.
     BridgeServer server;
     BridgeTransport t(server.path());
@@ -397,7 +423,8 @@ TEST(BridgeTransportTest, WriteAfterTheServerClosedRaisesNoSigpipe) {
 
 // --- read ---
 
-TEST(BridgeTransportTest, ReadReturnsNothingAtOnceWhenNothingIsPending) {
+TEST(BridgeTransportTest, ReadReturnsNothingAtOnceWhenNothingIsPending)
+{
     BridgeServer server;
     BridgeTransport t(server.path());
     EXPECT_FALSE(t.readData().has_value()); // not even connected
@@ -409,7 +436,8 @@ TEST(BridgeTransportTest, ReadReturnsNothingAtOnceWhenNothingIsPending) {
     }
 }
 
-TEST(BridgeTransportTest, SeveralMessagesInOneChunkComeOneAtATime) {
+TEST(BridgeTransportTest, SeveralMessagesInOneChunkComeOneAtATime)
+{
     BridgeServer server({'H', 2, 8, 0});
     BridgeTransport t(server.path());
     ASSERT_TRUE(find(t));
@@ -430,7 +458,8 @@ TEST(BridgeTransportTest, SeveralMessagesInOneChunkComeOneAtATime) {
     EXPECT_FALSE(t.readData().has_value());
 }
 
-TEST(BridgeTransportTest, SplitMessageWaitsUntilComplete) {
+TEST(BridgeTransportTest, SplitMessageWaitsUntilComplete)
+{
     BridgeServer server({'H', 8, 8, 0});
     BridgeTransport t(server.path());
     ASSERT_TRUE(find(t));
@@ -453,7 +482,8 @@ TEST(BridgeTransportTest, SplitMessageWaitsUntilComplete) {
     }
 }
 
-TEST(BridgeTransportTest, ReportHoldsAtLeastOneInputReport) {
+TEST(BridgeTransportTest, ReportHoldsAtLeastOneInputReport)
+{
     // Every report read fills a buffer of at least one input report, whatever the
     // lengths say (0 and 255 included); bytes past the message read 0.
     for (const Byte inputLength : {Byte{0}, Byte{1}, Byte{8}, Byte{64}, Byte{255}}) {
@@ -463,8 +493,8 @@ TEST(BridgeTransportTest, ReportHoldsAtLeastOneInputReport) {
         const int fd = server.takeConnection();
         ASSERT_GE(fd, 0);
         for (const std::size_t messageLength : {0u, 1u, 8u, 64u, 255u}) {
-            SCOPED_TRACE(::testing::Message() << "input length " << int{inputLength}
-                                              << ", message length " << messageLength);
+            SCOPED_TRACE(::testing::Message()
+                         << "input length " << int{inputLength} << ", message length " << messageLength);
             Bytes payload(messageLength);
             for (std::size_t i = 0; i < messageLength; ++i) {
                 payload[i] = static_cast<Byte>(0xFF - i);
@@ -480,7 +510,8 @@ TEST(BridgeTransportTest, ReportHoldsAtLeastOneInputReport) {
     }
 }
 
-TEST(BridgeTransportTest, FindDoesNotConsumeReports) {
+TEST(BridgeTransportTest, FindDoesNotConsumeReports)
+{
     BridgeServer server;
     BridgeTransport t(server.path());
     ASSERT_TRUE(find(t));
@@ -494,7 +525,8 @@ TEST(BridgeTransportTest, FindDoesNotConsumeReports) {
     EXPECT_EQ((*report)[3], 0x79);
 }
 
-TEST(BridgeTransportTest, ManyLargeMessagesArriveIntactAndInOrder) {
+TEST(BridgeTransportTest, ManyLargeMessagesArriveIntactAndInOrder)
+{
     // More than the internal buffer holds, sent while the client reads.
     BridgeServer server({'H', 255, 255, 0});
     BridgeTransport t(server.path());
@@ -533,7 +565,8 @@ TEST(BridgeTransportTest, ManyLargeMessagesArriveIntactAndInOrder) {
 
 // --- the stick pulled out and plugged in again ---
 
-TEST(BridgeTransportTest, ServerCloseIsNotFoundThenANewConnectionIsFound) {
+TEST(BridgeTransportTest, ServerCloseIsNotFoundThenANewConnectionIsFound)
+{
     BridgeServer server;
     BridgeTransport t(server.path());
     ASSERT_TRUE(find(t));
@@ -571,7 +604,8 @@ TEST(BridgeTransportTest, ServerCloseIsNotFoundThenANewConnectionIsFound) {
     EXPECT_EQ(receiveBytes(fd2, 65), padded({64, 0xCA, 0xC5}, 65));
 }
 
-TEST(BridgeTransportTest, CloseNoticedByReadIsReportedByTheNextFind) {
+TEST(BridgeTransportTest, CloseNoticedByReadIsReportedByTheNextFind)
+{
     BridgeServer server;
     BridgeTransport t(server.path());
     ASSERT_TRUE(find(t));
@@ -588,7 +622,8 @@ TEST(BridgeTransportTest, CloseNoticedByReadIsReportedByTheNextFind) {
     EXPECT_EQ(server.connections(), 2);
 }
 
-TEST(BridgeTransportTest, ReportsOfAnOldConnectionDoNotLeakIntoANewOne) {
+TEST(BridgeTransportTest, ReportsOfAnOldConnectionDoNotLeakIntoANewOne)
+{
     BridgeServer server;
     BridgeTransport t(server.path());
     ASSERT_TRUE(find(t));
@@ -601,7 +636,8 @@ TEST(BridgeTransportTest, ReportsOfAnOldConnectionDoNotLeakIntoANewOne) {
     EXPECT_FALSE(t.readData().has_value());
 }
 
-TEST(BridgeTransportTest, DestroyingTheTransportClosesTheConnection) {
+TEST(BridgeTransportTest, DestroyingTheTransportClosesTheConnection)
+{
     BridgeServer server;
     int fd = -1;
     {
@@ -615,7 +651,8 @@ TEST(BridgeTransportTest, DestroyingTheTransportClosesTheConnection) {
 
 // --- the factory ---
 
-TEST(TransportFactoryTest, BridgeWhenTheVariableNamesASocketElseHidapi) {
+TEST(TransportFactoryTest, BridgeWhenTheVariableNamesASocketElseHidapi)
+{
     const char* saved = std::getenv("ORMID_HID_BRIDGE");
     const std::string savedValue = saved != nullptr ? saved : "";
 

@@ -135,7 +135,8 @@ TEST(ControlBlockRecords, InfoFromName)
         {"empty", "", {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '}},
         {"code page", "M\xC3\xBCnz\xE2\x82\xAC", {'M', 0xFC, 'n', 'z', 0x80, ' ', ' ', ' '}},
         {"not in code page", "\xE2\x98\x83", {'?', ' ', ' ', ' ', ' ', ' ', ' ', ' '}},
-        {"multibyte counts as one character", "\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F\xC3\x84\xC3\x96\xC3\x9C\xC3\xA9\xC3\xA8",
+        {"multibyte counts as one character",
+         "\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F\xC3\x84\xC3\x96\xC3\x9C\xC3\xA9\xC3\xA8",
          {0xE4, 0xF6, 0xFC, 0xDF, 0xC4, 0xD6, 0xDC, 0xE9}},
     };
     for (const auto& c : cases)

@@ -117,31 +117,51 @@ TEST(DataBlockWalkTest, FollowsTheRecordWalk)
     };
     // Position p follows the length bytes; data comes from 16 i + 2, not from p + 2.
     const std::vector<Case> cases = {
-        {"single short record copies L-3 bytes from byte 2",
-         blockWith({{0, {5, 40, 0xA1, 0xA2}}}), 1,
-         [](EeBlock& e) { e[40] = 0xA1; e[41] = 0xA2; }},
+        {"single short record copies L-3 bytes from byte 2", blockWith({{0, {5, 40, 0xA1, 0xA2}}}), 1,
+         [](EeBlock& e) {
+             e[40] = 0xA1;
+             e[41] = 0xA2;
+         }},
         {"second record's data is read at 18 although it starts at p = 6",
          blockWith({{0, {5, 40, 0xA1, 0xA2}}, {6, {4, 50}}, {18, {0xB1}}}), 7,
-         [](EeBlock& e) { e[40] = 0xA1; e[41] = 0xA2; e[50] = 0xB1; }},
-        {"length 3 copies nothing but advances i",
-         blockWith({{0, {3, 10}}, {4, {4, 20}}, {18, {0xC1}}}), 5,
+         [](EeBlock& e) {
+             e[40] = 0xA1;
+             e[41] = 0xA2;
+             e[50] = 0xB1;
+         }},
+        {"length 3 copies nothing but advances i", blockWith({{0, {3, 10}}, {4, {4, 20}}, {18, {0xC1}}}), 5,
          [](EeBlock& e) { e[20] = 0xC1; }},
-        {"length 0 advances by one",
-         blockWith({{0, {0}}, {1, {0}}, {2, {4, 30}}, {34, {0xD1}}}), 3,
+        {"length 0 advances by one", blockWith({{0, {0}}, {1, {0}}, {2, {4, 30}}, {34, {0xD1}}}), 3,
          [](EeBlock& e) { e[30] = 0xD1; }},
         {"repeat runs once with mLength 0",
          blockWith({{0, {15, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}}, {16, {15, 12, 0xEE}}}), 0,
-         [](EeBlock& e) { for (int k = 0; k < 12; ++k) e[k] = static_cast<Byte>(k + 1); }},
-        {"stops at p >= mLength",
-         blockWith({{0, {4, 0, 0x11}}, {5, {4, 1}}, {18, {0x22}}}), 5,
+         [](EeBlock& e) {
+             for (int k = 0; k < 12; ++k)
+                 e[k] = static_cast<Byte>(k + 1);
+         }},
+        {"stops at p >= mLength", blockWith({{0, {4, 0, 0x11}}, {5, {4, 1}}, {18, {0x22}}}), 5,
          [](EeBlock& e) { e[0] = 0x11; }},
-        {"a record may target image bytes 96..127",
-         blockWith({{0, {15, 116, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}}}), 16,
-         [](EeBlock& e) { for (int k = 0; k < 12; ++k) e[116 + k] = static_cast<Byte>(k + 1); }},
+        {"a record may target image bytes 96..127", blockWith({{0, {15, 116, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}}}),
+         16,
+         [](EeBlock& e) {
+             for (int k = 0; k < 12; ++k)
+                 e[116 + k] = static_cast<Byte>(k + 1);
+         }},
         {"record 8 reads its data at 114..125",
-         blockWith({{0, {0}}, {1, {0}}, {2, {0}}, {3, {0}}, {4, {0}}, {5, {0}}, {6, {0}}, {7, {15, 0}},
-                    {114, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}}}), 9,
-         [](EeBlock& e) { for (int k = 0; k < 12; ++k) e[k] = static_cast<Byte>(k + 1); }},
+         blockWith({{0, {0}},
+                    {1, {0}},
+                    {2, {0}},
+                    {3, {0}},
+                    {4, {0}},
+                    {5, {0}},
+                    {6, {0}},
+                    {7, {15, 0}},
+                    {114, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}}}),
+         9,
+         [](EeBlock& e) {
+             for (int k = 0; k < 12; ++k)
+                 e[k] = static_cast<Byte>(k + 1);
+         }},
     };
     for (const auto& c : cases) {
         EeBlock image = patternedImage(77);
@@ -193,9 +213,10 @@ TEST(DataBlockWalkTest, HostileRecordsLeaveTheImageUntouched)
         {"mLength FFFF with tiny records", tiny, 0xFFFF, DataBlockWalk::walkPastBlock},
         {"many tiny copying records", tinyCopying, kStoredLength, DataBlockWalk::dataPastBlock},
         {"tiny record at image offset 128", tinyPastImage, kStoredLength, DataBlockWalk::pastImageEnd},
-        {"ninth full record", blockWith({{0, {0}}, {1, {0}}, {2, {0}}, {3, {0}}, {4, {0}}, {5, {0}}, {6, {0}},
-                                         {7, {0}}, {8, {15, 0}}}), 10, DataBlockWalk::dataPastBlock},
-        {"offset byte past the block", blockWith({{127, {4}}} , 0x00), 0xFFFF, DataBlockWalk::walkPastBlock},
+        {"ninth full record",
+         blockWith({{0, {0}}, {1, {0}}, {2, {0}}, {3, {0}}, {4, {0}}, {5, {0}}, {6, {0}}, {7, {0}}, {8, {15, 0}}}), 10,
+         DataBlockWalk::dataPastBlock},
+        {"offset byte past the block", blockWith({{127, {4}}}, 0x00), 0xFFFF, DataBlockWalk::walkPastBlock},
     };
     for (const auto& c : cases) {
         EeBlock image = patternedImage(42);

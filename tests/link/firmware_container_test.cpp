@@ -25,7 +25,8 @@ std::vector<Byte> paddedImage(std::size_t size, Byte fill = 0xFF)
 std::string containerText(const std::vector<Byte>& lineBytes, std::uint16_t size, Byte version,
                           std::optional<std::uint16_t> crc = std::nullopt, std::string_view eol = "\r\n")
 {
-    std::string text = "FWX" + hexNumber(size, 4) + hexNumber(version, 2) + hexNumber(crc.value_or(crc16(lineBytes)), 4);
+    std::string text
+        = "FWX" + hexNumber(size, 4) + hexNumber(version, 2) + hexNumber(crc.value_or(crc16(lineBytes)), 4);
     text += eol;
     for (std::size_t i = 0; i < lineBytes.size(); i += kFirmwareLineBytes) {
         text += hexBytes(ByteSpan(lineBytes).subspan(i, kFirmwareLineBytes));
@@ -82,7 +83,7 @@ TEST(FirmwareContainer, AcceptsLowercaseHexAndAnyLineEnding)
         for (char& c : text)
             if (c >= 'A' && c <= 'F')
                 c = static_cast<char>(c - 'A' + 'a');
-        const auto parsed = parseFirmwareContainer("FWX" + text.substr(3));  // the magic stays uppercase
+        const auto parsed = parseFirmwareContainer("FWX" + text.substr(3)); // the magic stays uppercase
         EXPECT_EQ(parsed.status, FirmwareContainerStatus::Valid);
         EXPECT_EQ(parsed.header.size, 0xABC);
         EXPECT_EQ(parsed.header.version, 0xEF);
@@ -134,7 +135,8 @@ TEST(FirmwareContainer, RefusesDataLinesThatAreNot256HexDigits)
 TEST(FirmwareContainer, RecognisesOnlyAComplete13CharacterHeader)
 {
     const std::string data = "\r\n" + hexBytes(paddedImage(128)) + "\r\n";
-    for (const std::string header : {"FWX16484D123", "FWX1648 D1234", "FWX16484DXYZW", "MMN16484D1234", "fwx16484D1234", ""}) {
+    for (const std::string header :
+         {"FWX16484D123", "FWX1648 D1234", "FWX16484DXYZW", "MMN16484D1234", "fwx16484D1234", ""}) {
         const auto parsed = parseFirmwareContainer(header + data);
         EXPECT_EQ(parsed.status, FirmwareContainerStatus::NotContainer) << header;
         EXPECT_TRUE(parsed.image.empty());

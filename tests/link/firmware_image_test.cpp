@@ -109,8 +109,8 @@ TEST(FirmwareFile, ARefusedFileLeavesThePendingFirmwareAsItWas)
         FirmwareFileLoad::Outcome outcome;
         std::optional<std::string> message;
     } cases[] = {
-        {"size field 0x3000", firmwareText(firmwareLineBytes(200), 0x3000, 9), FirmwareFileLoad::Outcome::ignoredTooLarge,
-         std::nullopt},
+        {"size field 0x3000", firmwareText(firmwareLineBytes(200), 0x3000, 9),
+         FirmwareFileLoad::Outcome::ignoredTooLarge, std::nullopt},
         {"size field FFFF and a wrong CRC", firmwareText(firmwareLineBytes(200), 0xFFFF, 8, 0xBEEF),
          FirmwareFileLoad::Outcome::ignoredTooLarge, std::nullopt},
         {"wrong CRC", firmwareText(firmwareLineBytes(300), 300, 0x99, 0xBEEF), FirmwareFileLoad::Outcome::refused,

@@ -24,7 +24,8 @@ inline std::vector<Byte> firmwareLineBytes(std::size_t size, Byte fill = 0xFF)
 inline std::string firmwareText(const std::vector<Byte>& lineBytes, std::uint16_t size, Byte version,
                                 std::optional<std::uint16_t> crc = std::nullopt)
 {
-    std::string text = "FWX" + hexNumber(size, 4) + hexNumber(version, 2) + hexNumber(crc.value_or(crc16(lineBytes)), 4);
+    std::string text
+        = "FWX" + hexNumber(size, 4) + hexNumber(version, 2) + hexNumber(crc.value_or(crc16(lineBytes)), 4);
     text += "\r\n";
     for (std::size_t at = 0; at < lineBytes.size(); at += kFirmwareLineBytes)
         text += hexBytes(ByteSpan(lineBytes).subspan(at, kFirmwareLineBytes)) + "\r\n";

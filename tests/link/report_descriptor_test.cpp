@@ -14,7 +14,8 @@ namespace {
 
 using Bytes = std::vector<Byte>;
 
-Bytes join(std::initializer_list<Bytes> parts) {
+Bytes join(std::initializer_list<Bytes> parts)
+{
     Bytes out;
     for (const Bytes& part : parts) {
         out.insert(out.end(), part.begin(), part.end());
@@ -24,7 +25,9 @@ Bytes join(std::initializer_list<Bytes> parts) {
 
 // A vendor-defined HID with one input and one output report of `count` bytes each, in the
 // shape of the Atmel generic HID examples the stick derives from.
-Bytes vendorHid(Byte inCount, Byte outCount) {
+Bytes vendorHid(Byte inCount, Byte outCount)
+{
+    // clang-format off
     return {
         0x06, 0x00, 0xFF,       // Usage Page (Vendor 0xFF00)
         0x09, 0x01,             // Usage (1)
@@ -41,6 +44,7 @@ Bytes vendorHid(Byte inCount, Byte outCount) {
         0x91, 0x02,             //   Output (Data, Var, Abs)
         0xC0,                   // End Collection
     };
+    // clang-format on
 }
 
 struct DescriptorCase {
@@ -54,7 +58,9 @@ struct DescriptorCase {
     bool complete;
 };
 
-std::vector<DescriptorCase> descriptorCases() {
+std::vector<DescriptorCase> descriptorCases()
+{
+    // clang-format off
     std::vector<DescriptorCase> cases = {
         {"empty", {}, 0, 0, 0, false, 0, true},
         {"memory mode stick 8/8", vendorHid(8, 8), 8, 8, 0, false, 0, true},
@@ -110,6 +116,7 @@ std::vector<DescriptorCase> descriptorCases() {
          {0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x02, 0x81, 0x02, 0x81, 0x02},
          kMaxReportBytes, 0, 0, false, 0, true},
     };
+    // clang-format on
 
     // Hostile push depth: the push past the limit ends the parse, the report after it is
     // never seen.
@@ -126,7 +133,8 @@ std::vector<DescriptorCase> descriptorCases() {
     return cases;
 }
 
-TEST(ReportDescriptorTest, LengthsFromDescriptors) {
+TEST(ReportDescriptorTest, LengthsFromDescriptors)
+{
     for (const DescriptorCase& c : descriptorCases()) {
         SCOPED_TRACE(c.name);
         const ReportDescriptorInfo info = parseReportDescriptor(c.descriptor);
@@ -139,9 +147,10 @@ TEST(ReportDescriptorTest, LengthsFromDescriptors) {
     }
 }
 
-TEST(ReportDescriptorTest, EveryTruncationIsSafeAndNeverLonger) {
-    const Bytes full = join({vendorHid(64, 64), {0xFE, 0x03, 0x01, 0x01, 0x02, 0x03},
-                             {0x75, 0x08, 0x96, 0x04, 0x00, 0xB1, 0x02}});
+TEST(ReportDescriptorTest, EveryTruncationIsSafeAndNeverLonger)
+{
+    const Bytes full
+        = join({vendorHid(64, 64), {0xFE, 0x03, 0x01, 0x01, 0x02, 0x03}, {0x75, 0x08, 0x96, 0x04, 0x00, 0xB1, 0x02}});
     const ReportDescriptorInfo whole = parseReportDescriptor(full);
     EXPECT_TRUE(whole.complete);
     EXPECT_EQ(whole.featureLength, 4u);
@@ -156,7 +165,8 @@ TEST(ReportDescriptorTest, EveryTruncationIsSafeAndNeverLonger) {
     }
 }
 
-TEST(ReportDescriptorTest, RandomBytesStayWithinBounds) {
+TEST(ReportDescriptorTest, RandomBytesStayWithinBounds)
+{
     std::uint32_t seed = 12345;
     auto next = [&seed] {
         seed = seed * 1664525u + 1013904223u;
@@ -174,7 +184,8 @@ TEST(ReportDescriptorTest, RandomBytesStayWithinBounds) {
     }
 }
 
-TEST(ReportDescriptorTest, HidrawSysfsPath) {
+TEST(ReportDescriptorTest, HidrawSysfsPath)
+{
     struct Case {
         std::string devicePath;
         std::optional<std::string> sysfs;
@@ -200,18 +211,21 @@ TEST(ReportDescriptorTest, HidrawSysfsPath) {
 
 class DescriptorFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         char pattern[] = "/tmp/ormid-descriptor-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         dir_ = pattern;
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         for (const std::string& f : files_) {
             std::remove(f.c_str());
         }
         ::rmdir(dir_.c_str());
     }
-    std::string write(const std::string& name, const Bytes& bytes) {
+    std::string write(const std::string& name, const Bytes& bytes)
+    {
         const std::string path = dir_ + "/" + name;
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -223,7 +237,8 @@ protected:
     std::vector<std::string> files_;
 };
 
-TEST_F(DescriptorFileTest, ReadsTheDescriptorBytes) {
+TEST_F(DescriptorFileTest, ReadsTheDescriptorBytes)
+{
     const Bytes descriptor = vendorHid(8, 8);
     const auto read = readReportDescriptorFile(write("rd", descriptor));
     ASSERT_TRUE(read.has_value());
@@ -231,14 +246,16 @@ TEST_F(DescriptorFileTest, ReadsTheDescriptorBytes) {
     EXPECT_EQ(parseReportDescriptor(*read).inputLength, 8u);
 }
 
-TEST_F(DescriptorFileTest, ReadsAtMostTheLargestDescriptor) {
+TEST_F(DescriptorFileTest, ReadsAtMostTheLargestDescriptor)
+{
     const Bytes big(kMaxReportDescriptorSize + 100, 0xC0);
     const auto read = readReportDescriptorFile(write("big", big));
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(read->size(), kMaxReportDescriptorSize);
 }
 
-TEST_F(DescriptorFileTest, MissingOrEmptyFileGivesNothing) {
+TEST_F(DescriptorFileTest, MissingOrEmptyFileGivesNothing)
+{
     EXPECT_FALSE(readReportDescriptorFile(dir_ + "/missing").has_value());
     EXPECT_FALSE(readReportDescriptorFile(write("empty", {})).has_value());
     EXPECT_FALSE(readReportDescriptorFile(dir_).has_value()); // a folder

@@ -12,7 +12,10 @@ namespace {
 
 using Bytes = std::vector<Byte>;
 
-Bytes toBytes(const MemoryCommand& c) { return {c.begin(), c.end()}; }
+Bytes toBytes(const MemoryCommand& c)
+{
+    return {c.begin(), c.end()};
+}
 
 std::vector<Byte> countingImage(std::size_t size, Byte start = 0)
 {
@@ -331,8 +334,8 @@ TEST(LinkReplies, ReplyCodeNames)
         char character;
     };
     const std::vector<Case> cases = {
-        {ReplyCode::identification, '_'}, {ReplyCode::noDevice, 'Q'},      {ReplyCode::memoryData, 'R'},
-        {ReplyCode::writeDone, 'T'},      {ReplyCode::writeFailed, 'U'},   {ReplyCode::eeWriteDone, 'V'},
+        {ReplyCode::identification, '_'}, {ReplyCode::noDevice, 'Q'},        {ReplyCode::memoryData, 'R'},
+        {ReplyCode::writeDone, 'T'},      {ReplyCode::writeFailed, 'U'},     {ReplyCode::eeWriteDone, 'V'},
         {ReplyCode::eeWriteFailed, 'W'},  {ReplyCode::segmentAccepted, 'X'}, {ReplyCode::segmentRefused, 'Y'},
         {ReplyCode::pageWritten, 'Z'},    {ReplyCode::pageRefused, '['},
     };

@@ -82,7 +82,7 @@ TEST_F(StickProbeTest, ModeAnswerEndsThePollOnItsTickAndAsksForTheControlBlock)
         {{0xC0, 0x22, 0x5A, 0x79, 0xA5, 0, 0, 0}, true},
         {{0xC0, 0x22, 0x5A, 0x00, 0x00, 0, 0, 0}, false},
         {{0xC0, 0x22, 0x5A, 0xA5, 0x79, 0, 0, 0}, false}, // the mark is little-endian A579
-        {{0xC0, 0x22, 0x5A, 0x79}, false},                 // a short answer lacks the mark
+        {{0xC0, 0x22, 0x5A, 0x79}, false},                // a short answer lacks the mark
     };
     for (const auto& c : cases) {
         FakeTransport stick;

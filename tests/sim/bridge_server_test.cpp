@@ -78,7 +78,10 @@ private:
     std::thread thread_;
 };
 
-bool find(BridgeTransport& transport) { return transport.findHidDevice(kStickVendorId, kStickProductId); }
+bool find(BridgeTransport& transport)
+{
+    return transport.findHidDevice(kStickVendorId, kStickProductId);
+}
 
 // The next input report, waiting up to `timeout` for it.
 std::optional<Report> awaitReport(HidTransport& transport, std::chrono::milliseconds timeout = 2s)
@@ -140,7 +143,10 @@ StickConfig configFor(StickMode mode)
     return config;
 }
 
-Bytes modeAnswer(const Report& report) { return Bytes(report.bytes().begin(), report.bytes().begin() + 5); }
+Bytes modeAnswer(const Report& report)
+{
+    return Bytes(report.bytes().begin(), report.bytes().begin() + 5);
+}
 
 TEST(BridgeServer, HelloGivesTheModelsReportLengths)
 {
@@ -169,7 +175,8 @@ TEST(BridgeServer, ModeQueryIsAnswered)
         client.writeData(modeQueryCommand());
         const std::optional<Report> answer = awaitReport(client);
         ASSERT_TRUE(answer);
-        EXPECT_EQ(modeAnswer(*answer), (remote ? Bytes{0xC0, 0x22, 0x5A, 0x79, 0xA5} : Bytes{0xC0, 0x22, 0x5A, 0x00, 0x00}));
+        EXPECT_EQ(modeAnswer(*answer),
+                  (remote ? Bytes{0xC0, 0x22, 0x5A, 0x79, 0xA5} : Bytes{0xC0, 0x22, 0x5A, 0x00, 0x00}));
     }
 }
 

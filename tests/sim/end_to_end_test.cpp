@@ -139,7 +139,7 @@ protected:
         const fs::path out = folder_ / "run.out";
         const fs::path err = folder_ / "run.err";
         const std::string command = environment + " '" + kBinDir + "/" + program + "' " + arguments + " >'"
-                                    + out.string() + "' 2>'" + err.string() + "'";
+            + out.string() + "' 2>'" + err.string() + "'";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read("run.out"), read("run.err")};
     }
@@ -157,7 +157,10 @@ protected:
     std::optional<Simulator> simulator_;
 };
 
-bool contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, std::string_view part)
+{
+    return text.find(part) != std::string::npos;
+}
 
 TEST_F(EndToEnd, StickStatusShowsThePresetMemoriesAndFirmware)
 {
@@ -167,19 +170,21 @@ TEST_F(EndToEnd, StickStatusShowsThePresetMemoriesAndFirmware)
 
     const ProcessRun status = stickStatus();
     EXPECT_EQ(status.code, 0) << status.err;
-    EXPECT_EQ(status.out, "memory mode, local stick\n"
-                          "M1: Street\n"
-                          "M2: empty\n"
-                          "M3: Lamp 3\n"
-                          "M4: empty\n"
-                          "Firmware: Version 1.77, 5704 bytes\n");
+    EXPECT_EQ(status.out,
+              "memory mode, local stick\n"
+              "M1: Street\n"
+              "M2: empty\n"
+              "M3: Lamp 3\n"
+              "M4: empty\n"
+              "Firmware: Version 1.77, 5704 bytes\n");
     EXPECT_TRUE(status.err.empty()) << status.err;
 
     EXPECT_EQ(stopSimulator(), 0);
     EXPECT_FALSE(fs::exists(socket_)) << "the simulator removes its socket";
     const std::string log = read("sim.out");
     EXPECT_TRUE(contains(log, "IN  AA 55 F8 00 00 00 00 00\nOUT C0 22 5A 00 00 00 00 00\n")) << log;
-    EXPECT_TRUE(contains(log, "IN  AA 55 F2 10 80 FF 00 00\nOUT C0 44 00 00 80 00 00 00\nOUT 8A 65 C2 00 80 00 00 00\n"))
+    EXPECT_TRUE(
+        contains(log, "IN  AA 55 F2 10 80 FF 00 00\nOUT C0 44 00 00 80 00 00 00\nOUT 8A 65 C2 00 80 00 00 00\n"))
         << log;
 }
 
@@ -258,7 +263,8 @@ TEST_F(EndToEnd, SimulatorCommandLineErrorsAndHelp)
     EXPECT_TRUE(contains(bad.err, "--mode: expected memory or usb, got 'hid'"));
     EXPECT_TRUE(contains(bad.err, "Usage: ormid-stick-sim"));
 
-    const ProcessRun badPreset = run("ormid-stick-sim", "--socket '" + socket_.string() + "' --preset M1=" + put("x.kdc", "no"));
+    const ProcessRun badPreset
+        = run("ormid-stick-sim", "--socket '" + socket_.string() + "' --preset M1=" + put("x.kdc", "no"));
     EXPECT_EQ(badPreset.code, 1);
     EXPECT_TRUE(contains(badPreset.err, "x.kdc")) << badPreset.err;
     EXPECT_FALSE(fs::exists(socket_));

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "core/text_lines.h"
 #include "core/crc16.h"
+#include "core/text_lines.h"
 #include "link/fake_transport.h"
 #include "sim/sim_transport.h"
 #include "sim/stick_model.h"
@@ -104,7 +104,10 @@ protected:
                 outcomes_.push_back(outcome);
         }
     }
-    void runTicks(int ticks) { runUntil([] { return false; }, ticks); }
+    void runTicks(int ticks)
+    {
+        runUntil([] { return false; }, ticks);
+    }
     void runUntilOutcome(LinkOutcome outcome, int maxTicks = 2000)
     {
         runUntil([&] { return saw(outcome); }, maxTicks);
@@ -120,7 +123,8 @@ protected:
     std::vector<Frame> framesOf(Byte op) const
     {
         std::vector<Frame> result;
-        std::copy_if(frames_.begin(), frames_.end(), std::back_inserter(result), [op](const Frame& f) { return f.op == op; });
+        std::copy_if(frames_.begin(), frames_.end(), std::back_inserter(result),
+                     [op](const Frame& f) { return f.op == op; });
         return result;
     }
     Bytes deviceMemory() const { return {model_->state().deviceMemory.begin(), model_->state().deviceMemory.end()}; }
@@ -494,7 +498,8 @@ protected:
         outcomes_.clear();
         log_.clear();
         image_ = makeDefaultImage();
-        engine_.emplace(transport_, image_, LinkEngineOptions{}, [this](const std::string& line) { log_.push_back(line); });
+        engine_.emplace(transport_, image_, LinkEngineOptions{},
+                        [this](const std::string& line) { log_.push_back(line); });
         engine_->start();
     }
     void tick()
@@ -589,7 +594,12 @@ TEST_F(LinkEngineReplies, AMemoryReplyForOtherBytesStopsTheRead)
         {"another address", 0, memoryData(26, Bytes(26, 0xAA))},
         {"no data", 0, memoryData(0, {})},
         {"past byte 255", 234, memoryData(234, Bytes(26, 0xAA))},
-        {"damaged", 26, [] { Bytes r = memoryData(26, Bytes(26, 0xAA)); r[2] ^= 1; return r; }()},
+        {"damaged", 26,
+         [] {
+             Bytes r = memoryData(26, Bytes(26, 0xAA));
+             r[2] ^= 1;
+             return r;
+         }()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -599,7 +609,8 @@ TEST_F(LinkEngineReplies, AMemoryReplyForOtherBytesStopsTheRead)
         feed(c.reply);
         EXPECT_EQ(outcomes_, Outcomes{LinkOutcome::readFailed});
         const EeBlock defaults = makeDefaultImage();
-        EXPECT_TRUE(std::equal(defaults.begin(), defaults.end(), image_.begin())) << "what arrived reached no image byte";
+        EXPECT_TRUE(std::equal(defaults.begin(), defaults.end(), image_.begin()))
+            << "what arrived reached no image byte";
         EXPECT_FALSE(engine_->imageRead());
         EXPECT_FALSE(engine_->busy());
     }

@@ -17,8 +17,8 @@ public:
     std::optional<Report> readData() override
     {
         std::optional<Report> report = ForwardingTransport::readData();
-        const bool lost = report && (*report)[0] == 0xC0 && (*report)[1] == 0x33 &&
-                          ((*report)[2] | ((*report)[3] << 8)) == address_;
+        const bool lost = report && (*report)[0] == 0xC0 && (*report)[1] == 0x33
+            && ((*report)[2] | ((*report)[3] << 8)) == address_;
         return lost ? std::nullopt : report;
     }
 

@@ -12,8 +12,8 @@
 #include "link/embedded_firmware.h"
 #include "link/firmware_image.h"
 #include "link/firmware_text.h"
-#include "sim/lost_acknowledgement.h"
 #include "link/stick_probe.h"
+#include "sim/lost_acknowledgement.h"
 #include "sim/presets.h"
 #include "sim/sim_transport.h"
 #include "sim/stick_model.h"
@@ -145,6 +145,7 @@ TEST_F(MemoryTransferOnStick, AFailedWriteLeavesTheControlBlockAsItWas)
         TransferStep step;
         BlockWriteResult write;
         bool waitsOutTheCheck;
+        // clang-format off
     } cases[] = {
         {"no acknowledgement", {.neverAckBlockWrite = true}, false, TransferStep::dataBlock,
          BlockWriteResult::noAcknowledgement, true},
@@ -158,6 +159,7 @@ TEST_F(MemoryTransferOnStick, AFailedWriteLeavesTheControlBlockAsItWas)
         {"dropped mid control block", {.dropAfterReports = 26}, false, TransferStep::controlBlock,
          BlockWriteResult::noAcknowledgement, true},
     };
+    // clang-format on
     // A block write is 18 reports (command, 16 data reports, acknowledgement): a drop
     // after 26 falls into the second block.
     for (const auto& c : cases) {
@@ -249,7 +251,8 @@ TEST_F(FirmwareStoreOnStick, Size5704Takes45BlocksWithFfFromTheSizeOn)
     const std::vector<Byte> stored = storedFirmware(46 * 128);
     EXPECT_TRUE(std::equal(lineBytes.begin(), lineBytes.begin() + 5704, stored.begin()));
     EXPECT_TRUE(std::all_of(stored.begin() + 5704, stored.begin() + 5760, [](Byte b) { return b == 0xFF; }));
-    EXPECT_EQ(readStickBlock(model_->state(), firmwareBlockAddress(45)), readStickBlock(initial_, firmwareBlockAddress(45)))
+    EXPECT_EQ(readStickBlock(model_->state(), firmwareBlockAddress(45)),
+              readStickBlock(initial_, firmwareBlockAddress(45)))
         << "no 46th block";
     const ControlBlock control = stickControlBlock();
     const std::vector<Byte> record(control.begin() + 64, control.begin() + 72);
@@ -293,7 +296,8 @@ TEST_F(FirmwareStoreOnStick, AFailedFirmwareBlockStillWritesTheControlBlockWithT
               std::vector<Byte>(r.controlBlock.begin() + 64, r.controlBlock.end()))
         << "firmware record and the bytes after it as read";
     EXPECT_EQ(readMemoryRecord(control, 2).name(), "Kept    ");
-    EXPECT_EQ(readStickBlock(model_->state(), firmwareBlockAddress(4)), readStickBlock(initial_, firmwareBlockAddress(4)))
+    EXPECT_EQ(readStickBlock(model_->state(), firmwareBlockAddress(4)),
+              readStickBlock(initial_, firmwareBlockAddress(4)))
         << "the store stops at the failed block";
 }
 
@@ -306,7 +310,8 @@ TEST_F(FirmwareStoreOnStick, ARemoteStickNeverStoresFirmware)
 
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(result.firmware, FirmwareStore::nothingPending);
-    EXPECT_EQ(readStickBlock(model_->state(), firmwareBlockAddress(0)), readStickBlock(initial_, firmwareBlockAddress(0)));
+    EXPECT_EQ(readStickBlock(model_->state(), firmwareBlockAddress(0)),
+              readStickBlock(initial_, firmwareBlockAddress(0)));
     EXPECT_EQ(stickFirmwareVersion(stickControlBlock()), 0);
 }
 

@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include "case_name.h"
-#include "link/control_block.h"
 #include "core/data_block.h"
+#include "link/control_block.h"
 
 namespace ormid::sim {
 namespace {
@@ -25,7 +25,10 @@ EeBlock sampleImage(Byte salt)
     return image;
 }
 
-ControlBlock controlBlockOf(const StickState& state) { return readStickBlock(state, kControlBlockAddress); }
+ControlBlock controlBlockOf(const StickState& state)
+{
+    return readStickBlock(state, kControlBlockAddress);
+}
 
 class PresetMemoryTest : public ::testing::TestWithParam<bool> {};
 
@@ -112,8 +115,9 @@ class DeviceMemoryFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = fs::temp_directory_path() / ("ormid_presets_" + std::to_string(::getpid()) + "_" +
-                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder_ = fs::temp_directory_path()
+            / ("ormid_presets_" + std::to_string(::getpid()) + "_"
+               + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder_);
         fs::create_directories(folder_);
     }
@@ -144,8 +148,8 @@ TEST_F(DeviceMemoryFileTest, OtherSizesAndMissingFilesAreErrors)
 {
     StickState state;
     const StickState before = state;
-    for (const fs::path& path : {write("short.bin", 255), write("long.bin", 257), write("empty.bin", 0),
-                                 folder_ / "missing.bin"}) {
+    for (const fs::path& path :
+         {write("short.bin", 255), write("long.bin", 257), write("empty.bin", 0), folder_ / "missing.bin"}) {
         const std::string error = loadDeviceMemory(state, path);
         EXPECT_NE(error.find(path.filename().string()), std::string::npos) << error;
     }

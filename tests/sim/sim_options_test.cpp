@@ -54,12 +54,12 @@ TEST(SimOptions, GoodCommandLines)
              EXPECT_TRUE(o.config.legacy);
              EXPECT_EQ(o.stateFile, "st.bin");
          }},
-        {withSocket({"--preset", "M1=street.kdc:Street", "--preset", "M4=a/b.kdc", "--preset", "M2=x.kdc:",
-                     "--preset-firmware", "77:5704"}),
+        {withSocket({"--preset", "M1=street.kdc:Street", "--preset", "M4=a/b.kdc", "--preset",
+                     "M2=x.kdc:", "--preset-firmware", "77:5704"}),
          [](const SimOptions& o) {
-             EXPECT_EQ(o.presets, (std::vector<MemoryPreset>{{1, "street.kdc", "Street"},
-                                                             {4, "a/b.kdc", std::nullopt},
-                                                             {2, "x.kdc", ""}}));
+             EXPECT_EQ(o.presets,
+                       (std::vector<MemoryPreset>{
+                           {1, "street.kdc", "Street"}, {4, "a/b.kdc", std::nullopt}, {2, "x.kdc", ""}}));
              EXPECT_EQ(o.firmwarePreset, (FirmwarePreset{77, 5704}));
          }},
         {withSocket({"--preset", "M3=s.kdc:Name:with:colons"}),
@@ -68,8 +68,8 @@ TEST(SimOptions, GoodCommandLines)
              EXPECT_EQ(o.presets[0].file, "s.kdc");
              EXPECT_EQ(o.presets[0].name, "Name:with:colons");
          }},
-        {withSocket({"--no-block-ack", "--ack-other-address", "--ack-status-zero", "--drop-after", "3",
-                     "--reply-delay", "25"}),
+        {withSocket({"--no-block-ack", "--ack-other-address", "--ack-status-zero", "--drop-after", "3", "--reply-delay",
+                     "25"}),
          [](const SimOptions& o) {
              EXPECT_TRUE(o.faults.neverAckBlockWrite);
              EXPECT_TRUE(o.faults.ackOtherAddress);
@@ -269,11 +269,20 @@ TEST_F(PrepareStickState, FilesThatCannotBeUsedAreNamed)
         std::string error;
     } cases[] = {
         {"damaged state file", [&](SimOptions& o) { o.stateFile = put("bad.state", "ORMSTICK"); }, "bad.state: "},
-        {"missing preset file", [&](SimOptions& o) { o.presets = {{1, (folder_ / "none.kdc").string(), {}}}; },
+        {"missing preset file",
+         [&](SimOptions& o) {
+             o.presets = {{1, (folder_ / "none.kdc").string(), {}}};
+         },
          "none.kdc"},
-        {"corrupted configuration", [&](SimOptions& o) { o.presets = {{2, bad, {}}}; }, "File is corrupted!"},
+        {"corrupted configuration",
+         [&](SimOptions& o) {
+             o.presets = {{2, bad, {}}};
+         },
+         "File is corrupted!"},
         {"firmware instead of a configuration",
-         [&](SimOptions& o) { o.presets = {{2, put("fw.kdp", "FWX0080010000\r\n" + std::string(256, '0')), {}}}; },
+         [&](SimOptions& o) {
+             o.presets = {{2, put("fw.kdp", "FWX0080010000\r\n" + std::string(256, '0')), {}}};
+         },
          "fw.kdp is not a usable configuration file"},
         {"short device memory",
          [&](SimOptions& o) {

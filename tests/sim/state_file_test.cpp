@@ -45,8 +45,9 @@ class StateFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = fs::temp_directory_path() / ("ormid_state_" + std::to_string(::getpid()) + "_" +
-                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder_ = fs::temp_directory_path()
+            / ("ormid_state_" + std::to_string(::getpid()) + "_"
+               + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder_);
         fs::create_directories(folder_);
     }
@@ -121,38 +122,38 @@ constexpr std::size_t kFirmwareLengthAt = 8 + 3 + kStickMemorySize + kDeviceMemo
 
 INSTANTIATE_TEST_SUITE_P(
     Damage, StateFileDamageTest,
-    ::testing::Values(
-        DamageCase{"Empty", [](std::string& b) { b.clear(); }, "not a stick state file"},
-        DamageCase{"Foreign", [](std::string& b) { b = "MMN1234Street\r\n000102030405060708090A0B0C0D0E0F\r\n"; },
-                   "not a stick state file"},
-        DamageCase{"MagicOnly", [](std::string& b) { b.resize(8); }, "truncated"},
-        DamageCase{"HeaderOnly", [](std::string& b) { b.resize(11); }, "truncated"},
-        DamageCase{"CutInMemory", [](std::string& b) { b.resize(40000); }, "truncated"},
-        DamageCase{"CutInFirmware", [](std::string& b) { b.resize(b.size() - 100); }, "truncated"},
-        DamageCase{"LastByteMissing", [](std::string& b) { b.pop_back(); }, "truncated"},
-        DamageCase{"ExtraByte", [](std::string& b) { b.push_back('\0'); }, "after its end"},
-        DamageCase{"NewerFormat", [](std::string& b) { b[8] = 2; }, "format 2 is not supported"},
-        DamageCase{"FlippedMemoryByte", [](std::string& b) { b[5000] ^= 0x01; }, "checksum"},
-        DamageCase{"FlippedChecksum", [](std::string& b) { b.back() ^= 0x80; }, "checksum"},
-        DamageCase{"HugeFirmwareLength",
-                   [](std::string& b) {
-                       for (std::size_t i = 0; i < 4; ++i)
-                           b[kFirmwareLengthAt + i] = '\xFF';
-                   },
-                   "firmware length"},
-        DamageCase{"FirmwareLengthPastEnd",
-                   [](std::string& b) {
-                       b[kFirmwareLengthAt] = '\x00';
-                       b[kFirmwareLengthAt + 1] = '\x00';
-                       b[kFirmwareLengthAt + 2] = '\x01'; // 65536 bytes announced, 5760 present
-                   },
-                   "truncated"},
-        DamageCase{"UnknownFlags",
-                   [](std::string& b) {
-                       b[9] = '\x03';
-                       reseal(b);
-                   },
-                   "unknown flags"}),
+    ::testing::Values(DamageCase{"Empty", [](std::string& b) { b.clear(); }, "not a stick state file"},
+                      DamageCase{"Foreign",
+                                 [](std::string& b) { b = "MMN1234Street\r\n000102030405060708090A0B0C0D0E0F\r\n"; },
+                                 "not a stick state file"},
+                      DamageCase{"MagicOnly", [](std::string& b) { b.resize(8); }, "truncated"},
+                      DamageCase{"HeaderOnly", [](std::string& b) { b.resize(11); }, "truncated"},
+                      DamageCase{"CutInMemory", [](std::string& b) { b.resize(40000); }, "truncated"},
+                      DamageCase{"CutInFirmware", [](std::string& b) { b.resize(b.size() - 100); }, "truncated"},
+                      DamageCase{"LastByteMissing", [](std::string& b) { b.pop_back(); }, "truncated"},
+                      DamageCase{"ExtraByte", [](std::string& b) { b.push_back('\0'); }, "after its end"},
+                      DamageCase{"NewerFormat", [](std::string& b) { b[8] = 2; }, "format 2 is not supported"},
+                      DamageCase{"FlippedMemoryByte", [](std::string& b) { b[5000] ^= 0x01; }, "checksum"},
+                      DamageCase{"FlippedChecksum", [](std::string& b) { b.back() ^= 0x80; }, "checksum"},
+                      DamageCase{"HugeFirmwareLength",
+                                 [](std::string& b) {
+                                     for (std::size_t i = 0; i < 4; ++i)
+                                         b[kFirmwareLengthAt + i] = '\xFF';
+                                 },
+                                 "firmware length"},
+                      DamageCase{"FirmwareLengthPastEnd",
+                                 [](std::string& b) {
+                                     b[kFirmwareLengthAt] = '\x00';
+                                     b[kFirmwareLengthAt + 1] = '\x00';
+                                     b[kFirmwareLengthAt + 2] = '\x01'; // 65536 bytes announced, 5760 present
+                                 },
+                                 "truncated"},
+                      DamageCase{"UnknownFlags",
+                                 [](std::string& b) {
+                                     b[9] = '\x03';
+                                     reseal(b);
+                                 },
+                                 "unknown flags"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

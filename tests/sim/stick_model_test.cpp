@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "case_name.h"
-#include "link/block_collector.h"
-#include "link/control_block.h"
 #include "core/crc16.h"
 #include "core/data_block.h"
+#include "link/block_collector.h"
+#include "link/control_block.h"
 #include "link/stick_frames.h"
 #include "sim/presets.h"
 #include "sim/sim_transport.h"
@@ -242,8 +242,8 @@ TEST_P(EraseTest, ClearsTheMemoriesKeepsTheFirmwareAndSetsTheKind)
     const std::optional<Block> after = collectBlock(stick, kControlBlockAddress);
     ASSERT_TRUE(after);
     EXPECT_TRUE(std::all_of(after->begin(), after->begin() + kFirmwareRecordOffset, [](Byte b) { return b == 0xFF; }));
-    EXPECT_TRUE(std::equal(after->begin() + kFirmwareRecordOffset, after->end(),
-                           control.begin() + kFirmwareRecordOffset))
+    EXPECT_TRUE(
+        std::equal(after->begin() + kFirmwareRecordOffset, after->end(), control.begin() + kFirmwareRecordOffset))
         << "the firmware record and bytes 80..127 stay";
     Block erased;
     erased.fill(0xFF);
@@ -365,12 +365,12 @@ TEST_P(BlockWriteFaultTest, FailsTheWriteAndLeavesTheMemory)
 
 INSTANTIATE_TEST_SUITE_P(
     AckFaults, BlockWriteFaultTest,
-    ::testing::Values(
-        AckFaultCase{"NeverAck", faultsWith([](Faults& f) { f.neverAckBlockWrite = true; }), std::nullopt},
-        AckFaultCase{"OtherAddress", faultsWith([](Faults& f) { f.ackOtherAddress = true; }),
-                     WriteAcknowledgement{0x4080, 1}},
-        AckFaultCase{"StatusZero", faultsWith([](Faults& f) { f.ackStatusZero = true; }),
-                     WriteAcknowledgement{0x4000, 0}}),
+    ::testing::Values(AckFaultCase{"NeverAck", faultsWith([](Faults& f) { f.neverAckBlockWrite = true; }),
+                                   std::nullopt},
+                      AckFaultCase{"OtherAddress", faultsWith([](Faults& f) { f.ackOtherAddress = true; }),
+                                   WriteAcknowledgement{0x4080, 1}},
+                      AckFaultCase{"StatusZero", faultsWith([](Faults& f) { f.ackStatusZero = true; }),
+                                   WriteAcknowledgement{0x4000, 0}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(InterruptedBlockWriteTest, ALateReportAbandonsTheWriteAndCountsAsACommand)
@@ -671,15 +671,16 @@ TEST_P(UsbReadClipTest, LengthStaysInsideMemoryAndReport)
     const MemoryDataReply reply = parseMemoryData(replies[0]);
     ASSERT_EQ(reply.status, MemoryDataStatus::valid);
     EXPECT_EQ(reply.length, c.answered);
-    EXPECT_EQ(reply.data, Bytes(state.deviceMemory.begin() + c.address,
-                                state.deviceMemory.begin() + c.address + c.answered));
+    EXPECT_EQ(reply.data,
+              Bytes(state.deviceMemory.begin() + c.address, state.deviceMemory.begin() + c.address + c.answered));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, UsbReadClipTest,
                          ::testing::Values(ClipCase{0, 26, 26}, ClipCase{234, 22, 22}, ClipCase{250, 26, 6},
                                            ClipCase{255, 255, 1}, ClipCase{0, 200, 58}, ClipCase{10, 0, 0}),
                          [](const auto& info) {
-                             return "At" + std::to_string(info.param.address) + "Asked" + std::to_string(info.param.asked);
+                             return "At" + std::to_string(info.param.address) + "Asked"
+                                 + std::to_string(info.param.asked);
                          });
 
 TEST(UsbReadMemoryTest, CorruptFaultSpoilsTheCrcAtItsAddressOnly)
@@ -687,10 +688,9 @@ TEST(UsbReadMemoryTest, CorruptFaultSpoilsTheCrcAtItsAddressOnly)
     Faults faults;
     faults.corruptReadAt = 26;
     Stick stick(usbConfig(), faults, deviceState());
-    for (const auto& [address, status] : {std::pair{Byte{0}, MemoryDataStatus::valid},
-                                          std::pair{Byte{26}, MemoryDataStatus::badCrc},
-                                          std::pair{Byte{52}, MemoryDataStatus::valid},
-                                          std::pair{Byte{26}, MemoryDataStatus::badCrc}}) {
+    for (const auto& [address, status] :
+         {std::pair{Byte{0}, MemoryDataStatus::valid}, std::pair{Byte{26}, MemoryDataStatus::badCrc},
+          std::pair{Byte{52}, MemoryDataStatus::valid}, std::pair{Byte{26}, MemoryDataStatus::badCrc}}) {
         stick.send(readMemoryCommand(address));
         const std::vector<Report> replies = stick.drain();
         ASSERT_EQ(replies.size(), 1u);
@@ -709,8 +709,8 @@ struct DeviceWriteKind {
     friend void PrintTo(const DeviceWriteKind& k, std::ostream* os) { *os << k.name; }
 };
 
-const DeviceWriteKind kWriteMemoryKind{"WriteMemory", &writeMemoryCommand, kWriteMemoryChunk, 'T', 'U',
-                                       &Faults::refuseWriteMemory};
+const DeviceWriteKind kWriteMemoryKind{"WriteMemory", &writeMemoryCommand,       kWriteMemoryChunk, 'T',
+                                       'U',           &Faults::refuseWriteMemory};
 const DeviceWriteKind kWriteEeKind{"WriteEe", &writeEeCommand, kWriteEeChunk, 'V', 'W', &Faults::refuseWriteEe};
 
 class DeviceWriteTest : public ::testing::TestWithParam<DeviceWriteKind> {

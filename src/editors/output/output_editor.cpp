@@ -17,7 +17,8 @@ namespace {
 constexpr int kLevelMaximum = 100;
 } // namespace
 
-OutputEditor::OutputEditor(const RunState& run, QWidget* parent) : Editor(QStringLiteral("Output Setup"), parent), run_(run)
+OutputEditor::OutputEditor(const RunState& run, QWidget* parent)
+    : Editor(QStringLiteral("Output Setup"), parent), run_(run)
 {
     setObjectName(QStringLiteral("pOutput"));
     setAutoFillBackground(true);
@@ -124,9 +125,10 @@ void OutputEditor::sbMinLevelChange(int position)
 
 void OutputEditor::apply(EeBlock& image) const
 {
-    applyOutputSetup(image, {.minLevel = eMinLevel_->text().toInt(),
-                             .logarithmic = cbDaliLog_->isChecked(),
-                             .storePol = cbStorePOL_->isChecked()});
+    applyOutputSetup(image,
+                     {.minLevel = eMinLevel_->text().toInt(),
+                      .logarithmic = cbDaliLog_->isChecked(),
+                      .storePol = cbStorePOL_->isChecked()});
 }
 
 void OutputEditor::closing()
