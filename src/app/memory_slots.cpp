@@ -110,7 +110,6 @@ void MemorySlots::showImageOf(int n)
     }
     if (memory.mEmpty)
         return;
-    undoCurveCorrection();
     if (!context_.run.copyAstro)
         clearAstroData(image);
 }
@@ -138,7 +137,6 @@ void MemorySlots::bMemCancelClick()
     panel.disableButtons();
     run.formDisabled = true;
     run.curveIndex = -1;
-    resetCurveCorrection();
     if (run.modeQueryAnswered)
         hooks_.showModeButton();
 }
@@ -296,14 +294,6 @@ void MemorySlots::bEraseClick()
         hooks_.presenceWatch(true);
         break;
     }
-}
-
-void MemorySlots::undoCurveCorrection()
-{
-}
-
-void MemorySlots::resetCurveCorrection()
-{
 }
 
 } // namespace ormid

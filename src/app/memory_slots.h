@@ -82,10 +82,6 @@ private:
     // All four memory buttons shown and reacting again (Cancel, a failed Transfer).
     void showMemoryButtons();
 
-    // Hand-over points; each does nothing until the function that takes over lands.
-    void undoCurveCorrection();  // the dimming curves take their correction out of a chosen image here
-    void resetCurveCorrection(); // the dimming curves untick their correction box here
-
     QPushButton& memoryButton(int n) const;
     QLineEdit& infoField() const;
 

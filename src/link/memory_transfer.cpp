@@ -106,7 +106,7 @@ MemoryTransferResult transferMemory(HidTransport& transport, Waiter& waiter, con
         return result;
     ControlBlock controlBlock = request.controlBlock;
     if (request.remoteMode) {
-        // The frame list is built by the remote frames; until then it is empty.
+        // The memory carries an empty list of remote frames.
         if (!write(TransferStep::remoteFrameBlock, *buildRemoteFrameBlock({})))
             return result;
         fillMemoryRecord(controlBlock, request.memory, true, request.txStatus, request.infoText);
