@@ -6,6 +6,8 @@
 #include <QGroupBox>
 #include <QRect>
 
+class QLayout;
+
 #include "core/function_block.h"
 #include "core/image.h"
 
@@ -29,6 +31,13 @@ public:
 signals:
     void okClicked();
     void cancelClicked();
+
+protected:
+    // The height of the caption band, and the margins that keep the fields below it.
+    int captionBand() const;
+    void setCardLayout(QLayout& layout);
+    // A card over the blocks: white, framed, its caption on a band across the top.
+    void paintEvent(QPaintEvent* event) override;
 };
 
 } // namespace ormid

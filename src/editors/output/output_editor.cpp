@@ -21,7 +21,6 @@ OutputEditor::OutputEditor(const RunState& run, QWidget* parent)
     : Editor(QStringLiteral("Output Setup"), parent), run_(run)
 {
     setObjectName(QStringLiteral("pOutput"));
-    setAutoFillBackground(true);
 
     eMinLevel_ = new ClickField(this);
     eMinLevel_->setObjectName(QStringLiteral("eMinLevel"));
@@ -74,6 +73,7 @@ OutputEditor::OutputEditor(const RunState& run, QWidget* parent)
     buttons->addWidget(cancel);
 
     auto* layout = new QVBoxLayout(this);
+    setCardLayout(*layout);
     layout->addLayout(level);
     layout->addWidget(pMinLevel_);
     // Check boxes as wide as their text: a click anywhere on them ticks them.

@@ -10,7 +10,6 @@ namespace ormid {
 RelayEditor::RelayEditor(QWidget* parent) : Editor(QStringLiteral("Relay"), parent)
 {
     setObjectName(QStringLiteral("pRelay"));
-    setAutoFillBackground(true);
 
     cbZCSwitch_ = new QCheckBox(QStringLiteral("Zero-Cross Switch"), this);
     cbZCSwitch_->setObjectName(QStringLiteral("cbZCSwitch"));
@@ -27,6 +26,7 @@ RelayEditor::RelayEditor(QWidget* parent) : Editor(QStringLiteral("Relay"), pare
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
+    setCardLayout(*layout);
     layout->addWidget(cbZCSwitch_, 0, Qt::AlignLeft);
     layout->addStretch(1);
     layout->addLayout(buttons);

@@ -1,0 +1,53 @@
+#include "editors/editor.h"
+
+#include <QLayout>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace ormid {
+
+namespace {
+const QColor kCard(0xFF, 0xFF, 0xFF);
+const QColor kFrame(0x8F, 0xA3, 0xB3);
+const QColor kBand(0x2F, 0x5F, 0x7A);
+constexpr qreal kRadius = 6;
+} // namespace
+
+int Editor::captionBand() const
+{
+    return fontMetrics().height() + 8;
+}
+
+void Editor::setCardLayout(QLayout& layout)
+{
+    constexpr int kMargin = 10;
+    layout.setContentsMargins(kMargin, captionBand() + kMargin, kMargin, kMargin);
+}
+
+void Editor::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF card = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.setPen(QPen(kFrame, 1));
+    painter.setBrush(kCard);
+    painter.drawRoundedRect(card, kRadius, kRadius);
+
+    const int bandHeight = captionBand();
+    QPainterPath band;
+    band.addRoundedRect(QRectF(card.left(), card.top(), card.width(), bandHeight + kRadius), kRadius, kRadius);
+    QPainterPath below;
+    below.addRect(QRectF(card.left(), card.top() + bandHeight, card.width(), kRadius));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kBand);
+    painter.drawPath(band.subtracted(below));
+
+    QFont caption = font();
+    caption.setBold(true);
+    painter.setFont(caption);
+    painter.setPen(Qt::white);
+    painter.drawText(QRectF(card.left() + 10, card.top(), card.width() - 20, bandHeight),
+                     Qt::AlignLeft | Qt::AlignVCenter, title());
+}
+
+} // namespace ormid
