@@ -65,13 +65,16 @@ public:
         return std::nullopt;
     }
 
-    // Reads the device memory into the image (the read the identification started).
-    bool read(std::ostream& err)
+    // Finds the device and reads its memory into the image (the read its identification
+    // starts); the exit code when either fails.
+    std::optional<int> connectAndRead(std::ostream& err)
     {
+        if (const auto failed = connect(err))
+            return failed;
         if (awaitEnd(ticksFor(kReadFrames)) == LinkOutcome::readDone)
-            return true;
+            return std::nullopt;
         err << "Reading the device failed.\n";
-        return false;
+        return cliExit::transferFailed;
     }
 
     // Writes the image to the device with the engine's repeats.
@@ -240,10 +243,8 @@ int runDeviceRead(HidTransport& transport, Waiter& waiter, const std::string& pa
                   std::ostream& out, std::ostream& err)
 {
     DeviceSession session(transport, waiter, out);
-    if (const auto failed = session.connect(err))
+    if (const auto failed = session.connectAndRead(err))
         return *failed;
-    if (!session.read(err))
-        return cliExit::transferFailed;
     const EeBlock& image = session.image();
     for (const auto& [file, bytes] : {std::pair{&path, saveConfiguration(image, "")},
                                       std::pair{rawPath, std::string(image.begin(), image.end())}}) {
@@ -265,10 +266,8 @@ int runDeviceWrite(HidTransport& transport, Waiter& waiter, const std::string& p
     if (!loaded)
         return cliExit::invalidInput;
     DeviceSession session(transport, waiter, out);
-    if (const auto failed = session.connect(err))
+    if (const auto failed = session.connectAndRead(err))
         return *failed;
-    if (!session.read(err))
-        return cliExit::transferFailed;
     std::copy_n(loaded->image.begin(), kStoredImageBytes, session.image().begin());
     if (!session.write(err))
         return cliExit::transferFailed;
@@ -283,11 +282,9 @@ int runDeviceUpdateFw(HidTransport& transport, Waiter& waiter, const std::string
     if (!firmware)
         return cliExit::invalidInput;
     DeviceSession session(transport, waiter, out);
-    if (const auto failed = session.connect(err))
-        return *failed;
     // The device takes an update only between whole operations, as the window offers it.
-    if (!session.read(err))
-        return cliExit::transferFailed;
+    if (const auto failed = session.connectAndRead(err))
+        return *failed;
     const DeviceIdentification& identification = session.engine().identification();
     out << "Updating device " << identification.deviceNumber() << " from " << firmwareVersionText(identification)
         << " to FW 1." << static_cast<int>(firmware->fwVersion) << '\n';

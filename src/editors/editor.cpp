@@ -1,8 +1,9 @@
 #include "editors/editor.h"
 
-#include <QLayout>
+#include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 
 namespace ormid {
 
@@ -22,6 +23,22 @@ void Editor::setCardLayout(QLayout& layout)
 {
     constexpr int kMargin = 10;
     layout.setContentsMargins(kMargin, captionBand() + kMargin, kMargin, kMargin);
+}
+
+QLayout* Editor::okCancelRow(const char* okName, const char* cancelName)
+{
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QString::fromLatin1(okName));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QString::fromLatin1(cancelName));
+    connect(ok, &QPushButton::clicked, this, &Editor::okClicked);
+    connect(cancel, &QPushButton::clicked, this, &Editor::cancelClicked);
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
 }
 
 void Editor::paintEvent(QPaintEvent*)

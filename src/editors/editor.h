@@ -36,6 +36,8 @@ protected:
     // The height of the caption band, and the margins that keep the fields below it.
     int captionBand() const;
     void setCardLayout(QLayout& layout);
+    // OK and Cancel at the right, named as given; they report okClicked and cancelClicked.
+    QLayout* okCancelRow(const char* okName, const char* cancelName);
     // A card over the blocks: white, framed, its caption on a band across the top.
     void paintEvent(QPaintEvent* event) override;
 };

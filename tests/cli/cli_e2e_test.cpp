@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "cli/file_folder_test.h"
 #include "core/image.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
@@ -29,27 +30,7 @@ int runBinary(const std::string& arguments, const std::string& environment = {})
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-class CliEndToEnd : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        folder_ = fs::temp_directory_path()
-            / ("ormid_cli_e2e_" + std::to_string(::getpid()) + "_"
-               + testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    std::string put(const std::string& name, std::string_view bytes)
-    {
-        const fs::path path = folder_ / name;
-        EXPECT_TRUE(writeFileAtomically(path, bytes).ok());
-        return path.string();
-    }
-
-    fs::path folder_;
-};
+class CliEndToEnd : public test::FileFolderTest {};
 
 TEST_F(CliEndToEnd, ExecutableReturnsTheExitCodes)
 {

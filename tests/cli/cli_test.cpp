@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "cli/file_folder_test.h"
 #include "core/crc16.h"
 #include "core/image.h"
 #include "core/text_lines.h"
@@ -86,27 +87,7 @@ std::string curveText(std::string_view line50, std::string_view tail)
     return text + std::string(tail);
 }
 
-class Cli : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        folder_ = fs::temp_directory_path()
-            / ("ormid_cli_" + std::to_string(::getpid()) + "_"
-               + testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    std::string put(const std::string& name, std::string_view bytes)
-    {
-        const fs::path path = folder_ / name;
-        EXPECT_TRUE(writeFileAtomically(path, bytes).ok());
-        return path.string();
-    }
-
-    fs::path folder_;
-};
+class Cli : public test::FileFolderTest {};
 
 TEST_F(Cli, HelpListsEveryCommand)
 {

@@ -51,14 +51,6 @@ OutputEditor::OutputEditor(const RunState& run, QWidget* parent)
     bDC_ = new QPushButton(QStringLiteral("Curve..."), this);
     bDC_->setObjectName(QStringLiteral("bDC"));
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("bOutput_OK"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("bOutput_Cancel"));
-    connect(ok, &QPushButton::clicked, this, &Editor::okClicked);
-    connect(cancel, &QPushButton::clicked, this, &Editor::cancelClicked);
-
     auto* level = new QHBoxLayout;
     level->addWidget(new QLabel(QStringLiteral("Minimum level"), this));
     level->addStretch(1);
@@ -67,10 +59,6 @@ OutputEditor::OutputEditor(const RunState& run, QWidget* parent)
     auto* curve = new QHBoxLayout;
     curve->addWidget(cbDC_, 1);
     curve->addWidget(bDC_);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
 
     auto* layout = new QVBoxLayout(this);
     setCardLayout(*layout);
@@ -81,7 +69,7 @@ OutputEditor::OutputEditor(const RunState& run, QWidget* parent)
     layout->addWidget(cbStorePOL_, 0, Qt::AlignLeft);
     layout->addLayout(curve);
     layout->addStretch(1);
-    layout->addLayout(buttons);
+    layout->addLayout(okCancelRow("bOutput_OK", "bOutput_Cancel"));
 }
 
 // Beside the output block, over the two block columns on its left.

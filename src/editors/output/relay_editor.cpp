@@ -1,8 +1,6 @@
 #include "editors/output/relay_editor.h"
 
 #include <QCheckBox>
-#include <QHBoxLayout>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace ormid {
@@ -13,23 +11,12 @@ RelayEditor::RelayEditor(QWidget* parent) : Editor(QStringLiteral("Relay"), pare
 
     cbZCSwitch_ = new QCheckBox(QStringLiteral("Zero-Cross Switch"), this);
     cbZCSwitch_->setObjectName(QStringLiteral("cbZCSwitch"));
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("bRelay_OK"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("bRelay_Cancel"));
-    connect(ok, &QPushButton::clicked, this, &Editor::okClicked);
-    connect(cancel, &QPushButton::clicked, this, &Editor::cancelClicked);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     setCardLayout(*layout);
     layout->addWidget(cbZCSwitch_, 0, Qt::AlignLeft);
     layout->addStretch(1);
-    layout->addLayout(buttons);
+    layout->addLayout(okCancelRow("bRelay_OK", "bRelay_Cancel"));
 }
 
 // Above the relay block.
