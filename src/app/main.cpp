@@ -19,6 +19,8 @@ int main(int argc, char** argv)
     // Taken before Qt removes the options it knows from argv.
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     QApplication app(argc, argv);
+    // Desktops take the window's icon and name from the installed desktop entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.ormid.Programmer"));
     ormid::EventLoopWaiter waiter;
     ormid::SystemProcessControl process(guard);
     ormid::MainWindow window(ormid::makeDefaultTransport(), arguments, waiter, process);

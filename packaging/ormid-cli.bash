@@ -1,0 +1,50 @@
+# bash completion for ormid-cli: its commands, each command's options and the memories
+# M1 to M4; file names where a command takes a file (complete -o default).
+
+_ormid_cli()
+{
+    local cur=${COMP_WORDS[COMP_CWORD]}
+    local prev=${COMP_WORDS[COMP_CWORD - 1]}
+    local -A subcommands=(
+        [stick]="status read write erase"
+        [device]="status read write update-fw"
+    )
+    local -A options=(
+        [new]="-o --info"
+        [check]=""
+        [show]="--no-load-check --copy-astro"
+        [stick status]=""
+        [stick read]="-o"
+        [stick write]="--name"
+        [stick erase]="--remote"
+        [device status]=""
+        [device read]="-o --raw"
+        [device write]=""
+        [device update-fw]=""
+    )
+    COMPREPLY=()
+
+    if ((COMP_CWORD == 1)); then
+        COMPREPLY=($(compgen -W "new check show stick device help --help" -- "$cur"))
+        return
+    fi
+    local command=${COMP_WORDS[1]}
+    if [[ -n ${subcommands[$command]+set} ]]; then
+        if ((COMP_CWORD == 2)); then
+            COMPREPLY=($(compgen -W "${subcommands[$command]}" -- "$cur"))
+            return
+        fi
+        command+=" ${COMP_WORDS[2]}"
+    fi
+    [[ -n ${options[$command]+set} ]] || return
+
+    case $prev in
+    -o | --raw | --info | --name) return ;;
+    esac
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "${options[$command]}" -- "$cur"))
+    elif [[ $command == "stick read" || $command == "stick write" ]] && [[ " ${COMP_WORDS[*]:3:COMP_CWORD-3} " != *\ M[1-4]\ * ]]; then
+        COMPREPLY=($(compgen -W "M1 M2 M3 M4" -- "$cur"))
+    fi
+}
+complete -o default -F _ormid_cli ormid-cli
