@@ -40,8 +40,6 @@ void EditorHost::add(Editor& editor)
 
 void EditorHost::blockClicked(BlockClick click)
 {
-    if (context_.run.formDisabled)
-        return;
     const auto rule = std::find_if(std::begin(kSwitchRules), std::end(kSwitchRules),
                                    [click](const SwitchRule& r) { return r.click == click; });
     if (rule != std::end(kSwitchRules)) {

@@ -36,8 +36,6 @@ public:
     // A click on a block of the main panel (the panel lets clicks through only while
     // the window is unlocked).
     void blockClicked(BlockClick click);
-    // The open editor, or null.
-    const Editor* openEditor() const { return open_; }
 
 private:
     void openEditor(Editor& editor);

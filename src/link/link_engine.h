@@ -120,8 +120,6 @@ public:
     bool busy() const;
     const LinkEngineOptions& options() const { return options_; }
     int stickState() const { return stickState_; }
-    Byte memAddr() const { return memAddr_; }
-    int retryCount() const { return retryCount_; }
     const DeviceIdentification& identification() const { return identification_; }
     Byte deviceFwVersion() const { return deviceFwVersion_; }
     // True once a complete read has ended, until the next read begins.

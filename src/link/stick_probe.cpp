@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "link/forwarding_transport.h"
 #include "link/stick_frames.h"
 
 namespace ormid {
@@ -10,23 +11,15 @@ namespace {
 
 constexpr Byte kDeviceConnectedCode = 0x50; // B2 50; B2 51 means no device
 
-// Passes every call on and keeps the last report read, so that the probe can tell
+// Keeps the last report read, so that the probe can tell
 // B2 50 from B2 51 after the collector has taken the report.
-class ReportTap final : public HidTransport {
+class ReportTap final : public ForwardingTransport {
 public:
-    explicit ReportTap(HidTransport& inner) : inner_(inner) {}
+    using ForwardingTransport::ForwardingTransport;
 
-    bool findHidDevice(std::uint16_t vendorId, std::uint16_t productId) override
-    {
-        return inner_.findHidDevice(vendorId, productId);
-    }
-    Byte getInputReportLength() const override { return inner_.getInputReportLength(); }
-    Byte getOutputReportLength() const override { return inner_.getOutputReportLength(); }
-    Byte getFeatureReportLength() const override { return inner_.getFeatureReportLength(); }
-    void writeData(ByteSpan report) override { inner_.writeData(report); }
     std::optional<Report> readData() override
     {
-        std::optional<Report> report = inner_.readData();
+        std::optional<Report> report = ForwardingTransport::readData();
         if (report)
             last_ = *report;
         return report;
@@ -35,7 +28,6 @@ public:
     const Report& last() const { return last_; }
 
 private:
-    HidTransport& inner_;
     Report last_;
 };
 

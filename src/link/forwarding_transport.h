@@ -1,14 +1,14 @@
 #pragma once
-// A transport that passes every call to an inner one: the base of the test
-// transports that stand between the program and a stick, watching or changing what
-// goes by. A derived class overrides only what it changes.
+// A transport that passes every call to an inner one: the base of the transports that
+// stand between the program and a stick, watching or changing what goes by. A derived
+// class overrides only what it changes.
 
 #include <cstdint>
 #include <optional>
 
 #include "link/hid_transport.h"
 
-namespace ormid::test {
+namespace ormid {
 
 class ForwardingTransport : public HidTransport {
 public:
@@ -29,4 +29,4 @@ private:
     HidTransport& inner_;
 };
 
-} // namespace ormid::test
+} // namespace ormid
