@@ -18,6 +18,7 @@
 #include "editors/editor_host.h"
 #include "editors/output/output_editor.h"
 #include "editors/output/relay_editor.h"
+#include "editors/timing/dimming_engine_editor.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "link/embedded_firmware.h"
@@ -102,11 +103,18 @@ void MainWindow::FormCreate()
 // Each editor panel lies over the main panel; the host opens it from its block.
 void MainWindow::buildEditors()
 {
-    editors_ = new EditorHost({run_, eeBlock_, [this] { panel_->setDisplay(); },
-                               [this](const QRect& design) { return panel_->scaled(design); }},
-                              this);
+    editors_ = new EditorHost(
+        {.run = run_,
+         .image = eeBlock_,
+         .redraw = [this] { panel_->setDisplay(); },
+         .scaled = [this](const QRect& design) { return panel_->scaled(design); },
+         .showMessage = [this](const QString& text) { dialogs_.showMessage(text, UserDialogs::Kind::warning); },
+         .remoteChanged = {}},
+        this);
     editors_->add(*new OutputEditor(run_, panel_));
     editors_->add(*new RelayEditor(panel_));
+    editors_->add(*new DimmingEngineEditor(kEngine1Layout, run_, panel_));
+    editors_->add(*new DimmingEngineEditor(kEngine2Layout, run_, panel_));
     connect(panel_, &MainPanel::blockClicked, editors_, &EditorHost::blockClicked);
 }
 

@@ -24,9 +24,13 @@ public:
     // Fills the fields from the image.
     virtual void open(const EeBlock& image) = 0;
     // OK: the fields into the image.
-    virtual void apply(EeBlock& image) const = 0;
+    virtual void apply(EeBlock& image) = 0;
     // The panel goes away (OK or Cancel): whatever lives only while it is open goes too.
     virtual void closing() {}
+    // After OK has closed the panel: what OK had to repair, for the user; empty if nothing.
+    virtual QString repaired() const { return {}; }
+    // In the remote layout, whether OK may change what the remote frames send.
+    virtual bool changesRemoteFrames() const { return false; }
 
 signals:
     void okClicked();

@@ -69,9 +69,14 @@ void EditorHost::okClicked()
 {
     if (open_ == nullptr)
         return;
-    open_->apply(context_.image);
+    Editor& confirmed = *open_;
+    confirmed.apply(context_.image);
     close();
     context_.redraw();
+    if (const QString note = confirmed.repaired(); !note.isEmpty() && context_.showMessage)
+        context_.showMessage(note);
+    if (context_.run.remoteMode && confirmed.changesRemoteFrames() && context_.remoteChanged)
+        context_.remoteChanged();
 }
 
 void EditorHost::cancelClicked()

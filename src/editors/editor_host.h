@@ -5,6 +5,7 @@
 // the same path. While a panel is open the window is locked (`formDisabled`).
 
 #include <QObject>
+#include <QString>
 
 #include <functional>
 #include <vector>
@@ -24,6 +25,10 @@ struct EditorHostContext {
     std::function<void()> redraw;
     // Scales a rectangle of design pixels to the screen.
     std::function<QRect(const QRect&)> scaled;
+    // Tells the user what an OK had to repair.
+    std::function<void(const QString&)> showMessage;
+    // `cbOnClick`: in the remote layout, re-evaluates what the remote frames send.
+    std::function<void()> remoteChanged;
 };
 
 class EditorHost final : public QObject {

@@ -111,7 +111,7 @@ void OutputEditor::sbMinLevelChange(int position)
     eMinLevel_->setText(QString::number(position));
 }
 
-void OutputEditor::apply(EeBlock& image) const
+void OutputEditor::apply(EeBlock& image)
 {
     applyOutputSetup(image,
                      {.minLevel = eMinLevel_->text().toInt(),

@@ -26,7 +26,7 @@ public:
     QRect designGeometry() const override;
     // `setOutput`.
     void open(const EeBlock& image) override;
-    void apply(EeBlock& image) const override;
+    void apply(EeBlock& image) override;
     void closing() override;
 
 private:

@@ -30,7 +30,7 @@ void RelayEditor::open(const EeBlock& image)
     cbZCSwitch_->setChecked(zeroCrossSwitch(image));
 }
 
-void RelayEditor::apply(EeBlock& image) const
+void RelayEditor::apply(EeBlock& image)
 {
     applyZeroCrossSwitch(image, cbZCSwitch_->isChecked());
 }

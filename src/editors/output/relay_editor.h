@@ -16,7 +16,7 @@ public:
     FunctionBlock block() const override { return FunctionBlock::relay; }
     QRect designGeometry() const override;
     void open(const EeBlock& image) override;
-    void apply(EeBlock& image) const override;
+    void apply(EeBlock& image) override;
 
 private:
     QCheckBox* cbZCSwitch_ = nullptr;

@@ -1,0 +1,261 @@
+#include "editors/timing/dimming_engine_editor.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "editors/click_field.h"
+
+namespace ormid {
+
+// clang-format off
+const EngineLayout kEngine1Layout{
+    DimmingEngine::engine1, FunctionBlock::engine1, "pDimmer1", "Dimming Engine 1", "Time", kindTimeOfDay,
+    RelayFollowsLevel::anyLevel,
+    "ED1_gb", "eD1_Time", "eD1_Fade", "eD1_Level", "rbD1_On", "rbD1_Off", "ED1_cbDel",
+    {"pD1Slider", "sbD1", "comboD1"},
+    "bDimmer1_OK", "bDimmer1_Cancel", "bHelpD1a", "pHelpD1a", nullptr, StepProfile::night,
+};
+const EngineLayout kEngine2Layout{
+    DimmingEngine::engine2, FunctionBlock::engine2, "pDimmer2", "Dimming Engine 2", "Delay", kindDelay,
+    RelayFollowsLevel::remoteLevel,
+    "ED2_gb", "eD2_Delay", "eD2_Fade", "eD2_Level", "rbD2_On", "rbD2_Off", "ED2_cbDel",
+    {"pD2Slider", "sbD2", "comboD2"},
+    "bDimmer2OK", "bDimmer2Cancel", "bQuestion", "pHelpD1", "Image2", StepProfile::afterLst,
+};
+// clang-format on
+
+namespace {
+
+constexpr int kRows = static_cast<int>(field::stepCount);
+const QColor kUsedRow(192, 220, 192);
+const QColor kFreeRow(192, 192, 192);
+
+QString rowName(const char* prefix, int row)
+{
+    return QString::fromLatin1(prefix) + QString::number(row);
+}
+
+QString rowStyle(const QColor& colour)
+{
+    // The row number sits left of the fields, so that ten rows fit over the blocks.
+    return QStringLiteral(
+               "QGroupBox { background-color: %1; border: 1px solid %2; border-radius: 3px;"
+               " margin: 0px; padding: 1px 4px 1px 30px; }"
+               "QGroupBox::title { subcontrol-origin: border; subcontrol-position: center left;"
+               " padding-left: 8px; font-weight: bold; }"
+               // A row that cannot be used yet still reads as a row.
+               "QGroupBox::title:disabled, QLabel:disabled, QRadioButton:disabled { color: rgb(100, 100, 100); }")
+        .arg(colour.name(), colour.darker(125).name());
+}
+
+ClickField* newField(const QString& name, int width, QWidget& parent)
+{
+    auto* field = new ClickField(&parent);
+    field->setObjectName(name);
+    field->setFixedWidth(width);
+    return field;
+}
+
+} // namespace
+
+DimmingEngineEditor::DimmingEngineEditor(const EngineLayout& layout, const RunState& run, QWidget* parent)
+    : Editor(QString::fromLatin1(layout.title), parent), layout_(layout), run_(run)
+{
+    setObjectName(QString::fromLatin1(layout.panel));
+
+    auto* table = new QWidget(this);
+    auto* grid = new QGridLayout(table);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setVerticalSpacing(3);
+    deleteCaption_ = new QLabel(QStringLiteral("DEL"), table);
+    grid->addWidget(deleteCaption_, 0, 1, Qt::AlignHCenter);
+    // The rows keep their width while delete boxes come and go.
+    grid->setColumnMinimumWidth(1, deleteCaption_->sizeHint().width() + 8);
+    for (int row = 1; row <= kRows; ++row)
+        buildRow(row, *table);
+
+    strip_ = new StepEditor(layout.strip,
+                            {.first = 1,
+                             .last = kRows,
+                             .box = [this](int row) { return box(row); },
+                             .takeIntoUse = [this](int row) { takeIntoUse(row); },
+                             .relay = layout.relay},
+                            this);
+
+    auto* helpButton = new QPushButton(QStringLiteral("?"), this);
+    helpButton->setObjectName(QString::fromLatin1(layout.helpButton));
+    helpButton->setFixedWidth(helpButton->sizeHint().height() + 8);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(helpButton);
+    buttons->addLayout(okCancelRow(layout.ok, layout.cancel), 1);
+
+    auto* column = new QVBoxLayout(this);
+    setCardLayout(*column);
+    column->addWidget(table);
+    column->addWidget(strip_);
+    column->addStretch(1);
+    column->addLayout(buttons);
+
+    help_ = new HelpPicture(layout.profile, layout.helpPanel, layout.helpPicture, this);
+    connect(helpButton, &QPushButton::clicked, this, [this] {
+        help_->setGeometry(rect().adjusted(0, captionBand(), 0, 0));
+        help_->show();
+        help_->raise();
+    });
+}
+
+void DimmingEngineEditor::buildRow(int row, QWidget& rows)
+{
+    auto* group = new QGroupBox(QString::number(row), &rows);
+    group->setObjectName(rowName(layout_.group, row));
+    TBox& controls = rows_[static_cast<std::size_t>(row - 1)];
+    controls._gb = group;
+    controls._delay = newField(rowName(layout_.first, row), 72, *group);
+    controls._fade = newField(rowName(layout_.fade, row), 64, *group);
+    controls._level = newField(rowName(layout_.level, row), 44, *group);
+    controls._on = new QRadioButton(QStringLiteral("On"), group);
+    controls._on->setObjectName(rowName(layout_.on, row));
+    controls._off = new QRadioButton(QStringLiteral("Off"), group);
+    controls._off->setObjectName(rowName(layout_.off, row));
+
+    const struct {
+        ClickField* field;
+        Column column;
+    } clicks[] = {{controls._delay, Column::first}, {controls._fade, Column::fade}, {controls._level, Column::level}};
+    for (const auto& click : clicks)
+        connect(click.field, &ClickField::clicked, this,
+                [this, row, column = click.column] { fieldClicked(row, column); });
+
+    auto* line = new QHBoxLayout(group);
+    line->setContentsMargins(0, 0, 0, 0);
+    line->addWidget(new QLabel(QString::fromLatin1(layout_.firstCaption), group));
+    line->addWidget(controls._delay);
+    line->addSpacing(10);
+    line->addWidget(new QLabel(QStringLiteral("Fade Speed"), group));
+    line->addWidget(controls._fade);
+    line->addWidget(new QLabel(QStringLiteral("s/%"), group));
+    line->addSpacing(10);
+    line->addWidget(new QLabel(QStringLiteral("Level"), group));
+    line->addWidget(controls._level);
+    line->addWidget(new QLabel(QStringLiteral("%"), group));
+    line->addSpacing(10);
+    line->addWidget(new QLabel(QStringLiteral("Relay"), group));
+    line->addWidget(controls._on);
+    line->addWidget(controls._off);
+    line->addStretch(1);
+
+    auto* grid = static_cast<QGridLayout*>(rows.layout());
+    grid->addWidget(group, row, 0);
+    if (row > 1) {
+        controls._delete = new QCheckBox(&rows);
+        controls._delete->setObjectName(rowName(layout_.remove, row));
+        connect(controls._delete, &QCheckBox::clicked, this, [this, row] { deleteClicked(row); });
+        grid->addWidget(controls._delete, row, 1, Qt::AlignCenter);
+    }
+}
+
+// Over the blocks, leaving the action bar free.
+QRect DimmingEngineEditor::designGeometry() const
+{
+    return {134, 8, 660, 424};
+}
+
+TBox DimmingEngineEditor::box(int row) const
+{
+    return rows_[static_cast<std::size_t>(row - 1)];
+}
+
+void DimmingEngineEditor::open(const EeBlock& image)
+{
+    stepBuffer_ = loadSteps(image, layout_.engine);
+    linesRemoved_ = false;
+    strip_->setMinLevel(image[field::minLevel]);
+    bool enabled = true;
+    for (int row = 1; row <= kRows; ++row)
+        enabled = setGB(enabled, row);
+    strip_->closeStrip();
+    help_->hide();
+}
+
+bool DimmingEngineEditor::setGB(bool enabled, int row)
+{
+    const StepRowView view = drawStepRow(layout_.engine, stepBuffer_, row, enabled, run_.remoteMode);
+    const TBox controls = box(row);
+    controls._delay->setText(QString::fromStdString(view.first));
+    controls._fade->setText(QString::fromStdString(view.fade));
+    controls._level->setText(QString::fromStdString(view.level));
+    if (view.used)
+        (view.off ? controls._off : controls._on)->setChecked(true);
+    for (ClickField* field : {controls._delay, controls._fade, controls._level})
+        field->setHighlighted(false);
+    showRowState(row, view.used, enabled);
+    return view.used;
+}
+
+void DimmingEngineEditor::showRowState(int row, bool used, bool enabled)
+{
+    const TBox controls = box(row);
+    controls._gb->setStyleSheet(rowStyle(used ? kUsedRow : kFreeRow));
+    controls._gb->setEnabled(enabled);
+    if (controls._delete != nullptr)
+        controls._delete->setVisible(used);
+    deleteCaption_->setVisible(!box(2)._delete->isHidden());
+}
+
+void DimmingEngineEditor::fieldClicked(int row, Column column)
+{
+    const bool remote = run_.remoteMode;
+    const StepKind kinds[] = {layout_.firstKind, fadeKind(remote), levelKind(remote)};
+    strip_->clickEdit(stepTag(row, kinds[static_cast<int>(column)]));
+}
+
+void DimmingEngineEditor::takeIntoUse(int row)
+{
+    box(row)._level->setText(QStringLiteral("100"));
+    showRowState(row, true, true);
+    if (row < kRows)
+        setGB(true, row + 1);
+}
+
+void DimmingEngineEditor::deleteClicked(int row)
+{
+    box(row)._delete->setChecked(false);
+    for (int k = row; k <= kRows; ++k)
+        setGB(false, k);
+    setGB(true, row);
+    strip_->closeStrip();
+}
+
+void DimmingEngineEditor::apply(EeBlock& image)
+{
+    StepRows rows;
+    for (int row = 1; row <= kRows; ++row) {
+        const TBox controls = box(row);
+        rows[static_cast<std::size_t>(row - 1)]
+            = {controls._delay->text().toStdString(), controls._fade->text().toStdString(),
+               controls._level->text().toStdString(), controls._off->isChecked()};
+    }
+    if (layout_.engine == DimmingEngine::engine1)
+        linesRemoved_ = applyEngine1(image, rows);
+    else
+        applyEngine2(image, rows);
+}
+
+void DimmingEngineEditor::closing()
+{
+    strip_->closeStrip();
+    help_->hide();
+}
+
+QString DimmingEngineEditor::repaired() const
+{
+    return linesRemoved_ ? QStringLiteral("Error: Invalid Times. Lines were removed!") : QString();
+}
+
+} // namespace ormid

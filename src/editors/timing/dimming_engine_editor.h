@@ -1,0 +1,89 @@
+#pragma once
+// The editor panels of the two dimming engines, `pDimmer1` (ten times of day, part of
+// the ISD function) and `pDimmer2` (ten delays after the LSt event). Built alike; what
+// differs is in their EngineLayout. The rows are edited through the step editor; OK
+// hands the row texts to the engine's rule in core/dimming_engines.
+
+#include <array>
+
+#include "core/dimming_engines.h"
+#include "core/run_state.h"
+#include "editors/editor.h"
+#include "editors/timing/help_pictures.h"
+#include "editors/timing/step_editor.h"
+
+class QLabel;
+
+namespace ormid {
+
+// Names and parts that differ between the two engines.
+struct EngineLayout {
+    DimmingEngine engine;
+    FunctionBlock block;
+    const char* panel;
+    const char* title;
+    const char* firstCaption; // "Time" or "Delay"
+    StepKind firstKind;       // kindTimeOfDay or kindDelay
+    RelayFollowsLevel relay;
+    // Row element names, completed by the row number.
+    const char* group;
+    const char* first;
+    const char* fade;
+    const char* level;
+    const char* on;
+    const char* off;
+    const char* remove;
+    StepEditor::Names strip;
+    const char* ok;
+    const char* cancel;
+    const char* helpButton;
+    const char* helpPanel;
+    const char* helpPicture;
+    StepProfile profile;
+};
+
+extern const EngineLayout kEngine1Layout;
+extern const EngineLayout kEngine2Layout;
+
+class DimmingEngineEditor final : public Editor {
+    Q_OBJECT
+public:
+    // `run` must outlive the editor: remote mode changes the level and fade kinds.
+    DimmingEngineEditor(const EngineLayout& layout, const RunState& run, QWidget* parent);
+
+    FunctionBlock block() const override { return layout_.block; }
+    QRect designGeometry() const override;
+    // `setDimmer1`, `setDimmer2`.
+    void open(const EeBlock& image) override;
+    // `bDimmer1_OKClick`, `bDimmer2OKClick`.
+    void apply(EeBlock& image) override;
+    void closing() override;
+    QString repaired() const override;
+    bool changesRemoteFrames() const override { return true; }
+
+private:
+    enum class Column { first, fade, level };
+    void buildRow(int row, QWidget& rows);
+    // `getBox`, `getBox2`.
+    TBox box(int row) const;
+    // `setGB1`, `setGB2`: draws row k; whether the next row may be used.
+    bool setGB(bool enabled, int row);
+    void showRowState(int row, bool used, bool enabled);
+    // `eD1_Time1Click` … `eD2_Level1Click`: a field of a row was clicked.
+    void fieldClicked(int row, Column column);
+    // Kind 1 on the first free row.
+    void takeIntoUse(int row);
+    // `ED1_cbDel2Click`, `ED2_cbDel2Click`.
+    void deleteClicked(int row);
+
+    const EngineLayout& layout_;
+    const RunState& run_;
+    StepBuffer stepBuffer_{};
+    std::array<TBox, field::stepCount> rows_{};
+    QLabel* deleteCaption_ = nullptr;
+    StepEditor* strip_ = nullptr;
+    HelpPicture* help_ = nullptr;
+    bool linesRemoved_ = false;
+};
+
+} // namespace ormid

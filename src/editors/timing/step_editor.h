@@ -1,0 +1,90 @@
+#pragma once
+// The step editor shared by the dimming engines and the power-on panel: every value of
+// a step sits in a read-only field, and a click on the field brings up the slider strip
+// (a slider, and for durations and fades a range selector) that rewrites it. The field
+// texts are the editor's working state; its users turn them into image bytes on OK.
+//
+// The strip's slider handler is `sliderChange_D1` on engine 1's `sbD1`, `sbD2Change` on
+// engine 2's `sbD2` and `sliderChange` on the power-on `sbPU`; its selector handler is
+// `comboChange_D1`, `comboD2Click` and `comboChange` on `comboD1`, `comboD2`, `combRange`.
+
+#include <QFrame>
+
+#include <functional>
+
+#include "core/step_values.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QRadioButton;
+class QSlider;
+
+namespace ormid {
+
+class ClickField;
+
+// The controls of one step row (`getBox`, `getBox2`). Row 1 has no delete box; the
+// single row of the power-on panel has only the three fields.
+struct TBox {
+    ClickField* _delay = nullptr;
+    ClickField* _fade = nullptr;
+    ClickField* _level = nullptr;
+    QRadioButton* _on = nullptr;
+    QRadioButton* _off = nullptr;
+    QGroupBox* _gb = nullptr;
+    QCheckBox* _delete = nullptr;
+};
+
+// Which level changes select "On" or "Off" on the row's relay buttons.
+enum class RelayFollowsLevel {
+    never,       // power-on panel
+    remoteLevel, // engine 2: only the remote-mode level slider (kind 6)
+    anyLevel,    // engine 1: both level sliders
+};
+
+class StepEditor final : public QFrame {
+    Q_OBJECT
+public:
+    struct Names {
+        const char* strip;    // `pD1Slider`, `pD2Slider`, `pPOSlider`
+        const char* slider;   // `sbD1`, `sbD2`, `sbPU`
+        const char* selector; // `comboD1`, `comboD2`, `combRange`
+    };
+    struct Rows {
+        int first; // row numbers the slider's tag can carry: 1..10, or 0..0
+        int last;
+        std::function<TBox(int row)> box;
+        // Kind 1 on a free row takes it into use; empty where rows are never free.
+        std::function<void(int row)> takeIntoUse;
+        RelayFollowsLevel relay;
+    };
+
+    StepEditor(Names names, Rows rows, QWidget* parent);
+
+    // The minimum level (image byte 2) that bounds the level sliders; set on every opening.
+    void setMinLevel(int minLevel) { minLevel_ = minLevel; }
+
+    // Opens the field of the tag's row and kind (`clickEdit`, `clickEdit1`, `clickEdit2`)
+    // and shows the strip; false, with the strip left as it was, when the field cannot
+    // be edited (a time of day after a predecessor at 09:00).
+    bool clickEdit(int tag);
+    // The strip goes (OK, Cancel, a delete box): no field stays highlighted.
+    void closeStrip();
+
+    QSlider& slider() const { return *slider_; }
+
+private:
+    void sliderChange(int position);
+    void comboChange(int index);
+    ClickField* fieldOf(const TBox& box, StepKind kind) const;
+    void unhighlightAll();
+
+    Rows rows_;
+    QSlider* slider_ = nullptr;
+    QComboBox* selector_ = nullptr;
+    int tag_ = 0;
+    int minLevel_ = 0;
+};
+
+} // namespace ormid
