@@ -17,7 +17,10 @@
 #include "app/main_panel.h"
 #include "editors/editor_host.h"
 #include "editors/output/output_editor.h"
+#include "editors/output/block_timer_editor.h"
+#include "editors/output/power_on_editor.h"
 #include "editors/output/relay_editor.h"
+#include "editors/output/thermal_editor.h"
 #include "editors/timing/dimming_engine_editor.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
@@ -113,6 +116,9 @@ void MainWindow::buildEditors()
         this);
     editors_->add(*new OutputEditor(run_, panel_));
     editors_->add(*new RelayEditor(panel_));
+    editors_->add(*new PowerOnEditor(run_, panel_));
+    editors_->add(*new BlockTimerEditor(panel_));
+    editors_->add(*new ThermalEditor(panel_));
     editors_->add(*new DimmingEngineEditor(kEngine1Layout, run_, panel_));
     editors_->add(*new DimmingEngineEditor(kEngine2Layout, run_, panel_));
     connect(panel_, &MainPanel::blockClicked, editors_, &EditorHost::blockClicked);

@@ -21,8 +21,9 @@ public:
     virtual FunctionBlock block() const = 0;
     // Where the panel sits over the main panel, in design pixels (96 dpi).
     virtual QRect designGeometry() const = 0;
-    // Fills the fields from the image.
-    virtual void open(const EeBlock& image) = 0;
+    // Fills the fields from the image. A panel whose opening repairs the image, or whose
+    // controls write it at once, writes it here and may keep it until closing().
+    virtual void open(EeBlock& image) = 0;
     // OK: the fields into the image.
     virtual void apply(EeBlock& image) = 0;
     // The panel goes away (OK or Cancel): whatever lives only while it is open goes too.

@@ -3,22 +3,40 @@
 #include <algorithm>
 #include <iterator>
 
+#include "core/block_timer_block.h"
 #include "core/output_block.h"
+#include "core/thermal_block.h"
 #include "editors/editor.h"
 
 namespace ormid {
 
 namespace {
 
-// The switches that write the image at once.
-struct SwitchRule {
-    BlockClick click;
+// What a click on a switch does: write the image at once, or open the block's editor
+// (switching a function on is then its OK).
+struct SwitchAction {
     void (*write)(EeBlock& image);
+    bool opensEditor;
 };
 
-constexpr SwitchRule kSwitchRules[] = {
-    {{FunctionBlock::output, BlockElement::selector}, stepOutputKind},
+// `isOn` tells which action a two-state switch takes; a selector has no state and
+// always takes `whenOn`.
+struct SwitchRule {
+    BlockClick click;
+    bool (*isOn)(const EeBlock& image);
+    SwitchAction whenOn;
+    SwitchAction whenOff;
 };
+
+constexpr SwitchAction kOpenEditor{nullptr, true};
+
+// clang-format off
+constexpr SwitchRule kSwitchRules[] = {
+    {{FunctionBlock::output, BlockElement::selector}, nullptr, {stepOutputKind, false}, {}},
+    {{FunctionBlock::blockTimer, BlockElement::onOff}, blockTimerOn, {switchBlockTimerOff, false}, kOpenEditor},
+    {{FunctionBlock::thermal, BlockElement::onOff}, thermalOn, {switchThermalOff, false}, kOpenEditor},
+};
+// clang-format on
 
 // A click on these elements opens the block's editor.
 constexpr BlockElement kOpeningElements[] = {BlockElement::picture, BlockElement::label};
@@ -43,13 +61,17 @@ void EditorHost::blockClicked(BlockClick click)
     const auto rule = std::find_if(std::begin(kSwitchRules), std::end(kSwitchRules),
                                    [click](const SwitchRule& r) { return r.click == click; });
     if (rule != std::end(kSwitchRules)) {
-        rule->write(context_.image);
-        context_.redraw();
+        const SwitchAction& action
+            = rule->isOn == nullptr || rule->isOn(context_.image) ? rule->whenOn : rule->whenOff;
+        if (!action.opensEditor) {
+            action.write(context_.image);
+            context_.redraw();
+            return;
+        }
+    } else if (std::find(std::begin(kOpeningElements), std::end(kOpeningElements), click.element)
+               == std::end(kOpeningElements)) {
         return;
     }
-    if (std::find(std::begin(kOpeningElements), std::end(kOpeningElements), click.element)
-        == std::end(kOpeningElements))
-        return;
     const auto editor = std::find_if(editors_.begin(), editors_.end(),
                                      [click](const Editor* e) { return e->block() == click.block; });
     if (editor != editors_.end())
@@ -81,8 +103,12 @@ void EditorHost::okClicked()
 
 void EditorHost::cancelClicked()
 {
-    if (open_ != nullptr)
-        close();
+    if (open_ == nullptr)
+        return;
+    close();
+    // Some panels write the image while open (a repair on opening, "Random"); the
+    // main panel shows what it holds now.
+    context_.redraw();
 }
 
 void EditorHost::close()

@@ -78,7 +78,7 @@ QRect OutputEditor::designGeometry() const
     return {16, 14, 442, 274};
 }
 
-void OutputEditor::open(const EeBlock& image)
+void OutputEditor::open(EeBlock& image)
 {
     const bool dali = isDali(outputKind(image));
     const bool curveControls = !dali && run_.curvesAvailable;

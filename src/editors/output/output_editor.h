@@ -25,7 +25,7 @@ public:
     FunctionBlock block() const override { return FunctionBlock::output; }
     QRect designGeometry() const override;
     // `setOutput`.
-    void open(const EeBlock& image) override;
+    void open(EeBlock& image) override;
     void apply(EeBlock& image) override;
     void closing() override;
 

@@ -25,7 +25,7 @@ QRect RelayEditor::designGeometry() const
     return {694, 14, 220, 132};
 }
 
-void RelayEditor::open(const EeBlock& image)
+void RelayEditor::open(EeBlock& image)
 {
     cbZCSwitch_->setChecked(zeroCrossSwitch(image));
 }

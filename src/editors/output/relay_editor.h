@@ -15,7 +15,7 @@ public:
 
     FunctionBlock block() const override { return FunctionBlock::relay; }
     QRect designGeometry() const override;
-    void open(const EeBlock& image) override;
+    void open(EeBlock& image) override;
     void apply(EeBlock& image) override;
 
 private:

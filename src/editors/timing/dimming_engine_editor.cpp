@@ -19,14 +19,14 @@ const EngineLayout kEngine1Layout{
     RelayFollowsLevel::anyLevel,
     "ED1_gb", "eD1_Time", "eD1_Fade", "eD1_Level", "rbD1_On", "rbD1_Off", "ED1_cbDel",
     {"pD1Slider", "sbD1", "comboD1"},
-    "bDimmer1_OK", "bDimmer1_Cancel", "bHelpD1a", "pHelpD1a", nullptr, StepProfile::night,
+    "bDimmer1_OK", "bDimmer1_Cancel", "bHelpD1a", "pHelpD1a", nullptr, paintEngine1Help,
 };
 const EngineLayout kEngine2Layout{
     DimmingEngine::engine2, FunctionBlock::engine2, "pDimmer2", "Dimming Engine 2", "Delay", kindDelay,
     RelayFollowsLevel::remoteLevel,
     "ED2_gb", "eD2_Delay", "eD2_Fade", "eD2_Level", "rbD2_On", "rbD2_Off", "ED2_cbDel",
     {"pD2Slider", "sbD2", "comboD2"},
-    "bDimmer2OK", "bDimmer2Cancel", "bQuestion", "pHelpD1", "Image2", StepProfile::afterLst,
+    "bDimmer2OK", "bDimmer2Cancel", "bQuestion", "pHelpD1", "Image2", paintEngine2Help,
 };
 // clang-format on
 
@@ -102,12 +102,8 @@ DimmingEngineEditor::DimmingEngineEditor(const EngineLayout& layout, const RunSt
     column->addStretch(1);
     column->addLayout(buttons);
 
-    help_ = new HelpPicture(layout.profile, layout.helpPanel, layout.helpPicture, this);
-    connect(helpButton, &QPushButton::clicked, this, [this] {
-        help_->setGeometry(rect().adjusted(0, captionBand(), 0, 0));
-        help_->show();
-        help_->raise();
-    });
+    help_ = new HelpPicture(layout.help, layout.helpPanel, layout.helpPicture, this);
+    connect(helpButton, &QPushButton::clicked, this, [this] { help_->showOver(captionBand()); });
 }
 
 void DimmingEngineEditor::buildRow(int row, QWidget& rows)
@@ -171,7 +167,7 @@ TBox DimmingEngineEditor::box(int row) const
     return rows_[static_cast<std::size_t>(row - 1)];
 }
 
-void DimmingEngineEditor::open(const EeBlock& image)
+void DimmingEngineEditor::open(EeBlock& image)
 {
     stepBuffer_ = loadSteps(image, layout_.engine);
     linesRemoved_ = false;
@@ -180,7 +176,7 @@ void DimmingEngineEditor::open(const EeBlock& image)
     for (int row = 1; row <= kRows; ++row)
         enabled = setGB(enabled, row);
     strip_->closeStrip();
-    help_->hide();
+    help_->dismiss();
 }
 
 bool DimmingEngineEditor::setGB(bool enabled, int row)
@@ -250,7 +246,7 @@ void DimmingEngineEditor::apply(EeBlock& image)
 void DimmingEngineEditor::closing()
 {
     strip_->closeStrip();
-    help_->hide();
+    help_->dismiss();
 }
 
 QString DimmingEngineEditor::repaired() const

@@ -9,7 +9,7 @@
 #include "core/dimming_engines.h"
 #include "core/run_state.h"
 #include "editors/editor.h"
-#include "editors/timing/help_pictures.h"
+#include "editors/help_pictures.h"
 #include "editors/timing/step_editor.h"
 
 class QLabel;
@@ -39,7 +39,7 @@ struct EngineLayout {
     const char* helpButton;
     const char* helpPanel;
     const char* helpPicture;
-    StepProfile profile;
+    HelpArt help;
 };
 
 extern const EngineLayout kEngine1Layout;
@@ -54,7 +54,7 @@ public:
     FunctionBlock block() const override { return layout_.block; }
     QRect designGeometry() const override;
     // `setDimmer1`, `setDimmer2`.
-    void open(const EeBlock& image) override;
+    void open(EeBlock& image) override;
     // `bDimmer1_OKClick`, `bDimmer2OKClick`.
     void apply(EeBlock& image) override;
     void closing() override;

@@ -122,6 +122,7 @@ void StepEditor::sliderChange(int position)
         fieldOf(box, kind)->setText(QString::fromStdString(*text));
     if (relayFollows(rows_.relay, kind))
         (position == 0 ? box._off : box._on)->setChecked(true);
+    emit fieldChanged();
 }
 
 void StepEditor::comboChange(int index)

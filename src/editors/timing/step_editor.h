@@ -74,6 +74,10 @@ public:
 
     QSlider& slider() const { return *slider_; }
 
+signals:
+    // The slider moved and rewrote its field.
+    void fieldChanged();
+
 private:
     void sliderChange(int position);
     void comboChange(int index);

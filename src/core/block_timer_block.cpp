@@ -1,0 +1,34 @@
+#include "core/block_timer_block.h"
+
+#include <algorithm>
+
+#include "core/encodings.h"
+
+namespace ormid {
+
+std::string blockTimeText(int units)
+{
+    return displayTime(units * kBlockTimeUnit);
+}
+
+int blockTimePosition(std::string_view text)
+{
+    return std::clamp(getTime(text).value_or(0) / kBlockTimeUnit, 0, kLargestBlockTime);
+}
+
+void applyBlockTime(EeBlock& image, std::string_view text)
+{
+    image[field::blockTime] = static_cast<Byte>(getTime(text).value_or(0) / kBlockTimeUnit);
+}
+
+void switchBlockTimerOff(EeBlock& image)
+{
+    image[field::blockTime] = 0;
+}
+
+bool blockTimerOn(const EeBlock& image)
+{
+    return image[field::blockTime] != 0;
+}
+
+} // namespace ormid

@@ -1,0 +1,335 @@
+#include "editors/help_pictures.h"
+
+#include <QLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+namespace ormid {
+
+namespace {
+
+const QColor kAxis(0x33, 0x3D, 0x47);
+const QColor kGuide(0x9A, 0xA7, 0xB2);
+const QColor kProfile(0x1F, 0x7A, 0x8C);
+const QColor kFill(0x1F, 0x7A, 0x8C, 0x22);
+const QColor kEvent(0xB8, 0x4A, 0x1E);
+const QColor kNote(0x2F, 0x5F, 0x7A);
+const QColor kOption(0x7A, 0x4F, 0x9A);
+
+constexpr double kHigh = 0.85; // the output before and after a dimmed period
+constexpr double kLow = 0.4;   // the dimmed output
+
+// A chart over time: the picture's title on top, the output rising upwards, time to the
+// right. Everything is measured in `unit`, a fortieth of the picture's height.
+class Chart {
+public:
+    Chart(QPainter& painter, const QRectF& area, const char* title, double span)
+        : painter_(painter), area_(area), unit_(area.height() / 40), span_(span)
+    {
+        painter_.save();
+        painter_.setRenderHint(QPainter::Antialiasing);
+        painter_.fillRect(area, Qt::white);
+        font_ = painter_.font();
+        font_.setPixelSize(qMax(9, qRound(unit_ * 1.7)));
+        chart_ = QRectF(area.left() + unit_ * 11, area.top() + unit_ * 6, area.width() - unit_ * 14,
+                        area.height() - unit_ * 13);
+        QFont bold = font_;
+        bold.setBold(true);
+        painter_.setFont(bold);
+        painter_.setPen(kAxis);
+        painter_.drawText(QRectF(area.left(), area.top() + unit_, area.width(), unit_ * 3), Qt::AlignCenter,
+                          QString::fromLatin1(title));
+        painter_.setFont(font_);
+    }
+    ~Chart() { painter_.restore(); }
+    Chart(const Chart&) = delete;
+    Chart& operator=(const Chart&) = delete;
+
+    qreal unit() const { return unit_; }
+    qreal x(double t) const { return chart_.left() + chart_.width() * t / span_; }
+    qreal y(double level) const { return chart_.bottom() - chart_.height() * level; }
+    QPointF at(double t, double level) const { return {x(t), y(level)}; }
+    const QRectF& chart() const { return chart_; }
+    QPainter& painter() { return painter_; }
+
+    // A dashed level guide with its caption left of the axis.
+    void level(double level, const QString& caption)
+    {
+        painter_.setPen(QPen(kGuide, unit_ * 0.12, Qt::DashLine));
+        painter_.drawLine(QPointF(chart_.left(), y(level)), QPointF(chart_.right(), y(level)));
+        painter_.setPen(kAxis);
+        painter_.drawText(QRectF(area_.left() + unit_ * 2.5, y(level) - unit_, unit_ * 8, unit_ * 2),
+                          Qt::AlignRight | Qt::AlignVCenter, caption);
+    }
+    // A dashed mark across the chart at time t.
+    void mark(double t, const QColor& colour = kGuide, Qt::PenStyle style = Qt::DashLine)
+    {
+        painter_.setPen(QPen(colour, unit_ * (style == Qt::SolidLine ? 0.3 : 0.12), style));
+        painter_.drawLine(QPointF(x(t), chart_.top()), QPointF(x(t), chart_.bottom()));
+    }
+    // The output as a filled line through the points.
+    void output(const std::vector<QPointF>& points, const QColor& colour = kProfile, Qt::PenStyle style = Qt::SolidLine,
+                bool filled = true)
+    {
+        QPainterPath line;
+        line.moveTo(points.front());
+        for (std::size_t i = 1; i < points.size(); ++i)
+            line.lineTo(points[i]);
+        if (filled) {
+            QPainterPath area = line;
+            area.lineTo(points.back().x(), chart_.bottom());
+            area.lineTo(points.front().x(), chart_.bottom());
+            area.closeSubpath();
+            painter_.fillPath(area, kFill);
+        }
+        painter_.setPen(QPen(colour, unit_ * 0.45, style, Qt::RoundCap, Qt::RoundJoin));
+        painter_.drawPath(line);
+    }
+    void note(QPointF point, const QString& text, const QColor& colour = kNote)
+    {
+        painter_.setPen(colour);
+        painter_.drawText(point, text);
+    }
+    // A caption centred under the time axis, below the hour captions.
+    void underAxis(double t, const QString& text, const QColor& colour = kNote)
+    {
+        painter_.setPen(colour);
+        painter_.drawText(QRectF(x(t) - unit_ * 7, chart_.bottom() + unit_ * 3.2, unit_ * 14, unit_ * 2),
+                          Qt::AlignCenter, text);
+    }
+    // A dimension line between two times with its caption above it.
+    void span(double from, double to, qreal yPos, const QString& caption)
+    {
+        painter_.setPen(QPen(kNote, unit_ * 0.18));
+        painter_.drawLine(QPointF(x(from), yPos), QPointF(x(to), yPos));
+        arrowHead(QPointF(x(from), yPos), -1, unit_ * 0.9);
+        arrowHead(QPointF(x(to), yPos), 1, unit_ * 0.9);
+        painter_.drawText(QRectF(x(from), yPos - unit_ * 2.4, x(to) - x(from), unit_ * 2), Qt::AlignCenter, caption);
+    }
+    // The axes; `clock` gives the caption of each whole unit of time, or none.
+    void axes(const std::function<QString(int)>& clock)
+    {
+        painter_.setPen(QPen(kAxis, unit_ * 0.2));
+        painter_.drawLine(chart_.bottomLeft(), chart_.bottomRight());
+        painter_.drawLine(chart_.bottomLeft(), chart_.topLeft());
+        arrowHead(chart_.bottomRight() + QPointF(unit_, 0), 1, unit_);
+        // Every unit has a tick; where the units are narrow, every other one a caption.
+        const int captionEvery = chart_.width() / span_ < unit_ * 4 ? 2 : 1;
+        for (int t = 0; t <= static_cast<int>(span_); ++t) {
+            painter_.drawLine(QPointF(x(t), chart_.bottom()), QPointF(x(t), chart_.bottom() + unit_ * 0.6));
+            const QString caption = clock ? clock(t) : QString();
+            if (t % captionEvery == 0 && !caption.isEmpty())
+                painter_.drawText(QRectF(x(t) - unit_ * 3, chart_.bottom() + unit_ * 0.8, unit_ * 6, unit_ * 2),
+                                  Qt::AlignCenter, caption);
+        }
+        painter_.save();
+        painter_.translate(area_.left() + unit_ * 1.8, chart_.center().y());
+        painter_.rotate(-90);
+        painter_.drawText(QRectF(-unit_ * 6, -unit_, unit_ * 12, unit_ * 2), Qt::AlignCenter, QStringLiteral("Output"));
+        painter_.restore();
+    }
+
+private:
+    void arrowHead(QPointF tip, qreal direction, qreal size)
+    {
+        QPainterPath head;
+        head.moveTo(tip);
+        head.lineTo(tip + QPointF(-direction * size, -size / 2));
+        head.lineTo(tip + QPointF(-direction * size, size / 2));
+        head.closeSubpath();
+        painter_.fillPath(head, painter_.pen().color());
+    }
+
+    QPainter& painter_;
+    QRectF area_;
+    qreal unit_;
+    double span_;
+    QFont font_;
+    QRectF chart_;
+};
+
+// The captions of a chart whose time starts at `firstHour` on the clock.
+std::function<QString(int)> hoursFrom(int firstHour)
+{
+    return [firstHour](int t) { return QStringLiteral("%1h").arg((firstHour + t) % 24); };
+}
+
+constexpr double kFade = 0.8; // the width of a fade, in the chart's time units
+
+// The two-step profile both engines share: level 2, fade 1 down at step 1, fade 2 up at step 2.
+void paintTwoSteps(Chart& chart, double start, double t1, double t2, double end)
+{
+    chart.level(kHigh, QStringLiteral("Level 2"));
+    chart.level(kLow, QStringLiteral("Level 1"));
+    chart.output({chart.at(start, kHigh), chart.at(t1, kHigh), chart.at(t1 + kFade, kLow), chart.at(t2, kLow),
+                  chart.at(t2 + kFade, kHigh), chart.at(end, kHigh)});
+    const qreal middle = chart.y((kLow + kHigh) / 2);
+    chart.note({chart.x(t1 + kFade) + chart.unit() * 0.6, middle}, QStringLiteral("Fade 1"));
+    chart.note({chart.x(t2 + kFade) + chart.unit() * 0.6, middle}, QStringLiteral("Fade 2"));
+    chart.mark(t1);
+    chart.mark(t2);
+}
+
+} // namespace
+
+void paintEngine1Help(QPainter& painter, const QRectF& area)
+{
+    constexpr double kHours = 15;
+    Chart chart(painter, area, "Dimming Engine 1: each step starts at a time of day", kHours);
+    paintTwoSteps(chart, 0, 4, 11, kHours);
+    chart.underAxis(4, QStringLiteral("t1"));
+    chart.underAxis(11, QStringLiteral("t2"));
+    chart.axes(hoursFrom(18));
+}
+
+void paintEngine2Help(QPainter& painter, const QRectF& area)
+{
+    constexpr double kHours = 12;
+    constexpr double kEventAt = 1;
+    Chart chart(painter, area, "Dimming Engine 2: each step follows its delay", kHours);
+    paintTwoSteps(chart, kEventAt, 3.5, 8.5, kHours);
+    const qreal spanY = chart.chart().top() + chart.unit() * 1.5;
+    chart.span(kEventAt, 3.5, spanY, QStringLiteral("Delay 1"));
+    chart.span(3.5, 8.5, spanY, QStringLiteral("Delay 2"));
+    chart.mark(kEventAt, kEvent, Qt::SolidLine);
+    chart.underAxis(kEventAt, QStringLiteral("LSt event"), kEvent);
+    chart.axes(hoursFrom(18));
+}
+
+void paintPowerOnHelp(QPainter& painter, const QRectF& area)
+{
+    constexpr double kSpan = 12;
+    constexpr double kOn = 1, kDelay = 2.5, kFadeIn = 2, kOff = 8;
+    Chart chart(painter, area, "Power On: delay, then fade to the level", kSpan);
+    chart.level(kHigh, QStringLiteral("Level"));
+    chart.output(
+        {chart.at(kOn + kDelay, 0), chart.at(kOn + kDelay + kFadeIn, kHigh), chart.at(kOff, kHigh), chart.at(kOff, 0)});
+    // With DPC/DOO switching off is delayed and dimmed as well.
+    chart.output({chart.at(kOff, kHigh), chart.at(kOff + kDelay, kHigh), chart.at(kOff + kDelay + kFadeIn / 2, 0)},
+                 kOption, Qt::DashLine, false);
+    const qreal spanY = chart.chart().top() + chart.unit() * 1.5;
+    chart.span(kOn, kOn + kDelay, spanY, QStringLiteral("Delay"));
+    chart.span(kOff, kOff + kDelay, spanY, QStringLiteral("Delay"));
+    chart.note({chart.x(kOn + kDelay + kFadeIn / 2) + chart.unit(), chart.y(kHigh / 2)}, QStringLiteral("Fade"));
+    chart.note({chart.x(kOff) + chart.unit() * 0.6, chart.y(kHigh) + chart.unit() * 2.4},
+               QStringLiteral("with DPC / DOO"), kOption);
+    chart.mark(kOn, kEvent, Qt::SolidLine);
+    chart.mark(kOff, kEvent, Qt::SolidLine);
+    chart.underAxis(kOn, QStringLiteral("Power on"), kEvent);
+    chart.underAxis(kOff, QStringLiteral("Power off"), kEvent);
+    chart.axes({});
+}
+
+void paintBlockTimerHelp(QPainter& painter, const QRectF& area)
+{
+    constexpr double kSpan = 12;
+    constexpr double kOn = 1, kBlocking = 4;
+    Chart chart(painter, area, "Block Timer: full output, then dimming", kSpan);
+    chart.level(1.0 * kHigh, QStringLiteral("100 %"));
+    chart.level(kLow, QStringLiteral("Dimmed"));
+    chart.output({chart.at(kOn, kHigh), chart.at(kOn + kBlocking, kHigh), chart.at(kOn + kBlocking + kFade, kLow),
+                  chart.at(kSpan, kLow)});
+    chart.span(kOn, kOn + kBlocking, chart.chart().top() + chart.unit() * 1.5, QStringLiteral("Blocking Time"));
+    chart.note({chart.x(kOn + kBlocking + kFade) + chart.unit() * 0.6, chart.y((kHigh + kLow) / 2)},
+               QStringLiteral("dimming allowed"));
+    chart.mark(kOn, kEvent, Qt::SolidLine);
+    chart.mark(kOn + kBlocking);
+    chart.underAxis(kOn, QStringLiteral("Power on"), kEvent);
+    chart.axes({});
+}
+
+namespace {
+
+class ArtWidget final : public QWidget {
+public:
+    ArtWidget(HelpArt art, QWidget* parent) : QWidget(parent), art_(art) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        art_(painter, rect());
+    }
+
+private:
+    HelpArt art_;
+};
+
+} // namespace
+
+HelpPicture::HelpPicture(HelpArt art, const char* panelName, const char* pictureName, QWidget* parent) : QFrame(parent)
+{
+    setObjectName(QString::fromLatin1(panelName));
+    setFrameShape(QFrame::Box);
+    setAutoFillBackground(true);
+    picture_ = new ArtWidget(art, this);
+    if (pictureName != nullptr)
+        picture_->setObjectName(QString::fromLatin1(pictureName));
+    setCursor(Qt::PointingHandCursor);
+    setToolTip(QStringLiteral("Click to close"));
+    hide();
+}
+
+void HelpPicture::showOver(int top)
+{
+    QWidget& panel = *parentWidget();
+    setGeometry(0, top, panel.width(), panel.height() - top);
+    show();
+    raise();
+}
+
+void HelpPicture::showBeside(int top)
+{
+    QWidget& panel = *parentWidget();
+    if (parentSize_.isEmpty())
+        parentSize_ = panel.size();
+    // A picture in the proportions of the charts, as tall as the panel's fields.
+    const int height = qMax(parentSize_.height() - top, parentSize_.width() * 2 / 3);
+    const int width = height * 3 / 2;
+    panel.resize(parentSize_.width() + width, qMax(parentSize_.height(), top + height));
+    // The panel's fields keep their width: its layout leaves the picture's room free.
+    if (QLayout* layout = panel.layout()) {
+        QMargins margins = layout->contentsMargins();
+        margins.setRight(margins.right() + width);
+        layout->setContentsMargins(margins);
+    }
+    setGeometry(parentSize_.width(), top, width, height);
+    show();
+    raise();
+}
+
+void HelpPicture::dismiss()
+{
+    hide();
+    if (parentSize_.isEmpty())
+        return;
+    QWidget& panel = *parentWidget();
+    if (QLayout* layout = panel.layout()) {
+        QMargins margins = layout->contentsMargins();
+        margins.setRight(margins.right() - (panel.width() - parentSize_.width()));
+        layout->setContentsMargins(margins);
+    }
+    panel.resize(parentSize_);
+    parentSize_ = QSize();
+}
+
+void HelpPicture::mousePressEvent(QMouseEvent* event)
+{
+    // A click on the picture arrives here too: the picture leaves mouse presses to it.
+    if (event->button() == Qt::LeftButton)
+        dismiss();
+    QFrame::mousePressEvent(event);
+}
+
+void HelpPicture::resizeEvent(QResizeEvent* event)
+{
+    QFrame::resizeEvent(event);
+    picture_->setGeometry(rect().adjusted(1, 1, -1, -1));
+}
+
+} // namespace ormid

@@ -1,0 +1,92 @@
+#include "editors/output/block_timer_editor.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include "core/block_timer_block.h"
+#include "editors/click_field.h"
+#include "editors/help_pictures.h"
+
+namespace ormid {
+
+BlockTimerEditor::BlockTimerEditor(QWidget* parent) : Editor(QStringLiteral("Block Time Setup"), parent)
+{
+    setObjectName(QStringLiteral("pBlockTime"));
+    eBlockTime_ = new ClickField(this);
+    eBlockTime_->setObjectName(QStringLiteral("eBlockTime"));
+    eBlockTime_->setFixedWidth(80);
+    connect(eBlockTime_, &ClickField::clicked, this, &BlockTimerEditor::eBlockTimeClick);
+
+    pBTSlider_ = new QFrame(this);
+    pBTSlider_->setObjectName(QStringLiteral("pBTSlider"));
+    pBTSlider_->setFrameShape(QFrame::StyledPanel);
+    sbBlockTime_ = new QSlider(Qt::Horizontal, pBTSlider_);
+    sbBlockTime_->setObjectName(QStringLiteral("sbBlockTime"));
+    sbBlockTime_->setRange(0, kLargestBlockTime);
+    auto* strip = new QHBoxLayout(pBTSlider_);
+    strip->addWidget(sbBlockTime_);
+    connect(sbBlockTime_, &QSlider::valueChanged, this,
+            [this](int position) { eBlockTime_->setText(QString::fromStdString(blockTimeText(position))); });
+    pBTSlider_->hide();
+
+    auto* period = new QHBoxLayout;
+    period->addWidget(new QLabel(QStringLiteral("Blocking Time"), this));
+    period->addWidget(eBlockTime_);
+    period->addWidget(new QLabel(QStringLiteral("HH:MM:SS"), this));
+    period->addStretch(1);
+
+    auto* helpButton = new QPushButton(QStringLiteral("?"), this);
+    helpButton->setObjectName(QStringLiteral("SpeedButton2"));
+    helpButton->setFixedWidth(helpButton->sizeHint().height() + 8);
+    help_ = new HelpPicture(paintBlockTimerHelp, "pHelpBlock", nullptr, this);
+    connect(helpButton, &QPushButton::clicked, this, [this] { help_->showBeside(captionBand()); });
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(helpButton);
+    buttons->addLayout(okCancelRow("bTBlockOK", "bTBlockCancel"), 1);
+
+    auto* column = new QVBoxLayout;
+    column->addLayout(period);
+    column->addWidget(pBTSlider_);
+    column->addStretch(1);
+    column->addLayout(buttons);
+    setCardLayout(*column);
+    setLayout(column);
+}
+
+// Beside the block-timer block.
+QRect BlockTimerEditor::designGeometry() const
+{
+    return {242, 14, 330, 170};
+}
+
+void BlockTimerEditor::open(EeBlock& image)
+{
+    eBlockTime_->setText(QString::fromStdString(blockTimeText(image[field::blockTime])));
+    closing();
+}
+
+void BlockTimerEditor::eBlockTimeClick()
+{
+    eBlockTime_->setHighlighted(true);
+    // A period off the 5-second grid is rewritten when the slider moves onto it.
+    sbBlockTime_->setValue(blockTimePosition(eBlockTime_->text().toStdString()));
+    pBTSlider_->show();
+}
+
+void BlockTimerEditor::apply(EeBlock& image)
+{
+    applyBlockTime(image, eBlockTime_->text().toStdString());
+}
+
+void BlockTimerEditor::closing()
+{
+    pBTSlider_->hide();
+    eBlockTime_->setHighlighted(false);
+    help_->dismiss();
+}
+
+} // namespace ormid

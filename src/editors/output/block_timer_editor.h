@@ -1,0 +1,36 @@
+#pragma once
+// The Block Time Setup panel `pBlockTime`: the blocking period in steps of 5 s through
+// its slider strip.
+
+#include "editors/editor.h"
+
+class QFrame;
+class QSlider;
+
+namespace ormid {
+
+class ClickField;
+class HelpPicture;
+
+class BlockTimerEditor final : public Editor {
+    Q_OBJECT
+public:
+    explicit BlockTimerEditor(QWidget* parent);
+
+    FunctionBlock block() const override { return FunctionBlock::blockTimer; }
+    QRect designGeometry() const override;
+    void open(EeBlock& image) override;
+    // `bTBlockOK`.
+    void apply(EeBlock& image) override;
+    void closing() override;
+
+private:
+    void eBlockTimeClick();
+
+    ClickField* eBlockTime_ = nullptr;
+    QFrame* pBTSlider_ = nullptr;
+    QSlider* sbBlockTime_ = nullptr;
+    HelpPicture* help_ = nullptr;
+};
+
+} // namespace ormid

@@ -1,0 +1,161 @@
+#include "editors/output/power_on_editor.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "core/power_on_block.h"
+#include "editors/click_field.h"
+#include "editors/help_pictures.h"
+#include "editors/timing/step_editor.h"
+
+namespace ormid {
+
+namespace {
+
+ClickField* newField(const char* name, QWidget& parent)
+{
+    auto* field = new ClickField(&parent);
+    field->setObjectName(QString::fromLatin1(name));
+    field->setFixedWidth(80);
+    return field;
+}
+
+} // namespace
+
+PowerOnEditor::PowerOnEditor(const RunState& run, QWidget* parent)
+    : Editor(QStringLiteral("Power On Setup"), parent), run_(run)
+{
+    setObjectName(QStringLiteral("pStartupDelay"));
+    ePORelayDelay_ = newField("ePORelayDelay", *this);
+    ePOFade_ = newField("ePOFade", *this);
+    ePOLevel_ = newField("ePOLevel", *this);
+    cbRandom_ = new QCheckBox(QStringLiteral("Random"), this);
+    cbRandom_->setObjectName(QStringLiteral("cbRandom"));
+    connect(cbRandom_, &QCheckBox::clicked, this, &PowerOnEditor::randomClicked);
+
+    strip_ = new StepEditor(
+        {"pPOSlider", "sbPU", "combRange"},
+        {.first = 0,
+         .last = 0,
+         .box = [this](int) { return TBox{._delay = ePORelayDelay_, ._fade = ePOFade_, ._level = ePOLevel_}; },
+         .takeIntoUse = {},
+         .relay = RelayFollowsLevel::never},
+        this);
+    connect(strip_, &StepEditor::fieldChanged, this, &PowerOnEditor::dpcRule);
+    connect(ePORelayDelay_, &ClickField::clicked, this, [this] { fieldClicked(kindDelay); });
+    connect(ePOFade_, &ClickField::clicked, this, [this] { fieldClicked(fadeKind(run_.remoteMode)); });
+    connect(ePOLevel_, &ClickField::clicked, this, [this] { fieldClicked(levelKind(run_.remoteMode)); });
+
+    auto* fields = new QGridLayout;
+    const struct {
+        const char* caption;
+        ClickField* field;
+        const char* unit;
+    } rows[] = {{"Delay", ePORelayDelay_, ""}, {"Fade Speed", ePOFade_, "s/%"}, {"Level", ePOLevel_, "%"}};
+    int line = 0;
+    for (const auto& row : rows) {
+        fields->addWidget(new QLabel(QString::fromLatin1(row.caption), this), line, 0);
+        fields->addWidget(row.field, line, 1);
+        fields->addWidget(new QLabel(QString::fromLatin1(row.unit), this), line, 2);
+        if (row.field == ePORelayDelay_)
+            fields->addWidget(cbRandom_, ++line, 1);
+        ++line;
+    }
+    fields->setColumnStretch(3, 1);
+
+    dpcGroup_ = new QGroupBox(QStringLiteral("DPC/DOO"), this);
+    cbEnableDPC_ = new QCheckBox(QStringLiteral("Enable DPC / DOO"), dpcGroup_);
+    cbEnableDPC_->setObjectName(QStringLiteral("cbEnableDPC"));
+    auto* dpc = new QHBoxLayout(dpcGroup_);
+    dpc->addWidget(cbEnableDPC_);
+    dpc->addStretch(1);
+
+    auto* helpButton = new QPushButton(QStringLiteral("?"), this);
+    helpButton->setObjectName(QStringLiteral("bHelpPowerOn"));
+    helpButton->setFixedWidth(helpButton->sizeHint().height() + 8);
+    help_ = new HelpPicture(paintPowerOnHelp, "pHelpPowerOn", nullptr, this);
+    connect(helpButton, &QPushButton::clicked, this, [this] { help_->showBeside(captionBand()); });
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(helpButton);
+    buttons->addLayout(okCancelRow("bDPC_OK", "bDPC_Cancel"), 1);
+
+    auto* column = new QVBoxLayout;
+    column->addLayout(fields);
+    column->addWidget(dpcGroup_);
+    column->addWidget(strip_);
+    column->addStretch(1);
+    column->addLayout(buttons);
+    setCardLayout(*column);
+    setLayout(column);
+}
+
+// Beside the power-on block.
+QRect PowerOnEditor::designGeometry() const
+{
+    return {16, 14, 330, 300};
+}
+
+void PowerOnEditor::open(EeBlock& image)
+{
+    image_ = &image;
+    const PowerOnFields fields = readPowerOn(image);
+    const bool random = fields.delay == kRandomText;
+    ePORelayDelay_->setText(QString::fromStdString(fields.delay));
+    ePORelayDelay_->setEnabled(!random);
+    cbRandom_->setChecked(random);
+    ePOFade_->setText(QString::fromStdString(fields.fade));
+    ePOLevel_->setText(QString::fromStdString(fields.level));
+    cbEnableDPC_->setEnabled(dpcAvailable(fields.delay));
+    cbEnableDPC_->setChecked(fields.dpc);
+    dpcGroup_->setVisible(!run_.remoteMode);
+    strip_->setMinLevel(image[field::minLevel]);
+    strip_->closeStrip();
+    help_->dismiss();
+}
+
+void PowerOnEditor::fieldClicked(StepKind kind)
+{
+    strip_->clickEdit(stepTag(0, kind));
+}
+
+void PowerOnEditor::randomClicked(bool random)
+{
+    if (const auto delay = setRandomDelay(*image_, random))
+        ePORelayDelay_->setText(QString::fromStdString(*delay));
+    ePORelayDelay_->setEnabled(!random);
+    if (random)
+        strip_->closeStrip();
+    dpcRule();
+}
+
+void PowerOnEditor::dpcRule()
+{
+    const bool available = dpcAvailable(ePORelayDelay_->text().toStdString());
+    cbEnableDPC_->setEnabled(available);
+    if (!available)
+        cbEnableDPC_->setChecked(false);
+}
+
+void PowerOnEditor::apply(EeBlock& image)
+{
+    applyPowerOn(image,
+                 {.delay = ePORelayDelay_->text().toStdString(),
+                  .fade = ePOFade_->text().toStdString(),
+                  .level = ePOLevel_->text().toStdString(),
+                  .dpc = cbEnableDPC_->isChecked()},
+                 run_.remoteMode);
+}
+
+void PowerOnEditor::closing()
+{
+    strip_->closeStrip();
+    help_->dismiss();
+    image_ = nullptr;
+}
+
+} // namespace ormid

@@ -1,0 +1,51 @@
+#pragma once
+// The Power On Setup panel `pStartupDelay`: delay (or "Random"), fade speed and level
+// after power on through the step editor's single row, and DPC/DOO, which needs a delay.
+
+#include "core/run_state.h"
+#include "core/step_values.h"
+#include "editors/editor.h"
+
+class QCheckBox;
+class QGroupBox;
+
+namespace ormid {
+
+class ClickField;
+class HelpPicture;
+class StepEditor;
+
+class PowerOnEditor final : public Editor {
+    Q_OBJECT
+public:
+    // `run` must outlive the editor: remote mode changes the fade and level kinds.
+    PowerOnEditor(const RunState& run, QWidget* parent);
+
+    FunctionBlock block() const override { return FunctionBlock::powerOn; }
+    QRect designGeometry() const override;
+    void open(EeBlock& image) override;
+    // `bDPC_OK`.
+    void apply(EeBlock& image) override;
+    void closing() override;
+    bool changesRemoteFrames() const override { return true; }
+
+private:
+    void fieldClicked(StepKind kind);
+    // "Random" ticked or unticked by the user: byte 4 is written at once.
+    void randomClicked(bool random);
+    // The DPC box is offered only while the delay is not "0".
+    void dpcRule();
+
+    const RunState& run_;
+    EeBlock* image_ = nullptr; // while open, for "Random"
+    ClickField* ePORelayDelay_ = nullptr;
+    ClickField* ePOFade_ = nullptr;
+    ClickField* ePOLevel_ = nullptr;
+    QCheckBox* cbRandom_ = nullptr;
+    QGroupBox* dpcGroup_ = nullptr;
+    QCheckBox* cbEnableDPC_ = nullptr;
+    StepEditor* strip_ = nullptr;
+    HelpPicture* help_ = nullptr;
+};
+
+} // namespace ormid

@@ -1,0 +1,45 @@
+#pragma once
+// The Thermo-Management panel `pThermoM`: three thresholds with their levels, "Off"
+// (relay off at T1), and one slider strip for all six fields.
+
+#include <array>
+
+#include "editors/editor.h"
+
+class QCheckBox;
+class QFrame;
+class QSlider;
+
+namespace ormid {
+
+class ClickField;
+
+class ThermalEditor final : public Editor {
+    Q_OBJECT
+public:
+    explicit ThermalEditor(QWidget* parent);
+
+    FunctionBlock block() const override { return FunctionBlock::thermal; }
+    QRect designGeometry() const override;
+    // `displayTM`: repairs the image at once.
+    void open(EeBlock& image) override;
+    // `bTMOk`.
+    void apply(EeBlock& image) override;
+    void closing() override;
+
+private:
+    // The field of a slider tag (2..4 thresholds, 5..7 levels).
+    ClickField& fieldOf(int tag) const;
+    // `eTMSlider`.
+    void eTMSlider(int tag);
+    void sbThermoChange(int position);
+
+    std::array<ClickField*, 3> thresholds_{};
+    std::array<ClickField*, 3> levels_{};
+    QCheckBox* cbOutput_Off_ = nullptr;
+    QFrame* pThermo_ = nullptr;
+    QSlider* sbThermo_ = nullptr;
+    int tag_ = 0;
+};
+
+} // namespace ormid
