@@ -45,12 +45,17 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
+
 extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::median;
+using bench::millisecondsSince;
+using bench::ownFolder;
 
 constexpr double kDemoPauseMs = 20 * 100.0;
 constexpr auto kPollPeriod = std::chrono::microseconds(250);
@@ -78,11 +83,6 @@ bool fileExists(const fs::path& path)
 {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
-}
-
-double millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
 // The inherited environment without what would steer the run, plus the run's own settings.
@@ -148,17 +148,11 @@ std::optional<Sample> runOnce(const fs::path& program, const std::vector<std::st
     const fs::path status = folder / "status";
     const fs::path shown = hasShownFile ? folder / "shown" : fs::path();
 
-    std::vector<std::string> envStrings = runEnvironment(folder, status, shown);
-    std::vector<char*> envp;
-    for (std::string& variable : envStrings)
-        envp.push_back(variable.data());
-    envp.push_back(nullptr);
-    std::string programPath = program.string();
-    std::vector<std::string> argumentStrings = arguments;
-    std::vector<char*> argv{programPath.data()};
-    for (std::string& argument : argumentStrings)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
+    bench::CStringArray envp(runEnvironment(folder, status, shown));
+    const std::string programPath = program.string();
+    std::vector<std::string> words{programPath};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    bench::CStringArray argv(std::move(words));
     // The program's own output goes to a file, shown only when the run fails.
     const fs::path output = folder / "output";
     posix_spawn_file_actions_t actions;
@@ -221,13 +215,6 @@ std::optional<Sample> runOnce(const fs::path& program, const std::vector<std::st
     return result;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 template <typename Field>
 std::vector<double> column(const std::vector<Sample>& samples, Field field)
 {
@@ -235,13 +222,6 @@ std::vector<double> column(const std::vector<Sample>& samples, Field field)
     for (const Sample& sample : samples)
         values.push_back(sample.*field);
     return values;
-}
-
-fs::path ownFolder(const char* argv0)
-{
-    std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    return (error ? fs::absolute(argv0) : self).parent_path();
 }
 
 } // namespace

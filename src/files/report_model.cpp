@@ -2,6 +2,10 @@
 
 #include <array>
 #include <cstdint>
+#include <iomanip>
+#include <locale>
+#include <sstream>
+#include <stdexcept>
 
 #include "core/encodings.h"
 
@@ -310,6 +314,20 @@ ReportModel buildReportModel(const EeBlock& eeBlock, const ReportProject* projec
     model.sections.push_back(lstSection(image));
     model.sections.push_back(tManagementSection(image));
     return model;
+}
+
+std::string shortDate(std::time_t time)
+{
+    std::tm local{};
+    localtime_r(&time, &local);
+    std::ostringstream out;
+    try {
+        out.imbue(std::locale(""));
+    } catch (const std::runtime_error&) {
+        // LANG names a locale this system lacks: the stream keeps the C locale.
+    }
+    out << std::put_time(&local, "%x");
+    return out.str();
 }
 
 std::string formatReportText(const ReportModel& model)

@@ -3,6 +3,8 @@
 // lines, each line a few texts at their x positions (PDF points). The PDF report
 // draws this model and `ormid-cli show` prints it, so both say the same.
 
+#include <cstddef>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +42,11 @@ struct ReportModel {
     std::vector<ReportSection> sections;
 };
 
+// The most characters the project panel's fields take.
+constexpr std::size_t kProjectNameLength = 50;
+constexpr std::size_t kLuminaireLength = 25;
+constexpr std::size_t kDriverLength = 25;
+
 // The project panel's fields and today's date in the user's short form.
 struct ReportProject {
     std::string name;
@@ -63,6 +70,10 @@ constexpr int tableRelay = 480;
 
 // The project section appears only when the project's name is not empty.
 ReportModel buildReportModel(const EeBlock& eeBlock, const ReportProject* project);
+
+// `time`'s day in the short date form of the user's locale (LC_TIME, LANG), as the
+// project line prints it; the C locale's form when the user's is not installed.
+std::string shortDate(std::time_t time);
 
 // Plain-text rendering: one text line per report line, texts placed in
 // columns proportional to their x positions, sections separated by a blank line.

@@ -55,7 +55,7 @@ done
 app=org.ormid.Programmer
 files=(
     bin/ormid-programmer bin/ormid-cli bin/ormid-stick-sim
-    share/ormid/ormid.kdp share/ormid/samples/street.kdc
+    share/ormid/ormid.kdp share/ormid/samples/street.kdc share/ormid/pdf.ini
     share/applications/$app.desktop share/metainfo/$app.metainfo.xml
     share/icons/hicolor/scalable/apps/$app.svg
     share/mime/packages/ormid-programmer.xml
@@ -81,6 +81,8 @@ check "the installed firmware container is valid" output_contains '^kind: firmwa
     env -u LD_LIBRARY_PATH "$usr/bin/ormid-cli" check "$usr/share/ormid/ormid.kdp"
 check "the installed sample is valid" output_contains '^valid: yes' \
     env -u LD_LIBRARY_PATH "$usr/bin/ormid-cli" check "$usr/share/ormid/samples/street.kdc"
+check "ormid-cli report of the installed sample" output_contains '^Wrote street.pdf' \
+    env -u LD_LIBRARY_PATH "$usr/bin/ormid-cli" report "$usr/share/ormid/samples/street.kdc" -o street.pdf --project Street
 check "ormid-stick-sim --help" output_contains '^Usage: ormid-stick-sim' env -u LD_LIBRARY_PATH "$usr/bin/ormid-stick-sim" --help
 
 check "the desktop entry is valid" desktop-file-validate "$usr/share/applications/$app.desktop"

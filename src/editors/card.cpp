@@ -1,4 +1,4 @@
-#include "editors/editor.h"
+#include "editors/card.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -14,26 +14,26 @@ const QColor kBand(0x2F, 0x5F, 0x7A);
 constexpr qreal kRadius = 6;
 } // namespace
 
-int Editor::captionBand() const
+int Card::captionBand() const
 {
     return fontMetrics().height() + 8;
 }
 
-void Editor::setCardLayout(QLayout& layout)
+void Card::setCardLayout(QLayout& layout)
 {
     constexpr int kMargin = 10;
     layout.setContentsMargins(kMargin, captionBand() + kMargin, kMargin, kMargin);
 }
 
-QLayout* Editor::okCancelRow(const char* okName, const char* cancelName)
+QLayout* Card::okCancelRow(const char* okName, const char* cancelName)
 {
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QString::fromLatin1(okName));
     ok->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QString::fromLatin1(cancelName));
-    connect(ok, &QPushButton::clicked, this, &Editor::okClicked);
-    connect(cancel, &QPushButton::clicked, this, &Editor::cancelClicked);
+    connect(ok, &QPushButton::clicked, this, &Card::okClicked);
+    connect(cancel, &QPushButton::clicked, this, &Card::cancelClicked);
     auto* row = new QHBoxLayout;
     row->addStretch(1);
     row->addWidget(ok);
@@ -41,7 +41,7 @@ QLayout* Editor::okCancelRow(const char* okName, const char* cancelName)
     return row;
 }
 
-void Editor::paintEvent(QPaintEvent*)
+void Card::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);

@@ -1,0 +1,61 @@
+#include "app/project_panel.h"
+
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace ormid {
+
+namespace {
+
+struct FieldSpec {
+    const char* name;
+    const char* caption;
+    std::size_t maxLength;
+};
+constexpr FieldSpec kFields[] = {
+    {"eProjectName", "Name", kProjectNameLength},
+    {"eLuminaire", "Luminaire", kLuminaireLength},
+    {"eDriver", "Driver", kDriverLength},
+};
+
+} // namespace
+
+ProjectPanel::ProjectPanel(QWidget* parent) : Card(QStringLiteral("Project"), parent)
+{
+    setObjectName(QStringLiteral("pPdfProjectName"));
+    auto* form = new QFormLayout;
+    QLineEdit* fields[std::size(kFields)] = {};
+    for (std::size_t i = 0; i < std::size(kFields); ++i) {
+        fields[i] = new QLineEdit(this);
+        fields[i]->setObjectName(QString::fromLatin1(kFields[i].name));
+        fields[i]->setMaxLength(static_cast<int>(kFields[i].maxLength));
+        // Return in a field confirms, as in a dialog.
+        connect(fields[i], &QLineEdit::returnPressed, this, &Card::okClicked);
+        form->addRow(QString::fromLatin1(kFields[i].caption), fields[i]);
+    }
+    eProjectName_ = fields[0];
+    eLuminaire_ = fields[1];
+    eDriver_ = fields[2];
+
+    auto* layout = new QVBoxLayout(this);
+    setCardLayout(*layout);
+    layout->addLayout(form);
+    layout->addStretch(1);
+    layout->addLayout(okCancelRow("bPdfOK", "bPdfCancel"));
+}
+
+void ProjectPanel::showForInput()
+{
+    show();
+    raise();
+    eProjectName_->setFocus();
+}
+
+ReportProject ProjectPanel::project(std::string date) const
+{
+    return {eProjectName_->text().toStdString(), eLuminaire_->text().toStdString(), eDriver_->text().toStdString(),
+            std::move(date)};
+}
+
+} // namespace ormid

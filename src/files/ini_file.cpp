@@ -1,0 +1,86 @@
+#include "files/ini_file.h"
+
+#include <algorithm>
+
+namespace ormid {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+std::string_view trimmed(std::string_view text)
+{
+    const auto first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+std::string_view unquoted(std::string_view value)
+{
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// The next line of `text` without its end (LF, CR LF or CR), removed from `text`.
+std::string_view takeLine(std::string_view& text)
+{
+    const auto end = text.find_first_of("\r\n");
+    const std::string_view line = text.substr(0, end);
+    if (end == std::string_view::npos) {
+        text = {};
+    } else {
+        const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+        text.remove_prefix(end + (crlf ? 2 : 1));
+    }
+    return line;
+}
+
+} // namespace
+
+IniFile IniFile::parse(std::string_view text)
+{
+    IniFile file;
+    if (text.starts_with(kUtf8Bom))
+        text.remove_prefix(kUtf8Bom.size());
+    std::string section;
+    while (!text.empty()) {
+        const std::string_view line = trimmed(takeLine(text));
+        if (line.empty() || line.front() == ';' || line.front() == '#')
+            continue;
+        if (line.front() == '[') {
+            const auto close = line.find(']');
+            if (close != std::string_view::npos)
+                section = trimmed(line.substr(1, close - 1));
+            continue;
+        }
+        const auto equals = line.find('=');
+        if (equals == std::string_view::npos)
+            continue;
+        const std::string_view key = trimmed(line.substr(0, equals));
+        if (!key.empty())
+            file.entries_.push_back(
+                {section, std::string(key), std::string(unquoted(trimmed(line.substr(equals + 1))))});
+    }
+    return file;
+}
+
+std::optional<std::string> IniFile::value(std::string_view section, std::string_view key) const
+{
+    const auto entry = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) {
+        return sameName(e.section, section) && sameName(e.key, key);
+    });
+    if (entry == entries_.end())
+        return std::nullopt;
+    return entry->value;
+}
+
+} // namespace ormid
