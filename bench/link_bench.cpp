@@ -114,7 +114,7 @@ bool measureAll(const FirmwareImage& firmware, sim::Millis replyDelay)
         std::fprintf(stderr, "The simulated device was not read.\n");
         return false;
     }
-    if (!bench.engine().setFirmware(firmware.fwImage, firmware.fwSize)) {
+    if (!bench.engine().setFirmware(firmware.fwImage, firmware.fwSize, firmware.embeddedFwVersion)) {
         std::fprintf(stderr, "The built-in firmware does not fit the update.\n");
         return false;
     }
@@ -130,7 +130,7 @@ bool measureAll(const FirmwareImage& firmware, sim::Millis replyDelay)
     const Operation operations[] = {
         {"read (ReRead)", 10, [&] { return engine.startRead(); }, LinkOutcome::readDone},
         {"write", 20, [&] { return engine.startWrite(); }, LinkOutcome::writeDone},
-        {"firmware update", segments, [&] { return engine.startUpdate(); }, LinkOutcome::updateDone},
+        {"firmware update", segments, [&] { return engine.startUpdate(); }, LinkOutcome::resetSent},
     };
     for (const auto& operation : operations)
         bench.measure(operation);

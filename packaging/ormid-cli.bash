@@ -13,19 +13,20 @@ _ormid_cli()
         [new]="-o --info"
         [check]=""
         [show]="--no-load-check --copy-astro"
+        [report]="-o --project --luminaire --driver --png"
         [stick status]=""
-        [stick read]="-o"
+        [stick read]="-o --force"
         [stick write]="--name"
         [stick erase]="--remote"
         [device status]=""
-        [device read]="-o --raw"
+        [device read]="-o --raw --force"
         [device write]=""
         [device update-fw]=""
     )
     COMPREPLY=()
 
     if ((COMP_CWORD == 1)); then
-        COMPREPLY=($(compgen -W "new check show stick device help --help" -- "$cur"))
+        COMPREPLY=($(compgen -W "new check show report stick device help --help" -- "$cur"))
         return
     fi
     local command=${COMP_WORDS[1]}
@@ -39,7 +40,7 @@ _ormid_cli()
     [[ -n ${options[$command]+set} ]] || return
 
     case $prev in
-    -o | --raw | --info | --name) return ;;
+    -o | --raw | --info | --name | --project | --luminaire | --driver | --png) return ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "${options[$command]}" -- "$cur"))

@@ -22,6 +22,12 @@ const QString transferFinished = QStringLiteral("->Transfer finished.");
 const QString updateFinished = QStringLiteral("->FW Update finished.");
 const QString updateRefused = QStringLiteral("->FW Update refused!");
 const QString updateUnanswered = QStringLiteral("->FW Update: no answer!");
+// While a write or an update runs the caption keeps moving, however slow the replies.
+const QString transferProgress = QStringLiteral("->Transfer %1/%2");
+const QString updateProgress = QStringLiteral("->FW Update %1/%2");
+const QString updateRestarting = QStringLiteral("->FW Update: waiting for the device to restart...");
+const QString updateNotTaken = QStringLiteral("->FW Update failed: the device announces %1!");
+const QString updateUnconfirmed = QStringLiteral("->FW Update not confirmed: the device did not come back!");
 } // namespace caption
 
 namespace text {
@@ -30,6 +36,13 @@ const QString notRead = QStringLiteral("The device memory has not been read comp
 const QString busy = QStringLiteral("The device is still busy with a transfer. Please wait until it has finished.");
 const QString noFirmware = QStringLiteral("No firmware image is loaded.");
 } // namespace text
+
+// The version an update sends: a loaded file's, else the built-in image's (in USB Stick
+// mode the built-in image leaves `fwVersion` alone).
+Byte updateVersion(const FirmwareImage& firmware)
+{
+    return firmware.fwPending ? firmware.fwVersion : firmware.embeddedFwVersion;
+}
 
 } // namespace
 
@@ -90,8 +103,12 @@ void LinkWindow::present(LinkOutcome outcome)
         panel.showLogo(true);
         unlock();
         return;
+    case LinkOutcome::frameWritten:
+        showProgress(
+            caption::transferProgress.arg(engine_.writeProgress().framesAcknowledged).arg(LinkEngine::kWriteFrames));
+        return;
     case LinkOutcome::writeDone:
-        appendCaption(caption::transferFinished);
+        showProgress(caption::transferFinished);
         context_.presenceWatch(true);
         return;
     case LinkOutcome::writeFailed:
@@ -100,20 +117,27 @@ void LinkWindow::present(LinkOutcome outcome)
         return;
     case LinkOutcome::pageSent:
         panel.setFirmwareProgress(engine_.firmwareProgress());
+        showProgress(caption::updateProgress.arg(engine_.firmwareProgress()).arg(engine_.firmwarePages()));
+        return;
+    case LinkOutcome::resetSent:
+        panel.hideFirmwareProgress();
+        showProgress(caption::updateRestarting);
         return;
     case LinkOutcome::updateDone:
-        appendCaption(caption::updateFinished);
-        firmwareUpdateEnded();
+        firmwareUpdateEnded(caption::updateFinished, false);
+        return;
+    case LinkOutcome::updateNotTaken:
+        firmwareUpdateEnded(
+            caption::updateNotTaken.arg(QString::fromStdString(firmwareVersionText(engine_.identification()))), true);
+        return;
+    case LinkOutcome::updateUnconfirmed:
+        firmwareUpdateEnded(caption::updateUnconfirmed, true);
         return;
     case LinkOutcome::updateRefused:
-        context_.dialogs.beep();
-        appendCaption(caption::updateRefused);
-        firmwareUpdateEnded();
+        firmwareUpdateEnded(caption::updateRefused, true);
         return;
     case LinkOutcome::updateUnanswered:
-        context_.dialogs.beep();
-        appendCaption(caption::updateUnanswered);
-        firmwareUpdateEnded();
+        firmwareUpdateEnded(caption::updateUnanswered, true);
         return;
     }
 }
@@ -136,8 +160,11 @@ void LinkWindow::askFirmwareUpdate()
         bUpdateFwClick();
 }
 
-void LinkWindow::firmwareUpdateEnded()
+void LinkWindow::firmwareUpdateEnded(const QString& captionText, bool failed)
 {
+    if (failed)
+        context_.dialogs.beep();
+    showProgress(captionText);
     context_.panel.hideFirmwareProgress();
     context_.run.formDisabled = false;
 }
@@ -174,7 +201,10 @@ bool LinkWindow::started(LinkStart start)
 void LinkWindow::storeUSBStick()
 {
     context_.presenceWatch(false);
-    if (!started(engine_.startWrite()))
+    const QString caption = context_.window.windowTitle();
+    if (started(engine_.startWrite()))
+        captionBeforeProgress_ = caption;
+    else
         context_.presenceWatch(true);
 }
 
@@ -189,13 +219,14 @@ void LinkWindow::bUpdateFwClick()
 {
     if (context_.run.formDisabled || !started(engine_.startUpdate()))
         return;
+    captionBeforeProgress_ = context_.window.windowTitle();
     context_.run.formDisabled = true;
     context_.panel.startFirmwareProgress(engine_.firmwarePages());
 }
 
 void LinkWindow::setFirmware(const FirmwareImage& firmware)
 {
-    engine_.setFirmware(firmware.fwImage, firmware.fwSize);
+    engine_.setFirmware(firmware.fwImage, firmware.fwSize, updateVersion(firmware));
 }
 
 void LinkWindow::setCaption(const QString& text)
@@ -203,9 +234,9 @@ void LinkWindow::setCaption(const QString& text)
     context_.window.setWindowTitle(text);
 }
 
-void LinkWindow::appendCaption(const QString& text)
+void LinkWindow::showProgress(const QString& text)
 {
-    context_.window.setWindowTitle(context_.window.windowTitle() + text);
+    setCaption(captionBeforeProgress_ + text);
 }
 
 void LinkWindow::log(const std::string& line)

@@ -60,18 +60,21 @@ private:
     void present(LinkOutcome outcome);
     void endOfRead();
     void askFirmwareUpdate();
-    void firmwareUpdateEnded();
+    // Shows how the update ended (with a beep when it failed) and unlocks the window.
+    void firmwareUpdateEnded(const QString& captionText, bool failed);
     // Tells the user why a request did not start; false then.
     bool started(LinkStart start);
     void log(const std::string& line);
     void setCaption(const QString& text);
-    void appendCaption(const QString& text);
+    // The caption as it was when the running write or update began, followed by `text`.
+    void showProgress(const QString& text);
     void unlock();
 
     LinkWindowContext context_;
     LinkEngine engine_;
     QTimer* timer3_ = nullptr;
     bool stopped_ = false;
+    QString captionBeforeProgress_;
 };
 
 } // namespace ormid

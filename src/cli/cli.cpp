@@ -53,15 +53,22 @@ const std::vector<Command>& commands()
          "built-in default image. --no-load-check takes the data despite a wrong checksum,\n"
          "--copy-astro keeps the file's astro-clock bytes.",
          {{"--no-load-check", false}, {"--copy-astro", false}}, {}, 0, 1, runShowCommand},
+        {"report", "report FILE -o OUT.pdf [--project NAME] [--luminaire L] [--driver D] [--png PREFIX]",
+         "Load a configuration file as \"Load\" does and print its report, one or two A4\n"
+         "pages, to OUT.pdf. With NAME the report starts with the project line (name, date,\n"
+         "luminaire, driver). --png also draws each page as PREFIX-1.png, PREFIX-2.png.\n"
+         "The address lines at the top come from pdf.ini (section Header, Line1 and Line2).",
+         {{"-o", true}, {"--project", true}, {"--luminaire", true}, {"--driver", true}, {"--png", true}},
+         {"-o"}, 1, 1, runReportCommand},
         {"stick status", "stick status",
          "Find the stick as the programmer does at start-up and print its mode; in memory\n"
          "mode also the memories M1 to M4 and the firmware record. When ORMID_HID_BRIDGE\n"
          "names a socket, the stick simulator on it is asked instead of the USB stick.",
          {}, {}, 0, 0, runStickStatusCommand},
-        {"stick read", "stick read M1..M4 -o FILE",
+        {"stick read", "stick read M1..M4 -o FILE [--force]",
          "Read the memory from a stick in memory mode and save it as a configuration file\n"
          "named after the memory.",
-         {{"-o", true}}, {"-o"}, 1, 1, runStickReadCommand},
+         {{"-o", true}, {"--force", false}}, {"-o"}, 1, 1, runStickReadCommand},
         {"stick write", "stick write M1..M4 FILE [--name TEXT]",
          "Load a configuration file as \"Load\" does and store it in the memory as \"Transfer\"\n"
          "does: data block first, control block last. The memory's name is TEXT (up to 8\n"
@@ -75,10 +82,10 @@ const std::vector<Command>& commands()
          "With the stick in USB Stick mode: wait for the connected Ormid to announce itself\n"
          "and print its device number and firmware version.",
          {}, {}, 0, 0, runDeviceStatusCommand},
-        {"device read", "device read -o FILE [--raw FILE]",
+        {"device read", "device read -o FILE [--raw FILE] [--force]",
          "Read the connected Ormid's memory and save bytes 0 to 95 as a configuration file;\n"
          "--raw also writes all 256 bytes as they were read.",
-         {{"-o", true}, {"--raw", true}}, {"-o"}, 0, 0, runDeviceReadCommand},
+         {{"-o", true}, {"--raw", true}, {"--force", false}}, {"-o"}, 0, 0, runDeviceReadCommand},
         {"device write", "device write FILE",
          "Load a configuration file as \"Load\" does and write it to the connected Ormid:\n"
          "the device is read first, so bytes 96 to 249 go back as read.",
@@ -106,11 +113,13 @@ void printUsage(std::ostream& os)
         }
     }
     os << "  help, --help\n      Show this text.\n\n"
-          "The stick commands ask the stick simulator on ORMID_HID_BRIDGE when it names a socket.\n\n"
+          "The stick commands ask the stick simulator on ORMID_HID_BRIDGE when it names a socket.\n"
+          "A file that is written replaces the old one as a whole; a write-protected one is\n"
+          "refused (stick read and device read replace it with --force).\n\n"
           "Exit codes: 0 success, 1 invalid input, 2 usage error, 3 no stick found,\n"
           "4 the stick did not do what was asked (no control block, the wrong mode, a block\n"
-          "read or write failed, no device answered, a device write failed or the device refused\n"
-          "a firmware page).\n";
+          "read or write failed, no device answered, a device write failed, the device refused\n"
+          "a firmware page or did not come back with the new firmware).\n";
 }
 
 // Splits the arguments of `command` into positional ones, valued options

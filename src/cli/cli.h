@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "files/atomic_file.h"
+
 namespace ormid {
 
 namespace cliExit {
@@ -32,7 +34,7 @@ int runStickStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, s
 // `stick read Mn -o FILE`: memory n's data block walked into the default image as
 // choosing the memory does, saved as a configuration file named after the memory.
 int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std::string& path, std::ostream& out,
-                 std::ostream& err);
+                 std::ostream& err, FileWriteOptions save = {});
 
 // `stick write Mn FILE [--name TEXT]`: the file loaded as "Load" does, then stored in
 // memory n as "Transfer" does (no firmware, no restart). Without `name` the file's
@@ -50,7 +52,7 @@ int runDeviceStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, 
 // `device read -o FILE [--raw FILE]`: reads the device's 256-byte memory; the
 // configuration file holds bytes 0..95, the raw file all 256.
 int runDeviceRead(HidTransport& transport, Waiter& waiter, const std::string& path, const std::string* rawPath,
-                  std::ostream& out, std::ostream& err);
+                  std::ostream& out, std::ostream& err, FileWriteOptions save = {});
 
 // `device write FILE`: loads the file as "Load" does, reads the device, then writes
 // the file's bytes 0..95 with the device's own bytes 96..249 back, with repeats.

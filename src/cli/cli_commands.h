@@ -1,6 +1,6 @@
 #pragma once
 // Inside ormid-cli: what the command table (cli.cpp) shares with the command groups
-// that carry out its commands: cli_files.cpp (new, check, show), cli_stick.cpp
+// that carry out its commands: cli_files.cpp (new, check, show, report), cli_stick.cpp
 // (stick status/read/write/erase) and cli_device.cpp (device status/read/write/
 // update-fw). Not part of the library's interface; cli/cli.h is.
 
@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "link/stick_probe.h"
 
@@ -45,6 +46,7 @@ int usageError(std::ostream& err, std::string_view problem);
 int runNewCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int runCheckCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int runShowCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int runReportCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 
 // A configuration file as "Load" takes it onto the default image; nullopt, the
 // reasons on `err`, when it cannot be used.
@@ -62,8 +64,14 @@ int runStickEraseCommand(const Arguments& args, std::ostream& out, std::ostream&
 using StickAction = std::function<int(HidTransport& transport, Waiter& waiter)>;
 
 // Opens the default stick (the simulator on ORMID_HID_BRIDGE when that names a
-// socket, else the USB stick) and runs `action` on it in real time.
-int onDefaultStick(const StickAction& action);
+// socket, else the USB stick) and runs `action` on it in real time; the no-stick exit
+// code, the reason on `err`, when ORMID_HID_BRIDGE names a path no socket can have.
+int onDefaultStick(std::ostream& err, const StickAction& action);
+
+// Writes an output file atomically; false, the reason on `err`, when it cannot be written.
+bool saveOutputFile(const std::string& path, std::string_view bytes, FileWriteOptions options, std::ostream& err);
+// The options of a command that writes files: --force replaces a write-protected one.
+FileWriteOptions outputOptions(const Arguments& args);
 
 // The exit code and message when the probe did not find a stick in the mode a
 // command needs (any mode when `wanted` is empty).

@@ -28,16 +28,53 @@ namespace cliCommands {
 
 namespace {
 
+// "bytes 25 to 49", or "byte 7".
+std::string byteRange(std::size_t first, std::size_t last)
+{
+    return first == last ? "byte " + std::to_string(first)
+                         : "bytes " + std::to_string(first) + " to " + std::to_string(last);
+}
+
+// Which bytes a write that did not end left new on the device. Of the frame whose
+// acknowledgement never came nobody knows whether the device carried it out.
+std::string writtenBytesText(const WriteProgress& progress)
+{
+    constexpr std::size_t kMemoryEnd = std::size_t{LinkEngine::kWriteFrames / 2} * kWriteMemoryChunk; // 250
+    constexpr std::size_t kEeEnd = std::size_t{LinkEngine::kWriteFrames / 2} * kWriteEeChunk;         // 120
+    // The frame at `from` unconfirmed, the ones after it not sent.
+    const auto open = [](std::string_view frame, std::size_t from, std::size_t chunk, std::size_t end) {
+        std::string text = "; the " + std::string(frame) + " for " + byteRange(from, std::min(from + chunk, end) - 1)
+            + " may or may not have been carried out";
+        if (from + chunk < end)
+            text += "; " + std::string(frame) + "s for " + byteRange(from + chunk, end - 1) + " were not sent";
+        return text + ".";
+    };
+    if (progress.memoryBytes < kMemoryEnd)
+        return "The device confirmed "
+            + (progress.memoryBytes == 0 ? std::string("no frame") : byteRange(0, progress.memoryBytes - 1))
+            + open("Write Memory frame", progress.memoryBytes, kWriteMemoryChunk, kMemoryEnd);
+    return "The device confirmed " + byteRange(0, kMemoryEnd - 1)
+        + (progress.eeBytes == 0 ? std::string() : " and the Write EE frames for " + byteRange(0, progress.eeBytes - 1))
+        + open("Write EE frame", progress.eeBytes, kWriteEeChunk, kEeEnd);
+}
+
+std::string versionText(Byte version)
+{
+    return firmwareVersionText(DeviceIdentification{.id = {}, .firmware = version});
+}
+
 // The link engine for the command line: ticks it on the waiter and waits for the
-// outcome that ends an operation; progress lines go to `progress`.
+// outcome that ends an operation; progress lines go to `progress`. It looks for the
+// stick once a second, so that a stick pulled out ends the wait at once instead of
+// after every repeat of a frame nobody receives.
 class DeviceSession {
 public:
     static constexpr int kIdentifyTicks = 100;
+    static constexpr int kPresenceTicks = 10;
     // The engine ends every operation itself: each frame is given up after its sixth
     // unanswered try. These bounds, past that worst case, only keep a fault of ours
     // from waiting for ever.
     static constexpr int kReadFrames = 10;
-    static constexpr int kWriteFrames = 20;
     static constexpr int ticksFor(int frames)
     {
         return LinkEngine::kReadPauseTicks + (frames * LinkEngine::kMaxTries + 1) * LinkEngine::kReplyTimeoutTicks;
@@ -56,13 +93,12 @@ public:
         if (const auto failed = probeFailure(runStickProbe(probe, transport_, waiter_), ProbeResult::usbStickMode, err))
             return failed;
         engine_.start();
-        for (int tick = 0; tick < kIdentifyTicks && engine_.stickState() != LinkEngine::kRead; ++tick)
+        for (int tick = 0; tick < kIdentifyTicks && !stickGone_ && engine_.stickState() != LinkEngine::kRead; ++tick)
             nextTick();
-        if (engine_.stickState() != LinkEngine::kRead) {
-            err << "No device announced itself on the stick.\n";
-            return cliExit::transferFailed;
-        }
-        return std::nullopt;
+        if (engine_.stickState() == LinkEngine::kRead)
+            return std::nullopt;
+        err << (stickGone_ ? kPulledOut : "No device announced itself on the stick.") << '\n';
+        return cliExit::transferFailed;
     }
 
     // Finds the device and reads its memory into the image (the read its identification
@@ -71,26 +107,32 @@ public:
     {
         if (const auto failed = connect(err))
             return failed;
-        if (awaitEnd(ticksFor(kReadFrames)) == LinkOutcome::readDone)
+        if (awaitEnd(ticksFor(kReadFrames), kOperationEnds) == LinkOutcome::readDone)
             return std::nullopt;
-        err << "Reading the device failed.\n";
+        err << "Reading the device failed" << (stickGone_ ? ": the stick was pulled out.\n" : ".\n");
         return cliExit::transferFailed;
     }
 
-    // Writes the image to the device with the engine's repeats.
+    // Writes the image to the device with the engine's repeats, a "frame n/20" line for
+    // each frame the device acknowledges.
     bool write(std::ostream& err)
     {
-        if (engine_.startWrite() == LinkStart::started && awaitEnd(ticksFor(kWriteFrames)) == LinkOutcome::writeDone)
+        if (engine_.startWrite() == LinkStart::started
+            && awaitEnd(ticksFor(LinkEngine::kWriteFrames), kOperationEnds) == LinkOutcome::writeDone)
             return true;
         err << kTransferError << '\n';
+        if (stickGone_)
+            err << kPulledOut << '\n';
+        err << writtenBytesText(engine_.writeProgress()) << " Writing the whole file again recovers.\n";
         return false;
     }
 
-    // Sends the firmware page by page and the Reset after the last; false when a page
-    // is refused or the device stops answering.
+    // Sends the firmware page by page and the Reset after the last, then waits for the
+    // device to come back with the new version; false when a page is refused, the
+    // device stops answering or comes back with another version.
     bool updateFirmware(const FirmwareImage& firmware, std::ostream& err)
     {
-        if (!engine_.setFirmware(firmware.fwImage, firmware.fwSize)) {
+        if (!engine_.setFirmware(firmware.fwImage, firmware.fwSize, firmware.fwVersion)) {
             err << "The firmware image does not hold the " << firmware.fwSize << " bytes it announces.\n";
             return false;
         }
@@ -100,12 +142,15 @@ public:
         }
         // An unanswered segment ends the update at once.
         const int segments = engine_.firmwarePages() * kSegmentsPerPage;
-        const std::optional<LinkOutcome> end = awaitEnd((segments + 1) * LinkEngine::kReplyTimeoutTicks);
+        const std::optional<LinkOutcome> end = awaitEnd((segments + 1) * LinkEngine::kReplyTimeoutTicks, kUpdateEnds);
+        if (end == LinkOutcome::resetSent)
+            return awaitRestart(err);
+        // The page the device did not confirm.
         const std::string page
-            = std::to_string(engine_.firmwareProgress()) + " of " + std::to_string(engine_.firmwarePages());
-        if (end == LinkOutcome::updateDone)
-            return true;
-        if (end == LinkOutcome::updateUnanswered)
+            = std::to_string(engine_.firmwarePagesWritten() + 1) + " of " + std::to_string(engine_.firmwarePages());
+        if (stickGone_)
+            err << "The stick was pulled out at firmware page " << page << ".\n";
+        else if (end == LinkOutcome::updateUnanswered)
             err << "The device stopped answering at firmware page " << page << ".\n";
         else if (end == LinkOutcome::updateRefused)
             err << "The device refused firmware page " << page << ".\n";
@@ -118,23 +163,47 @@ public:
     const LinkEngine& engine() const { return engine_; }
 
 private:
-    // Outcomes that end a read, a write or an update, for better or worse.
-    static bool endsAnOperation(LinkOutcome outcome)
+    static constexpr const char* kPulledOut = "The stick was pulled out.";
+    // Outcomes that end a read or a write, for better or worse.
+    static constexpr LinkOutcome kOperationEnds[] = {
+        LinkOutcome::deviceGone, LinkOutcome::readDone,    LinkOutcome::readFailed,
+        LinkOutcome::writeDone,  LinkOutcome::writeFailed,
+    };
+    // Outcomes that end the sending of the pages.
+    static constexpr LinkOutcome kUpdateEnds[] = {
+        LinkOutcome::deviceGone,
+        LinkOutcome::resetSent,
+        LinkOutcome::updateRefused,
+        LinkOutcome::updateUnanswered,
+    };
+    // After the Reset: the device is expected to go and to come back.
+    static constexpr LinkOutcome kRestartEnds[]
+        = {LinkOutcome::updateDone, LinkOutcome::updateNotTaken, LinkOutcome::updateUnconfirmed};
+
+    bool awaitRestart(std::ostream& err)
     {
-        static constexpr LinkOutcome kEnds[] = {
-            LinkOutcome::deviceGone,    LinkOutcome::readDone,         LinkOutcome::readFailed,
-            LinkOutcome::writeDone,     LinkOutcome::writeFailed,      LinkOutcome::updateDone,
-            LinkOutcome::updateRefused, LinkOutcome::updateUnanswered,
-        };
-        return std::find(std::begin(kEnds), std::end(kEnds), outcome) != std::end(kEnds);
+        const std::optional<LinkOutcome> end = awaitEnd(LinkEngine::kRestartTicks + 1, kRestartEnds);
+        if (end == LinkOutcome::updateDone)
+            return true;
+        err << "All " << engine_.firmwarePages() << " pages were written and the device was reset, but ";
+        if (stickGone_)
+            err << "the stick was pulled out before the device announced itself";
+        else if (end == LinkOutcome::updateNotTaken)
+            err << "it announces " << firmwareVersionText(engine_.identification()) << ", not "
+                << versionText(engine_.firmwareVersion());
+        else
+            err << "it did not announce itself within " << LinkEngine::kRestartTicks / 10 << " s";
+        err << ": the update is not confirmed.\n";
+        return false;
     }
 
-    // Ticks until an outcome ends the running operation; nullopt after `maxTicks`.
-    std::optional<LinkOutcome> awaitEnd(int maxTicks)
+    // Ticks until one of `ends` comes; nullopt after `maxTicks` or when the stick is gone.
+    template <std::size_t N>
+    std::optional<LinkOutcome> awaitEnd(int maxTicks, const LinkOutcome (&ends)[N])
     {
-        for (int tick = 0; tick < maxTicks; ++tick) {
+        for (int tick = 0; tick < maxTicks && !stickGone_; ++tick) {
             for (const LinkOutcome outcome : nextTick()) {
-                if (endsAnOperation(outcome))
+                if (std::find(std::begin(ends), std::end(ends), outcome) != std::end(ends))
                     return outcome;
             }
         }
@@ -144,10 +213,17 @@ private:
     std::vector<LinkOutcome> nextTick()
     {
         waiter_.sleep(LinkEngine::kTickPeriod);
+        if (++ticks_ % kPresenceTicks == 0 && !transport_.findHidDevice(kStickVendorId, kStickProductId)) {
+            stickGone_ = true;
+            return {};
+        }
         std::vector<LinkOutcome> outcomes = engine_.tick();
         for (const LinkOutcome outcome : outcomes) {
             if (outcome == LinkOutcome::pageSent)
                 progress_ << "page " << engine_.firmwareProgress() << '/' << engine_.firmwarePages() << std::endl;
+            if (outcome == LinkOutcome::frameWritten)
+                progress_ << "frame " << engine_.writeProgress().framesAcknowledged << '/' << LinkEngine::kWriteFrames
+                          << std::endl;
         }
         return outcomes;
     }
@@ -157,12 +233,14 @@ private:
     std::ostream& progress_;
     EeBlock image_ = makeDefaultImage();
     LinkEngine engine_;
+    int ticks_ = 0;
+    bool stickGone_ = false;
 };
 
 // The firmware of a `.kdp` file as "Load" takes it; nullopt (the reason on `err`) when refused.
 std::optional<FirmwareImage> firmwareFromFile(const std::string& path, std::ostream& err)
 {
-    const auto file = readWholeFile(path);
+    const auto file = readWholeFile(path, kMaxFirmwareFileSize);
     if (!file.ok()) {
         err << file.error << '\n';
         return std::nullopt;
@@ -201,19 +279,19 @@ std::optional<FirmwareImage> builtInFirmware(std::ostream& err)
 int runDeviceStatusCommand(const Arguments&, std::ostream& out, std::ostream& err)
 {
     return onDefaultStick(
-        [&](HidTransport& transport, Waiter& waiter) { return runDeviceStatus(transport, waiter, out, err); });
+        err, [&](HidTransport& transport, Waiter& waiter) { return runDeviceStatus(transport, waiter, out, err); });
 }
 
 int runDeviceReadCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 {
-    return onDefaultStick([&](HidTransport& transport, Waiter& waiter) {
-        return runDeviceRead(transport, waiter, *args.value("-o"), args.value("--raw"), out, err);
+    return onDefaultStick(err, [&](HidTransport& transport, Waiter& waiter) {
+        return runDeviceRead(transport, waiter, *args.value("-o"), args.value("--raw"), out, err, outputOptions(args));
     });
 }
 
 int runDeviceWriteCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 {
-    return onDefaultStick([&](HidTransport& transport, Waiter& waiter) {
+    return onDefaultStick(err, [&](HidTransport& transport, Waiter& waiter) {
         return runDeviceWrite(transport, waiter, args.positional.front(), out, err);
     });
 }
@@ -221,8 +299,9 @@ int runDeviceWriteCommand(const Arguments& args, std::ostream& out, std::ostream
 int runDeviceUpdateFwCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 {
     const std::string* path = args.positional.empty() ? nullptr : &args.positional.front();
-    return onDefaultStick(
-        [&](HidTransport& transport, Waiter& waiter) { return runDeviceUpdateFw(transport, waiter, path, out, err); });
+    return onDefaultStick(err, [&](HidTransport& transport, Waiter& waiter) {
+        return runDeviceUpdateFw(transport, waiter, path, out, err);
+    });
 }
 
 } // namespace cliCommands
@@ -240,7 +319,7 @@ int runDeviceStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, 
 }
 
 int runDeviceRead(HidTransport& transport, Waiter& waiter, const std::string& path, const std::string* rawPath,
-                  std::ostream& out, std::ostream& err)
+                  std::ostream& out, std::ostream& err, FileWriteOptions save)
 {
     DeviceSession session(transport, waiter, out);
     if (const auto failed = session.connectAndRead(err))
@@ -250,10 +329,8 @@ int runDeviceRead(HidTransport& transport, Waiter& waiter, const std::string& pa
                                       std::pair{rawPath, std::string(image.begin(), image.end())}}) {
         if (!file)
             continue;
-        if (const auto written = writeFileAtomically(*file, bytes); !written.ok()) {
-            err << written.error << '\n';
+        if (!saveOutputFile(*file, bytes, save, err))
             return cliExit::invalidInput;
-        }
         out << "Wrote " << *file << '\n';
     }
     return cliExit::success;
@@ -287,10 +364,10 @@ int runDeviceUpdateFw(HidTransport& transport, Waiter& waiter, const std::string
         return *failed;
     const DeviceIdentification& identification = session.engine().identification();
     out << "Updating device " << identification.deviceNumber() << " from " << firmwareVersionText(identification)
-        << " to FW 1." << static_cast<int>(firmware->fwVersion) << '\n';
+        << " to " << versionText(firmware->fwVersion) << '\n';
     if (!session.updateFirmware(*firmware, err))
         return cliExit::transferFailed;
-    out << "FW Update finished.\n";
+    out << "FW Update finished.\nThe device announces " << firmwareVersionText(identification) << ".\n";
     return cliExit::success;
 }
 

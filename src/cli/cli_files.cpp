@@ -1,5 +1,7 @@
-// ormid-cli's file commands: new, check, show.
+// ormid-cli's file commands: new, check, show, report.
 
+#include <algorithm>
+#include <ctime>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -15,7 +17,10 @@
 #include "files/config_file.h"
 #include "files/dimming_curve_file.h"
 #include "files/file_kind.h"
+#include "files/report_header.h"
+#include "files/report_layout.h"
 #include "files/report_model.h"
+#include "files/report_pdf.h"
 #include "link/firmware_container.h"
 
 namespace ormid::cliCommands {
@@ -23,6 +28,9 @@ namespace ormid::cliCommands {
 namespace {
 
 constexpr std::string_view kNoDataLines = "The file holds no data lines.";
+// `check` reads no more than the largest kind of file it knows can hold.
+constexpr std::size_t kMaxCheckedFileSize
+    = std::max({kMaxConfigurationFileSize, kMaxFirmwareFileSize, kMaxCurveFileSize});
 
 // What `check` found: printed as "name: value" lines, the messages on standard error.
 struct CheckReport {
@@ -131,6 +139,38 @@ std::string_view showRefusal(ConfigLoadOutcome outcome)
     return {}; // the loader's own message has said it
 }
 
+// Report pages as PNG: 2 pixels per point, 144 dpi.
+constexpr double kPngPixelsPerPoint = 2.0;
+
+// A project field's text cut to the characters the window's field takes, with a note when cut.
+std::string projectField(const Arguments& args, std::string_view option, std::size_t maxCharacters, std::ostream& err)
+{
+    const std::string* given = args.value(option);
+    if (given == nullptr)
+        return {};
+    std::string text = *given;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && ++characters > maxCharacters) {
+            text.erase(i);
+            err << "Note: " << option << " is cut to " << maxCharacters << " characters.\n";
+            break;
+        }
+    }
+    return text;
+}
+
+bool writeOutput(const std::string& path, const std::string& bytes, std::ostream& out, std::ostream& err)
+{
+    const auto written = writeFileAtomically(path, bytes);
+    if (!written.ok()) {
+        err << written.error << '\n';
+        return false;
+    }
+    out << "Wrote " << path << '\n';
+    return true;
+}
+
 } // namespace
 
 int runNewCommand(const Arguments& args, std::ostream& out, std::ostream& err)
@@ -141,19 +181,14 @@ int runNewCommand(const Arguments& args, std::ostream& out, std::ostream& err)
     if (utf8ToCp1252(infoText).size() > kInfoLength)
         err << "Note: the info text is cut to " << kInfoLength << " characters.\n";
 
-    const auto written = writeFileAtomically(path, saveConfiguration(makeDefaultImage(), infoText));
-    if (!written.ok()) {
-        err << written.error << '\n';
-        return cliExit::invalidInput;
-    }
-    out << "Wrote " << path << '\n';
-    return cliExit::success;
+    return writeOutput(path, saveConfiguration(makeDefaultImage(), infoText), out, err) ? cliExit::success
+                                                                                        : cliExit::invalidInput;
 }
 
 int runCheckCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 {
     const std::string& path = args.positional.front();
-    const auto file = readWholeFile(path);
+    const auto file = readWholeFile(path, kMaxCheckedFileSize);
     if (!file.ok()) {
         err << file.error << '\n';
         return cliExit::invalidInput;
@@ -174,7 +209,7 @@ int runCheckCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 std::optional<ConfigLoadResult> loadConfigurationFile(const std::string& path, ConfigLoadOptions options,
                                                       std::ostream& err)
 {
-    const auto file = readWholeFile(path);
+    const auto file = readWholeFile(path, kMaxConfigurationFileSize);
     if (!file.ok()) {
         err << file.error << '\n';
         return std::nullopt;
@@ -204,6 +239,41 @@ int runShowCommand(const Arguments& args, std::ostream& out, std::ostream& err)
         image = std::move(loaded->image);
     }
     out << formatReportText(buildReportModel(image, nullptr));
+    return cliExit::success;
+}
+
+int runReportCommand(const Arguments& args, std::ostream& out, std::ostream& err)
+{
+    const auto loaded = loadConfigurationFile(args.positional.front(), {}, err);
+    if (!loaded)
+        return cliExit::invalidInput;
+    const std::time_t now = std::time(nullptr);
+    const ReportProject project{projectField(args, "--project", kProjectNameLength, err),
+                                projectField(args, "--luminaire", kLuminaireLength, err),
+                                projectField(args, "--driver", kDriverLength, err), shortDate(now)};
+    if (project.name.empty() && !(project.luminaire.empty() && project.driver.empty()))
+        err << "Note: luminaire and driver are printed only with a project name (--project).\n";
+
+    const std::vector<ReportPage> pages = layoutReport(buildReportModel(loaded->image, &project), loadReportHeader());
+    const RenderResult pdf = renderReportPdf(pages, now);
+    if (!pdf.ok()) {
+        err << pdf.error << '\n';
+        return cliExit::invalidInput;
+    }
+    if (!writeOutput(*args.value("-o"), pdf.bytes, out, err))
+        return cliExit::invalidInput;
+    const std::string* pngPrefix = args.value("--png");
+    if (pngPrefix == nullptr)
+        return cliExit::success;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const RenderResult png = renderReportPng(pages[i], kPngPixelsPerPoint);
+        if (!png.ok()) {
+            err << png.error << '\n';
+            return cliExit::invalidInput;
+        }
+        if (!writeOutput(*pngPrefix + "-" + std::to_string(i + 1) + ".png", png.bytes, out, err))
+            return cliExit::invalidInput;
+    }
     return cliExit::success;
 }
 

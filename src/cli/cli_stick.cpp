@@ -62,11 +62,83 @@ TMemory memoryOnStick(const StickProbe& probe, int n)
     return memoryFromRecord(readMemoryRecord(probe.controlBlock(), n), probe.remoteMode());
 }
 
-void printMemories(const StickProbe& probe, std::ostream& out)
+// Reads a used memory's data block as start-up does; why the memory is suspect (its
+// record names data the block does not hold), or nothing when the block is sound.
+std::optional<std::string> suspectMemory(HidTransport& transport, Waiter& waiter, TMemory memory)
 {
-    for (int n = 1; n <= kMemoryCount; ++n)
-        out << 'M' << n << ": " << memoryText(memoryOnStick(probe, n)) << '\n';
+    const BlockRead read = readBlock(transport, waiter, memory.mAddress);
+    if (read.status != BlockReadStatus::read)
+        return "its data block could not be read: " + std::string(describe(read.status));
+    memory.mData = read.block;
+    EeBlock image = makeDefaultImage();
+    if (const DataBlockWalk walk = imageFromMemory(memory, image); isDamaged(walk))
+        return "its data block is damaged: " + std::string(describe(walk));
+    return std::nullopt;
+}
+
+// The memories with their names, a used one marked when its data block is not sound,
+// and the firmware record.
+void printMemories(const StickProbe& probe, HidTransport& transport, Waiter& waiter, std::ostream& out)
+{
+    for (int n = 1; n <= kMemoryCount; ++n) {
+        const TMemory memory = memoryOnStick(probe, n);
+        out << 'M' << n << ": " << memoryText(memory);
+        if (const auto suspect = memory.mEmpty ? std::nullopt : suspectMemory(transport, waiter, memory))
+            out << " (suspect: " << *suspect << ')';
+        out << '\n';
+    }
     out << "Firmware: " << firmwareText(readFirmwareRecord(probe.controlBlock())) << '\n';
+}
+
+// What a stick write that did not end left on the stick: from the read-back, or
+// without one from the step that failed. `old` is the memory as the probe found it.
+std::string stickAfterFailedWrite(const MemoryReadBack& readBack, TransferStep step, int n, const TMemory& old)
+{
+    const std::string memory = "M" + std::to_string(n);
+    const std::string oldRecord = memory + (old.mEmpty ? " empty" : " \"" + memoryText(old) + "\"");
+    const std::string dataNew
+        = memory + "'s data block " + (readBack.dataNew ? "holds" : "does not hold") + " the new data";
+    switch (readBack.state) {
+    case TransferReadBack::unchanged:
+        return "Read back: the control block is as it was (" + oldRecord + ") and " + dataNew
+            + (readBack.dataDamaged && !old.mEmpty
+                   ? "; it is damaged, so " + memory + " is suspect until it is written again."
+                   : ".");
+    case TransferReadBack::dataOnly:
+        return "Read back: " + dataNew + ", but the control block is as it was (" + oldRecord + "): " + memory
+            + " is suspect until it is written again.";
+    case TransferReadBack::mixed:
+        return "Read back: the control block is neither as it was nor as written, and " + dataNew
+            + "; check the stick with \"stick status\".";
+    case TransferReadBack::transferred:
+    case TransferReadBack::unreadable:
+        break;
+    }
+    const std::string why = readBack.stickGone ? "The stick was pulled out, so it cannot be read back: "
+                                               : "The stick did not deliver its blocks when read back: ";
+    switch (step) {
+    case TransferStep::dataBlock:
+        return why + "its control block was not written (" + oldRecord + "), but " + memory
+            + "'s data block may already hold the new data.";
+    case TransferStep::remoteFrameBlock:
+        return why + memory + "'s data block holds the new data, but its control block was not written (" + oldRecord
+            + ").";
+    case TransferStep::controlBlock:
+        break;
+    }
+    return why + memory + "'s data block holds the new data; its control block may still be as it was (" + oldRecord
+        + ") or hold the new record.";
+}
+
+// True when the control block still names a memory, of either kind of stick.
+bool anyMemoryUsed(const ControlBlock& controlBlock)
+{
+    for (int n = 1; n <= kMemoryCount; ++n) {
+        const MemoryRecord record = readMemoryRecord(controlBlock, n);
+        if (record.isValid(false) || record.isValid(true))
+            return true;
+    }
+    return false;
 }
 
 // "M1".."M4" as a memory number; nullopt for anything else.
@@ -86,7 +158,20 @@ int onMemory(const Arguments& args, std::ostream& err, const MemoryAction& actio
     const auto memory = parseMemory(args.positional.front());
     if (!memory)
         return usageError(err, "the memory must be M1, M2, M3 or M4, not " + args.positional.front());
-    return onDefaultStick([&](HidTransport& transport, Waiter& waiter) { return action(transport, waiter, *memory); });
+    return onDefaultStick(err,
+                          [&](HidTransport& transport, Waiter& waiter) { return action(transport, waiter, *memory); });
+}
+
+// What was missing when the stick gave no answer to the control-block request, in the
+// terms of the mode the command needs.
+std::string_view silentStickText(std::optional<ProbeResult> wanted)
+{
+    if (wanted == ProbeResult::memoryMode)
+        return "The stick did not deliver its control block.";
+    if (wanted == ProbeResult::usbStickMode)
+        return "The stick did not answer in USB Stick mode: no link reply came within 5 s.";
+    return "The stick did not answer: neither its control block (memory mode) nor a link reply (USB Stick mode) "
+           "came within 5 s.";
 }
 
 // Finds the stick as start-up does; the exit code when it is not in memory mode.
@@ -97,11 +182,29 @@ std::optional<int> probeMemoryMode(StickProbe& probe, HidTransport& transport, W
 
 } // namespace
 
-int onDefaultStick(const StickAction& action)
+int onDefaultStick(std::ostream& err, const StickAction& action)
 {
+    if (const std::string problem = defaultTransportProblem(); !problem.empty()) {
+        err << problem << '\n';
+        return cliExit::noStick;
+    }
     const std::unique_ptr<HidTransport> transport = makeDefaultTransport();
     RealTimeWaiter waiter;
     return action(*transport, waiter);
+}
+
+bool saveOutputFile(const std::string& path, std::string_view bytes, FileWriteOptions options, std::ostream& err)
+{
+    const FileWriteResult written = writeFileAtomically(path, bytes, options);
+    if (written.ok())
+        return true;
+    err << written.error << (written.readOnly ? " (--force replaces it)" : "") << '\n';
+    return false;
+}
+
+FileWriteOptions outputOptions(const Arguments& args)
+{
+    return {.replaceReadOnly = args.flag("--force")};
 }
 
 std::optional<int> probeFailure(ProbeResult found, std::optional<ProbeResult> wanted, std::ostream& err)
@@ -111,7 +214,7 @@ std::optional<int> probeFailure(ProbeResult found, std::optional<ProbeResult> wa
         return cliExit::noStick;
     }
     if (found == ProbeResult::timeOut || found == ProbeResult::pending) {
-        err << "The stick did not deliver its control block.\n";
+        err << silentStickText(wanted) << '\n';
         return cliExit::transferFailed;
     }
     if (wanted && found != *wanted) {
@@ -126,13 +229,13 @@ std::optional<int> probeFailure(ProbeResult found, std::optional<ProbeResult> wa
 int runStickStatusCommand(const Arguments&, std::ostream& out, std::ostream& err)
 {
     return onDefaultStick(
-        [&](HidTransport& transport, Waiter& waiter) { return runStickStatus(transport, waiter, out, err); });
+        err, [&](HidTransport& transport, Waiter& waiter) { return runStickStatus(transport, waiter, out, err); });
 }
 
 int runStickReadCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 {
     return onMemory(args, err, [&](HidTransport& transport, Waiter& waiter, int memory) {
-        return runStickRead(transport, waiter, memory, *args.value("-o"), out, err);
+        return runStickRead(transport, waiter, memory, *args.value("-o"), out, err, outputOptions(args));
     });
 }
 
@@ -145,7 +248,7 @@ int runStickWriteCommand(const Arguments& args, std::ostream& out, std::ostream&
 
 int runStickEraseCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 {
-    return onDefaultStick([&](HidTransport& transport, Waiter& waiter) {
+    return onDefaultStick(err, [&](HidTransport& transport, Waiter& waiter) {
         return runStickErase(transport, waiter, args.flag("--remote"), out, err);
     });
 }
@@ -165,12 +268,12 @@ int runStickStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, s
         return cliExit::success;
     }
     out << memoryModeText(probe) << '\n';
-    printMemories(probe, out);
+    printMemories(probe, transport, waiter, out);
     return cliExit::success;
 }
 
 int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std::string& path, std::ostream& out,
-                 std::ostream& err)
+                 std::ostream& err, FileWriteOptions save)
 {
     StickProbe probe;
     if (const auto failed = probeMemoryMode(probe, transport, waiter, err))
@@ -192,11 +295,8 @@ int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std:
         return cliExit::invalidInput;
     }
     clearAstroData(image);
-    const auto written = writeFileAtomically(path, saveConfiguration(image, displayName(chosen)));
-    if (!written.ok()) {
-        err << written.error << '\n';
+    if (!saveOutputFile(path, saveConfiguration(image, displayName(chosen)), save, err))
         return cliExit::invalidInput;
-    }
     out << "Wrote M" << memory << " to " << path << '\n';
     return cliExit::success;
 }
@@ -224,11 +324,19 @@ int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std
                                         .curveCorrection = {}};
     const MemoryTransferResult result = transferMemory(transport, waiter, request);
     if (!result.ok()) {
+        // A write the stick did not confirm may have happened all the same: what it
+        // holds now is read back rather than assumed.
         const TransferStep step = result.failedStep.value_or(TransferStep::dataBlock);
-        err << "Firmware Write Error!" << transferErrorCode(step) << '\n'
-            << "Writing the " << describe(step) << " of M" << memory << " failed: " << describe(result.write)
-            << ". The control block on the stick is as it was.\n";
-        return cliExit::transferFailed;
+        const MemoryReadBack readBack = readBackTransfer(transport, waiter, request, result);
+        if (readBack.state != TransferReadBack::transferred) {
+            err << "Firmware Write Error!" << transferErrorCode(step) << '\n'
+                << "Writing the " << describe(step) << " of M" << memory << " failed: " << describe(result.write)
+                << ".\n"
+                << stickAfterFailedWrite(readBack, step, memory, memoryOnStick(probe, memory)) << '\n';
+            return cliExit::transferFailed;
+        }
+        err << "The stick did not confirm the " << describe(step) << " of M" << memory << " (" << describe(result.write)
+            << "), but reading it back shows the new data and record in place.\n";
     }
     out << "Wrote " << path << " to M" << memory << '\n';
     return cliExit::success;
@@ -244,6 +352,22 @@ int runStickErase(HidTransport& transport, Waiter& waiter, bool remote, std::ost
         return cliExit::transferFailed;
     }
     eraseStick(transport, remote);
+    // The erase command is not answered: the control block read back tells what it did.
+    StickProbe after;
+    const ProbeResult found = runStickProbe(after, transport, waiter);
+    if (found != ProbeResult::memoryMode) {
+        err << "The erase command was sent, but then the stick "
+            << (found == ProbeResult::noStick ? "was pulled out" : "did not deliver its control block")
+            << ": whether its memories are erased is not known.\n";
+        return cliExit::transferFailed;
+    }
+    const bool erased = !anyMemoryUsed(after.controlBlock());
+    const bool switched = !after.modeQueryAnswered() || after.remoteMode() == remote;
+    if (!erased || !switched) {
+        err << "The erase did not take: the stick is " << memoryModeText(after) << ".\n";
+        printMemories(after, transport, waiter, err);
+        return cliExit::transferFailed;
+    }
     out << (remote ? "Erased all memories; the stick is now a remote stick.\n"
                    : "Erased all memories; the stick is now a local stick.\n");
     return cliExit::success;

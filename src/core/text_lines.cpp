@@ -19,11 +19,20 @@ std::optional<unsigned> hexDigit(char c)
 
 } // namespace
 
-std::vector<std::string_view> splitTextLines(std::string_view text)
+std::string_view withoutByteOrderMark(std::string_view text)
 {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(kByteOrderMark))
+        text.remove_prefix(kByteOrderMark.size());
+    return text;
+}
+
+std::vector<std::string_view> splitTextLines(std::string_view text, std::size_t maxLines)
+{
+    text = withoutByteOrderMark(text);
     std::vector<std::string_view> lines;
     std::size_t start = 0;
-    while (start < text.size()) {
+    while (start < text.size() && lines.size() < maxLines) {
         const std::size_t end = text.find_first_of("\r\n", start);
         if (end == std::string_view::npos) {
             lines.push_back(text.substr(start));

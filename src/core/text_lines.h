@@ -12,9 +12,15 @@
 
 namespace ormid {
 
-// Splits at CR LF, LF or CR. A line break at the very end closes the last line
-// and starts no further one; an empty line anywhere else is a line.
-std::vector<std::string_view> splitTextLines(std::string_view text);
+// The text after a leading UTF-8 byte-order mark (an editor may put one before "MMN",
+// "FWX" or a curve's first value); the text itself when it has none.
+std::string_view withoutByteOrderMark(std::string_view text);
+
+// Splits at CR LF, LF or CR, after a leading byte-order mark. A line break at the very
+// end closes the last line and starts no further one; an empty line anywhere else is a
+// line. With `maxLines`, splitting stops after that many lines: a reader that needs
+// only the first few lines of a file does not pay for every line of a huge one.
+std::vector<std::string_view> splitTextLines(std::string_view text, std::size_t maxLines = SIZE_MAX);
 
 // Removes the empty lines at the end (a file saved with extra line breaks).
 void dropTrailingEmptyLines(std::vector<std::string_view>& lines);

@@ -1,6 +1,8 @@
 #include "files/atomic_file.h"
 
+#include <atomic>
 #include <cerrno>
+#include <optional>
 #include <system_error>
 
 #include <fcntl.h>
@@ -11,9 +13,19 @@ namespace ormid {
 
 namespace {
 
+namespace fs = std::filesystem;
+
+// Chains of symbolic links longer than this are taken as a loop, as the system does.
+constexpr int kMaxLinkHops = 40;
+
 std::string failure(std::string_view what, const std::filesystem::path& path, int errorNumber)
 {
     return std::string(what) + " " + path.string() + ": " + std::generic_category().message(errorNumber);
+}
+
+std::string tooLarge(const std::filesystem::path& path, std::size_t maxSize)
+{
+    return "Cannot read " + path.string() + ": file too large (more than " + std::to_string(maxSize) + " bytes)";
 }
 
 // Closes the descriptor when the scope ends, whatever path leaves it.
@@ -57,19 +69,44 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
-// Creates a new file beside the target under a name no one else uses.
-int createTemporary(const std::filesystem::path& target, std::filesystem::path& tempPath)
+// Creates a new file beside the target under a short name no one else uses: a name
+// built from the target's would be too long for the folder when the target's is long.
+int createTemporary(const fs::path& target, fs::path& tempPath)
 {
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = target;
-        tempPath += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        tempPath = target.parent_path() / (".ormid-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
         const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
     errno = EEXIST;
     return -1;
+}
+
+// The file a save replaces: `path` itself, or the end of its chain of symbolic links,
+// so that the links stay links. nullopt, with `error` set, for a link that cannot be read.
+std::optional<fs::path> linkTarget(fs::path path, int& error)
+{
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(path, ec)))
+            return path;
+        const fs::path next = fs::read_symlink(path, ec);
+        if (ec) {
+            error = ec.value();
+            return std::nullopt;
+        }
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    error = ELOOP;
+    return std::nullopt;
+}
+
+bool writeProtected(const fs::path& path, const struct stat& info)
+{
+    // The mode bits too, as the superuser may write anything.
+    return (info.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
 // Makes the rename itself durable; a folder that cannot be synced changes nothing for the user.
@@ -82,10 +119,12 @@ void syncFolder(const std::filesystem::path& folder)
 
 } // namespace
 
-FileReadResult readWholeFile(const std::filesystem::path& path)
+FileReadResult readWholeFile(const std::filesystem::path& path, std::size_t maxSize)
 {
     FileReadResult result;
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that opening a FIFO does not wait for a writer; the check below
+    // then refuses it.
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) {
         result.error = failure("Cannot open", path, errno);
         return result;
@@ -99,10 +138,11 @@ FileReadResult readWholeFile(const std::filesystem::path& path)
         result.error = "Cannot read " + path.string() + ": not a regular file";
         return result;
     }
-    if (static_cast<std::uintmax_t>(info.st_size) > kMaxReadSize) {
-        result.error = "Cannot read " + path.string() + ": file too large";
+    if (static_cast<std::uintmax_t>(info.st_size) > maxSize) {
+        result.error = tooLarge(path, maxSize);
         return result;
     }
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
 
     char chunk[8192];
     for (;;) {
@@ -116,8 +156,8 @@ FileReadResult readWholeFile(const std::filesystem::path& path)
         }
         if (n == 0)
             return result;
-        if (result.bytes.size() + static_cast<std::size_t>(n) > kMaxReadSize) {
-            result.error = "Cannot read " + path.string() + ": file too large";
+        if (result.bytes.size() + static_cast<std::size_t>(n) > maxSize) {
+            result.error = tooLarge(path, maxSize);
             result.bytes.clear();
             return result;
         }
@@ -125,10 +165,23 @@ FileReadResult readWholeFile(const std::filesystem::path& path)
     }
 }
 
-FileWriteResult writeFileAtomically(const std::filesystem::path& path, std::string_view bytes)
+FileWriteResult writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, FileWriteOptions options)
 {
-    std::filesystem::path tempPath;
-    FileDescriptor fd(createTemporary(path, tempPath));
+    int linkError = 0;
+    const std::optional<fs::path> target = linkTarget(path, linkError);
+    if (!target)
+        return {failure("Cannot write", path, linkError)};
+    struct stat existing {};
+    const bool replacing = ::stat(target->c_str(), &existing) == 0;
+    if (replacing && S_ISDIR(existing.st_mode))
+        return {failure("Cannot write", path, EISDIR)};
+    if (replacing && !S_ISREG(existing.st_mode))
+        return {"Cannot write " + path.string() + ": not a regular file"};
+    if (replacing && !options.replaceReadOnly && writeProtected(*target, existing))
+        return {"Cannot write " + path.string() + ": the file is write-protected", true};
+
+    fs::path tempPath;
+    FileDescriptor fd(createTemporary(*target, tempPath));
     if (fd.get() < 0)
         return {failure("Cannot write", path, errno)};
     const auto fail = [&](int error) {
@@ -139,16 +192,15 @@ FileWriteResult writeFileAtomically(const std::filesystem::path& path, std::stri
     if (!writeAll(fd.get(), bytes))
         return fail(errno);
     // A replaced file keeps the permissions its owner gave it, where the owner lets us.
-    struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+    if (replacing)
         (void)::fchmod(fd.get(), existing.st_mode & 07777);
     if (::fsync(fd.get()) != 0)
         return fail(errno);
     if (fd.close() != 0)
         return fail(errno);
-    if (::rename(tempPath.c_str(), path.c_str()) != 0)
+    if (::rename(tempPath.c_str(), target->c_str()) != 0)
         return fail(errno);
-    syncFolder(path.parent_path());
+    syncFolder(target->parent_path());
     return {};
 }
 

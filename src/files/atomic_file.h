@@ -20,15 +20,25 @@ struct FileReadResult {
 };
 
 struct FileWriteResult {
-    std::string error; // empty on success
+    std::string error;     // empty on success
+    bool readOnly = false; // refused because the target is write-protected
     bool ok() const { return error.empty(); }
 };
 
-// Reads a regular file of at most kMaxReadSize bytes.
-FileReadResult readWholeFile(const std::filesystem::path& path);
+struct FileWriteOptions {
+    bool replaceReadOnly = false; // replace a write-protected target all the same
+};
+
+// Reads a regular file of at most `maxSize` bytes. Anything else (a folder, a FIFO, a
+// device) is refused without waiting for it; a larger file is refused without reading it.
+FileReadResult readWholeFile(const std::filesystem::path& path, std::size_t maxSize = kMaxReadSize);
 
 // Writes `bytes` to a temporary file in the target's folder, flushes it to disk and
 // renames it over `path`. On failure the target is untouched and the temporary removed.
-FileWriteResult writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+// A symbolic link is followed: its target is replaced and the link stays. A target that
+// is not a regular file is refused, and so is a write-protected one unless the options
+// allow it. A replaced file keeps its permissions.
+FileWriteResult writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                                    FileWriteOptions options = {});
 
 } // namespace ormid

@@ -19,6 +19,8 @@ inline constexpr std::string_view notRecognised = "Not a configuration or firmwa
 } // namespace configMessage
 
 constexpr std::size_t kInfoLength = 8;
+// A configuration file has seven lines of about 34 bytes; one far larger is none.
+constexpr std::size_t kMaxConfigurationFileSize = 64 * 1024;
 
 // What the first line announced.
 enum class ConfigFileKind { None, Configuration, OldConfiguration, Firmware, Unknown };

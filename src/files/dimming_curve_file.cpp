@@ -39,7 +39,8 @@ CurveFileLoad readDimmingCurve(std::string_view text, const std::vector<Byte>& c
     result.points = currentCurve;
     result.points.resize(kCurvePoints, 0);
 
-    const auto lines = splitTextLines(text);
+    // One line more than a curve has is enough to tell that the count is wrong.
+    const auto lines = splitTextLines(text, kCurvePoints + 1);
     if (lines.size() != kCurvePoints) {
         result.status = CurveFileStatus::WrongPointCount;
         return result;

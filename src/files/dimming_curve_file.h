@@ -13,6 +13,8 @@ namespace ormid {
 
 constexpr std::size_t kCurvePoints = 101;
 constexpr int kCurveMaxLevel = 100;
+// 101 short lines make a curve file of a few hundred bytes; a file far larger is none.
+constexpr std::size_t kMaxCurveFileSize = 64 * 1024;
 
 enum class CurveFileStatus { Valid, WrongPointCount, WrongData };
 

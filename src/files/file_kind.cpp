@@ -38,9 +38,10 @@ FileKind kindNamedBy(SignedFileKind kind)
     return FileKind::Unknown;
 }
 
+// The first lines decide: a curve has no more than these, and a huge file costs no more.
 bool isIntegerLines(std::string_view bytes)
 {
-    const auto lines = splitTextLines(bytes);
+    const auto lines = splitTextLines(bytes, kCurvePoints + 1);
     return !lines.empty() && std::all_of(lines.begin(), lines.end(), [](std::string_view line) {
         return parseCurveValue(line).has_value();
     });
@@ -50,7 +51,7 @@ bool isIntegerLines(std::string_view bytes)
 
 FileKind classifyFile(std::string_view bytes, std::string_view fileName)
 {
-    if (const auto kind = signedFileKind(bytes))
+    if (const auto kind = signedFileKind(withoutByteOrderMark(bytes)))
         return kindNamedBy(*kind);
     if (hasCurveExtension(fileName) || isIntegerLines(bytes))
         return FileKind::DimmingCurve;

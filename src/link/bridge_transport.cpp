@@ -8,6 +8,10 @@
 
 // No Unix-domain sockets through this API on Windows: the bridge never finds a stick.
 namespace ormid {
+std::string bridgePathProblem(const std::string&)
+{
+    return "Unix-domain sockets are not available on this system";
+}
 BridgeTransport::BridgeTransport(std::string socketPath, std::chrono::milliseconds helloTimeout)
     : socketPath_(std::move(socketPath)), helloTimeout_(helloTimeout)
 {
@@ -85,6 +89,17 @@ std::size_t wholeMessagesLength(const std::vector<Byte>& bytes)
 
 } // namespace
 
+std::string bridgePathProblem(const std::string& socketPath)
+{
+    constexpr std::size_t maxLength = sizeof(sockaddr_un::sun_path) - 1;
+    if (socketPath.empty())
+        return "the socket path is empty";
+    if (socketPath.size() > maxLength)
+        return "the socket path has " + std::to_string(socketPath.size())
+            + " characters, a socket address holds at most " + std::to_string(maxLength);
+    return {};
+}
+
 BridgeTransport::BridgeTransport(std::string socketPath, std::chrono::milliseconds helloTimeout)
     : socketPath_(std::move(socketPath)), helloTimeout_(helloTimeout)
 {
@@ -126,11 +141,11 @@ bool BridgeTransport::findHidDevice(std::uint16_t vendorId, std::uint16_t produc
 bool BridgeTransport::connectAndGreet()
 {
     closeSocket();
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (socketPath_.empty() || socketPath_.size() >= sizeof(address.sun_path)) {
+    if (!bridgePathProblem(socketPath_).empty()) {
         return false;
     }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, socketPath_.data(), socketPath_.size());
 
     fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);

@@ -34,6 +34,10 @@
 
 namespace ormid {
 
+// Why the bridge can never connect to `socketPath` (empty, or longer than a Unix-domain
+// socket address holds); empty when the path may serve.
+std::string bridgePathProblem(const std::string& socketPath);
+
 class BridgeTransport final : public HidTransport {
 public:
     static constexpr std::chrono::milliseconds kDefaultHelloTimeout{1000};

@@ -16,6 +16,8 @@ constexpr std::size_t kFirmwareBufferSize = 0x3000;
 constexpr std::size_t kFirmwareLineBytes = 128;
 constexpr std::size_t kFirmwareMaxLines = kFirmwareBufferSize / kFirmwareLineBytes;
 constexpr std::size_t kFirmwareHeaderLength = 13;
+// A container of 96 data lines of 258 bytes is about 25 KB; a file far larger is none.
+constexpr std::size_t kMaxFirmwareFileSize = 256 * 1024;
 
 enum class FirmwareContainerStatus {
     Valid,

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/image.h"
@@ -50,5 +51,8 @@ public:
 // The transport the program uses: the bridge when ORMID_HID_BRIDGE names a socket,
 // else hidapi.
 std::unique_ptr<HidTransport> makeDefaultTransport();
+// Why the default transport can never find a stick (ORMID_HID_BRIDGE names a path no
+// socket can have); empty when nothing is known to be wrong.
+std::string defaultTransportProblem();
 
 } // namespace ormid

@@ -81,7 +81,7 @@ void LinkEngine::start()
 
 bool LinkEngine::busy() const
 {
-    return reading_ || stickState_ == kWriting || inFirmwareUpdate();
+    return reading_ || stickState_ == kWriting || inFirmwareUpdate() || restartDeadline_.has_value();
 }
 
 void LinkEngine::log(const std::string& line) const
@@ -119,6 +119,11 @@ std::vector<LinkOutcome> LinkEngine::tick()
         handleReport(*report);
     if (awaited_ && ticks_ - awaitedSentAt_ >= kReplyTimeoutTicks)
         replyOverdue();
+    if (restartDeadline_ && ticks_ >= *restartDeadline_) {
+        restartDeadline_.reset();
+        log("FW Update: the device did not announce itself");
+        outcomes_.push_back(LinkOutcome::updateUnconfirmed);
+    }
     return std::exchange(outcomes_, {});
 }
 
@@ -278,8 +283,11 @@ void LinkEngine::sendSegment()
 
 void LinkEngine::onIdentification(const Report& report)
 {
-    if (const auto identification = parseIdentification(report))
+    const auto identification = parseIdentification(report);
+    if (identification)
         identification_ = *identification;
+    if (identification && restartDeadline_)
+        restartAnnounced();
     if (stickState_ != kWaiting)
         return;
     stickState_ = kRead;
@@ -395,6 +403,7 @@ LinkStart LinkEngine::startWrite()
     stickState_ = kWriting;
     memAddr_ = 0;
     retryCount_ = 0;
+    writeProgress_ = {};
     sendWriteMemory();
     return LinkStart::started;
 }
@@ -402,6 +411,9 @@ LinkStart LinkEngine::startWrite()
 void LinkEngine::onWriteDone(const Report&)
 {
     retryCount_ = 0;
+    writeProgress_.memoryBytes = std::size_t{memAddr_} + kWriteMemoryChunk;
+    ++writeProgress_.framesAcknowledged;
+    outcomes_.push_back(LinkOutcome::frameWritten);
     if (memAddr_ < kLastWriteMemoryAddress) {
         memAddr_ = static_cast<Byte>(memAddr_ + kWriteMemoryChunk);
         sendWriteMemory();
@@ -428,6 +440,9 @@ void LinkEngine::repeatWriteMemory()
 
 void LinkEngine::onEeWriteDone(const Report&)
 {
+    writeProgress_.eeBytes = std::size_t{memAddr_} + kWriteEeChunk;
+    ++writeProgress_.framesAcknowledged;
+    outcomes_.push_back(LinkOutcome::frameWritten);
     if (memAddr_ <= kLastWriteEeAddress) {
         retryCount_ = 0;
         memAddr_ = static_cast<Byte>(memAddr_ + kWriteEeChunk);
@@ -464,7 +479,7 @@ void LinkEngine::endWrite(LinkOutcome outcome)
     outcomes_.push_back(outcome);
 }
 
-bool LinkEngine::setFirmware(ByteSpan fwImage, std::size_t fwSize)
+bool LinkEngine::setFirmware(ByteSpan fwImage, std::size_t fwSize, Byte fwVersion)
 {
     const int pages = pagesFor(fwSize);
     if (fwSize == 0 || static_cast<std::size_t>(pages) * kPageBytes > fwImage.size()) {
@@ -473,6 +488,7 @@ bool LinkEngine::setFirmware(ByteSpan fwImage, std::size_t fwSize)
         return false;
     }
     fwImage_.assign(fwImage.begin(), fwImage.end());
+    fwVersion_ = fwVersion;
     firmwarePages_ = pages;
     return true;
 }
@@ -486,6 +502,7 @@ LinkStart LinkEngine::startUpdate()
     stickState_ = kFirstSegment;
     fwAddr_ = 0;
     firmwareProgress_ = 0;
+    firmwarePagesWritten_ = 0;
     sendSegment();
     return LinkStart::started;
 }
@@ -500,6 +517,7 @@ void LinkEngine::onSegmentAccepted(const Report&)
 
 void LinkEngine::onPageWritten(const Report&)
 {
+    ++firmwarePagesWritten_;
     if (firmwareProgress_ < firmwarePages_) {
         stickState_ = kFirstSegment;
         sendSegment();
@@ -507,7 +525,7 @@ void LinkEngine::onPageWritten(const Report&)
     }
     log("FW Update done.");
     stickCmd(StickCommand::reset);
-    endUpdate(LinkOutcome::updateDone);
+    awaitRestart();
 }
 
 void LinkEngine::onPageRefused(const Report&)
@@ -522,6 +540,22 @@ void LinkEngine::endUpdate(LinkOutcome outcome)
     stopAwaiting();
     stickState_ = kRead;
     outcomes_.push_back(outcome);
+}
+
+// Every page went through, but only the device itself can tell that it runs them:
+// until it announces itself nothing else may start.
+void LinkEngine::awaitRestart()
+{
+    endUpdate(LinkOutcome::resetSent);
+    restartDeadline_ = ticks_ + kRestartTicks;
+}
+
+void LinkEngine::restartAnnounced()
+{
+    restartDeadline_.reset();
+    const bool updated = identification_.firmware == fwVersion_;
+    log(updated ? "FW Update confirmed" : "FW Update: the device announces " + firmwareVersionText(identification_));
+    outcomes_.push_back(updated ? LinkOutcome::updateDone : LinkOutcome::updateNotTaken);
 }
 
 } // namespace ormid

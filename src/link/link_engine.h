@@ -47,16 +47,30 @@ inline constexpr std::string_view kTransferError = "Transfer Error!";
 // What a tick brought about. Several may come from one tick (a read that ends and
 // the version question it raises).
 enum class LinkOutcome {
-    deviceGone,       // 'Q': no device behind the stick; whatever ran is abandoned
-    readDone,         // the device memory is in the image
-    readFailed,       // a read stopped on a damaged frame or one that went unanswered
-    writeDone,        // every frame of a write was acknowledged, in order
-    writeFailed,      // a write frame was refused or went unanswered six times
-    pageSent,         // the last segment of a firmware page went out
-    updateDone,       // the last page was written and the device reset
-    updateRefused,    // the device refused a firmware page
-    updateUnanswered, // a firmware segment went unanswered
-    questionDue,      // after readDone: the device runs another firmware than the built-in one
+    deviceGone,        // 'Q': no device behind the stick; whatever ran is abandoned
+    readDone,          // the device memory is in the image
+    readFailed,        // a read stopped on a damaged frame or one that went unanswered
+    frameWritten,      // a write frame was acknowledged; writeProgress() tells how far the write is
+    writeDone,         // every frame of a write was acknowledged, in order
+    writeFailed,       // a write frame was refused or went unanswered six times
+    pageSent,          // the last segment of a firmware page went out
+    resetSent,         // the last page was written and the device reset; its identification is awaited
+    updateDone,        // after the Reset the device announced the firmware version it was sent
+    updateNotTaken,    // after the Reset the device announced another version
+    updateUnconfirmed, // after the Reset the device did not announce itself in time
+    updateRefused,     // the device refused a firmware page
+    updateUnanswered,  // a firmware segment went unanswered
+    questionDue,       // after readDone: the device runs another firmware than the built-in one
+};
+
+// How far a write got: the image bytes from address 0 whose frames the device
+// acknowledged, first by Write Memory (bytes 0..249), then by Write EE (bytes 0..119).
+struct WriteProgress {
+    std::size_t memoryBytes = 0; // Write Memory ('T') acknowledged for bytes 0..memoryBytes-1
+    std::size_t eeBytes = 0;     // Write EE ('V') acknowledged for bytes 0..eeBytes-1
+    int framesAcknowledged = 0;  // of kWriteFrames
+
+    bool operator==(const WriteProgress&) const = default;
 };
 
 // The answer to a request to start a read, a write or an update.
@@ -94,6 +108,12 @@ public:
     // A reply may still come this long after its frame (15 s); an answer owed for
     // longer is taken as lost, so that a lost reply cannot hold up later frames.
     static constexpr int kLateReplyTicks = 150;
+    // After an update's Reset the device restarts on its new firmware and announces
+    // itself; an update whose device has not done so after this many ticks (10 s) is
+    // not confirmed.
+    static constexpr int kRestartTicks = 100;
+    // A write sends ten Write Memory frames (bytes 0..249), then ten Write EE frames (bytes 0..119).
+    static constexpr int kWriteFrames = 20;
 
     // `transport` and `eeBlock` must outlive the engine.
     LinkEngine(HidTransport& transport, EeBlock& eeBlock, LinkEngineOptions options = {}, LinkLog log = {});
@@ -111,8 +131,9 @@ public:
     // Reads the device memory again from address 0 (after a read, or one that stopped).
     LinkStart startRead();
     // The firmware image for an update: `fwImage` holds the pages, `fwSize` bytes are
-    // announced. False (and nothing kept) when the size is 0 or the pages reach past the image.
-    bool setFirmware(ByteSpan fwImage, std::size_t fwSize);
+    // announced, and the device announces `fwVersion` once it runs them. False (and
+    // nothing kept) when the size is 0 or the pages reach past the image.
+    bool setFirmware(ByteSpan fwImage, std::size_t fwSize, Byte fwVersion);
     // Sends the firmware from page 0.
     LinkStart startUpdate();
 
@@ -125,7 +146,12 @@ public:
     // True once a complete read has ended, until the next read begins.
     bool imageRead() const { return imageRead_; }
     int firmwarePages() const { return firmwarePages_; }
+    // Pages whose last segment went out; pages the device confirmed ('Z').
     int firmwareProgress() const { return firmwareProgress_; }
+    int firmwarePagesWritten() const { return firmwarePagesWritten_; }
+    Byte firmwareVersion() const { return fwVersion_; }
+    // Of the running write, or of the last one.
+    const WriteProgress& writeProgress() const { return writeProgress_; }
 
     // The version question's text for these versions.
     static std::string versionQuestion(Byte deviceFwVersion, Byte embeddedFwVersion);
@@ -188,6 +214,8 @@ private:
     void readStopped();
     void endWrite(LinkOutcome outcome);
     void endUpdate(LinkOutcome outcome);
+    void awaitRestart();
+    void restartAnnounced();
     bool inFirmwareUpdate() const { return stickState_ >= kFirstSegment && stickState_ <= kLastSegment; }
     void memoryDump();
     void log(const std::string& line) const;
@@ -219,9 +247,14 @@ private:
     std::uint64_t ticks_ = 0;
     std::uint64_t awaitedSentAt_ = 0; // when the awaited frame's latest try went out
 
+    WriteProgress writeProgress_;
+
     std::vector<Byte> fwImage_;
+    Byte fwVersion_ = 0;
     int firmwarePages_ = 0;
     int firmwareProgress_ = 0;
+    int firmwarePagesWritten_ = 0;
+    std::optional<std::uint64_t> restartDeadline_; // set while the device's return after an update is awaited
 };
 
 } // namespace ormid

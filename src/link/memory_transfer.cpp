@@ -90,6 +90,11 @@ MemoryTransferResult transferMemory(HidTransport& transport, Waiter& waiter, con
     const std::optional<DataBlock> dataBlock = buildDataBlock(image);
     if (!dataBlock)
         return result;
+    result.dataBlock = *dataBlock;
+    result.controlBlock = request.controlBlock;
+    ControlBlock& controlBlock = result.controlBlock;
+    fillMemoryRecord(controlBlock, request.memory, request.remoteMode, request.remoteMode ? request.txStatus : Byte{0},
+                     request.infoText);
 
     // Data block (and remote-frame block) first, control block last: a failed step
     // leaves the stick's control block as it was.
@@ -104,14 +109,11 @@ MemoryTransferResult transferMemory(HidTransport& transport, Waiter& waiter, con
     };
     if (!write(TransferStep::dataBlock, *dataBlock))
         return result;
-    ControlBlock controlBlock = request.controlBlock;
     if (request.remoteMode) {
         // The memory carries an empty list of remote frames.
         if (!write(TransferStep::remoteFrameBlock, *buildRemoteFrameBlock({})))
             return result;
-        fillMemoryRecord(controlBlock, request.memory, true, request.txStatus, request.infoText);
     } else {
-        fillMemoryRecord(controlBlock, request.memory, false, 0, request.infoText);
         if (request.firmware)
             result.firmware = storeFirmware(transport, waiter, *request.firmware, controlBlock, result.firmwareWrite);
         if (result.firmware == FirmwareStore::failed && request.firmwareStoreFailed)
@@ -120,8 +122,31 @@ MemoryTransferResult transferMemory(HidTransport& transport, Waiter& waiter, con
     if (!write(TransferStep::controlBlock, controlBlock))
         return result;
     result.status = MemoryTransferResult::Status::transferred;
-    result.controlBlock = controlBlock;
     return result;
+}
+
+MemoryReadBack readBackTransfer(HidTransport& transport, Waiter& waiter, const MemoryTransferRequest& request,
+                                const MemoryTransferResult& result)
+{
+    MemoryReadBack readBack;
+    if (!transport.findHidDevice(kStickVendorId, kStickProductId)) {
+        readBack.stickGone = true;
+        return readBack;
+    }
+    const BlockRead control = readBlock(transport, waiter, kControlBlockAddress);
+    const BlockRead data = readBlock(transport, waiter, dataBlockAddress(request.memory));
+    if (control.status != BlockReadStatus::read || data.status != BlockReadStatus::read)
+        return readBack;
+    readBack.dataNew = data.block == result.dataBlock;
+    EeBlock image = makeDefaultImage();
+    readBack.dataDamaged = isDamaged(copyDataBlockToImage(data.block, kStoredLength, image));
+    if (control.block == result.controlBlock && readBack.dataNew)
+        readBack.state = TransferReadBack::transferred;
+    else if (control.block != request.controlBlock)
+        readBack.state = TransferReadBack::mixed;
+    else
+        readBack.state = readBack.dataNew ? TransferReadBack::dataOnly : TransferReadBack::unchanged;
+    return readBack;
 }
 
 void eraseStick(HidTransport& transport, bool remote)

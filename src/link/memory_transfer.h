@@ -64,10 +64,34 @@ struct MemoryTransferResult {
     BlockWriteResult write = BlockWriteResult::written; // why it failed
     FirmwareStore firmware = FirmwareStore::nothingPending;
     BlockWriteResult firmwareWrite = BlockWriteResult::written; // why the firmware store failed
-    ControlBlock controlBlock{};                                // the control block as written to the stick on success
+    // What the Transfer writes (or was to write): the memory's data block and the control
+    // block with its record; set for every valid request, whatever the stick answered.
+    DataBlock dataBlock{};
+    ControlBlock controlBlock{};
 
     bool ok() const { return status == Status::transferred; }
 };
+
+// What the stick holds after a Transfer that did not end well, told from a read-back.
+enum class TransferReadBack {
+    unreadable,  // the stick is gone, or did not deliver the blocks
+    unchanged,   // the control block is as it was; the data block does not hold the new data
+    dataOnly,    // the data block holds the new data under the control block as it was
+    transferred, // both blocks hold what the Transfer wrote: only its acknowledgement was lost
+    mixed,       // the control block is neither as it was nor as the Transfer wrote it
+};
+
+struct MemoryReadBack {
+    TransferReadBack state = TransferReadBack::unreadable;
+    bool stickGone = false;   // unreadable because the stick is no longer there
+    bool dataNew = false;     // the data block holds the new data (when it could be read)
+    bool dataDamaged = false; // the data block is no valid data block (when it could be read)
+};
+
+// Reads the control block and the memory's data block back after `transferMemory`
+// returned `result` for `request`, and compares them with what was and what was written.
+MemoryReadBack readBackTransfer(HidTransport& transport, Waiter& waiter, const MemoryTransferRequest& request,
+                                const MemoryTransferResult& result);
 
 // `transferError` code of a failed step: "CF" for the data and remote-frame blocks, "CB" for the control block.
 std::string_view transferErrorCode(TransferStep step);

@@ -11,13 +11,30 @@
 
 namespace ormid {
 
-std::unique_ptr<HidTransport> makeDefaultTransport()
+namespace {
+
+// The socket ORMID_HID_BRIDGE names; nullptr when it is unset or empty.
+const char* bridgeSocketPath()
 {
     const char* socketPath = std::getenv("ORMID_HID_BRIDGE");
-    if (socketPath != nullptr && *socketPath != '\0') {
+    return socketPath != nullptr && *socketPath != '\0' ? socketPath : nullptr;
+}
+
+} // namespace
+
+std::unique_ptr<HidTransport> makeDefaultTransport()
+{
+    if (const char* socketPath = bridgeSocketPath()) {
         return std::make_unique<BridgeTransport>(socketPath);
     }
     return std::make_unique<HidapiTransport>();
+}
+
+std::string defaultTransportProblem()
+{
+    const char* socketPath = bridgeSocketPath();
+    const std::string problem = socketPath != nullptr ? bridgePathProblem(socketPath) : std::string();
+    return problem.empty() ? problem : "ORMID_HID_BRIDGE cannot be used: " + problem + ".";
 }
 
 } // namespace ormid

@@ -39,15 +39,20 @@ int main(int argc, char** argv)
         return simExit::failure;
     }
     StickModel model(options.config, options.faults, std::move(prepared.state));
+    // A state that could not be saved is said at once and ends the run with a failure,
+    // so that nobody trusts a state file that does not hold what the stick held.
+    bool unsaved = false;
     if (options.stateFile) {
         const auto save = [&] { return saveStickState(*options.stateFile, model.state()); };
         if (const std::string error = save(); !error.empty()) {
             std::cerr << "ormid-stick-sim: " << error << '\n';
             return simExit::failure;
         }
-        model.onStateChanged([save] {
-            if (const std::string error = save(); !error.empty())
-                std::cerr << "ormid-stick-sim: " << error << '\n';
+        model.onStateChanged([save, &unsaved] {
+            if (const std::string error = save(); !error.empty()) {
+                unsaved = true;
+                std::cerr << "ormid-stick-sim: " << error << "; the stick's state is not saved" << std::endl;
+            }
         });
     }
     if (options.log)
@@ -66,5 +71,7 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, stopServing);
     server->run();
     servedStick.store(nullptr);
-    return simExit::success;
+    if (unsaved)
+        std::cerr << "ormid-stick-sim: " << *options.stateFile << " does not hold the stick's last state\n";
+    return unsaved ? simExit::failure : simExit::success;
 }

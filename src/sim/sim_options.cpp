@@ -167,12 +167,13 @@ std::string takeCorruptReadAt(SimOptions& o, std::string_view value)
     return {};
 }
 
-std::string takeDropAfter(SimOptions& o, std::string_view value)
+// A count from 1 for a fault that fires once.
+std::string takeCount(std::optional<int>& target, std::string_view value)
 {
-    int reports = 0;
-    std::string error = takeNumber(reports, value, 1, kMaxCount);
+    int count = 0;
+    std::string error = takeNumber(count, value, 1, kMaxCount);
     if (error.empty())
-        o.faults.dropAfterReports = reports;
+        target = count;
     return error;
 }
 
@@ -220,6 +221,10 @@ const std::vector<OptionRule>& optionRules()
          [](SimOptions& o, std::string_view v) { return takeNumber(o.faults.refuseWriteMemory, v, 0, kMaxCount); }},
         {"--refuse-write-ee", "N", false, Scope::usb,
          [](SimOptions& o, std::string_view v) { return takeNumber(o.faults.refuseWriteEe, v, 0, kMaxCount); }},
+        {"--lose-link-ack", "N", false, Scope::usb,
+         [](SimOptions& o, std::string_view v) { return takeCount(o.faults.loseLinkAck, v); }},
+        {"--wrong-link-ack", "N", false, Scope::usb,
+         [](SimOptions& o, std::string_view v) { return takeCount(o.faults.wrongLinkAck, v); }},
         {"--corrupt-read-at", "ADDR", false, Scope::usb, takeCorruptReadAt},
         {"--no-block-ack", {}, false, Scope::memory,
          [](SimOptions& o, std::string_view) { o.faults.neverAckBlockWrite = true; return std::string(); }},
@@ -227,8 +232,11 @@ const std::vector<OptionRule>& optionRules()
          [](SimOptions& o, std::string_view) { o.faults.ackOtherAddress = true; return std::string(); }},
         {"--ack-status-zero", {}, false, Scope::memory,
          [](SimOptions& o, std::string_view) { o.faults.ackStatusZero = true; return std::string(); }},
+        {"--lose-block-ack", "N", false, Scope::memory,
+         [](SimOptions& o, std::string_view v) { return takeCount(o.faults.loseBlockAck, v); }},
         {"--refuse-page", "N[:Y|:[]", false, Scope::usb, takeRefusedPage},
-        {"--drop-after", "N", false, Scope::any, takeDropAfter},
+        {"--drop-after", "N", false, Scope::any,
+         [](SimOptions& o, std::string_view v) { return takeCount(o.faults.dropAfterReports, v); }},
         {"--reply-delay", "MS", false, Scope::any,
          [](SimOptions& o, std::string_view v) { return takeNumber(o.faults.replyDelay, v, 0, kMaxReplyDelay); }},
         {"--identify-period", "MS", false, Scope::usb,
@@ -367,6 +375,7 @@ Memory mode:
   --no-block-ack            a block write is never acknowledged
   --ack-other-address       a block write is acknowledged for another address
   --ack-status-zero         a block write is acknowledged with status 0
+  --lose-block-ack N        the N-th block write (from 1) is written but not acknowledged
 
 USB Stick mode:
   --no-device               no Ormid is connected to the stick
@@ -377,13 +386,18 @@ USB Stick mode:
   --identify-period MS      how often it identifies itself (0: only after a read or Reset)
   --refuse-write-memory N   refuse the next N Write Memory frames
   --refuse-write-ee N       refuse the next N Write EE frames
+  --lose-link-ack N         carry out the N-th write frame or firmware segment (from 1)
+                            but lose its reply
+  --wrong-link-ack N        carry out the N-th write frame or firmware segment and
+                            answer it with another frame's reply code
   --corrupt-read-at ADDR    the memory data for this address carries a wrong CRC
   --refuse-page N[:Y|:[]    refuse firmware page N (from 0) once, with Y (default) or [
 
   --help                    show this text
 
 Exit codes: 0 stopped by a signal, 1 the socket, the state file or a preset file
-cannot be used, 2 usage error.
+cannot be used, or a save of the state file failed while it ran (the stick's state
+on disk is then not what it held), 2 usage error.
 )";
 }
 

@@ -292,6 +292,19 @@ void StickModel::linkReply(Byte code, Millis now)
     reply(makeReply({kLinkReply, code}), now);
 }
 
+void StickModel::answerFrame(Byte code, Millis now)
+{
+    ++answeredFrames_;
+    if (faults_.loseLinkAck == answeredFrames_)
+        return;
+    if (faults_.wrongLinkAck == answeredFrames_) {
+        const bool writeMemoryReply
+            = code == static_cast<Byte>(ReplyCode::writeDone) || code == static_cast<Byte>(ReplyCode::writeFailed);
+        code = static_cast<Byte>(writeMemoryReply ? ReplyCode::eeWriteDone : ReplyCode::writeDone);
+    }
+    linkReply(code, now);
+}
+
 // --- memory commands -------------------------------------------------------------
 
 void StickModel::handle(ByteSpan received, Millis now)
@@ -383,6 +396,7 @@ void StickModel::finishBlockWrite(Millis now)
 {
     const BlockWrite write = std::move(*blockWrite_);
     blockWrite_.reset();
+    ++blockWrites_;
     if (faults_.neverAckBlockWrite)
         return;
     const auto acknowledge = [&](std::uint16_t address, Byte status) {
@@ -400,7 +414,8 @@ void StickModel::finishBlockWrite(Millis now)
     std::copy(write.data.begin(), write.data.end(), block.begin());
     writeStickBlock(state_, write.address, block);
     changed();
-    acknowledge(write.address, kWritten);
+    if (faults_.loseBlockAck != blockWrites_)
+        acknowledge(write.address, kWritten);
 }
 
 void StickModel::eraseToLocal(const Report& /*report*/, Millis /*now: erase is not answered*/)
@@ -500,17 +515,17 @@ void StickModel::writeDevice(const Report& report, const DeviceWrite& kind, Mill
     int& refusals = faults_.*kind.refusals;
     if (refusals > 0) {
         --refusals;
-        linkReply(static_cast<Byte>(kind.failed), now);
+        answerFrame(static_cast<Byte>(kind.failed), now);
         return;
     }
     const std::optional<ByteSpan> data = checkedDeviceData(report, kind.length);
     if (!data) {
-        linkReply(static_cast<Byte>(kind.failed), now);
+        answerFrame(static_cast<Byte>(kind.failed), now);
         return;
     }
     std::copy(data->begin(), data->end(), state_.deviceMemory.begin() + report[kWriteAddressAt]);
     changed();
-    linkReply(static_cast<Byte>(kind.done), now);
+    answerFrame(static_cast<Byte>(kind.done), now);
 }
 
 // Segments 1, 2 and 3 make a page of 72 bytes; an update starts with its first
@@ -530,7 +545,7 @@ void StickModel::firmwareSegment(const Report& report, Millis now)
     firmware_.page.insert(firmware_.page.end(), data->begin(), data->end());
     if (firmware_.page.size() < kPageBytes) {
         ++firmware_.nextSegment;
-        linkReply(static_cast<Byte>(ReplyCode::segmentAccepted), now);
+        answerFrame(static_cast<Byte>(ReplyCode::segmentAccepted), now);
         return;
     }
     acceptPage(now);
@@ -553,14 +568,14 @@ void StickModel::acceptPage(Millis now)
     ++firmware_.pagesInUpdate;
     pageSinceReset_ = true;
     changed();
-    linkReply(static_cast<Byte>(ReplyCode::pageWritten), now);
+    answerFrame(static_cast<Byte>(ReplyCode::pageWritten), now);
 }
 
 // The update stops where it is; the PC starts again from its first page.
 void StickModel::refuseSegment(Millis now)
 {
     firmware_ = {};
-    linkReply(faults_.refusePageCode, now);
+    answerFrame(faults_.refusePageCode, now);
 }
 
 void StickModel::reset(const Report& /*report*/, Millis now)

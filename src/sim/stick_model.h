@@ -38,13 +38,22 @@ struct StickConfig {
 
 // Each fault is off by default.
 struct Faults {
-    int refuseWriteMemory = 0;           // the next N Write Memory frames are answered 'U'
-    int refuseWriteEe = 0;               // the next N Write EE frames are answered 'W'
+    int refuseWriteMemory = 0; // the next N Write Memory frames are answered 'U'
+    int refuseWriteEe = 0;     // the next N Write EE frames are answered 'W'
+    // The answer to the N-th Write Memory, Write EE or firmware-segment frame (from 1,
+    // counted since the model started) is lost: the frame is carried out, its reply never comes.
+    std::optional<int> loseLinkAck{};
+    // The N-th such frame is carried out and answered with another frame's reply code
+    // ('V' for Write Memory, 'T' for the others), which answers nothing the PC asked.
+    std::optional<int> wrongLinkAck{};
     std::optional<Byte> corruptReadAt{}; // the 'R' reply for this address carries a wrong CRC (every time)
     // The three block-write faults stand for a failed write: the block is not written.
     bool neverAckBlockWrite = false; // a block write gets no C0 33
     bool ackOtherAddress = false;    // C0 33 names another block's address
     bool ackStatusZero = false;      // C0 33 with status 0
+    // The block of the N-th block write (from 1, counted since the model started) is
+    // written, but its C0 33 is lost: a write that happened without the PC learning so.
+    std::optional<int> loseBlockAck{};
     // Firmware page number (0-based, counted from the update's first page) that is
     // refused once, at its segment 3; a restarted update then goes through.
     std::optional<int> refusePage{};
@@ -140,6 +149,8 @@ private:
     void queue(std::vector<Byte> report, Millis due);
     void reply(std::vector<Byte> report, Millis now);
     void linkReply(Byte code, Millis now);
+    // The answer to a write frame or firmware segment, as the faults leave it.
+    void answerFrame(Byte code, Millis now);
 
     void handle(ByteSpan report, Millis now);
     bool takeBlockData(const Report& report, Millis now);
@@ -174,6 +185,8 @@ private:
     bool pageSinceReset_ = false;
     std::optional<Millis> nextIdentify_;
     int reportsCounted_ = 0;
+    int blockWrites_ = 0;
+    int answeredFrames_ = 0; // write frames and firmware segments
     bool dropped_ = false;
 
     std::function<void()> stateChanged_;

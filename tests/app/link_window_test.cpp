@@ -60,6 +60,7 @@ protected:
                      const std::function<void()>& beforeRead = {})
     {
         test::StickSetup stick = test::usbStick(deviceFirmware, deviceMemory_).withFaults(faults_);
+        stick.config.firmwareAfterUpdate = firmwareAfterUpdate_;
         stick.onReport = [this](sim::Direction direction, ByteSpan report) {
             if (direction == sim::Direction::in && report.size() > 2 && report[2] == 0x04 && startOfWrite_ < 0)
                 startOfWrite_ = clock_.now();
@@ -78,8 +79,21 @@ protected:
         ASSERT_TRUE(runClockUntil([&] { return window_->link()->engine().imageRead(); }));
     }
 
+    // Runs the clock until `done`, keeping every caption shown meanwhile, in order.
+    std::vector<QString> captionsUntil(const std::function<bool()>& done)
+    {
+        std::vector<QString> captions;
+        runClockUntil([&] {
+            if (captions.empty() || captions.back() != caption())
+                captions.push_back(caption());
+            return done();
+        });
+        return captions;
+    }
+
     std::array<Byte, 256> deviceMemory_ = deviceMemory();
     sim::Faults faults_;
+    Byte firmwareAfterUpdate_ = 77; // what the device announces after an update
     sim::Millis startOfWrite_ = -1; // when the first Write Memory frame reached the stick
 };
 
@@ -217,6 +231,58 @@ TEST_F(LinkWindowTest, YesStartsTheUpdateAndARefusedPageSaysSo)
     EXPECT_EQ(model_->state().receivedFirmware.size(),
               static_cast<std::size_t>(window_->link()->engine().firmwarePages()) * 72);
     EXPECT_FALSE(window_->runState().formDisabled);
+}
+
+// However slow the replies, the caption keeps moving while a write goes out, so that
+// nobody pulls the stick out thinking it hangs; the write ends as it always did.
+TEST_F(LinkWindowTest, TheCaptionCountsTheFramesOfASlowWrite)
+{
+    faults_.replyDelay = 300;
+    startAndRead(77);
+    const QString ready = caption();
+    press("bMemStore");
+    const std::vector<QString> captions = captionsUntil([&] { return caption().endsWith("->Transfer finished."); });
+    ASSERT_GE(captions.size(), 20u) << "the caption before, 19 counts, the end";
+    EXPECT_EQ(captions[1], ready + "->Transfer 1/20");
+    EXPECT_EQ(captions[19], ready + "->Transfer 19/20");
+    EXPECT_EQ(captions.back(), ready + "->Transfer finished.");
+}
+
+// The caption follows the pages; after the last one the window waits for the device to
+// come back, and only a device that announces the new version makes the update finished.
+TEST_F(LinkWindowTest, AnUpdateIsFinishedOnlyWhenTheDeviceComesBackWithTheNewVersion)
+{
+    const struct {
+        const char* name;
+        Byte afterUpdate;
+        QString end;
+        int beeps;
+    } cases[] = {
+        {"new version", 77, "->FW Update finished.", 0},
+        {"old version", 71, "->FW Update failed: the device announces FW 1.71!", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        firmwareAfterUpdate_ = c.afterUpdate;
+        dialogs_.answers = {UserDialogs::Answer::yes};
+        dialogs_.beeps = 0;
+        startAndRead(71);
+        const QString ready = "USB Stick, Device Nr. 12345678, FW 1.71            Ready...";
+        bool lockedWhileRestarting = false;
+        const std::vector<QString> captions = captionsUntil([&] {
+            if (caption().endsWith("->FW Update: waiting for the device to restart..."))
+                lockedWhileRestarting = window_->runState().formDisabled;
+            return caption() == ready + c.end;
+        });
+        EXPECT_EQ(captions.back(), ready + c.end);
+        EXPECT_NE(std::find(captions.begin(), captions.end(), ready + "->FW Update 1/80"), captions.end());
+        EXPECT_NE(std::find(captions.begin(), captions.end(), ready + "->FW Update 79/80"), captions.end());
+        EXPECT_TRUE(lockedWhileRestarting);
+        EXPECT_FALSE(window_->runState().formDisabled);
+        EXPECT_FALSE(element("pbFWUpdate")->isVisible());
+        EXPECT_EQ(dialogs_.beeps, c.beeps);
+        window_.reset();
+    }
 }
 
 // The window may close while the version question is up: the link then stays stopped.

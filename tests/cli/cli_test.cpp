@@ -9,6 +9,7 @@
 #include <optional>
 #include <sstream>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -195,6 +196,8 @@ TEST_F(Cli, CheckTellsKindValidityAndTheProgramsMessage)
         {"long.dc", curveText("50", "\n"), 1, {"kind: dimming curve", "valid: no"}, "Error: Nr. of points is not 101!"},
         {"range.dc", curveText("101", ""), 1, {"valid: no"}, "Error: Wrong Data!"},
         {"word.txt", curveText("x", ""), 1, {"kind: unknown"}, "Not a configuration or firmware file!"},
+        {"bom.kdc", "\xEF\xBB\xBF" + saved, 0, {"kind: configuration", "valid: yes", "info: Lamp 7"}, ""},
+        {"bom.dc", "\xEF\xBB\xBF" + curveText("50", ""), 0, {"kind: dimming curve", "valid: yes"}, ""},
     };
     for (const auto& c : cases) {
         const CliRun run = cli({"check", put(c.name, c.bytes)});
@@ -208,14 +211,26 @@ TEST_F(Cli, CheckTellsKindValidityAndTheProgramsMessage)
     }
 }
 
+// A FIFO is refused at once rather than waited on; a file far larger than any the
+// program reads is refused before it is read.
 TEST_F(Cli, CheckOfAnUnreadableFileNamesIt)
 {
-    const std::string path = (folder_ / "absent.kdc").string();
-    const CliRun run = cli({"check", path});
-    EXPECT_EQ(run.code, 1);
-    EXPECT_TRUE(run.out.empty());
-    EXPECT_TRUE(contains(run.err, path));
-    EXPECT_TRUE(contains(run.err, "No such file"));
+    ASSERT_EQ(::mkfifo((folder_ / "fifo.dc").c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        std::string err;
+    } cases[] = {
+        {(folder_ / "absent.kdc").string(), "No such file"},
+        {(folder_ / "fifo.dc").string(), "not a regular file"},
+        {put("huge.dc", std::string(kMaxFirmwareFileSize + 1, '\n')), "file too large"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = cli({"check", c.path});
+        EXPECT_EQ(run.code, 1) << c.path;
+        EXPECT_TRUE(run.out.empty()) << c.path;
+        EXPECT_TRUE(contains(run.err, c.path)) << run.err;
+        EXPECT_TRUE(contains(run.err, c.err)) << run.err;
+    }
 }
 
 TEST_F(Cli, ShowPrintsTheDefaultImageWithoutAFile)
@@ -272,12 +287,14 @@ TEST_F(Cli, ShowRefusesWhatLoadDoesNotTake)
 
 // The executable's exit codes: cli_e2e_test.cpp.
 
-// A stick that answers what it is asked: the mode query (when it knows it) and the
-// control-block request (with the block or with a link reply in USB Stick mode).
+// A stick that answers what it is asked: the mode query (when it knows it), the
+// control-block request (with the block or with a link reply in USB Stick mode) and
+// the data-block requests (with `dataBlock` for every memory).
 struct ScriptedStick : test::FakeTransport {
     std::optional<Bytes> modeAnswer;
     Bytes controlBlockReply; // a link reply; empty: the block below
     ControlBlock block{};
+    DataBlock dataBlock = *buildDataBlock(makeDefaultImage());
     bool answersBlock = true;
 
     void writeData(ByteSpan report) override
@@ -287,18 +304,25 @@ struct ScriptedStick : test::FakeTransport {
             queue(*modeAnswer);
         if (std::ranges::equal(report, readBlockCommand(kControlBlockAddress)) && answersBlock)
             answerControlBlock();
+        for (int n = 1; n <= kMemoryCount; ++n)
+            if (std::ranges::equal(report, readBlockCommand(dataBlockAddress(n))) && answersBlock)
+                answerBlock(dataBlock);
     }
 
     void answerControlBlock()
     {
-        if (!controlBlockReply.empty()) {
+        if (controlBlockReply.empty())
+            answerBlock(block);
+        else
             queue(controlBlockReply);
-            return;
-        }
+    }
+
+    void answerBlock(const Block& answer)
+    {
         queue({0xC0, 0x44, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00});
-        for (std::size_t at = 0; at < block.size(); at += kDataReportSize)
-            queue(Bytes(block.begin() + static_cast<std::ptrdiff_t>(at),
-                        block.begin() + static_cast<std::ptrdiff_t>(at + kDataReportSize)));
+        for (std::size_t at = 0; at < answer.size(); at += kDataReportSize)
+            queue(Bytes(answer.begin() + static_cast<std::ptrdiff_t>(at),
+                        answer.begin() + static_cast<std::ptrdiff_t>(at + kDataReportSize)));
     }
 };
 
@@ -374,7 +398,9 @@ TEST(CliStickStatus, NoStickAndMissingControlBlockHaveTheirExitCodes)
         std::string err;
     } cases[] = {
         {"no stick", false, cliExit::noStick, "No stick found.\n"},
-        {"silent stick", true, cliExit::transferFailed, "The stick did not deliver its control block.\n"},
+        {"silent stick", true, cliExit::transferFailed,
+         "The stick did not answer: neither its control block (memory mode) nor a link reply (USB Stick mode) came "
+         "within 5 s.\n"},
     };
     for (const auto& c : cases) {
         ScriptedStick stick;
@@ -387,6 +413,35 @@ TEST(CliStickStatus, NoStickAndMissingControlBlockHaveTheirExitCodes)
         EXPECT_TRUE(out.str().empty()) << c.name;
         EXPECT_EQ(err.str(), c.err) << c.name;
     }
+}
+
+// The erase command is not answered: a stick whose control block still names its
+// memories afterwards has not erased them, whatever was sent.
+TEST(CliStickErase, AnEraseThatDidNotTakeIsReported)
+{
+    ScriptedStick stick;
+    stick.modeAnswer = Bytes{0xC0, 0x22, 0x5A, 0x00, 0x00};
+    stick.block = sampleControlBlock();
+    InstantWaiter waiter;
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(runStickErase(stick, waiter, false, out, err), cliExit::transferFailed);
+    EXPECT_TRUE(out.str().empty());
+    EXPECT_TRUE(err.str().starts_with("The erase did not take: the stick is memory mode, local stick.\nM1: Street\n"))
+        << err.str();
+    EXPECT_TRUE(std::ranges::equal(stick.written.at(2), eraseCommand())) << "the erase command went out";
+}
+
+TEST(CliBridge, ASocketPathLongerThanAnAddressHoldsIsNamed)
+{
+    const std::string path = "/tmp/" + std::string(200, 's');
+    ::setenv("ORMID_HID_BRIDGE", path.c_str(), 1);
+    const CliRun run = cli({"stick", "status"});
+    ::unsetenv("ORMID_HID_BRIDGE");
+    EXPECT_EQ(run.code, cliExit::noStick);
+    EXPECT_EQ(run.err,
+              "ORMID_HID_BRIDGE cannot be used: the socket path has 205 characters, a socket address holds "
+              "at most 107.\n");
 }
 
 // The stick commands against the simulated stick on a virtual clock.
@@ -493,6 +548,40 @@ TEST_F(CliOnStick, AFailedWriteNamesTheStepAndLeavesTheStick)
         EXPECT_TRUE(run.err.starts_with(c.code)) << run.err;
         EXPECT_EQ(stickControlBlock(), sim::readStickBlock(initial_, kControlBlockAddress)) << c.name;
     }
+}
+
+// A memory whose record names data its block does not hold is shown as suspect.
+TEST_F(CliOnStick, StatusMarksAMemoryWhoseDataBlockIsDamaged)
+{
+    sim::StickState state = presetState(false);
+    state.memory[dataBlockAddress(2)] = 0x20; // a length byte above 15
+    start(state);
+    std::ostringstream out, err;
+    EXPECT_EQ(runStickStatus(*transport_, waiter_, out, err), cliExit::success) << err.str();
+    EXPECT_EQ(out.str(),
+              "memory mode, local stick\n"
+              "M1: First\n"
+              "M2: Second (suspect: its data block is damaged: "
+                  + std::string(describe(DataBlockWalk::lengthTooLarge))
+                  + ")\n"
+                    "M3: empty\n"
+                    "M4: empty\n"
+                    "Firmware: no firmware record\n");
+}
+
+// A file the user write-protected is kept unless --force is given.
+TEST_F(CliOnStick, ReadReplacesAWriteProtectedFileOnlyWhenForced)
+{
+    start(presetState(false));
+    const std::string path = put("kept.kdc", "old");
+    ::chmod(path.c_str(), 0444);
+    std::ostringstream out, err;
+    EXPECT_EQ(runStickRead(*transport_, waiter_, 1, path, out, err), cliExit::invalidInput);
+    EXPECT_EQ(err.str(), "Cannot write " + path + ": the file is write-protected (--force replaces it)\n");
+    EXPECT_EQ(readWholeFile(path).bytes, "old");
+
+    EXPECT_EQ(runStickRead(*transport_, waiter_, 1, path, out, err, {.replaceReadOnly = true}), cliExit::success);
+    EXPECT_TRUE(contains(readWholeFile(path).bytes, "MMN"));
 }
 
 TEST_F(CliOnStick, ReadRefusesEmptyAndDamagedMemories)
@@ -603,8 +692,12 @@ protected:
         const int code = runDeviceUpdateFw(*transport_, waiter_, path, out, err);
         return {code, out.str(), err.str()};
     }
-    // The device runs 1.70 before an update and 1.78 after one, so that a status tells them apart.
-    static sim::StickConfig updatableDevice() { return {.deviceFirmware = 70, .firmwareAfterUpdate = 78}; }
+    // The device runs 1.70 before an update and `after` once it has taken one.
+    static sim::StickConfig updatableDevice(Byte after = kBuiltInVersion)
+    {
+        return {.deviceFirmware = 70, .firmwareAfterUpdate = after};
+    }
+    static constexpr Byte kBuiltInVersion = 77;
 };
 
 TEST_F(CliOnDevice, StatusPrintsTheDeviceNumberAndFirmware)
@@ -712,13 +805,13 @@ TEST_F(CliOnDevice, UpdateSendsEveryPageOfTheBuiltInImageAndResetsTheDevice)
     const auto lines = splitTextLines(run.out);
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](std::string_view l) { return l.starts_with("page "); }), 80);
     EXPECT_TRUE(contains(run.out, "page 1/80\n"));
-    EXPECT_TRUE(contains(run.out, "page 80/80\nFW Update finished.\n"));
-    EXPECT_EQ(status().out, "Device Nr. 12345678\nFW 1.78\n");
+    EXPECT_TRUE(contains(run.out, "page 80/80\nFW Update finished.\nThe device announces FW 1.77.\n"));
+    EXPECT_EQ(status().out, "Device Nr. 12345678\nFW 1.77\n");
 }
 
 TEST_F(CliOnDevice, UpdateFromAFileSendsThatImage)
 {
-    startDevice({}, updatableDevice());
+    startDevice({}, updatableDevice(5));
     const std::string file = put("small.kdp", firmwareText(1000, 5, true));
     const CliRun run = updateFw(&file);
     ASSERT_EQ(run.code, cliExit::success) << run.err;
@@ -742,15 +835,24 @@ TEST_F(CliOnDevice, UpdateFailuresLeaveTheDeviceOnItsFirmware)
         sim::Faults faults;
         int code;
         const char* message;
+        Byte afterUpdate = kBuiltInVersion; // what the device runs after a Reset
     } cases[] = {
         {"wrong CRC", firmwareText(1000, 5, false), {}, cliExit::invalidInput, "File is corrupted!"},
         {"configuration", saveConfiguration(customImage(), "Dev"), {}, cliExit::invalidInput, "File is corrupted!"},
         {"too large", firmwareText(0x3000, 5, true), {}, cliExit::invalidInput, "does not fit"},
         {"refused page", std::nullopt, refusing, cliExit::transferFailed, "refused firmware page 4 of 80"},
-        {"stick pulled out", std::nullopt, dropping, cliExit::transferFailed, "stopped answering at firmware page"},
+        {"stick pulled out", std::nullopt, dropping, cliExit::transferFailed,
+         "The stick was pulled out at firmware page 13 of 80."},
+        {"device keeps its firmware",
+         std::nullopt,
+         {},
+         cliExit::transferFailed,
+         "All 80 pages were written and the device was reset, but it announces FW 1.70, not FW 1.77: the update is "
+         "not confirmed.",
+         70},
     };
     for (const auto& c : cases) {
-        startDevice(c.faults, updatableDevice());
+        startDevice(c.faults, updatableDevice(c.afterUpdate));
         const std::string path = c.file ? put("fw.kdp", *c.file) : std::string();
         const CliRun run = updateFw(c.file ? &path : nullptr);
         EXPECT_EQ(run.code, c.code) << c.name;

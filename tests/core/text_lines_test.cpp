@@ -22,9 +22,21 @@ TEST(SplitTextLines, AcceptsEveryLineEnding)
         {"a\n\n", {"a", ""}},           // only the last break is swallowed
         {"a\n\r\nb", {"a", "", "b"}},
         {"\n", {""}},
+        {"\xEF\xBB\xBF"
+         "a\r\nb",
+         {"a", "b"}}, // a UTF-8 byte-order mark is no part of line 1
+        {"\xEF\xBB\xBF", {}},
+        {"a\xEF\xBB\xBF\nb", {"a\xEF\xBB\xBF", "b"}}, // only at the very start
     };
     for (const auto& c : cases)
         EXPECT_EQ(splitTextLines(c.text), c.lines) << testing::PrintToString(std::string(c.text));
+}
+
+TEST(SplitTextLines, StopsAfterTheLinesAsked)
+{
+    EXPECT_EQ(splitTextLines("a\nb\nc\n", 2), (Lines{"a", "b"}));
+    EXPECT_EQ(splitTextLines("a\nb", 5), (Lines{"a", "b"}));
+    EXPECT_EQ(splitTextLines("a\nb", 0), Lines{});
 }
 
 TEST(SplitTextLines, DropsOnlyTrailingEmptyLines)

@@ -144,13 +144,16 @@ TEST(LoadConfiguration, InfoTextComesBackAsUtf8)
     EXPECT_EQ(loaded.info, "Straße 1");
 }
 
-TEST(LoadConfiguration, AcceptsEveryLineEndingAndTrailingEmptyLines)
+TEST(LoadConfiguration, AcceptsEveryLineEndingTrailingEmptyLinesAndAByteOrderMark)
 {
     const Lines lines = linesOf(saveConfiguration(patternImage(), "x"));
     for (const std::string eol : {"\r\n", "\n", "\r"}) {
-        const auto loaded = loadConfiguration(join(lines, eol) + eol + eol, editedImage(), {});
-        EXPECT_EQ(loaded.outcome, ConfigLoadOutcome::Loaded);
-        EXPECT_EQ(loaded.image, loadedPattern());
+        for (const std::string bom : {"", "\xEF\xBB\xBF"}) {
+            const auto loaded = loadConfiguration(bom + join(lines, eol) + eol + eol, editedImage(), {});
+            EXPECT_EQ(loaded.outcome, ConfigLoadOutcome::Loaded);
+            EXPECT_EQ(loaded.image, loadedPattern());
+            EXPECT_EQ(loaded.info, "x");
+        }
     }
 }
 

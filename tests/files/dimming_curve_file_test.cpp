@@ -37,11 +37,12 @@ std::vector<Byte> identityPoints()
     return points;
 }
 
-TEST(DimmingCurveFile, Reads101LinesWithOrWithoutAFinalBreak)
+TEST(DimmingCurveFile, Reads101LinesWithOrWithoutAFinalBreakOrAByteOrderMark)
 {
     for (const std::string_view eol : {"\r\n", "\n"}) {
         for (const bool finalBreak : {false, true}) {
-            const auto load = readDimmingCurve(join(identityLines(), eol, finalBreak), kPrevious);
+            const auto load = readDimmingCurve(
+                (finalBreak ? "\xEF\xBB\xBF" : "") + join(identityLines(), eol, finalBreak), kPrevious);
             EXPECT_TRUE(load.valid());
             EXPECT_EQ(load.points, identityPoints());
             EXPECT_EQ(curveFileMessage(load.status), "");

@@ -26,6 +26,14 @@ TEST(FileKind, ClassifiesByFirstLineThenByCurveRules)
         {"", "empty.kdc", FileKind::Unknown},
         {"XYZ\r\n", "a.kdc", FileKind::Unknown},
         {"mmn1234\r\n", "a.kdc", FileKind::Unknown},
+        // An editor's UTF-8 byte-order mark before the first line changes nothing.
+        {"\xEF\xBB\xBFMMN1234\r\n", "a.kdc", FileKind::Configuration},
+        {"\xEF\xBB\xBF"
+         "FWX16484D1234\r\n",
+         "fw.kdp", FileKind::FirmwareContainer},
+        {"\xEF\xBB\xBF"
+         "0\r\n1\r\n",
+         "curve.txt", FileKind::DimmingCurve},
     };
     for (const auto& c : cases)
         EXPECT_EQ(classifyFile(c.bytes, c.name), c.kind) << c.bytes << " / " << c.name;

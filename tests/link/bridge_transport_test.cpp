@@ -661,11 +661,22 @@ TEST(TransportFactoryTest, BridgeWhenTheVariableNamesASocketElseHidapi)
     auto* asBridge = dynamic_cast<BridgeTransport*>(bridge.get());
     ASSERT_NE(asBridge, nullptr);
     EXPECT_EQ(asBridge->socketPath(), "/tmp/ormid-test.sock");
+    EXPECT_EQ(defaultTransportProblem(), "");
+
+    // A path no socket address holds is named instead of looking like a missing stick.
+    const std::string longest = "/" + std::string(106, 'p');
+    ::setenv("ORMID_HID_BRIDGE", longest.c_str(), 1);
+    EXPECT_EQ(defaultTransportProblem(), "");
+    ::setenv("ORMID_HID_BRIDGE", (longest + "p").c_str(), 1);
+    EXPECT_EQ(defaultTransportProblem(),
+              "ORMID_HID_BRIDGE cannot be used: the socket path has 108 characters, a "
+              "socket address holds at most 107.");
 
     ::setenv("ORMID_HID_BRIDGE", "", 1);
     EXPECT_NE(dynamic_cast<HidapiTransport*>(makeDefaultTransport().get()), nullptr);
     ::unsetenv("ORMID_HID_BRIDGE");
     EXPECT_NE(dynamic_cast<HidapiTransport*>(makeDefaultTransport().get()), nullptr);
+    EXPECT_EQ(defaultTransportProblem(), "");
 
     if (saved != nullptr) {
         ::setenv("ORMID_HID_BRIDGE", savedValue.c_str(), 1);

@@ -87,6 +87,12 @@ TEST(FirmwareContainer, AcceptsLowercaseHexAndAnyLineEnding)
         EXPECT_EQ(parsed.status, FirmwareContainerStatus::Valid);
         EXPECT_EQ(parsed.header.size, 0xABC);
         EXPECT_EQ(parsed.header.version, 0xEF);
+        // An editor's UTF-8 byte-order mark before "FWX" changes nothing.
+        EXPECT_EQ(parseFirmwareContainer("\xEF\xBB\xBF"
+                                         "FWX"
+                                         + text.substr(3))
+                      .status,
+                  FirmwareContainerStatus::Valid);
     }
 }
 

@@ -252,6 +252,24 @@ TEST_F(EndToEnd, WrittenBlockSurvivesARestartWithTheStateFile)
     EXPECT_EQ(readBlock(stick, address), block);
 }
 
+// A simulator whose state file can no longer be written says so at every change and
+// ends with a failure, so that nobody trusts a state file that missed a change.
+TEST_F(EndToEnd, AStateThatCannotBeSavedIsReportedAndFailsTheRun)
+{
+    fs::create_directory(folder_ / "state");
+    const std::string state = (folder_ / "state" / "stick.state").string();
+    startSimulator({"--state", state});
+    fs::remove_all(folder_ / "state"); // the folder goes: no save can succeed any more
+
+    const ProcessRun erase = run("ormid-cli", "stick erase", "ORMID_HID_BRIDGE='" + socket_.string() + "'");
+    EXPECT_EQ(erase.code, 0) << erase.err;
+    EXPECT_EQ(stopSimulator(), 1);
+    const std::string log = read("sim.out");
+    EXPECT_TRUE(contains(log, "ormid-stick-sim: Cannot write " + state)) << log;
+    EXPECT_TRUE(contains(log, "; the stick's state is not saved\n")) << log;
+    EXPECT_TRUE(contains(log, "ormid-stick-sim: " + state + " does not hold the stick's last state\n")) << log;
+}
+
 TEST_F(EndToEnd, SimulatorCommandLineErrorsAndHelp)
 {
     const ProcessRun help = run("ormid-stick-sim", "--help");

@@ -29,6 +29,8 @@ constexpr Byte kWriteEeOp = 0x05;
 constexpr Byte kSegmentOp = 0x08;
 constexpr Byte kResetOp = 0x0E;
 constexpr std::size_t kFirmwareSize = 5704;
+// The version the updates carry; the simulated device announces it after an update.
+constexpr Byte kNewVersion = 77;
 
 // A link frame as the stick received it: the operation and its bytes after CA C5.
 struct Frame {
@@ -60,6 +62,13 @@ std::vector<int> steps(int first, int step, int count)
     for (int i = 0; i < count; ++i)
         values.push_back(first + i * step);
     return values;
+}
+
+// The outcomes that end or change an operation: without the progress of a write.
+Outcomes withoutProgress(Outcomes outcomes)
+{
+    std::erase(outcomes, LinkOutcome::frameWritten);
+    return outcomes;
 }
 
 // The same addresses, each once, in the order they first appeared (repeats folded).
@@ -195,7 +204,9 @@ TEST_F(LinkEngineOnStick, ReadAndWriteWhenTheRepliesComeAtOnceOrLater)
         ASSERT_EQ(engine_->startWrite(), LinkStart::started);
         runUntil([this] { return saw(LinkOutcome::writeDone) || saw(LinkOutcome::writeFailed); }, 4000);
 
-        EXPECT_EQ(outcomes_, Outcomes{LinkOutcome::writeDone});
+        EXPECT_EQ(withoutProgress(outcomes_), Outcomes{LinkOutcome::writeDone});
+        EXPECT_EQ(std::count(outcomes_.begin(), outcomes_.end(), LinkOutcome::frameWritten), LinkEngine::kWriteFrames);
+        EXPECT_EQ(engine_->writeProgress(), (WriteProgress{250, 120, LinkEngine::kWriteFrames}));
         EXPECT_EQ(withoutRepeats(addressesOf(framesOf(kWriteMemoryOp))), steps(0, 25, 10));
         EXPECT_EQ(withoutRepeats(addressesOf(framesOf(kWriteEeOp))), steps(0, 12, 10));
         const Bytes device = deviceMemory();
@@ -285,15 +296,16 @@ struct WriteCase {
     int refusals;
     Byte op;
     bool succeeds;
+    WriteProgress progress; // what the device acknowledged
 };
 
 TEST_F(LinkEngineOnStick, AWriteRepeatsAFrameFiveTimesAndFailsAtTheSixth)
 {
     const WriteCase cases[] = {
-        {"Write Memory refused 5 times", &Faults::refuseWriteMemory, 5, kWriteMemoryOp, true},
-        {"Write Memory refused 6 times", &Faults::refuseWriteMemory, 6, kWriteMemoryOp, false},
-        {"Write EE refused 5 times", &Faults::refuseWriteEe, 5, kWriteEeOp, true},
-        {"Write EE refused 6 times", &Faults::refuseWriteEe, 6, kWriteEeOp, false},
+        {"Write Memory refused 5 times", &Faults::refuseWriteMemory, 5, kWriteMemoryOp, true, {250, 120, 20}},
+        {"Write Memory refused 6 times", &Faults::refuseWriteMemory, 6, kWriteMemoryOp, false, {0, 0, 0}},
+        {"Write EE refused 5 times", &Faults::refuseWriteEe, 5, kWriteEeOp, true, {250, 120, 20}},
+        {"Write EE refused 6 times", &Faults::refuseWriteEe, 6, kWriteEeOp, false, {250, 0, 10}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -309,18 +321,19 @@ TEST_F(LinkEngineOnStick, AWriteRepeatsAFrameFiveTimesAndFailsAtTheSixth)
         runUntil([this] { return !engine_->busy(); });
         runTicks(40); // no frame of the write follows its end
 
+        EXPECT_EQ(engine_->writeProgress(), c.progress);
         const auto refused = framesOf(c.op);
         ASSERT_GE(refused.size(), 6u);
         EXPECT_TRUE(std::all_of(refused.begin(), refused.begin() + 6, [](const Frame& f) { return f.address == 0; }));
         if (c.succeeds) {
-            EXPECT_EQ(outcomes_.front(), LinkOutcome::writeDone);
+            EXPECT_EQ(withoutProgress(outcomes_).front(), LinkOutcome::writeDone);
             EXPECT_TRUE(logged("EE Write OK"));
             EXPECT_EQ(framesOf(kWriteMemoryOp).back().address, 225);
             EXPECT_EQ(framesOf(kWriteEeOp).back().address, 108);
             const Bytes device = deviceMemory();
             EXPECT_TRUE(std::equal(image_.begin(), image_.begin() + 250, device.begin()));
         } else {
-            EXPECT_EQ(outcomes_, Outcomes{LinkOutcome::writeFailed});
+            EXPECT_EQ(withoutProgress(outcomes_), Outcomes{LinkOutcome::writeFailed});
             EXPECT_EQ(refused.size(), 6u);
             EXPECT_FALSE(logged("EE Write OK"));
             // The configuration that failed to go out stays in the window: the device's
@@ -357,7 +370,7 @@ TEST_F(LinkEngineOnStick, NothingElseStartsWhileAReadAWriteOrAnUpdateRuns)
 {
     start();
     readDevice();
-    ASSERT_TRUE(engine_->setFirmware(sampleFirmware(), kFirmwareSize));
+    ASSERT_TRUE(engine_->setFirmware(sampleFirmware(), kFirmwareSize, kNewVersion));
     const struct {
         const char* name;
         std::function<LinkStart(LinkEngine&)> begin;
@@ -436,7 +449,7 @@ TEST_F(LinkEngineOnStick, AFirmwareUpdateSendsEightyPagesAndEndsWithReset)
     start();
     readDevice();
     const Bytes firmware = sampleFirmware();
-    ASSERT_TRUE(engine_->setFirmware(firmware, kFirmwareSize));
+    ASSERT_TRUE(engine_->setFirmware(firmware, kFirmwareSize, kNewVersion));
     frames_.clear();
     ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
     EXPECT_EQ(engine_->firmwarePages(), 80);
@@ -454,6 +467,39 @@ TEST_F(LinkEngineOnStick, AFirmwareUpdateSendsEightyPagesAndEndsWithReset)
     EXPECT_TRUE(logged("Send: Reset!"));
 }
 
+// An update is done only when the device comes back announcing the version it was
+// sent; until then, or until it has stayed away 10 s, nothing else starts.
+TEST_F(LinkEngineOnStick, AnUpdateIsDoneOnlyWhenTheDeviceAnnouncesTheNewVersion)
+{
+    const struct {
+        const char* name;
+        Byte afterUpdate;
+        bool pulledOutAtTheReset;
+        LinkOutcome end;
+    } cases[] = {
+        {"the new version", kNewVersion, false, LinkOutcome::updateDone},
+        {"the old version", 70, false, LinkOutcome::updateNotTaken},
+        {"no identification", kNewVersion, true, LinkOutcome::updateUnconfirmed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        start({.deviceFirmware = 70, .firmwareAfterUpdate = c.afterUpdate});
+        readDevice();
+        ASSERT_TRUE(engine_->setFirmware(sampleFirmware(), 2 * kPageBytes, kNewVersion));
+        ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
+        runUntilOutcome(LinkOutcome::resetSent);
+        if (c.pulledOutAtTheReset)
+            transport_->setPluggedIn(false);
+        EXPECT_TRUE(engine_->busy());
+        EXPECT_EQ(engine_->startRead(), LinkStart::busy);
+        runUntilOutcome(c.end, LinkEngine::kRestartTicks);
+        EXPECT_EQ(outcomes_.back(), c.end);
+        EXPECT_FALSE(engine_->busy());
+        EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+        outcomes_.clear();
+    }
+}
+
 // An update that was refused is over: a new one starts from the first page and goes through.
 TEST_F(LinkEngineOnStick, ARefusedPageEndsTheUpdateAndANewOneGoesThrough)
 {
@@ -464,7 +510,7 @@ TEST_F(LinkEngineOnStick, ARefusedPageEndsTheUpdateAndANewOneGoesThrough)
         faults.refusePageCode = code;
         start({}, faults);
         readDevice();
-        ASSERT_TRUE(engine_->setFirmware(sampleFirmware(), kFirmwareSize));
+        ASSERT_TRUE(engine_->setFirmware(sampleFirmware(), kFirmwareSize, kNewVersion));
         frames_.clear();
         ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
         runTicks(40);
@@ -679,7 +725,8 @@ TEST_F(LinkEngineReplies, ALateWriteAnswerIsNotTakenForTheNextFrame)
     EXPECT_EQ(framesSince(first), (std::vector<std::string>{"04@0", "04@0", "04@25"}));
     feed(reply('T')); // 04@25 answered
     EXPECT_EQ(framesSince(first).back(), "04@50");
-    EXPECT_TRUE(outcomes_.empty());
+    EXPECT_EQ(outcomes_, Outcomes(2, LinkOutcome::frameWritten)) << "two frames acknowledged, no more";
+    EXPECT_EQ(engine_->writeProgress(), (WriteProgress{50, 0, 2}));
 }
 
 // Write and firmware replies belong to a running write or update; any other is dropped.
@@ -702,7 +749,7 @@ TEST_F(LinkEngineReplies, RepliesOutsideTheirOperationChangeNothing)
 TEST_F(LinkEngineReplies, AnUnansweredUpdateIsOverAndANewOneStartsCleanly)
 {
     readAll();
-    ASSERT_TRUE(engine_->setFirmware(Bytes(0x3000, 0x5A), 144));
+    ASSERT_TRUE(engine_->setFirmware(Bytes(0x3000, 0x5A), 144, kNewVersion));
     ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
     const std::size_t first = transport_.written.size() - 1;
     quietTicks(LinkEngine::kReplyTimeoutTicks);
@@ -723,8 +770,10 @@ TEST_F(LinkEngineReplies, AnUnansweredUpdateIsOverAndANewOneStartsCleanly)
     feed(reply('X'));
     feed(reply('X'));
     feed(reply('Z'));
-    EXPECT_EQ(outcomes_.back(), LinkOutcome::updateDone);
+    EXPECT_EQ(outcomes_.back(), LinkOutcome::resetSent);
     EXPECT_EQ(transport_.written.back()[2], kResetOp);
+    feed(identification());
+    EXPECT_EQ(outcomes_.back(), LinkOutcome::updateDone);
 }
 
 TEST_F(LinkEngineReplies, QuietAndUnknownReportsAreLogged)
@@ -744,9 +793,9 @@ TEST(LinkEngineFirmware, AnImageThatDoesNotHoldItsPagesIsRefused)
     LinkEngine engine(transport, image);
     engine.start();
     const Bytes firmware(5760, 0x11);
-    EXPECT_TRUE(engine.setFirmware(firmware, 5760));
-    EXPECT_FALSE(engine.setFirmware(firmware, 5761)) << "81 pages reach past the image";
-    EXPECT_FALSE(engine.setFirmware(firmware, 0));
+    EXPECT_TRUE(engine.setFirmware(firmware, 5760, kNewVersion));
+    EXPECT_FALSE(engine.setFirmware(firmware, 5761, kNewVersion)) << "81 pages reach past the image";
+    EXPECT_FALSE(engine.setFirmware(firmware, 0, kNewVersion));
     EXPECT_EQ(engine.startUpdate(), LinkStart::noFirmware);
     EXPECT_TRUE(transport.written.empty());
 }

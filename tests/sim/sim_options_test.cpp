@@ -69,13 +69,14 @@ TEST(SimOptions, GoodCommandLines)
              EXPECT_EQ(o.presets[0].name, "Name:with:colons");
          }},
         {withSocket({"--no-block-ack", "--ack-other-address", "--ack-status-zero", "--drop-after", "3", "--reply-delay",
-                     "25"}),
+                     "25", "--lose-block-ack", "2"}),
          [](const SimOptions& o) {
              EXPECT_TRUE(o.faults.neverAckBlockWrite);
              EXPECT_TRUE(o.faults.ackOtherAddress);
              EXPECT_TRUE(o.faults.ackStatusZero);
              EXPECT_EQ(o.faults.dropAfterReports, 3);
              EXPECT_EQ(o.faults.replyDelay, 25);
+             EXPECT_EQ(o.faults.loseBlockAck, 2);
          }},
         {withSocket({"--mode", "usb", "--device-id", "a1B2c3D4", "--device-fw", "none", "--fw-after-update", "80",
                      "--device-memory", "dev.bin", "--identify-period", "0"}),
@@ -94,10 +95,12 @@ TEST(SimOptions, GoodCommandLines)
              EXPECT_EQ(o.config.deviceFirmware, 0);
          }},
         {withSocket({"--mode", "usb", "--refuse-write-memory", "2", "--refuse-write-ee", "1", "--corrupt-read-at",
-                     "0x1A", "--refuse-page", "3:["}),
+                     "0x1A", "--refuse-page", "3:[", "--lose-link-ack", "4", "--wrong-link-ack", "5"}),
          [](const SimOptions& o) {
              EXPECT_EQ(o.faults.refuseWriteMemory, 2);
              EXPECT_EQ(o.faults.refuseWriteEe, 1);
+             EXPECT_EQ(o.faults.loseLinkAck, 4);
+             EXPECT_EQ(o.faults.wrongLinkAck, 5);
              EXPECT_EQ(o.faults.corruptReadAt, 0x1A);
              EXPECT_EQ(o.faults.refusePage, 3);
              EXPECT_EQ(o.faults.refusePageCode, '[');
@@ -162,6 +165,8 @@ TEST(SimOptions, BadCommandLinesNameTheProblem)
         {withSocket({"--mode", "usb", "--refuse-page", ":Y"}), "expected a page number"},
         {withSocket({"--mode", "usb", "--refuse-write-ee", "-2"}), "--refuse-write-ee: expected a whole number from 0"},
         {withSocket({"--drop-after", "0"}), "--drop-after: expected a whole number from 1 to 1000000, got '0'"},
+        {withSocket({"--lose-block-ack", "0"}), "--lose-block-ack: expected a whole number from 1 to 1000000, got '0'"},
+        {withSocket({"--lose-link-ack", "1"}), "--lose-link-ack needs --mode usb"},
         {withSocket({"--reply-delay", "60001"}), "--reply-delay: expected a whole number from 0 to 60000"},
         {withSocket({"--reply-delay", "0x10"}), "expected a whole number"},
         {withSocket({"--mode", "usb", "--identify-period", "9999999999999999999999"}), "expected a whole number"},

@@ -373,6 +373,19 @@ INSTANTIATE_TEST_SUITE_P(
                                    WriteAcknowledgement{0x4000, 0}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(LostBlockAckTest, TheNthBlockIsWrittenWithoutItsAcknowledgement)
+{
+    Faults faults;
+    faults.loseBlockAck = 2;
+    Stick stick({}, faults);
+    for (const auto& [address, acknowledged] : {std::pair{0x4000, true}, {0xFF80, false}, {0x8000, true}}) {
+        const Block data = patternBlock(static_cast<Byte>(address >> 8));
+        writeBlock(stick, static_cast<std::uint16_t>(address), data);
+        EXPECT_EQ(stick.drain().size(), acknowledged ? 1u : 0u) << address;
+        EXPECT_EQ(readStickBlock(stick.model.state(), static_cast<std::uint16_t>(address)), data) << address;
+    }
+}
+
 TEST(InterruptedBlockWriteTest, ALateReportAbandonsTheWriteAndCountsAsACommand)
 {
     Stick stick;
@@ -705,13 +718,14 @@ struct DeviceWriteKind {
     Byte chunk;
     Byte done;
     Byte failed;
+    Byte otherFramesDone; // what a wrong acknowledgement answers instead
     int Faults::*refusals;
     friend void PrintTo(const DeviceWriteKind& k, std::ostream* os) { *os << k.name; }
 };
 
-const DeviceWriteKind kWriteMemoryKind{"WriteMemory", &writeMemoryCommand,       kWriteMemoryChunk, 'T',
-                                       'U',           &Faults::refuseWriteMemory};
-const DeviceWriteKind kWriteEeKind{"WriteEe", &writeEeCommand, kWriteEeChunk, 'V', 'W', &Faults::refuseWriteEe};
+const DeviceWriteKind kWriteMemoryKind{"WriteMemory", &writeMemoryCommand,       kWriteMemoryChunk, 'T', 'U',
+                                       'V',           &Faults::refuseWriteMemory};
+const DeviceWriteKind kWriteEeKind{"WriteEe", &writeEeCommand, kWriteEeChunk, 'V', 'W', 'T', &Faults::refuseWriteEe};
 
 class DeviceWriteTest : public ::testing::TestWithParam<DeviceWriteKind> {
 protected:
@@ -778,6 +792,28 @@ TEST_P(DeviceWriteTest, RefuseFaultFailsTheNextNFrames)
         EXPECT_EQ(stick.replyCodes(), Bytes{expected});
     }
     EXPECT_TRUE(std::equal(source.begin(), source.begin() + kind.chunk, stick.model.state().deviceMemory.begin()));
+}
+
+// A lost or a wrong acknowledgement answers nothing the PC asked, but the frame was
+// carried out: the PC's repeat writes the same bytes again.
+TEST_P(DeviceWriteTest, LostAndWrongAcknowledgementsFollowWrittenFrames)
+{
+    const DeviceWriteKind& kind = GetParam();
+    Faults faults;
+    faults.loseLinkAck = 1;
+    faults.wrongLinkAck = 2;
+    Stick stick(usbConfig(), faults, deviceState());
+    const struct {
+        Byte address;
+        Bytes replies;
+    } frames[] = {{0, {}}, {40, {kind.otherFramesDone}}, {80, {kind.done}}};
+    for (const auto& f : frames) {
+        stick.send(frame(f.address));
+        EXPECT_EQ(stick.replyCodes(), f.replies) << int{f.address};
+        EXPECT_TRUE(std::equal(source.begin() + f.address, source.begin() + f.address + kind.chunk,
+                               stick.model.state().deviceMemory.begin() + f.address))
+            << int{f.address};
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, DeviceWriteTest, ::testing::Values(kWriteMemoryKind, kWriteEeKind),
