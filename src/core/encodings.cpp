@@ -19,6 +19,11 @@ Byte ClearBit(std::uint32_t value, Byte bit)
     return static_cast<Byte>(value & ~(1u << (bit % 32)));
 }
 
+Byte PutBit(std::uint32_t value, Byte bit, bool set)
+{
+    return set ? SetBit(value, bit) : ClearBit(value, bit);
+}
+
 namespace {
 
 // Unit multipliers of a time code, indexed by bits 7-6.

@@ -15,6 +15,8 @@ namespace ormid {
 bool TestBit(std::uint32_t value, Byte bit);
 Byte SetBit(std::uint32_t value, Byte bit);
 Byte ClearBit(std::uint32_t value, Byte bit);
+// SetBit or ClearBit, as `set` says.
+Byte PutBit(std::uint32_t value, Byte bit, bool set);
 
 // Time codes: bits 7-6 a unit of 1, 10, 60 or 900, bits 5-0 a count.
 int DecodeTime(int code);

@@ -10,6 +10,7 @@
 
 #include "app/qt_app.h"
 #include "app/window_doubles.h"
+#include "core/encodings.h"
 #include "core/image.h"
 #include "editors/editor_host.h"
 #include "editors/output/relay_editor.h"
@@ -22,7 +23,6 @@ class EditorHostTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        test::qtApp();
         panel_.resize(928, 600);
         host_ = new EditorHost({.run = run_,
                                 .image = image_,
@@ -38,6 +38,8 @@ protected:
 
     void press(const char* name) { test::press(panel_, name); }
 
+    // Before the panel: a widget needs the application, also when this test runs alone.
+    QApplication& app_ = test::qtApp();
     RunState run_;
     EeBlock image_ = makeDefaultImage();
     QWidget panel_;
@@ -59,6 +61,26 @@ TEST_F(EditorHostTest, InTheRemoteLayoutAnEngineOkReEvaluatesTheRemoteFramesAndA
         press("bRelay_OK");
         EXPECT_EQ(remoteChanges_, remote ? 1 : 0);
     }
+}
+
+TEST_F(EditorHostTest, InTheRemoteLayoutTheLstSwitchReEvaluatesTheRemoteFramesAndTheOtherSwitchesDoNot)
+{
+    image_[field::holdTime] = 10;
+    for (const bool remote : {false, true}) {
+        SCOPED_TRACE(remote ? "remote" : "local");
+        run_.remoteMode = remote;
+        remoteChanges_ = 0;
+        const int redraws = redraws_;
+        host_->blockClicked({FunctionBlock::lst, BlockElement::onOff});
+        EXPECT_FALSE(TestBit(image_[field::outputByte], bit::lstEnable));
+        host_->blockClicked({FunctionBlock::lst, BlockElement::onOff});
+        EXPECT_TRUE(TestBit(image_[field::outputByte], bit::lstEnable));
+        host_->blockClicked({FunctionBlock::remote, BlockElement::selector});
+        EXPECT_EQ(redraws_, redraws + 3);
+        EXPECT_EQ(remoteChanges_, remote ? 2 : 0);
+        EXPECT_FALSE(run_.formDisabled);
+    }
+    EXPECT_EQ(image_[field::holdTime], 0) << "LSt switched on in the standard layout starts without hold time";
 }
 
 TEST_F(EditorHostTest, WhatOkRepairedIsToldOnceAfterThePanelIsClosed)

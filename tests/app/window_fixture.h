@@ -218,6 +218,21 @@ protected:
     }
     // The user clicks the element with the mouse (it must be on screen and enabled).
     void press(const char* name) { test::press(*window_, name); }
+    // The user presses `key` on the element, `times` times (sliders and range selectors
+    // move from the keyboard).
+    void keys(const char* name, Qt::Key key, int times = 1)
+    {
+        for (int i = 0; i < times; ++i)
+            QTest::keyClick(element(name), key);
+    }
+    // A memory stick (`remote`: a remote one) whose M1 holds `memory`; M1 is chosen and
+    // the panel is ready for editing.
+    void editMemory(const EeBlock& memory, bool remote = false)
+    {
+        start(memoryStick(remote).withMemory(1, memory, "Lamp"), {"-skipFW"});
+        press("bM1");
+        ASSERT_FALSE(window_->runState().formDisabled);
+    }
 
     QString caption() const { return window_->windowTitle(); }
     const EeBlock& image() const { return window_->eeBlock(); }

@@ -1,0 +1,40 @@
+#pragma once
+// The hold-timer panel `pTHold`: the hold time in `eHoldTime`, moved by the slider
+// `sbHold` on the grid of the range selector `combHold` (the step editor's arithmetic,
+// with the selector's own texts).
+
+#include "editors/editor.h"
+
+class QComboBox;
+class QFrame;
+class QSlider;
+
+namespace ormid {
+
+class ClickField;
+
+class HoldEditor final : public Editor {
+    Q_OBJECT
+public:
+    explicit HoldEditor(QWidget* parent);
+
+    FunctionBlock block() const override { return FunctionBlock::hold; }
+    QRect designGeometry() const override;
+    // `setHoldTime`.
+    void open(EeBlock& image) override;
+    // `bTHoldOKClick`.
+    void apply(EeBlock& image) override;
+    void closing() override;
+
+private:
+    void eHoldTimeClick();
+    void sbHoldChange(int position);
+    void combHoldClick(int index);
+
+    ClickField* eHoldTime_ = nullptr;
+    QFrame* pHoldTime_ = nullptr;
+    QSlider* sbHold_ = nullptr;
+    QComboBox* combHold_ = nullptr;
+};
+
+} // namespace ormid
