@@ -6,6 +6,7 @@
 #include <QPainterPath>
 
 #include <array>
+#include <cmath>
 #include <functional>
 #include <vector>
 
@@ -21,6 +22,7 @@ const QColor kEvent(0xB8, 0x4A, 0x1E);
 const QColor kNote(0x2F, 0x5F, 0x7A);
 const QColor kOption(0x7A, 0x4F, 0x9A);
 
+constexpr qreal kTwoPiF = 6.283185307179586;
 constexpr double kHigh = 0.85; // the output before and after a dimmed period
 constexpr double kLow = 0.4;   // the dimmed output
 
@@ -241,6 +243,62 @@ void paintBlockTimerHelp(QPainter& painter, const QRectF& area)
     chart.mark(kOn + kBlocking);
     chart.underAxis(kOn, QStringLiteral("Power on"), kEvent);
     chart.axes({});
+}
+
+namespace {
+
+// A dial with hour marks and a hand at `hour` (0..12 on the dial).
+void paintDial(QPainter& painter, QPointF centre, qreal radius, double hour, const QColor& hand)
+{
+    painter.setPen(QPen(kAxis, radius * 0.04));
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(centre, radius, radius);
+    for (int mark = 0; mark < 12; ++mark) {
+        const qreal angle = mark * kTwoPiF / 12;
+        const QPointF direction(std::sin(angle), -std::cos(angle));
+        painter.drawLine(centre + direction * radius * 0.82, centre + direction * radius * 0.95);
+    }
+    const qreal angle = hour * kTwoPiF / 12;
+    painter.setPen(QPen(hand, radius * 0.08, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(centre, centre + QPointF(std::sin(angle), -std::cos(angle)) * radius * 0.7);
+}
+
+} // namespace
+
+void paintOffsetHelp(QPainter& painter, const QRectF& area)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(area, Qt::white);
+    const qreal unit = area.height() / 40;
+    QFont font = painter.font();
+    font.setPixelSize(qMax(9, qRound(unit * 1.9)));
+    QFont bold = font;
+    bold.setBold(true);
+    const qreal radius = qMin(area.width() / 6, area.height() / 3.2);
+    const QPointF sun(area.left() + area.width() * 0.27, area.top() + area.height() * 0.45);
+    const QPointF clock(area.left() + area.width() * 0.73, sun.y());
+
+    // The sundial: the shadow of the gnomon shows local solar time.
+    paintDial(painter, sun, radius, 11.5, QColor(0x55, 0x55, 0x55));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xF2, 0xB1, 0x34));
+    painter.drawEllipse(sun + QPointF(-radius * 0.9, -radius * 0.9), radius * 0.18, radius * 0.18);
+    // The clock shows the zone's time.
+    paintDial(painter, clock, radius, 0.5, kEvent);
+
+    painter.setFont(font);
+    painter.setPen(kAxis);
+    painter.drawText(QRectF(sun.x() - radius * 1.5, sun.y() + radius * 1.1, radius * 3, unit * 3), Qt::AlignCenter,
+                     QStringLiteral("Solar time"));
+    painter.drawText(QRectF(clock.x() - radius * 1.5, clock.y() + radius * 1.1, radius * 3, unit * 3), Qt::AlignCenter,
+                     QStringLiteral("Clock time"));
+    painter.setPen(QPen(kNote, unit * 0.25));
+    painter.drawLine(QPointF(sun.x() + radius * 1.15, sun.y()), QPointF(clock.x() - radius * 1.15, clock.y()));
+    painter.setFont(bold);
+    painter.drawText(QRectF(area.left(), area.bottom() - unit * 6, area.width(), unit * 4), Qt::AlignCenter,
+                     QStringLiteral("Time Difference =  Offset"));
+    painter.restore();
 }
 
 namespace {

@@ -20,6 +20,9 @@ void paintPowerOnHelp(QPainter& painter, const QRectF& area);
 // Block timer: full output for the blocking period after switch-on, then dimming.
 void paintBlockTimerHelp(QPainter& painter, const QRectF& area);
 
+// The ISD offset: a sundial beside a clock, the difference between them.
+void paintOffsetHelp(QPainter& painter, const QRectF& area);
+
 // A help picture panel; a click on the picture or the panel hides it.
 class HelpPicture final : public QFrame {
     Q_OBJECT

@@ -1,0 +1,31 @@
+#pragma once
+// The dimming curve's conversions of the image's levels. A curve maps every input level
+// 0..100 % (the light wanted) to an output level (what the driver gets): forward when an
+// image goes to a memory of a local stick, backward when it comes from one. A DALI
+// output is never converted. Bit 7 of a level (relay off) is kept; a level above 100
+// counts as 100.
+
+#include <vector>
+
+#include "core/image.h"
+
+namespace ormid {
+
+// `dimmingCurve`: empty, or 101 points (index = input level, value = output level).
+using CurvePoints = std::vector<Byte>;
+
+// `correctLevel`.
+Byte correctLevel(Byte level, const CurvePoints& curve);
+// `uncorrectLevel`: the highest input that gives the level. A level that no point gives
+// (an image written without this curve) takes the input of the nearest output, the
+// highest such input on a tie, so it never becomes the free-step mark 0xFF.
+Byte uncorrectLevel(Byte level, const CurvePoints& curve);
+
+// `correctDC` / `invCorrectDC` on the image's levels, each under its condition tested
+// just before it is converted: the minimum and power-on levels, the used steps of both
+// engines, the MFF start and stop levels while byte 69 is not 0xFF, and the thermal
+// levels whose temperature is set. Nothing for DALI or an empty curve.
+void correctDC(EeBlock& image, const CurvePoints& curve);
+void invCorrectDC(EeBlock& image, const CurvePoints& curve);
+
+} // namespace ormid

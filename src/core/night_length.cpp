@@ -1,0 +1,80 @@
+#include "core/night_length.h"
+
+#include <cmath>
+
+namespace ormid {
+
+namespace {
+
+constexpr long double kPi = 3.141592653589793238462643383279502884L;
+constexpr long double kTwoPi = 2 * kPi;
+constexpr long J2000 = 2451545;
+
+std::string twoDigits(long value)
+{
+    std::string text = std::to_string(value);
+    return text.size() < 2 ? "0" + text : text;
+}
+
+long double radians(int halfDegrees)
+{
+    return halfDegrees / 2.0L * kPi / 180;
+}
+
+} // namespace
+
+long julianDayNumber(int day, int month, int year)
+{
+    const long a = (month - 14) / 12;
+    return (1461 * (year + 4800 + a)) / 4 + (367 * (month - 2 - 12 * a)) / 12 - (3 * ((year + 4900 + a) / 100)) / 4
+        + day - 32075;
+}
+
+long double normalizeAngle(long double x)
+{
+    long double result = x - kTwoPi * std::nearbyint(x / kTwoPi); // the default rounding: halves to even
+    if (result < 0)
+        result += kTwoPi;
+    return result;
+}
+
+long double eclipticObliquity(long double T)
+{
+    return (23.43929111L + (-46.815L * T - 0.00059L * T * T + 0.001813L * T * T * T) / 3600) * kPi / 180;
+}
+
+long double sunDeclination(long double T)
+{
+    const long double M = normalizeAngle(kTwoPi * (0.993133L + 99.997361L * T));
+    const long double L = normalizeAngle(
+        kTwoPi * (0.7859453L + M / kTwoPi + (6893 * std::sin(M) + 72 * std::sin(2 * M) + 6191.2L * T) / 1296000));
+    return std::asin(std::sin(eclipticObliquity(T)) * std::sin(L));
+}
+
+std::string hoursToHM(long double hours)
+{
+    long whole = static_cast<long>(hours);
+    long minutes = std::lrint((hours - whole) * 60);
+    if (minutes == 60) {
+        ++whole;
+        minutes = 0;
+    }
+    return twoDigits(whole) + ":" + twoDigits(minutes);
+}
+
+std::optional<long double> lengthOfNight(int day, int month, int year, int latitudeHalfDegrees, int horizonHalfDegrees)
+{
+    if (year < 2000)
+        return std::nullopt;
+    const long double phi = radians(latitudeHalfDegrees);
+    const long double h = radians(horizonHalfDegrees);
+    const long double T = (julianDayNumber(day, month, year) - J2000) / 36525.0L;
+    const long double delta = sunDeclination(T);
+    const long double c = (std::sin(h) - std::sin(phi) * std::sin(delta)) / (std::cos(phi) * std::cos(delta));
+    if (c < -1 || c > 1)
+        return std::nullopt;
+    const long double H = std::acos(c) * 12 / kPi;
+    return 2 * (12 - H);
+}
+
+} // namespace ormid

@@ -1,0 +1,218 @@
+#include "editors/timing/isd_editor.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include "core/isd_block.h"
+#include "editors/click_field.h"
+#include "editors/timing/night_calculator.h"
+#include "editors/timing/offset_calculator.h"
+
+namespace ormid {
+
+namespace {
+
+ClickField* newField(const char* name, QWidget& parent)
+{
+    auto* field = new ClickField(&parent);
+    field->setObjectName(QString::fromLatin1(name));
+    field->setFixedWidth(84);
+    return field;
+}
+
+std::string textOf(const ClickField& field)
+{
+    return field.text().toStdString();
+}
+
+} // namespace
+
+IsdEditor::IsdEditor(QWidget* parent) : Editor(QStringLiteral("ISD  Setup "), parent)
+{
+    setObjectName(QStringLiteral("pISD"));
+    cbDST_ = new QCheckBox(QStringLiteral("DST"), this);
+    cbDST_->setObjectName(QStringLiteral("cbDST"));
+    // The box moves the offset whoever changes it, the user or the program.
+    connect(cbDST_, &QCheckBox::toggled, this, &IsdEditor::cbDSTClick);
+    eISDOffset_ = newField("eISDOffset", *this);
+    connect(eISDOffset_, &ClickField::clicked, this, &IsdEditor::eISDOffsetClick);
+    auto* bAstroCalc = new QPushButton(QStringLiteral("Calculate..."), this);
+    bAstroCalc->setObjectName(QStringLiteral("bAstroCalc"));
+
+    auto* offset = new QHBoxLayout;
+    offset->addWidget(new QLabel(QStringLiteral("ISD Offset Time"), this));
+    offset->addWidget(eISDOffset_);
+    offset->addWidget(new QLabel(QStringLiteral("HH:MM:SS"), this));
+    offset->addStretch(1);
+    offset->addWidget(bAstroCalc);
+
+    auto* autoDst = new QGroupBox(QStringLiteral("Auto DST"), this);
+    cbADSTEnable_ = new QCheckBox(QStringLiteral("Enabled"), autoDst);
+    cbADSTEnable_->setObjectName(QStringLiteral("cbADSTEnable"));
+    connect(cbADSTEnable_, &QCheckBox::toggled, this, &IsdEditor::cbADSTEnableClick);
+    eW2S_ = newField("eW2S", *autoDst);
+    eS2W_ = newField("eS2W", *autoDst);
+    connect(eW2S_, &ClickField::clicked, this, [this] { thresholdClick(startTag); });
+    connect(eS2W_, &ClickField::clicked, this, [this] { thresholdClick(endTag); });
+    auto* bADSTCalc = new QPushButton(QStringLiteral("Calculate..."), autoDst);
+    bADSTCalc->setObjectName(QStringLiteral("bADSTCalc"));
+    auto* grid = new QGridLayout(autoDst);
+    grid->addWidget(cbADSTEnable_, 0, 0);
+    const struct {
+        const char* caption;
+        ClickField* field;
+    } thresholds[] = {{"Length of Night for DST Start", eW2S_}, {"Length of Night for DST End", eS2W_}};
+    int row = 1;
+    for (const auto& threshold : thresholds) {
+        auto* caption = new QLabel(QString::fromLatin1(threshold.caption), autoDst);
+        auto* unit = new QLabel(QStringLiteral("HH:MM"), autoDst);
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(threshold.field, row, 1);
+        grid->addWidget(unit, row, 2);
+        autoDstControls_ << caption << threshold.field << unit;
+        ++row;
+    }
+    grid->addWidget(bADSTCalc, row, 1, 1, 2);
+    autoDstControls_ << bADSTCalc;
+    grid->setColumnStretch(3, 1);
+
+    pISDSLider_ = new QFrame(this);
+    pISDSLider_->setObjectName(QStringLiteral("pISDSLider"));
+    pISDSLider_->setFrameShape(QFrame::StyledPanel);
+    sbISD_ = new QSlider(Qt::Horizontal, pISDSLider_);
+    sbISD_->setObjectName(QStringLiteral("sbISD"));
+    sbISD_->setRange(0, kOffsetPositions);
+    sbISD_->setValue(kNoOffset);
+    auto* strip = new QHBoxLayout(pISDSLider_);
+    strip->addWidget(sbISD_);
+    connect(sbISD_, &QSlider::valueChanged, this, &IsdEditor::sbISDChange);
+    pISDSLider_->hide();
+
+    auto* column = new QVBoxLayout(this);
+    setCardLayout(*column);
+    column->addWidget(cbDST_, 0, Qt::AlignLeft); // as wide as its text: a click anywhere on it ticks it
+    column->addLayout(offset);
+    column->addWidget(autoDst);
+    column->addWidget(pISDSLider_);
+    column->addStretch(1);
+    column->addLayout(okCancelRow("bISDOK", "bISDCancel"));
+
+    // The calculators pop up over the panel.
+    pCalc_ = new OffsetCalculator(this);
+    pAstroCalc_ = new NightCalculator(this);
+    connect(bAstroCalc, &QPushButton::clicked, this, [this] {
+        pCalc_->setGeometry(rect());
+        pCalc_->show();
+        pCalc_->raise();
+    });
+    connect(bADSTCalc, &QPushButton::clicked, this, [this] {
+        pAstroCalc_->setGeometry(rect());
+        pAstroCalc_->showCalculator();
+    });
+    connect(pCalc_, &OffsetCalculator::offsetChosen, this, [this](int minutes) {
+        // The calculated offset is solar time; with DST the clock runs an hour ahead.
+        attachSlider(offsetTag, 0, kOffsetPositions, calculatorPosition(minutes, cbDST_->isChecked()));
+        pISDSLider_->hide();
+        eISDOffset_->setHighlighted(false);
+    });
+    connect(pAstroCalc_, &NightCalculator::nightLengthSet, this, [this](bool start, const QString& length) {
+        fieldOf(start ? startTag : endTag)
+            .setText(QString::fromStdString(thresholdFromNightLength(length.toStdString())));
+    });
+}
+
+// Over the blocks from the ISD block on, leaving the action bar free.
+QRect IsdEditor::designGeometry() const
+{
+    return {16, 8, 520, 424};
+}
+
+ClickField& IsdEditor::fieldOf(int tag) const
+{
+    return tag == offsetTag ? *eISDOffset_ : tag == startTag ? *eW2S_ : *eS2W_;
+}
+
+void IsdEditor::open(EeBlock& image)
+{
+    const IsdFields fields = readIsd(image);
+    cbDST_->setChecked(fields.dst);
+    eISDOffset_->setText(QString::fromStdString(fields.offset));
+    eW2S_->setText(QString::fromStdString(fields.dstStart));
+    eS2W_->setText(QString::fromStdString(fields.dstEnd));
+    cbADSTEnable_->setChecked(fields.autoDst);
+    cbADSTEnableClick(fields.autoDst);
+    closing();
+}
+
+void IsdEditor::attachSlider(int tag, int minimum, int maximum, int position)
+{
+    for (const int other : {offsetTag, startTag, endTag})
+        fieldOf(other).setHighlighted(other == tag);
+    tag_ = tag;
+    sbISD_->setRange(minimum, maximum);
+    sbISD_->setValue(position);
+    // The field shows the slider's value even when the slider did not move.
+    sbISDChange(sbISD_->value());
+    pISDSLider_->show();
+}
+
+void IsdEditor::eISDOffsetClick()
+{
+    attachSlider(offsetTag, 0, kOffsetPositions, offsetPosition(textOf(*eISDOffset_)));
+}
+
+void IsdEditor::thresholdClick(int tag)
+{
+    // Read before the slider takes the field's tag and range.
+    const int position = thresholdPosition(textOf(fieldOf(tag)));
+    attachSlider(tag, kThresholdOff, kLongestNight, position);
+}
+
+void IsdEditor::cbDSTClick(bool ticked)
+{
+    const int position = dstShifted(offsetPosition(textOf(*eISDOffset_)), ticked);
+    tag_ = offsetTag;
+    sbISD_->setRange(0, kOffsetPositions);
+    sbISD_->setValue(position);
+    sbISDChange(sbISD_->value());
+}
+
+void IsdEditor::sbISDChange(int position)
+{
+    const std::string text = tag_ == offsetTag ? offsetText(position) : thresholdText(position);
+    fieldOf(tag_).setText(QString::fromStdString(text));
+}
+
+void IsdEditor::cbADSTEnableClick(bool enabled)
+{
+    for (QWidget* control : autoDstControls_)
+        control->setVisible(enabled);
+}
+
+void IsdEditor::apply(EeBlock& image)
+{
+    applyIsd(image,
+             {.offset = textOf(*eISDOffset_),
+              .dst = cbDST_->isChecked(),
+              .autoDst = cbADSTEnable_->isChecked(),
+              .dstStart = textOf(*eW2S_),
+              .dstEnd = textOf(*eS2W_)});
+}
+
+void IsdEditor::closing()
+{
+    pISDSLider_->hide();
+    for (const int tag : {offsetTag, startTag, endTag})
+        fieldOf(tag).setHighlighted(false);
+    pCalc_->hide();
+    pAstroCalc_->hide();
+}
+
+} // namespace ormid
