@@ -13,4 +13,9 @@ else()
   add_library(ormid_hidapi ALIAS PkgConfig::HIDAPI)
 endif()
 
-find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+if(NOT ORMID_FUZZ) # the fuzz build has no window
+  find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+endif()
+
+# cairo draws the PDF report (PDF surface) and its PNG previews; plain C, no window needed.
+pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)

@@ -790,6 +790,11 @@ void MainPanel::drawLstRemote()
     showOnly({"Lst_en_r1", "LST_dis_r1"}, lstOn ? "Lst_en_r1" : "LST_dis_r1");
     showOnly({"SW_lst_close", "sw_lst_open"}, lstOn ? "SW_lst_close" : "sw_lst_open");
     showOnly({"iISD2_en", "dm2_dis"}, lstOn ? "iISD2_en" : "dm2_dis");
+    // Engine 2's steps go into the remote frames only while the LSt input is on.
+    auto& engine2Tx = named<QCheckBox>("cbTXLstEngine");
+    engine2Tx.setEnabled(lstOn);
+    if (!lstOn)
+        engine2Tx.setChecked(false);
 }
 
 void MainPanel::drawOutput()
@@ -850,6 +855,13 @@ void MainPanel::drawIsd()
     showOnly({"iISD_en", "Astro_dis"}, on ? "iISD_en" : "Astro_dis");
     showOnly({"SW_astro_close", "sw_astro_open"}, on ? "SW_astro_close" : "sw_astro_open");
     showOnly({"iISD1_en", "dm1_dis"}, on ? "iISD1_en" : "dm1_dis");
+    // The DST state and engine 1's steps go into the remote frames only while ISD is on.
+    for (const char* name : {"cbTxISD", "cbTxISDEngine"}) {
+        auto& tx = named<QCheckBox>(name);
+        tx.setEnabled(on);
+        if (!on)
+            tx.setChecked(false);
+    }
 }
 
 void MainPanel::drawPowerOnLabels()

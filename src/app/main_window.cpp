@@ -15,13 +15,17 @@
 
 #include "app/command_line.h"
 #include "app/main_panel.h"
+#include "app/pdf_report.h"
 #include "editors/editor_host.h"
-#include "editors/output/output_editor.h"
 #include "editors/output/block_timer_editor.h"
+#include "editors/output/hold_editor.h"
+#include "editors/output/mff_editor.h"
+#include "editors/output/output_editor.h"
 #include "editors/output/power_on_editor.h"
 #include "editors/output/relay_editor.h"
 #include "editors/output/thermal_editor.h"
 #include "editors/timing/dimming_engine_editor.h"
+#include "editors/timing/isd_editor.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "link/embedded_firmware.h"
@@ -99,6 +103,7 @@ void MainWindow::FormCreate()
     memories_ = new MemorySlots({run_, eeBlock_, controlBlock_, firmware_, *panel_, *transport_, waiter_, dialogs_},
                                 std::move(hooks), this);
     connect(panel_, &MainPanel::actionClicked, this, &MainWindow::onAction);
+    pdfReport_ = new PdfReport({run_, eeBlock_, *panel_, dialogs_}, this);
     buildEditors();
     setWindowTitle(caption::memoryMode);
 }
@@ -119,8 +124,11 @@ void MainWindow::buildEditors()
     editors_->add(*new PowerOnEditor(run_, panel_));
     editors_->add(*new BlockTimerEditor(panel_));
     editors_->add(*new ThermalEditor(panel_));
+    editors_->add(*new MffEditor(panel_));
+    editors_->add(*new HoldEditor(panel_));
     editors_->add(*new DimmingEngineEditor(kEngine1Layout, run_, panel_));
     editors_->add(*new DimmingEngineEditor(kEngine2Layout, run_, panel_));
+    editors_->add(*new IsdEditor(panel_));
     connect(panel_, &MainPanel::blockClicked, editors_, &EditorHost::blockClicked);
 }
 
@@ -358,6 +366,7 @@ void MainWindow::onAction(const QString& elementName)
         {"bErase", [this] { memories_->bEraseClick(); }},
         {"bLoad", [this] { bLoadClick(); }},
         {"bSave", [this] { bSaveClick(); }},
+        {"bPdf", [this] { pdfReport_->bPdfClick(); }},
         {"bReread",
          [this] {
              if (link_)

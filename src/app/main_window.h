@@ -28,6 +28,7 @@ namespace ormid {
 
 class EditorHost;
 class MainPanel;
+class PdfReport;
 
 // The periods of the window timers. Tests shorten them; the waits of start-up take
 // their time from the Waiter instead.
@@ -120,6 +121,7 @@ private:
     MainPanel* panel_ = nullptr;
     EditorHost* editors_ = nullptr;
     MemorySlots* memories_ = nullptr;
+    PdfReport* pdfReport_ = nullptr;
     QTimer* timer4_ = nullptr;
     QTimer* timer2_ = nullptr;
     std::chrono::milliseconds linkTick_;

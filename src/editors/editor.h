@@ -3,20 +3,18 @@
 // opens and, on OK, hands them to its block's rule in src/core, which writes the
 // block's own bytes and nothing else. The host opens and closes it.
 
-#include <QGroupBox>
 #include <QRect>
-
-class QLayout;
 
 #include "core/function_block.h"
 #include "core/image.h"
+#include "editors/card.h"
 
 namespace ormid {
 
-class Editor : public QGroupBox {
+class Editor : public Card {
     Q_OBJECT
 public:
-    using QGroupBox::QGroupBox;
+    using Card::Card;
 
     virtual FunctionBlock block() const = 0;
     // Where the panel sits over the main panel, in design pixels (96 dpi).
@@ -30,21 +28,11 @@ public:
     virtual void closing() {}
     // After OK has closed the panel: what OK had to repair, for the user; empty if nothing.
     virtual QString repaired() const { return {}; }
+    // The block's switch turned the function off: what the panel keeps between
+    // openings starts afresh.
+    virtual void switchedOff() {}
     // In the remote layout, whether OK may change what the remote frames send.
     virtual bool changesRemoteFrames() const { return false; }
-
-signals:
-    void okClicked();
-    void cancelClicked();
-
-protected:
-    // The height of the caption band, and the margins that keep the fields below it.
-    int captionBand() const;
-    void setCardLayout(QLayout& layout);
-    // OK and Cancel at the right, named as given; they report okClicked and cancelClicked.
-    QLayout* okCancelRow(const char* okName, const char* cancelName);
-    // A card over the blocks: white, framed, its caption on a band across the top.
-    void paintEvent(QPaintEvent* event) override;
 };
 
 } // namespace ormid

@@ -4,7 +4,11 @@
 #include <iterator>
 
 #include "core/block_timer_block.h"
+#include "core/isd_block.h"
+#include "core/lst_block.h"
+#include "core/mff_block.h"
 #include "core/output_block.h"
+#include "core/remote_input_block.h"
 #include "core/thermal_block.h"
 #include "editors/editor.h"
 
@@ -19,6 +23,9 @@ struct SwitchAction {
     bool opensEditor;
 };
 
+// The layouts a rule holds in (the LSt block differs between them).
+enum class Layouts { both, standard, remote };
+
 // `isOn` tells which action a two-state switch takes; a selector has no state and
 // always takes `whenOn`.
 struct SwitchRule {
@@ -26,6 +33,9 @@ struct SwitchRule {
     bool (*isOn)(const EeBlock& image);
     SwitchAction whenOn;
     SwitchAction whenOff;
+    Layouts layouts = Layouts::both;
+    // In the remote layout the click changes what the remote frames send.
+    bool changesRemoteFrames = false;
 };
 
 constexpr SwitchAction kOpenEditor{nullptr, true};
@@ -35,11 +45,24 @@ constexpr SwitchRule kSwitchRules[] = {
     {{FunctionBlock::output, BlockElement::selector}, nullptr, {stepOutputKind, false}, {}},
     {{FunctionBlock::blockTimer, BlockElement::onOff}, blockTimerOn, {switchBlockTimerOff, false}, kOpenEditor},
     {{FunctionBlock::thermal, BlockElement::onOff}, thermalOn, {switchThermalOff, false}, kOpenEditor},
+    {{FunctionBlock::mff, BlockElement::onOff}, mffOn, {switchMffOff, false}, kOpenEditor},
+    {{FunctionBlock::hold, BlockElement::onOff}, holdOn, {switchHoldOff, false}, kOpenEditor},
+    {{FunctionBlock::lst, BlockElement::onOff}, nullptr, {switchLstInput, false}, {}, Layouts::standard},
+    {{FunctionBlock::lst, BlockElement::onOff}, nullptr, {switchLstInputRemote, false}, {}, Layouts::remote, true},
+    // The LSt picture has no editor: a click flips the polarity, which the remote layout does not show.
+    {{FunctionBlock::lst, BlockElement::picture}, nullptr, {toggleLstPolarity, false}, {}, Layouts::standard},
+    {{FunctionBlock::remote, BlockElement::selector}, nullptr, {stepRemoteInput, false}, {}},
+    {{FunctionBlock::isd, BlockElement::onOff}, isdOn, {switchIsdOff, false}, {switchIsdOn, false}, Layouts::both, true},
 };
 // clang-format on
 
 // A click on these elements opens the block's editor.
 constexpr BlockElement kOpeningElements[] = {BlockElement::picture, BlockElement::label};
+
+bool holdsIn(Layouts layouts, bool remoteLayout)
+{
+    return layouts == Layouts::both || (layouts == Layouts::remote) == remoteLayout;
+}
 
 } // namespace
 
@@ -58,24 +81,35 @@ void EditorHost::add(Editor& editor)
 
 void EditorHost::blockClicked(BlockClick click)
 {
-    const auto rule = std::find_if(std::begin(kSwitchRules), std::end(kSwitchRules),
-                                   [click](const SwitchRule& r) { return r.click == click; });
+    const bool remoteLayout = context_.run.remoteMode;
+    const auto rule = std::find_if(std::begin(kSwitchRules), std::end(kSwitchRules), [&](const SwitchRule& r) {
+        return r.click == click && holdsIn(r.layouts, remoteLayout);
+    });
     if (rule != std::end(kSwitchRules)) {
-        const SwitchAction& action
-            = rule->isOn == nullptr || rule->isOn(context_.image) ? rule->whenOn : rule->whenOff;
+        const bool switchingOff = rule->isOn != nullptr && rule->isOn(context_.image);
+        const SwitchAction& action = rule->isOn == nullptr || switchingOff ? rule->whenOn : rule->whenOff;
         if (!action.opensEditor) {
             action.write(context_.image);
+            if (Editor* editor = editorOf(click.block); editor != nullptr && switchingOff)
+                editor->switchedOff();
             context_.redraw();
+            if (remoteLayout && rule->changesRemoteFrames && context_.remoteChanged)
+                context_.remoteChanged();
             return;
         }
     } else if (std::find(std::begin(kOpeningElements), std::end(kOpeningElements), click.element)
                == std::end(kOpeningElements)) {
         return;
     }
-    const auto editor = std::find_if(editors_.begin(), editors_.end(),
-                                     [click](const Editor* e) { return e->block() == click.block; });
-    if (editor != editors_.end())
-        openEditor(**editor);
+    if (Editor* editor = editorOf(click.block))
+        openEditor(*editor);
+}
+
+Editor* EditorHost::editorOf(FunctionBlock block) const
+{
+    const auto editor
+        = std::find_if(editors_.begin(), editors_.end(), [block](const Editor* e) { return e->block() == block; });
+    return editor != editors_.end() ? *editor : nullptr;
 }
 
 void EditorHost::openEditor(Editor& editor)

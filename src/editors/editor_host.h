@@ -43,6 +43,7 @@ public:
     void blockClicked(BlockClick click);
 
 private:
+    Editor* editorOf(FunctionBlock block) const;
     void openEditor(Editor& editor);
     void okClicked();
     void cancelClicked();
