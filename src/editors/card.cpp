@@ -25,7 +25,15 @@ void Card::setCardLayout(QLayout& layout)
     layout.setContentsMargins(kMargin, captionBand() + kMargin, kMargin, kMargin);
 }
 
-QLayout* Card::okCancelRow(const char* okName, const char* cancelName)
+QPushButton* Card::helpButton(const char* name)
+{
+    auto* help = new QPushButton(QStringLiteral("?"), this);
+    help->setObjectName(QString::fromLatin1(name));
+    help->setFixedWidth(help->sizeHint().height() + 8);
+    return help;
+}
+
+QLayout* Card::okCancelRow(const char* okName, const char* cancelName, QPushButton* help)
 {
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QString::fromLatin1(okName));
@@ -35,6 +43,8 @@ QLayout* Card::okCancelRow(const char* okName, const char* cancelName)
     connect(ok, &QPushButton::clicked, this, &Card::okClicked);
     connect(cancel, &QPushButton::clicked, this, &Card::cancelClicked);
     auto* row = new QHBoxLayout;
+    if (help != nullptr)
+        row->addWidget(help);
     row->addStretch(1);
     row->addWidget(ok);
     row->addWidget(cancel);

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 
 class QLayout;
+class QPushButton;
 
 namespace ormid {
 
@@ -22,8 +23,11 @@ protected:
     // The height of the caption band, and the margins that keep the fields below it.
     int captionBand() const;
     void setCardLayout(QLayout& layout);
+    // A "?" button, named as given, for the OK/Cancel row.
+    QPushButton* helpButton(const char* name);
     // OK and Cancel at the right, named as given; they report okClicked and cancelClicked.
-    QLayout* okCancelRow(const char* okName, const char* cancelName);
+    // A help button, when given, sits at the left.
+    QLayout* okCancelRow(const char* okName, const char* cancelName, QPushButton* help = nullptr);
     void paintEvent(QPaintEvent* event) override;
 };
 

@@ -15,6 +15,12 @@ ClickField::ClickField(QWidget* parent) : QLineEdit(parent)
     setAlignment(Qt::AlignRight);
 }
 
+ClickField::ClickField(const QString& name, int width, QWidget* parent) : ClickField(parent)
+{
+    setObjectName(name);
+    setFixedWidth(width);
+}
+
 void ClickField::setHighlighted(bool highlighted)
 {
     if (!highlighted) {

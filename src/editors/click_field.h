@@ -10,6 +10,8 @@ class ClickField : public QLineEdit {
     Q_OBJECT
 public:
     explicit ClickField(QWidget* parent = nullptr);
+    // Named as the panel's element, `width` pixels wide.
+    ClickField(const QString& name, int width, QWidget* parent);
 
     // Teal text while the slider strip edits this field, the normal colour otherwise.
     void setHighlighted(bool highlighted);

@@ -39,14 +39,10 @@ BlockTimerEditor::BlockTimerEditor(QWidget* parent) : Editor(QStringLiteral("Blo
     period->addWidget(new QLabel(QStringLiteral("HH:MM:SS"), this));
     period->addStretch(1);
 
-    auto* helpButton = new QPushButton(QStringLiteral("?"), this);
-    helpButton->setObjectName(QStringLiteral("SpeedButton2"));
-    helpButton->setFixedWidth(helpButton->sizeHint().height() + 8);
+    auto* help = helpButton("SpeedButton2");
     help_ = new HelpPicture(paintBlockTimerHelp, "pHelpBlock", nullptr, this);
-    connect(helpButton, &QPushButton::clicked, this, [this] { help_->showBeside(captionBand()); });
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(helpButton);
-    buttons->addLayout(okCancelRow("bTBlockOK", "bTBlockCancel"), 1);
+    connect(help, &QPushButton::clicked, this, [this] { help_->showBeside(captionBand()); });
+    QLayout* buttons = okCancelRow("bTBlockOK", "bTBlockCancel", help);
 
     auto* column = new QVBoxLayout;
     column->addLayout(period);

@@ -82,13 +82,9 @@ MffEditor::MffEditor(QWidget* parent) : Editor(QStringLiteral("MFF / BBT"), pare
     connect(sbMFF_, &QSlider::valueChanged, this, &MffEditor::sbMFFChange);
     pMFFSlider_->hide();
 
-    auto* help = new QPushButton(QStringLiteral("?"), this);
-    help->setObjectName(QStringLiteral("bMFFHelp"));
-    help->setFixedWidth(help->sizeHint().height() + 8);
+    auto* help = helpButton("bMFFHelp");
     connect(help, &QPushButton::clicked, this, &MffEditor::bMFFHelpClick);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(help);
-    buttons->addLayout(okCancelRow("bMFFOk", "bMFFCancel"), 1);
+    QLayout* buttons = okCancelRow("bMFFOk", "bMFFCancel", help);
 
     auto* layout = new QVBoxLayout(this);
     setCardLayout(*layout);

@@ -15,25 +15,13 @@
 
 namespace ormid {
 
-namespace {
-
-ClickField* newField(const char* name, QWidget& parent)
-{
-    auto* field = new ClickField(&parent);
-    field->setObjectName(QString::fromLatin1(name));
-    field->setFixedWidth(80);
-    return field;
-}
-
-} // namespace
-
 PowerOnEditor::PowerOnEditor(const RunState& run, QWidget* parent)
     : Editor(QStringLiteral("Power On Setup"), parent), run_(run)
 {
     setObjectName(QStringLiteral("pStartupDelay"));
-    ePORelayDelay_ = newField("ePORelayDelay", *this);
-    ePOFade_ = newField("ePOFade", *this);
-    ePOLevel_ = newField("ePOLevel", *this);
+    ePORelayDelay_ = new ClickField(QStringLiteral("ePORelayDelay"), 80, this);
+    ePOFade_ = new ClickField(QStringLiteral("ePOFade"), 80, this);
+    ePOLevel_ = new ClickField(QStringLiteral("ePOLevel"), 80, this);
     cbRandom_ = new QCheckBox(QStringLiteral("Random"), this);
     cbRandom_->setObjectName(QStringLiteral("cbRandom"));
     connect(cbRandom_, &QCheckBox::clicked, this, &PowerOnEditor::randomClicked);
@@ -75,14 +63,10 @@ PowerOnEditor::PowerOnEditor(const RunState& run, QWidget* parent)
     dpc->addWidget(cbEnableDPC_);
     dpc->addStretch(1);
 
-    auto* helpButton = new QPushButton(QStringLiteral("?"), this);
-    helpButton->setObjectName(QStringLiteral("bHelpPowerOn"));
-    helpButton->setFixedWidth(helpButton->sizeHint().height() + 8);
+    auto* help = helpButton("bHelpPowerOn");
     help_ = new HelpPicture(paintPowerOnHelp, "pHelpPowerOn", nullptr, this);
-    connect(helpButton, &QPushButton::clicked, this, [this] { help_->showBeside(captionBand()); });
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(helpButton);
-    buttons->addLayout(okCancelRow("bDPC_OK", "bDPC_Cancel"), 1);
+    connect(help, &QPushButton::clicked, this, [this] { help_->showBeside(captionBand()); });
+    QLayout* buttons = okCancelRow("bDPC_OK", "bDPC_Cancel", help);
 
     auto* column = new QVBoxLayout;
     column->addLayout(fields);

@@ -15,14 +15,6 @@ namespace ormid {
 
 namespace {
 
-ClickField* newField(const QString& name, QWidget& parent)
-{
-    auto* field = new ClickField(&parent);
-    field->setObjectName(name);
-    field->setFixedWidth(52);
-    return field;
-}
-
 std::string textOf(const ClickField& field)
 {
     return field.text().toStdString();
@@ -39,8 +31,8 @@ ThermalEditor::ThermalEditor(QWidget* parent) : Editor(QStringLiteral("Thermo-Ma
     auto* rows = new QGridLayout;
     for (int i = 0; i < 3; ++i) {
         const QString n = QString::number(i + 1);
-        thresholds_[static_cast<std::size_t>(i)] = newField(QStringLiteral("eOutput_T") + n, *this);
-        levels_[static_cast<std::size_t>(i)] = newField(QStringLiteral("eOutput_L") + n, *this);
+        thresholds_[static_cast<std::size_t>(i)] = new ClickField(QStringLiteral("eOutput_T") + n, 52, this);
+        levels_[static_cast<std::size_t>(i)] = new ClickField(QStringLiteral("eOutput_L") + n, 52, this);
         rows->addWidget(new QLabel(QStringLiteral("T") + n, this), i, 0);
         rows->addWidget(thresholds_[static_cast<std::size_t>(i)], i, 1);
         rows->addWidget(new QLabel(QStringLiteral("°C  \u2192"), this), i, 2);

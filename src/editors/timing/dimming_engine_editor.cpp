@@ -54,14 +54,6 @@ QString rowStyle(const QColor& colour)
         .arg(colour.name(), colour.darker(125).name());
 }
 
-ClickField* newField(const QString& name, int width, QWidget& parent)
-{
-    auto* field = new ClickField(&parent);
-    field->setObjectName(name);
-    field->setFixedWidth(width);
-    return field;
-}
-
 } // namespace
 
 DimmingEngineEditor::DimmingEngineEditor(const EngineLayout& layout, const RunState& run, QWidget* parent)
@@ -88,12 +80,8 @@ DimmingEngineEditor::DimmingEngineEditor(const EngineLayout& layout, const RunSt
                              .relay = layout.relay},
                             this);
 
-    auto* helpButton = new QPushButton(QStringLiteral("?"), this);
-    helpButton->setObjectName(QString::fromLatin1(layout.helpButton));
-    helpButton->setFixedWidth(helpButton->sizeHint().height() + 8);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(helpButton);
-    buttons->addLayout(okCancelRow(layout.ok, layout.cancel), 1);
+    auto* help = helpButton(layout.helpButton);
+    QLayout* buttons = okCancelRow(layout.ok, layout.cancel, help);
 
     auto* column = new QVBoxLayout(this);
     setCardLayout(*column);
@@ -103,7 +91,7 @@ DimmingEngineEditor::DimmingEngineEditor(const EngineLayout& layout, const RunSt
     column->addLayout(buttons);
 
     help_ = new HelpPicture(layout.help, layout.helpPanel, layout.helpPicture, this);
-    connect(helpButton, &QPushButton::clicked, this, [this] { help_->showOver(captionBand()); });
+    connect(help, &QPushButton::clicked, this, [this] { help_->showOver(captionBand()); });
 }
 
 void DimmingEngineEditor::buildRow(int row, QWidget& rows)
@@ -112,9 +100,9 @@ void DimmingEngineEditor::buildRow(int row, QWidget& rows)
     group->setObjectName(rowName(layout_.group, row));
     TBox& controls = rows_[static_cast<std::size_t>(row - 1)];
     controls._gb = group;
-    controls._delay = newField(rowName(layout_.first, row), 72, *group);
-    controls._fade = newField(rowName(layout_.fade, row), 64, *group);
-    controls._level = newField(rowName(layout_.level, row), 44, *group);
+    controls._delay = new ClickField(rowName(layout_.first, row), 72, group);
+    controls._fade = new ClickField(rowName(layout_.fade, row), 64, group);
+    controls._level = new ClickField(rowName(layout_.level, row), 44, group);
     controls._on = new QRadioButton(QStringLiteral("On"), group);
     controls._on->setObjectName(rowName(layout_.on, row));
     controls._off = new QRadioButton(QStringLiteral("Off"), group);

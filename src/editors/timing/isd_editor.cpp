@@ -19,14 +19,6 @@ namespace ormid {
 
 namespace {
 
-ClickField* newField(const char* name, QWidget& parent)
-{
-    auto* field = new ClickField(&parent);
-    field->setObjectName(QString::fromLatin1(name));
-    field->setFixedWidth(84);
-    return field;
-}
-
 std::string textOf(const ClickField& field)
 {
     return field.text().toStdString();
@@ -41,7 +33,7 @@ IsdEditor::IsdEditor(QWidget* parent) : Editor(QStringLiteral("ISD  Setup "), pa
     cbDST_->setObjectName(QStringLiteral("cbDST"));
     // The box moves the offset whoever changes it, the user or the program.
     connect(cbDST_, &QCheckBox::toggled, this, &IsdEditor::cbDSTClick);
-    eISDOffset_ = newField("eISDOffset", *this);
+    eISDOffset_ = new ClickField(QStringLiteral("eISDOffset"), 84, this);
     connect(eISDOffset_, &ClickField::clicked, this, &IsdEditor::eISDOffsetClick);
     auto* bAstroCalc = new QPushButton(QStringLiteral("Calculate..."), this);
     bAstroCalc->setObjectName(QStringLiteral("bAstroCalc"));
@@ -57,8 +49,8 @@ IsdEditor::IsdEditor(QWidget* parent) : Editor(QStringLiteral("ISD  Setup "), pa
     cbADSTEnable_ = new QCheckBox(QStringLiteral("Enabled"), autoDst);
     cbADSTEnable_->setObjectName(QStringLiteral("cbADSTEnable"));
     connect(cbADSTEnable_, &QCheckBox::toggled, this, &IsdEditor::cbADSTEnableClick);
-    eW2S_ = newField("eW2S", *autoDst);
-    eS2W_ = newField("eS2W", *autoDst);
+    eW2S_ = new ClickField(QStringLiteral("eW2S"), 84, autoDst);
+    eS2W_ = new ClickField(QStringLiteral("eS2W"), 84, autoDst);
     connect(eW2S_, &ClickField::clicked, this, [this] { thresholdClick(startTag); });
     connect(eS2W_, &ClickField::clicked, this, [this] { thresholdClick(endTag); });
     auto* bADSTCalc = new QPushButton(QStringLiteral("Calculate..."), autoDst);

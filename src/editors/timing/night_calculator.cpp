@@ -128,8 +128,7 @@ NightCalculator::NightCalculator(QWidget* parent) : Card(QStringLiteral("Lenght 
     auto* bDSTOn = newButton("bDSTOn", QStringLiteral("Set DST Start"), *this);
     auto* bDSTOff = newButton("bDSTOff", QStringLiteral("Set DST End"), *this);
     auto* cancel = newButton("bAstroCalcCancel", QStringLiteral("Cancel"), *this);
-    auto* help = newButton("bACHelp", QStringLiteral("?"), *this);
-    help->setFixedWidth(help->sizeHint().height() + 8);
+    auto* help = helpButton("bACHelp");
     connect(bDSTOn, &QPushButton::clicked, this, [this] {
         emit nightLengthSet(true, eLoN_->text());
         hide();

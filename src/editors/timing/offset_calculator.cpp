@@ -123,14 +123,10 @@ OffsetCalculator::OffsetCalculator(QWidget* parent) : Card(QStringLiteral("ISD O
     resultLine->addWidget(new QLabel(QStringLiteral("Min"), result));
     resultLine->addStretch(1);
 
-    auto* helpButton = new QPushButton(QStringLiteral("?"), this);
-    helpButton->setObjectName(QStringLiteral("bCalcHelp"));
-    helpButton->setFixedWidth(helpButton->sizeHint().height() + 8);
+    auto* help = helpButton("bCalcHelp");
     help_ = new HelpPicture(paintOffsetHelp, "pCalcHelp", "iCalcHelp", this);
-    connect(helpButton, &QPushButton::clicked, this, [this] { help_->showOver(captionBand()); });
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(helpButton);
-    buttons->addLayout(okCancelRow("bCalcOK", "bCalcCancel"), 1);
+    connect(help, &QPushButton::clicked, this, [this] { help_->showOver(captionBand()); });
+    QLayout* buttons = okCancelRow("bCalcOK", "bCalcCancel", help);
     connect(this, &Card::okClicked, this, &OffsetCalculator::bCalcOKClick);
     connect(this, &Card::cancelClicked, this, [this] {
         help_->dismiss();
