@@ -26,6 +26,7 @@
 #include "app/block_pictures.h"
 #include "core/display_rules.h"
 #include "core/encodings.h"
+#include "core/remote_frames.h"
 
 namespace ormid {
 
@@ -419,6 +420,7 @@ void MainPanel::buildBlocks()
         auto* box = new QCheckBox(QStringLiteral("Tx"), tileWidget(spec.tile));
         box->setObjectName(QString::fromLatin1(spec.name));
         box->setGeometry(scaled(spec.rect));
+        connect(box, &QCheckBox::clicked, this, &MainPanel::cbOnClick);
     }
 
     auto* logo = new PictureLabel(this);
@@ -632,6 +634,13 @@ Byte MainPanel::txSelection() const
             status = SetBit(status, static_cast<Byte>(i));
     }
     return status;
+}
+
+void MainPanel::cbOnClick()
+{
+    named<QPlainTextEdit>("Memo1").setPlainText(
+        QStringLiteral("Approx. transfer duration:\n")
+        + QString::fromStdString(durationText(txDuration(eeBlock_, txSelection()))));
 }
 
 void MainPanel::enableButtons()

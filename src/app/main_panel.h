@@ -35,6 +35,9 @@ public:
     void setRemCB(Byte status);
     // The "Tx" selection as a memory status (the reverse of setRemCB).
     Byte txSelection() const;
+    // `cbOnClick`: the duration box shows the estimated transmission time of the remote
+    // frames the Tx boxes choose from the image.
+    void cbOnClick();
     // Hint display on or off for the block pictures ("Show Hints").
     void enableHint(bool on);
     // Standard or remote layout; sets skipFW for the remote one.

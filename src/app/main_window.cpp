@@ -117,7 +117,7 @@ void MainWindow::buildEditors()
          .redraw = [this] { panel_->setDisplay(); },
          .scaled = [this](const QRect& design) { return panel_->scaled(design); },
          .showMessage = [this](const QString& text) { dialogs_.showMessage(text, UserDialogs::Kind::warning); },
-         .remoteChanged = {}},
+         .remoteChanged = [this] { panel_->cbOnClick(); }},
         this);
     editors_->add(*new OutputEditor(run_, panel_));
     editors_->add(*new RelayEditor(panel_));

@@ -94,6 +94,8 @@ void MemorySlots::bMClick(int n)
         context_.panel.showTransferDuration(true);
     }
     context_.panel.setDisplay();
+    if (run.remoteMode)
+        context_.panel.cbOnClick(); // after the redraw, which may have unticked Tx boxes
     run.formDisabled = false;
 }
 

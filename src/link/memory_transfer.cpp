@@ -1,5 +1,7 @@
 #include "link/memory_transfer.h"
 
+#include "core/remote_frames.h"
+
 #include <algorithm>
 
 #include "core/crc16.h"
@@ -110,8 +112,8 @@ MemoryTransferResult transferMemory(HidTransport& transport, Waiter& waiter, con
     if (!write(TransferStep::dataBlock, *dataBlock))
         return result;
     if (request.remoteMode) {
-        // The memory carries an empty list of remote frames.
-        if (!write(TransferStep::remoteFrameBlock, *buildRemoteFrameBlock({})))
+        // The memory carries the remote frames the Tx boxes choose.
+        if (!write(TransferStep::remoteFrameBlock, *buildRemoteFrameBlock(generateRemote(image, request.txStatus))))
             return result;
     } else {
         if (request.firmware)

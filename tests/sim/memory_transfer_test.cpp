@@ -9,6 +9,7 @@
 
 #include "core/crc16.h"
 #include "core/data_block.h"
+#include "core/remote_frames.h"
 #include "link/embedded_firmware.h"
 #include "link/firmware_image.h"
 #include "link/firmware_text.h"
@@ -197,7 +198,11 @@ TEST_F(MemoryTransferOnStick, ARemoteStickGetsItsSignatureTxStatusAndRemoteFrame
 
     const Block frames = readStickBlock(model_->state(), 0x8080);
     const std::uint16_t crc = crc16(ByteSpan(frames.data(), kRemoteFramesSize));
-    EXPECT_TRUE(std::all_of(frames.begin(), frames.begin() + 66, [](Byte b) { return b == 0; })) << "no frames yet";
+    const std::vector<Byte> chosen = generateRemote(sampleImage(5), 0x15);
+    ASSERT_FALSE(chosen.empty());
+    EXPECT_TRUE(std::equal(chosen.begin(), chosen.end(), frames.begin())) << "the frames the Tx boxes choose";
+    EXPECT_TRUE(std::all_of(frames.begin() + static_cast<std::ptrdiff_t>(chosen.size()), frames.begin() + 66,
+                            [](Byte b) { return b == 0; }));
     EXPECT_EQ(frames[66], crc & 0xFF);
     EXPECT_EQ(frames[67], crc >> 8);
     EXPECT_TRUE(std::all_of(frames.begin() + 68, frames.end(), [](Byte b) { return b == 0; }));

@@ -1,0 +1,118 @@
+#include "core/remote_frames.h"
+
+#include <bit>
+
+#include "core/encodings.h"
+
+namespace ormid {
+
+namespace {
+
+constexpr int kPowerOnAddress = 0;
+constexpr int kEngine1Address = 1;  // steps 1..10 at 1..10
+constexpr int kEngine2Address = 11; // steps 1..10 at 11..20
+constexpr int kIsdSwitchAddress = 29;
+constexpr int kLstSwitchAddress = 30;
+constexpr int kDstSwitchAddress = 31;
+constexpr int kEndLevel = 31; // the end frame of an engine
+
+void valueFrame(std::vector<Byte>& frames, int address, Byte value, Byte fade, int level)
+{
+    frames.push_back(static_cast<Byte>(0x03 | (address << 2) | ((value & 1) << 7)));
+    frames.push_back(static_cast<Byte>((value >> 1) | ((fade & 1) << 7)));
+    frames.push_back(static_cast<Byte>(((fade >> 1) & 0x07) | (level << 3)));
+}
+
+void switchFrame(std::vector<Byte>& frames, int address, bool on)
+{
+    frames.push_back(static_cast<Byte>(0x01 | (address << 2) | (on ? 0x80 : 0)));
+}
+
+int levelUnits(Byte level)
+{
+    return (level & 0x7F) / 5;
+}
+
+// An engine's used steps, an end frame at its first empty step, nothing from its second.
+void engineFrames(std::vector<Byte>& frames, const EeBlock& image, std::size_t first, int address)
+{
+    int empty = 0;
+    for (std::size_t k = 0; k < field::stepCount && empty < 2; ++k) {
+        const std::size_t step = first + field::stepSize * k;
+        const int at = address + static_cast<int>(k);
+        if (image[step + 2] == kFreeLevel) {
+            if (++empty == 1)
+                valueFrame(frames, at, 0, 0, kEndLevel);
+            continue;
+        }
+        valueFrame(frames, at, image[step], convertFade2KD(image[step + 1]), levelUnits(image[step + 2]));
+    }
+}
+
+std::string twoDigits(int value)
+{
+    return value < 10 ? "0" + std::to_string(value) : std::to_string(value);
+}
+
+// The time a frame takes: 11 s, 8 s for each 1 bit and 5 s for each 0 bit of its
+// `bits` counted bits, the count of 1 bits made even.
+int frameSeconds(int ones, int bits)
+{
+    if (ones % 2 != 0)
+        ++ones;
+    return 11 + 8 * ones + 5 * (bits - ones);
+}
+
+} // namespace
+
+std::vector<Byte> generateRemote(const EeBlock& image, Byte txStatus)
+{
+    const auto ticked = [txStatus](Byte box) { return TestBit(txStatus, box); };
+    const Byte output = image[field::outputByte];
+    std::vector<Byte> frames;
+    if (ticked(txBit::powerOn))
+        valueFrame(frames, kPowerOnAddress, image[field::powerOnDelay], convertFade2KD(image[field::powerOnFade]),
+                   levelUnits(image[field::powerOnLevel]));
+    if (ticked(txBit::isdSwitch))
+        switchFrame(frames, kIsdSwitchAddress, TestBit(output, bit::isdEnable));
+    if (TestBit(output, bit::isdEnable)) {
+        if (ticked(txBit::dst))
+            switchFrame(frames, kDstSwitchAddress, !TestBit(image[field::optionByte], bit::dstOff));
+        if (ticked(txBit::engine1))
+            engineFrames(frames, image, field::engine1Steps, kEngine1Address);
+    }
+    if (ticked(txBit::lstSwitch))
+        switchFrame(frames, kLstSwitchAddress, TestBit(output, bit::lstEnable));
+    if (TestBit(output, bit::lstEnable) && ticked(txBit::engine2))
+        engineFrames(frames, image, field::engine2Steps, kEngine2Address);
+    return frames;
+}
+
+int txDuration(const EeBlock& image, Byte txStatus)
+{
+    if ((txStatus & 0x3F) == 0)
+        return 0;
+    const std::vector<Byte> frames = generateRemote(image, txStatus);
+    int seconds = 4;
+    std::size_t at = 0;
+    while (at < frames.size() && at < kRemoteFramesLimit && (frames[at] & 1) != 0) {
+        if ((frames[at] & 0x02) != 0 && at + 2 < frames.size()) {
+            const int ones = std::popcount(static_cast<unsigned>(frames[at] & 0xFC))
+                + std::popcount(static_cast<unsigned>(frames[at + 1]))
+                + std::popcount(static_cast<unsigned>(frames[at + 2]));
+            seconds += frameSeconds(ones, 23);
+            at += 3;
+        } else {
+            seconds += frameSeconds(std::popcount(static_cast<unsigned>(frames[at] & 0x7C)) + 2, 10);
+            at += 1;
+        }
+    }
+    return seconds;
+}
+
+std::string durationText(int seconds)
+{
+    return twoDigits(seconds / 3600) + ":" + twoDigits(seconds % 3600 / 60) + ":" + twoDigits(seconds % 60);
+}
+
+} // namespace ormid
