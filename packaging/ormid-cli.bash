@@ -16,7 +16,7 @@ _ormid_cli()
         [report]="-o --project --luminaire --driver --png"
         [stick status]=""
         [stick read]="-o --force"
-        [stick write]="--name"
+        [stick write]="--name --tx"
         [stick erase]="--remote"
         [device status]=""
         [device read]="-o --raw --force"
@@ -41,6 +41,10 @@ _ormid_cli()
 
     case $prev in
     -o | --raw | --info | --name | --project | --luminaire | --driver | --png) return ;;
+    --tx)
+        COMPREPLY=($(compgen -W "pol isd isden isdengine lsten lstengine" -- "$cur"))
+        return
+        ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "${options[$command]}" -- "$cur"))

@@ -69,11 +69,14 @@ const std::vector<Command>& commands()
          "Read the memory from a stick in memory mode and save it as a configuration file\n"
          "named after the memory.",
          {{"-o", true}, {"--force", false}}, {"-o"}, 1, 1, runStickReadCommand},
-        {"stick write", "stick write M1..M4 FILE [--name TEXT]",
+        {"stick write", "stick write M1..M4 FILE [--name TEXT] [--tx LIST]",
          "Load a configuration file as \"Load\" does and store it in the memory as \"Transfer\"\n"
          "does: data block first, control block last. The memory's name is TEXT (up to 8\n"
-         "characters), else the file's info text; without either it keeps its old name.",
-         {{"--name", true}}, {}, 2, 2, runStickWriteCommand},
+         "characters), else the file's info text; without either it keeps its old name.\n"
+         "On a remote stick LIST chooses the remote frames, the Tx boxes of the window:\n"
+         "pol,isd,isden,isdengine,lsten,lstengine; without it the memory keeps its choice\n"
+         "(all for an empty memory). The frames written are printed, as \"stick read\" does.",
+         {{"--name", true}, {"--tx", true}}, {}, 2, 2, runStickWriteCommand},
         {"stick erase", "stick erase [--remote]",
          "Erase all four memories without asking; --remote also makes the stick a remote\n"
          "stick, without it the stick becomes a local one.",

@@ -2,9 +2,11 @@
 // ormid-cli: the program's file engine without a window, for scripts and production lines.
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/image.h"
 #include "files/atomic_file.h"
 
 namespace ormid {
@@ -36,11 +38,13 @@ int runStickStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, s
 int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std::string& path, std::ostream& out,
                  std::ostream& err, FileWriteOptions save = {});
 
-// `stick write Mn FILE [--name TEXT]`: the file loaded as "Load" does, then stored in
-// memory n as "Transfer" does (no firmware, no restart). Without `name` the file's
-// info text names the memory.
+// `stick write Mn FILE [--name TEXT] [--tx LIST]`: the file loaded as "Load" does, then
+// stored in memory n as "Transfer" does (no firmware, no restart). Without `name` the
+// file's info text names the memory. On a remote stick `tx` chooses the remote frames
+// (the Tx boxes as a status byte); without it the memory keeps its choice, an empty
+// memory gets all.
 int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std::string& path, const std::string* name,
-                  std::ostream& out, std::ostream& err);
+                  std::ostream& out, std::ostream& err, std::optional<Byte> tx = std::nullopt);
 
 // `stick erase [--remote]`: erases all four memories; `remote` makes the stick a remote stick.
 int runStickErase(HidTransport& transport, Waiter& waiter, bool remote, std::ostream& out, std::ostream& err);

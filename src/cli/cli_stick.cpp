@@ -11,6 +11,7 @@
 #include "cli/cli_commands.h"
 #include "core/image.h"
 #include "core/memories.h"
+#include "core/remote_frames.h"
 #include "core/text_codec.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
@@ -26,6 +27,17 @@ namespace ormid {
 namespace cliCommands {
 
 namespace {
+
+constexpr Byte kAllTxBoxes = 0x3F;
+
+// The remote frames a memory sends, a line each.
+void printRemoteFrames(ByteSpan frames, std::ostream& out)
+{
+    const std::vector<RemoteFrame> decoded = decodeRemote(frames);
+    out << "Remote frames:" << (decoded.empty() ? " none" : "") << '\n';
+    for (const RemoteFrame& frame : decoded)
+        out << "  " << describeFrame(frame) << '\n';
+}
 
 // The mode line of `stick status` for a stick in memory mode.
 std::string_view memoryModeText(const StickProbe& probe)
@@ -241,8 +253,16 @@ int runStickReadCommand(const Arguments& args, std::ostream& out, std::ostream& 
 
 int runStickWriteCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 {
+    std::optional<Byte> tx;
+    if (const std::string* names = args.value("--tx")) {
+        tx = parseTxSelection(*names);
+        if (!tx) {
+            err << "--tx takes a list of pol, isd, isden, isdengine, lsten, lstengine, separated by commas.\n";
+            return cliExit::usage;
+        }
+    }
     return onMemory(args, err, [&](HidTransport& transport, Waiter& waiter, int memory) {
-        return runStickWrite(transport, waiter, memory, args.positional[1], args.value("--name"), out, err);
+        return runStickWrite(transport, waiter, memory, args.positional[1], args.value("--name"), out, err, tx);
     });
 }
 
@@ -298,11 +318,19 @@ int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std:
     if (!saveOutputFile(path, saveConfiguration(image, displayName(chosen)), save, err))
         return cliExit::invalidInput;
     out << "Wrote M" << memory << " to " << path << '\n';
+    if (probe.remoteMode()) {
+        const BlockRead frames = readBlock(transport, waiter, remoteBlockAddress(memory));
+        if (frames.status != BlockReadStatus::read) {
+            err << "Reading the remote frames of M" << memory << " failed: " << describe(frames.status) << ".\n";
+            return cliExit::transferFailed;
+        }
+        printRemoteFrames(frames.block, out);
+    }
     return cliExit::success;
 }
 
 int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std::string& path, const std::string* name,
-                  std::ostream& out, std::ostream& err)
+                  std::ostream& out, std::ostream& err, std::optional<Byte> tx)
 {
     const auto loaded = loadConfigurationFile(path, {}, err);
     if (!loaded)
@@ -314,13 +342,15 @@ int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std
     StickProbe probe;
     if (const auto failed = probeMemoryMode(probe, transport, waiter, err))
         return *failed;
-    // The command line has no Tx boxes: a remote memory keeps the selection it has.
+    // Without --tx a remote memory keeps the frames it had chosen; an empty one sends all.
+    const TMemory before = memoryOnStick(probe, memory);
+    const Byte txStatus = tx.value_or(before.mEmpty ? kAllTxBoxes : before.cbStatus);
     const MemoryTransferRequest request{.controlBlock = probe.controlBlock(),
                                         .memory = memory,
                                         .image = loaded->image,
                                         .infoText = infoText,
                                         .remoteMode = probe.remoteMode(),
-                                        .txStatus = memoryOnStick(probe, memory).cbStatus,
+                                        .txStatus = txStatus,
                                         .curveCorrection = {}};
     const MemoryTransferResult result = transferMemory(transport, waiter, request);
     if (!result.ok()) {
@@ -339,6 +369,8 @@ int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std
             << "), but reading it back shows the new data and record in place.\n";
     }
     out << "Wrote " << path << " to M" << memory << '\n';
+    if (probe.remoteMode())
+        printRemoteFrames(generateRemote(loaded->image, txStatus), out);
     return cliExit::success;
 }
 

@@ -1,6 +1,9 @@
 #include "core/remote_frames.h"
 
+#include <algorithm>
 #include <bit>
+#include <iterator>
+#include <utility>
 
 #include "core/encodings.h"
 
@@ -108,6 +111,79 @@ int txDuration(const EeBlock& image, Byte txStatus)
         }
     }
     return seconds;
+}
+
+std::vector<RemoteFrame> decodeRemote(ByteSpan frames)
+{
+    std::vector<RemoteFrame> decoded;
+    std::size_t at = 0;
+    const std::size_t end = std::min(frames.size(), kRemoteFramesLimit);
+    while (at < end && (frames[at] & 1) != 0) {
+        RemoteFrame frame;
+        frame.address = (frames[at] >> 2) & 0x1F;
+        frame.isValue = (frames[at] & 0x02) != 0;
+        if (!frame.isValue) {
+            frame.on = (frames[at] & 0x80) != 0;
+            ++at;
+        } else {
+            if (at + 2 >= end)
+                break; // a value frame cut off by the list's end
+            frame.value = static_cast<Byte>((frames[at] >> 7) | (frames[at + 1] << 1));
+            frame.fade = static_cast<Byte>((frames[at + 1] >> 7) | ((frames[at + 2] & 0x07) << 1));
+            frame.level = frames[at + 2] >> 3;
+            at += 3;
+        }
+        decoded.push_back(frame);
+    }
+    return decoded;
+}
+
+std::string describeFrame(const RemoteFrame& frame)
+{
+    std::string text = std::to_string(frame.address) + " ";
+    const int a = frame.address;
+    if (a == kPowerOnAddress)
+        text += "power-on";
+    else if (a >= kEngine1Address && a < kEngine2Address)
+        text += "engine 1 step " + std::to_string(a - kEngine1Address + 1);
+    else if (a >= kEngine2Address && a < kEngine2Address + static_cast<int>(field::stepCount))
+        text += "engine 2 step " + std::to_string(a - kEngine2Address + 1);
+    else if (a == kIsdSwitchAddress)
+        text += "ISD";
+    else if (a == kLstSwitchAddress)
+        text += "LSt";
+    else if (a == kDstSwitchAddress)
+        text += "DST";
+    else
+        text += "unknown";
+    if (!frame.isValue)
+        return text + ": " + (frame.on ? "on" : "off");
+    if (frame.level == kEndLevel && frame.value == 0 && frame.fade == 0)
+        return text + ": end";
+    return text + ": value " + std::to_string(frame.value) + ", fade " + std::to_string(frame.fade) + ", level "
+        + std::to_string(frame.level) + " (" + std::to_string(5 * frame.level) + " %)";
+}
+
+std::optional<Byte> parseTxSelection(std::string_view names)
+{
+    // clang-format off
+    static constexpr std::pair<std::string_view, Byte> kNames[] = {
+        {"pol", txBit::powerOn}, {"isd", txBit::dst}, {"isden", txBit::isdSwitch},
+        {"isdengine", txBit::engine1}, {"lsten", txBit::lstSwitch}, {"lstengine", txBit::engine2},
+    };
+    // clang-format on
+    Byte status = 0;
+    while (!names.empty()) {
+        const std::size_t comma = names.find(',');
+        const std::string_view name = names.substr(0, comma);
+        const auto* found = std::find_if(std::begin(kNames), std::end(kNames),
+                                         [name](const auto& entry) { return entry.first == name; });
+        if (found == std::end(kNames))
+            return std::nullopt;
+        status = SetBit(status, found->second);
+        names = comma == std::string_view::npos ? std::string_view() : names.substr(comma + 1);
+    }
+    return status;
 }
 
 std::string durationText(int seconds)

@@ -3,7 +3,9 @@
 // "Tx" boxes choose, as value frames (3 bytes) and switch frames (1 byte), at most 66
 // bytes; and the estimate of how long their transmission takes.
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/image.h"
@@ -24,6 +26,24 @@ constexpr std::size_t kRemoteFramesLimit = 66;
 
 // `generateRemote`: the frames, from byte 0 without gaps.
 std::vector<Byte> generateRemote(const EeBlock& image, Byte txStatus);
+
+// One frame of a list, read back.
+struct RemoteFrame {
+    int address = 0;
+    bool isValue = false; // a value frame; else a switch frame
+    Byte value = 0;
+    Byte fade = 0; // device fade code 0..15
+    int level = 0; // 5 % units; 31 in an engine's end frame
+    bool on = false;
+};
+// The frames of a list up to its end (a byte with bit 0 clear) or its 66 bytes.
+std::vector<RemoteFrame> decodeRemote(ByteSpan frames);
+// A frame in words, e.g. "29 ISD: on", "1 engine 1 step 1: value 232, fade 0, level 10 (50 %)".
+std::string describeFrame(const RemoteFrame& frame);
+
+// The Tx boxes named on a command line: "pol,isd,isden,isdengine,lsten,lstengine" in any
+// order and number; nullopt when a name is unknown.
+std::optional<Byte> parseTxSelection(std::string_view names);
 
 // `txDuration`: the estimate in seconds; 0 when no box is ticked.
 int txDuration(const EeBlock& image, Byte txStatus);

@@ -4,6 +4,8 @@
 #include <csignal>
 #include <iostream>
 
+#include "core/remote_frames.h"
+#include "link/control_block.h"
 #include "sim/bridge_server.h"
 #include "sim/sim_options.h"
 #include "sim/state_file.h"
@@ -55,10 +57,22 @@ int main(int argc, char** argv)
             }
         });
     }
-    if (options.log)
+    if (options.log) {
         model.onReport([](Direction direction, ormid::ByteSpan report) {
             std::cout << reportLogLine(direction, report) << std::endl; // one flushed line per report
         });
+        // What a remote memory will send, in words, as it is stored.
+        model.onBlockStored([](std::uint16_t address, const ormid::Block& block) {
+            for (int n = 1; n <= 4; ++n) {
+                if (address != ormid::remoteBlockAddress(n))
+                    continue;
+                std::cout << "M" << n << " remote frames:\n";
+                for (const ormid::RemoteFrame& frame : ormid::decodeRemote(block))
+                    std::cout << "  " << ormid::describeFrame(frame) << '\n';
+                std::cout << std::flush;
+            }
+        });
+    }
 
     std::string error;
     const auto server = BridgeServer::open(model, options.socketPath, error);

@@ -233,6 +233,11 @@ void StickModel::onStateChanged(std::function<void()> callback)
     stateChanged_ = std::move(callback);
 }
 
+void StickModel::onBlockStored(std::function<void(std::uint16_t address, const Block& block)> callback)
+{
+    blockStored_ = std::move(callback);
+}
+
 void StickModel::onReport(std::function<void(Direction, ByteSpan)> callback)
 {
     reportSeen_ = std::move(callback);
@@ -414,6 +419,8 @@ void StickModel::finishBlockWrite(Millis now)
     std::copy(write.data.begin(), write.data.end(), block.begin());
     writeStickBlock(state_, write.address, block);
     changed();
+    if (blockStored_)
+        blockStored_(write.address, block);
     if (faults_.loseBlockAck != blockWrites_)
         acknowledge(write.address, kWritten);
 }

@@ -121,6 +121,8 @@ public:
     void onStateChanged(std::function<void()> callback);
     // Called with every report in and out (for --log).
     void onReport(std::function<void(Direction, ByteSpan)> callback);
+    // Called with every block the stick stores (for --log).
+    void onBlockStored(std::function<void(std::uint16_t address, const Block& block)> callback);
 
 private:
     struct Queued {
@@ -191,6 +193,7 @@ private:
 
     std::function<void()> stateChanged_;
     std::function<void(Direction, ByteSpan)> reportSeen_;
+    std::function<void(std::uint16_t, const Block&)> blockStored_;
 };
 
 } // namespace ormid::sim

@@ -16,6 +16,7 @@
 #include "cli/file_folder_test.h"
 #include "core/crc16.h"
 #include "core/image.h"
+#include "core/remote_frames.h"
 #include "core/text_lines.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
@@ -25,6 +26,7 @@
 #include "link/fake_transport.h"
 #include "link/firmware_container.h"
 #include "link/firmware_image.h"
+#include "link/memory_transfer.h"
 #include "link/stick_frames.h"
 #include "link/waiter.h"
 #include "sim/presets.h"
@@ -472,10 +474,11 @@ protected:
         const int code = runStickRead(*transport_, waiter_, memory, path, out, err);
         return {code, out.str(), err.str()};
     }
-    CliRun write(int memory, const std::string& path, const std::string* name = nullptr)
+    CliRun write(int memory, const std::string& path, const std::string* name = nullptr,
+                 std::optional<Byte> tx = std::nullopt)
     {
         std::ostringstream out, err;
-        const int code = runStickWrite(*transport_, waiter_, memory, path, name, out, err);
+        const int code = runStickWrite(*transport_, waiter_, memory, path, name, out, err, tx);
         return {code, out.str(), err.str()};
     }
     CliRun erase(bool remote)
@@ -527,6 +530,27 @@ TEST_F(CliOnStick, TheNameOptionAndTheTxSelectionOfARemoteMemory)
     const MemoryRecord record = readMemoryRecord(stickControlBlock(), 2);
     EXPECT_EQ(record.name(), "Kiosk   ");
     EXPECT_EQ(record.status, 0x21) << "the command line keeps the memory's Tx selection";
+}
+
+TEST_F(CliOnStick, ARemoteMemoryGetsTheChosenFramesAndReadPrintsThem)
+{
+    start(presetState(true));
+    const std::string file = put("in.kdc", saveConfiguration(makeDefaultImage(), "Kiosk"));
+    const CliRun written = write(3, file, nullptr, parseTxSelection("pol,isden"));
+    ASSERT_EQ(written.code, 0) << written.err;
+    const std::string frames = "Remote frames:\n  0 power-on: value 255, fade 0, level 20 (100 %)\n  29 ISD: on\n";
+    EXPECT_TRUE(written.out.ends_with(frames)) << written.out;
+    EXPECT_EQ(readMemoryRecord(stickControlBlock(), 3).status, 0x05);
+    const Block stored = sim::readStickBlock(model_->state(), remoteBlockAddress(3));
+    EXPECT_EQ(stored, *buildRemoteFrameBlock(generateRemote(makeDefaultImage(), 0x05)));
+
+    const CliRun back = read(3, (folder_ / "back.kdc").string());
+    ASSERT_EQ(back.code, 0) << back.err;
+    EXPECT_TRUE(back.out.ends_with(frames)) << back.out;
+
+    ASSERT_EQ(write(4, file).code, 0);
+    EXPECT_EQ(readMemoryRecord(stickControlBlock(), 4).status, 0x3F) << "an empty memory sends everything";
+    EXPECT_EQ(cli({"stick", "write", "M1", file, "--tx", "pol,radio"}).code, cliExit::usage);
 }
 
 TEST_F(CliOnStick, AFailedWriteNamesTheStepAndLeavesTheStick)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "core/encodings.h"
@@ -105,6 +106,32 @@ TEST(RemoteFrames, TheEstimateAddsEachFramesBits)
     EXPECT_GT(all, 3600);
     EXPECT_EQ(durationText(all).substr(0, 3), "01:");
     EXPECT_GT(all, txDuration(image, kAllBoxes)) << "more 1 bits take longer";
+}
+
+TEST(RemoteFrames, ListsReadBackInWords)
+{
+    EeBlock image = imageWith({true, false}, {});
+    image[field::powerOnDelay] = 0xFF;
+    image[field::powerOnFade] = 0x7C;
+    image[field::powerOnLevel] = 100;
+    std::vector<std::string> lines;
+    for (const RemoteFrame& frame :
+         decodeRemote(generateRemote(image, boxes({txBit::powerOn, txBit::isdSwitch, txBit::engine1}))))
+        lines.push_back(describeFrame(frame));
+    EXPECT_EQ(
+        lines,
+        (std::vector<std::string>{"0 power-on: value 255, fade 6, level 20 (100 %)", "29 ISD: on",
+                                  "1 engine 1 step 1: value 1, fade 0, level 10 (50 %)", "2 engine 1 step 2: end"}));
+    EXPECT_TRUE(decodeRemote(std::vector<Byte>{0x00, 0x75}).empty()) << "bit 0 clear ends the list";
+    EXPECT_EQ(decodeRemote(std::vector<Byte>{0x03, 0x00}).size(), 0u) << "a value frame cut off is no frame";
+}
+
+TEST(RemoteFrames, TxBoxesByName)
+{
+    EXPECT_EQ(parseTxSelection("pol,isd,isden,isdengine,lsten,lstengine"), 0x3F);
+    EXPECT_EQ(parseTxSelection("isdengine,pol"), 0x09);
+    EXPECT_EQ(parseTxSelection(""), 0x00);
+    EXPECT_EQ(parseTxSelection("pol,radio"), std::nullopt);
 }
 
 } // namespace

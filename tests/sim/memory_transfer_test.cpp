@@ -47,6 +47,7 @@ protected:
     {
         initial_ = state;
         model_.emplace(StickConfig{}, faults, std::move(state));
+        model_->onBlockStored([this](std::uint16_t address, const Block&) { storedAddresses_.push_back(address); });
         transport_.emplace(*model_, clock_);
     }
 
@@ -69,6 +70,7 @@ protected:
     VirtualClock clock_;
     VirtualWaiter waiter_{clock_};
     std::optional<StickModel> model_;
+    std::vector<std::uint16_t> storedAddresses_;
     std::optional<SimTransport> transport_;
 };
 
@@ -199,6 +201,9 @@ TEST_F(MemoryTransferOnStick, ARemoteStickGetsItsSignatureTxStatusAndRemoteFrame
     const Block frames = readStickBlock(model_->state(), 0x8080);
     const std::uint16_t crc = crc16(ByteSpan(frames.data(), kRemoteFramesSize));
     const std::vector<Byte> chosen = generateRemote(sampleImage(5), 0x15);
+    EXPECT_EQ(storedAddresses_,
+              (std::vector<std::uint16_t>{dataBlockAddress(3), remoteBlockAddress(3), kControlBlockAddress}))
+        << "the stick reports every block it stores";
     ASSERT_FALSE(chosen.empty());
     EXPECT_TRUE(std::equal(chosen.begin(), chosen.end(), frames.begin())) << "the frames the Tx boxes choose";
     EXPECT_TRUE(std::all_of(frames.begin() + static_cast<std::ptrdiff_t>(chosen.size()), frames.begin() + 66,
