@@ -65,6 +65,8 @@ Parsed secondsOfHms(std::string_view text)
     return *h * 3600 + *m * 60 + *s;
 }
 
+} // namespace
+
 std::string padded(int value, std::size_t width)
 {
     std::string text = std::to_string(value);
@@ -72,8 +74,6 @@ std::string padded(int value, std::size_t width)
         text.insert(0, width - text.size(), '0');
     return text;
 }
-
-} // namespace
 
 int DecodeTime(int code)
 {

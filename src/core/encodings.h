@@ -48,6 +48,9 @@ Byte convertFade2KD(Byte code);
 // Level rounded to a multiple of 5; bit 7 kept; FF stays FF.
 Byte convertLevel2KD(Byte level);
 
+// `value` in decimal with leading zeros up to `width` digits.
+std::string padded(int value, std::size_t width);
+
 std::string displayTime(int seconds);   // "0" or HH:MM:SS
 std::string displayTimeHM(int seconds); // "0" or HH:MM
 std::string displayTime2(int ms);       // "0" or SS,mmm

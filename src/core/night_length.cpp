@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "core/encodings.h"
+
 namespace ormid {
 
 namespace {
@@ -9,12 +11,6 @@ namespace {
 constexpr long double kPi = 3.141592653589793238462643383279502884L;
 constexpr long double kTwoPi = 2 * kPi;
 constexpr long J2000 = 2451545;
-
-std::string twoDigits(long value)
-{
-    std::string text = std::to_string(value);
-    return text.size() < 2 ? "0" + text : text;
-}
 
 long double radians(int halfDegrees)
 {
@@ -59,7 +55,7 @@ std::string hoursToHM(long double hours)
         ++whole;
         minutes = 0;
     }
-    return twoDigits(whole) + ":" + twoDigits(minutes);
+    return padded(static_cast<int>(whole), 2) + ":" + padded(static_cast<int>(minutes), 2);
 }
 
 std::optional<long double> lengthOfNight(int day, int month, int year, int latitudeHalfDegrees, int horizonHalfDegrees)

@@ -36,18 +36,13 @@ constexpr SelectorStep kSelectorCycle[] = {
     {OutputKind::pwm, OutputKind::daliLogarithmic, true},
 };
 
-Byte withBit(Byte value, Byte bitNumber, bool set)
-{
-    return set ? SetBit(value, bitNumber) : ClearBit(value, bitNumber);
-}
-
 void writeKind(EeBlock& image, OutputKind kind)
 {
     const KindBits& bits
         = *std::find_if(std::begin(kKinds), std::end(kKinds), [kind](const KindBits& k) { return k.kind == kind; });
     Byte& byte = image[field::outputByte];
-    byte = withBit(byte, bit::outputDali, bits.dali);
-    byte = withBit(byte, bit::outputVariant, bits.variant);
+    byte = PutBit(byte, bit::outputDali, bits.dali);
+    byte = PutBit(byte, bit::outputVariant, bits.variant);
 }
 
 } // namespace
@@ -85,7 +80,7 @@ void applyOutputSetup(EeBlock& image, const OutputSetup& setup)
     const bool dali = isDali(outputKind(image));
     if (dali)
         writeKind(image, setup.logarithmic ? OutputKind::daliLogarithmic : OutputKind::daliLinear);
-    image[field::optionByte] = withBit(image[field::optionByte], bit::storePol, dali && setup.storePol);
+    image[field::optionByte] = PutBit(image[field::optionByte], bit::storePol, dali && setup.storePol);
 }
 
 } // namespace ormid

@@ -52,11 +52,6 @@ void engineFrames(std::vector<Byte>& frames, const EeBlock& image, std::size_t f
     }
 }
 
-std::string twoDigits(int value)
-{
-    return value < 10 ? "0" + std::to_string(value) : std::to_string(value);
-}
-
 // The time a frame takes: 11 s, 8 s for each 1 bit and 5 s for each 0 bit of its
 // `bits` counted bits, the count of 1 bits made even.
 int frameSeconds(int ones, int bits)
@@ -188,7 +183,7 @@ std::optional<Byte> parseTxSelection(std::string_view names)
 
 std::string durationText(int seconds)
 {
-    return twoDigits(seconds / 3600) + ":" + twoDigits(seconds % 3600 / 60) + ":" + twoDigits(seconds % 60);
+    return padded(seconds / 3600, 2) + ":" + padded(seconds % 3600 / 60, 2) + ":" + padded(seconds % 60, 2);
 }
 
 } // namespace ormid
