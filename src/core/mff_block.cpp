@@ -168,15 +168,12 @@ std::optional<std::array<ChartPoint, 5>> mffChartPoints(const MffFields& fields)
 {
     if (!mffLevelsEnabled(fields))
         return std::nullopt;
-    // 100 pixels per quarter lifetime from x = 49, 4 pixels per percent up from y = 446.
-    constexpr int kLeft = 49;
-    constexpr int kQuarter = 100;
-    constexpr int kZeroPercent = 446;
-    constexpr int kPerPercent = 4;
+    // A quarter of the lifetime is 100 pixels.
+    constexpr int kQuarter = (kChartRight - kChartLeft) / 4;
     std::array<ChartPoint, 5> points{};
     for (std::size_t i = 0; i < points.size(); ++i) {
         const int level = std::clamp(number(fields, kLevelTags[i]), 0, kLevelMaximum);
-        points[i] = {kLeft + kQuarter * static_cast<int>(i), kZeroPercent - kPerPercent * level};
+        points[i] = {kChartLeft + kQuarter * static_cast<int>(i), chartY(level)};
     }
     return points;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/chart_frame.h"
 #include "core/image.h"
 
 namespace ormid {
@@ -76,13 +77,6 @@ void applyMff(EeBlock& image, const MffFields& fields, bool resetOperatingHours)
 
 // The help chart (500 × 500 pixels): output over lifetime through start, L1, L2, L3 and
 // stop; nothing while the lifetime reads "0".
-struct ChartPoint {
-    int x;
-    int y;
-
-    bool operator==(const ChartPoint&) const = default;
-};
-constexpr int kMffChartSize = 500;
 std::optional<std::array<ChartPoint, 5>> mffChartPoints(const MffFields& fields);
 
 } // namespace ormid

@@ -162,7 +162,7 @@ TEST_F(ProtectionBlocksTest, MffBurnInAloneKeepsTheBlockOnAndNothingSetTurnsItOf
 // Whether the pixel at (x, y) of a 500-pixel chart, or one beside it, is pure red.
 bool redNear(const QImage& chart, int x, int y)
 {
-    const qreal scale = chart.width() / static_cast<qreal>(kMffChartSize);
+    const qreal scale = chart.width() / static_cast<qreal>(kChartSize);
     for (int dx = -1; dx <= 1; ++dx) {
         for (int dy = -1; dy <= 1; ++dy) {
             const QPoint at(qRound((x + dx) * scale), qRound((y + dy) * scale));
@@ -214,7 +214,7 @@ TEST_F(ProtectionBlocksTest, MffHelpChartDrawsTheLineThroughTheLevelsOrAsksForAL
     const QImage asking = element<QWidget>("pMFFHelp")->grab().toImage();
     for (const auto& [x, y] : points)
         EXPECT_FALSE(redNear(asking, x, y)) << x << "," << y;
-    const qreal scale = asking.width() / static_cast<qreal>(kMffChartSize);
+    const qreal scale = asking.width() / static_cast<qreal>(kChartSize);
     EXPECT_GT(redPixels(asking, QRect(QPoint(240, 240) * scale, QSize(90, 24) * scale)), 5) << "\"Lifetime?\"";
     EXPECT_EQ(redPixels(asking, asking.rect()),
               redPixels(asking, QRect(QPoint(240, 240) * scale, QSize(260, 60) * scale)))
@@ -228,12 +228,12 @@ TEST(MffChart, WithoutALifetimeTheChartAsksForOne)
     // The chart without a lifetime against one whose line runs along the top, with the
     // text written over it where the chart asks for the lifetime.
     test::qtApp();
-    QImage chart(kMffChartSize, kMffChartSize, QImage::Format_RGB32);
+    QImage chart(kChartSize, kChartSize, QImage::Format_RGB32);
     {
         QPainter painter(&chart);
         paintMffChart(painter, std::nullopt);
     }
-    QImage expected(kMffChartSize, kMffChartSize, QImage::Format_RGB32);
+    QImage expected(kChartSize, kChartSize, QImage::Format_RGB32);
     {
         QPainter painter(&expected);
         paintMffChart(painter, mffChartPoints(MffFields{{"500", "100", "0", "100", "100", "100", "100"}}));

@@ -183,7 +183,7 @@ void MffEditor::bMFFHelpClick()
         return;
     normalGeometry_ = geometry();
     const qreal scale = normalGeometry_.width() / static_cast<qreal>(designGeometry().width());
-    const int side = qRound(kMffChartSize * scale);
+    const int side = qRound(kChartSize * scale);
     constexpr int kFrame = 2;
     const int width = std::max(normalGeometry_.width(), side + 2 * kFrame);
     const int height = captionBand() + side + 2 * kFrame;
