@@ -23,6 +23,11 @@ std::string_view curveFileMessage(CurveFileStatus status)
 
 std::optional<int> parseCurveValue(std::string_view line)
 {
+    // Blanks around the number, as spreadsheets and editors may leave them, are no fault.
+    constexpr std::string_view blanks = " \t";
+    const std::size_t first = line.find_first_not_of(blanks);
+    line = first == std::string_view::npos ? std::string_view{} : line.substr(first);
+    line = line.substr(0, line.find_last_not_of(blanks) + 1);
     if (line.empty())
         return std::nullopt;
     int value = 0;

@@ -32,7 +32,7 @@ struct CurveFileLoad {
 // an integer keeps its low 8 bits even when it lies outside 0..100.
 CurveFileLoad readDimmingCurve(std::string_view text, const std::vector<Byte>& currentCurve);
 
-// A decimal integer with an optional leading '-', nothing else on the line.
+// A decimal integer with an optional leading '-', blanks or tabs around it, nothing else on the line.
 std::optional<int> parseCurveValue(std::string_view line);
 
 // Files of 100 bytes or less are not offered in the curve list.

@@ -76,7 +76,7 @@ TEST(DimmingCurveFile, BadValuesMarkTheFileAndKeepWhatParsed)
     } cases[] = {
         {"101", 101},                                            // out of range: low 8 bits kept
         {"-1", 0xFF},        {"300", 44}, {"abc", 77},           // not an integer: the previous point stays
-        {"5.0", 77},         {" 5", 77},  {"+5", 77},  {"", 77}, // an empty line inside counts as a line with no value
+        {"5.0", 77},         {" ", 77},   {"+5", 77},  {"", 77}, // an empty line inside counts as a line with no value
         {"99999999999", 77},
     };
     for (const auto& c : cases) {
@@ -88,6 +88,17 @@ TEST(DimmingCurveFile, BadValuesMarkTheFileAndKeepWhatParsed)
         EXPECT_EQ(load.points[50], c.point) << c.line;
         EXPECT_EQ(load.points[49], 49) << c.line;
         EXPECT_EQ(load.points[51], 51) << c.line;
+    }
+}
+
+TEST(DimmingCurveFile, BlanksAroundAValueAreAccepted)
+{
+    for (const char* line : {" 5", "5 ", "\t5\t", "  5  "}) {
+        auto lines = identityLines();
+        lines[50] = line;
+        const auto load = readDimmingCurve(join(lines, "\n", true), kPrevious);
+        EXPECT_TRUE(load.valid()) << '"' << line << '"';
+        EXPECT_EQ(load.points[50], 5) << '"' << line << '"';
     }
 }
 
