@@ -18,6 +18,8 @@
 #include "app/pdf_report.h"
 #include "editors/editor_host.h"
 #include "editors/output/block_timer_editor.h"
+#include "editors/output/dimming_curve_panel.h"
+#include "editors/output/dimming_curves.h"
 #include "editors/output/hold_editor.h"
 #include "editors/output/mff_editor.h"
 #include "editors/output/output_editor.h"
@@ -28,6 +30,7 @@
 #include "editors/timing/isd_editor.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
+#include "files/curve_folder.h"
 #include "link/embedded_firmware.h"
 #include "link/firmware_container.h"
 
@@ -93,12 +96,19 @@ void MainWindow::FormCreate()
     setCentralWidget(panel_);
     // The panel has one size; an enlarged window would only show blank space.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    curves_ = new DimmingCurves({.run = run_,
+                                 .image = eeBlock_,
+                                 .folder = findCurveFolder(processResourceFolders()),
+                                 .setOutput = [this] { outputEditor_->open(eeBlock_); }},
+                                *new DimmingCurvePanel(panel_), this);
     MemoryWindowHooks hooks{
         .appendDotToCaption = [this] { appendToCaption(QStringLiteral(".")); },
         .showModeButton = [this] { showModeButton(); },
         .presenceWatch = [this](bool running) { setPresenceWatch(running); },
         .restart = [this](bool withCurve) { restartProgram(withCurve); },
         .storeUSBStick = [this] { link_->storeUSBStick(); },
+        .invCorrectDC = [this] { curves_->invCorrectDC(); },
+        .curveOff = [this] { curves_->memoryCancelled(); },
     };
     memories_ = new MemorySlots({run_, eeBlock_, controlBlock_, firmware_, *panel_, *transport_, waiter_, dialogs_},
                                 std::move(hooks), this);
@@ -119,7 +129,8 @@ void MainWindow::buildEditors()
          .showMessage = [this](const QString& text) { dialogs_.showMessage(text, UserDialogs::Kind::warning); },
          .remoteChanged = [this] { panel_->cbOnClick(); }},
         this);
-    editors_->add(*new OutputEditor(run_, panel_));
+    outputEditor_ = new OutputEditor(run_, *curves_, panel_);
+    editors_->add(*outputEditor_);
     editors_->add(*new RelayEditor(panel_));
     editors_->add(*new PowerOnEditor(run_, panel_));
     editors_->add(*new BlockTimerEditor(panel_));
@@ -213,7 +224,7 @@ void MainWindow::FormActivate2()
         finishStickStartUp(probe_.result() == ProbeResult::timeOut);
     }
     timer2_->start();
-    run_.curvesAvailable = loadCurveList();
+    curves_->startUp();
     startUpFinished_ = true;
     emit startUpDone();
 }
@@ -459,9 +470,9 @@ void MainWindow::checkFirmware()
         link_->setFirmware(firmware_);
 }
 
-bool MainWindow::loadCurveList()
+void MainWindow::useCurveFolder(const std::filesystem::path& folder)
 {
-    return false;
+    curves_->setFolder(folder);
 }
 
 // The version question compares with the built-in image, whose header is read here

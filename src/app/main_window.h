@@ -6,6 +6,7 @@
 #include <QMainWindow>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,8 +27,10 @@ class QTimer;
 
 namespace ormid {
 
+class DimmingCurves;
 class EditorHost;
 class MainPanel;
+class OutputEditor;
 class PdfReport;
 
 // The periods of the window timers. Tests shorten them; the waits of start-up take
@@ -57,6 +60,9 @@ public:
     // The USB Stick mode link; null in the other modes.
     const LinkWindow* link() const { return link_; }
     bool startUpFinished() const { return startUpFinished_; }
+    // The dimming curves come from this folder instead of the `DimmingCurve` folder
+    // beside the program; takes effect when start-up lists the curves.
+    void useCurveFolder(const std::filesystem::path& folder);
 
     // Start-up and run handlers, in the order a run meets them.
     void FormCreate();
@@ -103,8 +109,6 @@ private:
     void checkFirmware();
     // The firmware branch of "Load".
     void loadFirmwareFile(const std::string& fileBytes);
-    // The dimming-curve list; none is offered, so the correction controls stay hidden.
-    bool loadCurveList();
     void startLinkEngine();
 
     RunState run_;
@@ -120,6 +124,8 @@ private:
     UserDialogs& dialogs_;
     MainPanel* panel_ = nullptr;
     EditorHost* editors_ = nullptr;
+    OutputEditor* outputEditor_ = nullptr;
+    DimmingCurves* curves_ = nullptr;
     MemorySlots* memories_ = nullptr;
     PdfReport* pdfReport_ = nullptr;
     QTimer* timer4_ = nullptr;

@@ -7,6 +7,7 @@
 
 #include "app/main_panel.h"
 #include "app/user_dialogs.h"
+#include "core/dimming_curve.h"
 #include "link/block_transfer.h"
 #include "link/memory_transfer.h"
 
@@ -112,6 +113,9 @@ void MemorySlots::showImageOf(int n)
     }
     if (memory.mEmpty)
         return;
+    // A remote stick's memories are written without the forward conversion.
+    if (!context_.run.remoteMode)
+        hooks_.invCorrectDC();
     if (!context_.run.copyAstro)
         clearAstroData(image);
 }
@@ -138,7 +142,7 @@ void MemorySlots::bMemCancelClick()
     infoField().clear();
     panel.disableButtons();
     run.formDisabled = true;
-    run.curveIndex = -1;
+    hooks_.curveOff();
     if (run.modeQueryAnswered)
         hooks_.showModeButton();
 }
@@ -214,6 +218,7 @@ void MemorySlots::transferMemory()
     request.infoText = infoField().text().toStdString();
     request.remoteMode = run.remoteMode;
     request.txStatus = run.remoteMode ? context_.panel.txSelection() : Byte{0};
+    request.curveCorrection = [&curve = run.dimmingCurve](EeBlock& image) { correctDC(image, curve); };
     request.firmware = pendingFirmware();
     // Reported as it happens; the Transfer goes on with the control block.
     request.firmwareStoreFailed = [this](BlockWriteResult) {

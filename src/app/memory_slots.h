@@ -50,6 +50,10 @@ struct MemoryWindowHooks {
     std::function<void(bool withCurve)> restart;
     // "Transfer" in USB Stick mode: the link engine starts writing the device.
     std::function<void()> storeUSBStick;
+    // `invCorrectDC`: the image of a filled memory back through the selected dimming curve.
+    std::function<void()> invCorrectDC;
+    // The memory Cancel switches the dimming-curve correction off.
+    std::function<void()> curveOff;
 };
 
 class MemorySlots final : public QObject {

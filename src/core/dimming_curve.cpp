@@ -60,16 +60,17 @@ bool converts(const EeBlock& image, const CurvePoints& curve)
     return curve.size() == kPoints && !TestBit(image[field::outputByte], bit::outputDali);
 }
 
-void convert(EeBlock& image, const CurvePoints& curve, Byte (*level)(Byte, const CurvePoints&))
+bool convert(EeBlock& image, const CurvePoints& curve, Byte (*level)(Byte, const CurvePoints&))
 {
     if (!converts(image, curve))
-        return;
+        return false;
     for (const CurveLevel& entry : curveLevels()) {
         if (!entry.converted(image, entry.at.front()))
             continue;
         for (const std::size_t at : entry.at)
             image[at] = level(image[at], curve);
     }
+    return true;
 }
 
 } // namespace
@@ -94,14 +95,22 @@ Byte uncorrectLevel(Byte level, const CurvePoints& curve)
     return static_cast<Byte>((level & kRelayOff) + best);
 }
 
-void correctDC(EeBlock& image, const CurvePoints& curve)
+bool correctDC(EeBlock& image, const CurvePoints& curve)
 {
-    convert(image, curve, correctLevel);
+    return convert(image, curve, correctLevel);
 }
 
-void invCorrectDC(EeBlock& image, const CurvePoints& curve)
+std::vector<ChartPoint> curveChartPoints(const CurvePoints& curve)
 {
-    convert(image, curve, uncorrectLevel);
+    std::vector<ChartPoint> points;
+    for (std::size_t input = 0; input < curve.size(); ++input)
+        points.push_back({kChartLeft + kChartPixelsPerPercent * static_cast<int>(input), chartY(curve[input])});
+    return points;
+}
+
+bool invCorrectDC(EeBlock& image, const CurvePoints& curve)
+{
+    return convert(image, curve, uncorrectLevel);
 }
 
 } // namespace ormid

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/dimming_curve.h"
 #include "core/image.h"
 
 namespace ormid {
@@ -27,9 +28,13 @@ struct RunState {
     bool debugMode = false;   // "-debug"
     // The arguments of every self-restart: each command-line argument without "-dc=", in order.
     std::vector<std::string> restartArgs;
-    int curveIndex = -1;  // selected dimming curve, -1 when none
-    int selectedSlot = 0; // 0 none, 1..4 the chosen memory
-    bool curvesAvailable = false;
+    int curveIndex = -1;          // selected dimming curve, -1 when none
+    int selectedSlot = 0;         // 0 none, 1..4 the chosen memory
+    bool curvesAvailable = false; // the curve folder offered curves at start-up
+    CurvePoints dimmingCurve;     // the curve last loaded; empty when none
+    // The image has been converted backward through the curve, so the curve panel's OK
+    // must not convert it a second time. Cleared by start-up and the memory Cancel.
+    bool inverseApplied = false;
     // A blocking stick sequence runs; its waits let window events through, and no
     // click may start a second sequence or change what the first one writes.
     bool stickBusy = false;

@@ -26,6 +26,20 @@ constexpr qreal kTwoPiF = 6.283185307179586;
 constexpr double kHigh = 0.85; // the output before and after a dimmed period
 constexpr double kLow = 0.4;   // the dimmed output
 
+// Saves the painter and starts a picture on white, measured in the unit it returns (a
+// fortieth of the picture's height), with a font `textUnits` units high.
+qreal startPicture(QPainter& painter, const QRectF& area, qreal textUnits)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(area, Qt::white);
+    const qreal unit = area.height() / 40;
+    QFont font = painter.font();
+    font.setPixelSize(qMax(9, qRound(unit * textUnits)));
+    painter.setFont(font);
+    return unit;
+}
+
 // A chart over time: the picture's title on top, the output rising upwards, time to the
 // right. Everything is measured in `unit`, a fortieth of the picture's height.
 class Chart {
@@ -267,12 +281,8 @@ void paintDial(QPainter& painter, QPointF centre, qreal radius, double hour, con
 
 void paintOffsetHelp(QPainter& painter, const QRectF& area)
 {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillRect(area, Qt::white);
-    const qreal unit = area.height() / 40;
-    QFont font = painter.font();
-    font.setPixelSize(qMax(9, qRound(unit * 1.9)));
+    const qreal unit = startPicture(painter, area, 1.9);
+    const QFont font = painter.font();
     QFont bold = font;
     bold.setBold(true);
     const qreal radius = qMin(area.width() / 6, area.height() / 3.2);
@@ -298,6 +308,104 @@ void paintOffsetHelp(QPainter& painter, const QRectF& area)
     painter.setFont(bold);
     painter.drawText(QRectF(area.left(), area.bottom() - unit * 6, area.width(), unit * 4), Qt::AlignCenter,
                      QStringLiteral("Time Difference =  Offset"));
+    painter.restore();
+}
+
+namespace {
+
+// A box of the signal chain with its caption and value.
+void paintChainBox(QPainter& painter, const QRectF& box, const QString& caption, const QString& value, qreal unit)
+{
+    painter.setPen(QPen(kAxis, unit * 0.15));
+    painter.setBrush(QColor(0xF4, 0xF7, 0xF9));
+    painter.drawRoundedRect(box, unit * 0.6, unit * 0.6);
+    painter.setPen(kAxis);
+    painter.drawText(QRectF(box.left(), box.top() + unit * 0.4, box.width(), box.height() / 2), Qt::AlignCenter,
+                     caption);
+    QFont font = painter.font();
+    const QFont plain = font;
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(kEvent);
+    painter.drawText(QRectF(box.left(), box.center().y(), box.width(), box.height() / 2 - unit * 0.4), Qt::AlignCenter,
+                     value);
+    painter.setFont(plain);
+}
+
+void paintChainArrow(QPainter& painter, QPointF from, QPointF to, qreal unit)
+{
+    painter.setPen(QPen(kNote, unit * 0.25));
+    painter.drawLine(from, to - QPointF(unit, 0));
+    QPainterPath head;
+    head.moveTo(to);
+    head.lineTo(to + QPointF(-unit, -unit / 2));
+    head.lineTo(to + QPointF(-unit, unit / 2));
+    head.closeSubpath();
+    painter.fillPath(head, kNote);
+}
+
+} // namespace
+
+void paintCurveHelp(QPainter& painter, const QRectF& area)
+{
+    const qreal unit = startPicture(painter, area, 1.7);
+
+    // The curve: 50 % in gives 33 % out.
+    const QRectF chart(area.left() + unit * 6, area.top() + unit * 4, area.height() * 0.42, area.height() * 0.42);
+    const auto at = [&chart](double in, double out) {
+        return QPointF(chart.left() + chart.width() * in, chart.bottom() - chart.height() * out);
+    };
+    painter.setPen(QPen(kAxis, unit * 0.2));
+    painter.drawLine(chart.bottomLeft(), chart.bottomRight());
+    painter.drawLine(chart.bottomLeft(), chart.topLeft());
+    painter.drawText(QRectF(chart.left(), chart.bottom() + unit * 0.5, chart.width(), unit * 2), Qt::AlignCenter,
+                     QStringLiteral("Input (set) %"));
+    painter.save();
+    painter.translate(chart.left() - unit * 1.5, chart.center().y());
+    painter.rotate(-90);
+    painter.drawText(QRectF(-chart.height() / 2, -unit, chart.height(), unit * 2), Qt::AlignCenter,
+                     QStringLiteral("Output (sent) %"));
+    painter.restore();
+    QPainterPath curve;
+    curve.moveTo(at(0, 0));
+    for (int i = 1; i <= 20; ++i) {
+        const double in = i / 20.0;
+        curve.lineTo(at(in, std::pow(in, 1.6)));
+    }
+    painter.setPen(QPen(QColor(0xFF, 0x00, 0x00), unit * 0.3));
+    painter.drawPath(curve);
+    const double sent = std::pow(0.5, 1.6);
+    painter.setPen(QPen(kNote, unit * 0.15, Qt::DashLine));
+    painter.drawLine(at(0.5, 0), at(0.5, sent));
+    painter.drawLine(at(0.5, sent), at(0, sent));
+    painter.setPen(kEvent);
+    painter.drawText(QRectF(at(0.5, 0).x() - unit * 3, chart.bottom() - unit * 2.2, unit * 6, unit * 2),
+                     Qt::AlignCenter, QStringLiteral("50"));
+    painter.drawText(QRectF(chart.left() + unit * 0.3, at(0, sent).y() - unit * 2.2, unit * 6, unit * 2),
+                     Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("33"));
+
+    // The chain: what the user sets, what the Ormid sends, what the driver makes of it.
+    const qreal boxWidth = (area.width() - unit * 10) / 4;
+    const qreal boxHeight = unit * 6;
+    const qreal top = area.bottom() - unit * 11;
+    const QString captions[] = {QStringLiteral("You set"), QStringLiteral("Dimming curve"),
+                                QStringLiteral("Ormid to driver"), QStringLiteral("Light")};
+    const QString values[]
+        = {QStringLiteral("50 %"), QStringLiteral("50 % \u2192 33 %"), QStringLiteral("33 %"), QStringLiteral("50 %")};
+    for (int i = 0; i < 4; ++i) {
+        const QRectF box(area.left() + unit * 2 + i * (boxWidth + unit * 2), top, boxWidth, boxHeight);
+        paintChainBox(painter, box, captions[i], values[i], unit);
+        if (i > 0)
+            paintChainArrow(painter, QPointF(box.left() - unit * 2, box.center().y()),
+                            QPointF(box.left(), box.center().y()), unit);
+    }
+    painter.setPen(kAxis);
+    painter.drawText(
+        QRectF(chart.right() + unit * 3, chart.top(), area.right() - chart.right() - unit * 4, chart.height()),
+        Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
+        QStringLiteral("The curve makes up for the driver: it sends the level at which the driver "
+                       "gives the light you set. Set 50 %, the Ormid sends 33 %, the driver turns "
+                       "33 % into 50 % light."));
     painter.restore();
 }
 

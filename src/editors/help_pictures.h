@@ -23,6 +23,10 @@ void paintBlockTimerHelp(QPainter& painter, const QRectF& area);
 // The ISD offset: a sundial beside a clock, the difference between them.
 void paintOffsetHelp(QPainter& painter, const QRectF& area);
 
+// The dimming curve: the user sets 50 %, the curve sends 33 % to the driver, and the
+// driver's own characteristic turns 33 % back into 50 % light.
+void paintCurveHelp(QPainter& painter, const QRectF& area);
+
 // A help picture panel; a click on the picture or the panel hides it.
 class HelpPicture final : public QFrame {
     Q_OBJECT

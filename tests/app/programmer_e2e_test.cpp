@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
+#include <QTest>
 
 #include <algorithm>
 #include <chrono>
@@ -32,6 +35,7 @@
 #include "app/qt_app.h"
 #include "app/window_doubles.h"
 #include "files/atomic_file.h"
+#include "files/config_file.h"
 #include "link/bridge_transport.h"
 #include "sim/state_file.h"
 
@@ -115,9 +119,24 @@ protected:
     }
 
     fs::path statusFile() const { return folder_ / "status"; }
+    // A window in this process on the simulator at `socket`, its start-up run (at most a minute).
+    std::unique_ptr<MainWindow> startWindow(const fs::path& socket, RecordingProcess& process,
+                                            std::vector<std::string> arguments)
+    {
+        auto window = std::make_unique<MainWindow>(std::make_unique<BridgeTransport>(socket.string()),
+                                                   std::move(arguments), waiter_, process);
+        window->show();
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (!window->startUpFinished() && std::chrono::steady_clock::now() < deadline) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(5ms);
+        }
+        return window;
+    }
     std::string output() const { return readWholeFile(folder_ / "output").bytes; }
 
     fs::path folder_;
+    EventLoopWaiter waiter_;
     pid_t simulator_ = -1;
     pid_t programmer_ = -1;
 };
@@ -185,18 +204,7 @@ TEST_F(ProgrammerEndToEnd, TransferIsFoundByTheRunAfterTheRestart)
     ASSERT_GT(simulator_, 0);
     ASSERT_TRUE(awaitCondition([&] { return fs::is_socket(socket); })) << output();
 
-    EventLoopWaiter waiter;
-    const auto startRun = [&](RecordingProcess& process) {
-        auto window = std::make_unique<MainWindow>(std::make_unique<BridgeTransport>(socket.string()),
-                                                   std::vector<std::string>{"-skipFW"}, waiter, process);
-        window->show();
-        const auto deadline = std::chrono::steady_clock::now() + 60s;
-        while (!window->startUpFinished() && std::chrono::steady_clock::now() < deadline) {
-            QCoreApplication::processEvents();
-            std::this_thread::sleep_for(5ms);
-        }
-        return window;
-    };
+    const auto startRun = [&](RecordingProcess& process) { return startWindow(socket, process, {"-skipFW"}); };
     const auto element = [](MainWindow& window, const char* name) { return test::element(window, name); };
 
     RecordingProcess firstProcess;
@@ -218,6 +226,60 @@ TEST_F(ProgrammerEndToEnd, TransferIsFoundByTheRunAfterTheRestart)
     const EeBlock defaultImage = makeDefaultImage(); // M2 was empty: the default image went to the stick
     EXPECT_TRUE(std::equal(defaultImage.begin(), defaultImage.begin() + kStoredImageBytes, second->eeBlock().begin()));
     EXPECT_TRUE(secondProcess.calls.empty());
+}
+
+// The sample curves beside the programs, a real simulator process: choose the
+// square-law curve, "Transfer"; the stick holds the levels the curve gives, and the
+// run after the restart selects the curve again and shows the levels converted back.
+TEST_F(ProgrammerEndToEnd, ADimmingCurveConvertsOnTransferAndCrossesTheRestart)
+{
+    test::qtApp();
+    const fs::path socket = folder_ / "stick.sock";
+    simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim", {"--socket", socket.string(), "--mode", "memory"}, {},
+                                    folder_ / "output");
+    ASSERT_GT(simulator_, 0);
+    ASSERT_TRUE(awaitCondition([&] { return fs::is_socket(socket); })) << output();
+
+    RecordingProcess firstProcess;
+    auto first = startWindow(socket, firstProcess, {"-skipFW"});
+    ASSERT_TRUE(first->startUpFinished()) << output();
+    ASSERT_TRUE(first->runState().curvesAvailable) << "the build puts the sample curves beside the programs";
+    test::press(*first, "bM2");
+    test::press(*first, "lMinLevel");
+    test::press(*first, "cbDC");
+    auto* curves = static_cast<QListWidget*>(test::element(*first, "lbDimmingCurve"));
+    ASSERT_EQ(curves->item(2)->text(), "square-law.dc");
+    QTest::keyClick(curves, Qt::Key_Down);
+    QTest::keyClick(curves, Qt::Key_Down);
+    test::press(*first, "bDCOk");
+    // The default minimum level 0 is what the curve gives for inputs 0..7: it reads as 7.
+    EXPECT_EQ(first->eeBlock()[field::minLevel], 7);
+    test::press(*first, "bOutput_OK");
+    test::press(*first, "bMemStore");
+    ASSERT_EQ(firstProcess.calls, (std::vector<std::string>{"release", "start", "quit"})) << output();
+    EXPECT_EQ(firstProcess.startedWith, (QStringList{"-skipFW", "-dc=2"}));
+    first.reset();
+
+    const fs::path saved = folder_ / "m2.kdc";
+    const pid_t reader = test::spawnProcess(kBinDir + "/ormid-cli", {"stick", "read", "M2", "-o", saved.string()},
+                                            {{"ORMID_HID_BRIDGE", socket.string()}}, folder_ / "output");
+    ASSERT_EQ(test::awaitExit(reader), 0) << output();
+    const ConfigLoadResult stored = loadConfiguration(readWholeFile(saved).bytes, makeDefaultImage(), {});
+    ASSERT_EQ(stored.outcome, ConfigLoadOutcome::Loaded) << output();
+    EXPECT_EQ(stored.image[field::minLevel], 0) << "the stick holds the level the curve gives for 7";
+    EXPECT_EQ(stored.image[field::powerOnLevel], 100);
+
+    RecordingProcess secondProcess;
+    std::vector<std::string> arguments;
+    for (const QString& argument : firstProcess.startedWith)
+        arguments.push_back(argument.toStdString());
+    auto second = startWindow(socket, secondProcess, arguments);
+    ASSERT_TRUE(second->startUpFinished()) << output();
+    EXPECT_EQ(second->runState().curveIndex, 2);
+    test::press(*second, "bM2");
+    EXPECT_EQ(second->eeBlock()[field::minLevel], 7);
+    test::press(*second, "lMinLevel");
+    EXPECT_EQ(static_cast<QCheckBox*>(test::element(*second, "cbDC"))->text(), "square-law");
 }
 
 // Window events until `done` holds, at most two minutes (a firmware update takes

@@ -29,6 +29,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -172,6 +173,7 @@ protected:
         captions_.clear();
         window_ = std::make_unique<MainWindow>(std::make_unique<LoggingTransport>(*towardsStick, traffic_),
                                                std::move(arguments), waiter_, process_, timing_, &dialogs_);
+        window_->useCurveFolder(curveFolder_);
         QObject::connect(window_.get(), &QWidget::windowTitleChanged,
                          [this](const QString& title) { captions_.push_back(title); });
         if (position_)
@@ -242,6 +244,9 @@ protected:
     // For the next start.
     WindowTiming timing_ = kFastTimers;
     std::optional<QPoint> position_; // where the window appears; Qt's choice when empty
+    // The dimming-curve folder; none unless a test names one, so that the sample curves
+    // beside the test programs change no other test.
+    std::filesystem::path curveFolder_;
 
     sim::VirtualClock clock_;
     std::optional<sim::StickModel> model_;

@@ -90,6 +90,17 @@ TEST(DimmingCurve, TheIdentityLeavesEveryLevel)
     EXPECT_EQ(image, before);
 }
 
+TEST(DimmingCurve, ChartPointsLieFourPixelsAPercentFromTheOrigin)
+{
+    CurvePoints curve = identity();
+    curve[50] = 33;
+    const auto points = curveChartPoints(curve);
+    ASSERT_EQ(points.size(), 101U);
+    EXPECT_EQ(points.front(), (ChartPoint{49, 446}));
+    EXPECT_EQ(points[50], (ChartPoint{249, 314}));
+    EXPECT_EQ(points.back(), (ChartPoint{449, 46}));
+}
+
 TEST(DimmingCurve, TheImageConvertsItsLevelsUnderTheirConditions)
 {
     CurvePoints halves(101);
@@ -125,8 +136,11 @@ TEST(DimmingCurve, TheImageConvertsItsLevelsUnderTheirConditions)
     }
     EeBlock image = imageWithLevels();
     const EeBlock before = image;
-    correctDC(image, {});
+    EXPECT_FALSE(correctDC(image, {}));
     EXPECT_EQ(image, before) << "no curve, no conversion";
+    EXPECT_TRUE(invCorrectDC(image, halves));
+    image[field::outputByte] = SetBit(image[field::outputByte], bit::outputDali);
+    EXPECT_FALSE(invCorrectDC(image, halves)) << "a DALI image is not converted, so no flag may say it was";
 }
 
 } // namespace

@@ -56,6 +56,7 @@ app=org.ormid.Programmer
 files=(
     bin/ormid-programmer bin/ormid-cli bin/ormid-stick-sim
     share/ormid/ormid.kdp share/ormid/samples/street.kdc share/ormid/pdf.ini
+    share/ormid/DimmingCurve/linear.dc share/ormid/DimmingCurve/square-law.dc share/ormid/DimmingCurve/logarithmic.dc
     share/applications/$app.desktop share/metainfo/$app.metainfo.xml
     share/icons/hicolor/scalable/apps/$app.svg
     share/mime/packages/ormid-programmer.xml

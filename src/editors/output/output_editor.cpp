@@ -6,10 +6,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
 
 #include "editors/click_field.h"
+#include "editors/output/dimming_curves.h"
 
 namespace ormid {
 
@@ -17,8 +19,8 @@ namespace {
 constexpr int kLevelMaximum = 100;
 } // namespace
 
-OutputEditor::OutputEditor(const RunState& run, QWidget* parent)
-    : Editor(QStringLiteral("Output Setup"), parent), run_(run)
+OutputEditor::OutputEditor(const RunState& run, DimmingCurves& curves, QWidget* parent)
+    : Editor(QStringLiteral("Output Setup"), parent), run_(run), curves_(curves)
 {
     setObjectName(QStringLiteral("pOutput"));
 
@@ -50,6 +52,9 @@ OutputEditor::OutputEditor(const RunState& run, QWidget* parent)
     cbDC_->setObjectName(QStringLiteral("cbDC"));
     bDC_ = new QPushButton(QStringLiteral("Curve..."), this);
     bDC_->setObjectName(QStringLiteral("bDC"));
+    connect(cbDC_, &QCheckBox::clicked, &curves_, &DimmingCurves::cbDCClick);
+    connect(bDC_, &QPushButton::clicked, &curves_, &DimmingCurves::bDCClick);
+    connect(&curves_, &DimmingCurves::controlsChanged, this, &OutputEditor::showCurveControls);
 
     auto* level = new QHBoxLayout;
     level->addWidget(new QLabel(QStringLiteral("Minimum level"), this));
@@ -57,7 +62,8 @@ OutputEditor::OutputEditor(const RunState& run, QWidget* parent)
     level->addWidget(eMinLevel_);
     level->addWidget(new QLabel(QStringLiteral("%"), this));
     auto* curve = new QHBoxLayout;
-    curve->addWidget(cbDC_, 1);
+    curve->addWidget(cbDC_);
+    curve->addStretch(1);
     curve->addWidget(bDC_);
 
     auto* layout = new QVBoxLayout(this);
@@ -84,7 +90,9 @@ void OutputEditor::open(EeBlock& image)
     const bool curveControls = !dali && run_.curvesAvailable;
     cbDC_->setVisible(curveControls);
     bDC_->setVisible(curveControls);
-    bDC_->setEnabled(cbDC_->isChecked());
+    if (curveControls)
+        curves_.outputSetupShown();
+    showCurveControls();
 
     const OutputSetup setup = readOutputSetup(image);
     eMinLevel_->setText(QString::number(setup.minLevel));
@@ -93,6 +101,14 @@ void OutputEditor::open(EeBlock& image)
     cbStorePOL_->setVisible(dali);
     cbDaliLog_->setChecked(setup.logarithmic);
     cbStorePOL_->setChecked(setup.storePol);
+}
+
+void OutputEditor::showCurveControls()
+{
+    const QSignalBlocker blocker(cbDC_);
+    cbDC_->setChecked(curves_.ticked());
+    cbDC_->setText(curves_.caption());
+    bDC_->setEnabled(curves_.buttonEnabled());
 }
 
 void OutputEditor::eOutputSlider(ClickField& field)

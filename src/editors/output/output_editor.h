@@ -15,12 +15,14 @@ class QSlider;
 namespace ormid {
 
 class ClickField;
+class DimmingCurves;
 
 class OutputEditor final : public Editor {
     Q_OBJECT
 public:
-    // `run` must outlive the editor: it tells whether curve files are available.
-    OutputEditor(const RunState& run, QWidget* parent);
+    // `run` and `curves` must outlive the editor: the run tells whether curve files are
+    // available, `curves` acts on the correction controls.
+    OutputEditor(const RunState& run, DimmingCurves& curves, QWidget* parent);
 
     FunctionBlock block() const override { return FunctionBlock::output; }
     QRect designGeometry() const override;
@@ -33,8 +35,11 @@ private:
     // Brings up the slider strip on `field` (the minimum level).
     void eOutputSlider(ClickField& field);
     void sbMinLevelChange(int position);
+    // `cbDC` and `bDC` as the curve selection stands.
+    void showCurveControls();
 
     const RunState& run_;
+    DimmingCurves& curves_;
     ClickField* eMinLevel_ = nullptr;
     QFrame* pMinLevel_ = nullptr;
     QSlider* sbMinLevel_ = nullptr;

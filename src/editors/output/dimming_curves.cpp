@@ -1,0 +1,218 @@
+#include "editors/output/dimming_curves.h"
+
+#include "core/dimming_curve.h"
+#include "editors/output/curve_chart.h"
+#include "editors/output/dimming_curve_panel.h"
+#include "files/curve_folder.h"
+
+namespace ormid {
+
+namespace {
+
+const QString kCorrectionOff = QStringLiteral("Correction OFF");
+const QString kCannotRead = QStringLiteral("Error: File cannot be read!");
+const QString kNoCurves = QStringLiteral("Error: No curve files!");
+
+} // namespace
+
+DimmingCurves::DimmingCurves(DimmingCurvesContext context, DimmingCurvePanel& panel, QObject* parent)
+    : QObject(parent), context_(std::move(context)), panel_(panel), caption_(kCorrectionOff)
+{
+    connect(&panel_, &DimmingCurvePanel::entrySelected, this, &DimmingCurves::listSelection);
+    connect(&panel_, &DimmingCurvePanel::okClicked, this, &DimmingCurves::bDCOkClick);
+    connect(&panel_, &DimmingCurvePanel::cancelClicked, this, &DimmingCurves::bDCCancelClick);
+}
+
+void DimmingCurves::startUp()
+{
+    RunState& run = context_.run;
+    run.curvesAvailable = dimmCurve(true);
+    if (!run.curvesAvailable || run.curveIndex == -1)
+        return;
+    if (run.curveIndex >= static_cast<int>(names_.size())) {
+        run.curveIndex = -1;
+        return;
+    }
+    caption_ = entryCaption(run.curveIndex);
+    tick();
+    // A curve that cannot be read or is damaged would convert with stray points.
+    if (!drawnValid_)
+        untick();
+}
+
+bool DimmingCurves::dimmCurve(bool atStartup)
+{
+    std::error_code error;
+    if (!context_.folder || !std::filesystem::is_directory(*context_.folder, error))
+        return false;
+    std::vector<std::string> names = listCurveFiles(*context_.folder);
+    if (names.empty())
+        return false;
+    names_ = std::move(names);
+    panel_.setEntries(names_);
+    if (atStartup) {
+        panel_.chart().takeBlank();
+        return true;
+    }
+    RunState& run = context_.run;
+    if (run.curveIndex == -1) {
+        panel_.selectEntry(0);
+        lbOldItemIdx_ = 0;
+        showPanel();
+        paintDC(true);
+    } else {
+        panel_.selectEntry(run.curveIndex);
+        paintDC(false);
+    }
+    return true;
+}
+
+void DimmingCurves::paintDC(bool draw)
+{
+    CurvePoints& curve = context_.run.dimmingCurve;
+    curve.resize(kCurvePoints, 0);
+    CurveChart& chart = panel_.chart();
+    chart.wipe();
+    drawnValid_ = false;
+    const int row = panel_.selectedEntry();
+    if (row >= 0 && row < static_cast<int>(names_.size())) {
+        const CurveFileRead read = readCurveFile(*context_.folder / names_[static_cast<std::size_t>(row)], curve);
+        curve = read.load.points;
+        drawnValid_ = read.valid();
+        if (!read.readError.empty())
+            chart.writeMessage(kCannotRead, QString::fromStdString(read.readError));
+        else if (!read.load.valid())
+            chart.writeMessage(QString::fromUtf8(curveFileMessage(read.load.status)));
+        else if (draw)
+            chart.drawCurve(curveChartPoints(curve));
+    }
+    panel_.setOkEnabled(drawnValid_);
+}
+
+void DimmingCurves::outputSetupShown()
+{
+    if (!ticked_) {
+        buttonEnabled_ = false;
+        caption_ = kCorrectionOff;
+    } else if (context_.run.curveIndex == -1) {
+        untick();
+        return;
+    } else {
+        buttonEnabled_ = true;
+        caption_ = entryCaption(context_.run.curveIndex);
+    }
+    emit controlsChanged();
+}
+
+void DimmingCurves::cbDCClick(bool ticked)
+{
+    if (!ticked) {
+        untick();
+        return;
+    }
+    tick();
+    // Output Setup is open: the user chooses on the curve panel.
+    showPanel();
+}
+
+void DimmingCurves::tick()
+{
+    ticked_ = true;
+    emit controlsChanged();
+    if (!dimmCurve(false))
+        noCurves();
+}
+
+// The folder offers no curve any more: the list keeps what it showed, and nothing is
+// chosen until an entry that still loads is selected.
+void DimmingCurves::noCurves()
+{
+    CurveChart& chart = panel_.chart();
+    chart.wipe();
+    chart.writeMessage(kNoCurves);
+    drawnValid_ = false;
+    panel_.setOkEnabled(false);
+}
+
+void DimmingCurves::untick()
+{
+    RunState& run = context_.run;
+    run.curveIndex = -1;
+    run.dimmingCurve.clear();
+    ticked_ = false;
+    buttonEnabled_ = false;
+    caption_ = kCorrectionOff;
+    emit controlsChanged();
+}
+
+void DimmingCurves::bDCClick()
+{
+    context_.run.curveIndex = -1;
+    if (!dimmCurve(false))
+        noCurves();
+    showPanel();
+}
+
+void DimmingCurves::showPanel()
+{
+    panel_.showCovering();
+}
+
+void DimmingCurves::listSelection(int row)
+{
+    if (row == lbOldItemIdx_)
+        return;
+    lbOldItemIdx_ = row;
+    paintDC(true);
+}
+
+void DimmingCurves::bDCOkClick()
+{
+    RunState& run = context_.run;
+    // A curve that failed to load would convert the levels with stray points.
+    if (!drawnValid_)
+        return;
+    run.curveIndex = panel_.selectedEntry();
+    panel_.dismiss();
+    buttonEnabled_ = true;
+    caption_ = entryCaption(run.curveIndex);
+    ticked_ = true;
+    emit controlsChanged();
+    // Without a stick nothing was read to convert; in USB Stick mode the device gets the
+    // image without the forward conversion, so converting it backward would alter it.
+    if (!run.inverseApplied && !run.demo && !run.usbStick) {
+        invCorrectDC();
+        if (context_.setOutput)
+            context_.setOutput();
+    }
+}
+
+void DimmingCurves::bDCCancelClick()
+{
+    panel_.dismiss();
+    untick();
+}
+
+void DimmingCurves::invCorrectDC()
+{
+    RunState& run = context_.run;
+    if (!ticked_ || run.curveIndex == -1)
+        return;
+    if (ormid::invCorrectDC(context_.image, run.dimmingCurve))
+        run.inverseApplied = true;
+}
+
+void DimmingCurves::memoryCancelled()
+{
+    untick();
+    context_.run.inverseApplied = false;
+}
+
+QString DimmingCurves::entryCaption(int row) const
+{
+    if (row < 0 || row >= static_cast<int>(names_.size()))
+        return kCorrectionOff;
+    return QString::fromStdString(std::filesystem::path(names_[static_cast<std::size_t>(row)]).stem().string());
+}
+
+} // namespace ormid

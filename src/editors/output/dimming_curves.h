@@ -1,0 +1,90 @@
+#pragma once
+// The dimming-curve selection: the curve list, loading and drawing a curve, the
+// correction box `cbDC` and button `bDC` (shown by Output Setup), the curve panel's
+// OK and Cancel, and the backward conversion of the image. States: Off (no curve,
+// `cbDC` unticked), Choosing (the curve panel is open), On (a curve selected).
+
+#include <QObject>
+#include <QString>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/image.h"
+#include "core/run_state.h"
+
+namespace ormid {
+
+class DimmingCurvePanel;
+
+struct DimmingCurvesContext {
+    RunState& run;
+    EeBlock& image;
+    // The curve folder `DimmingCurve`; none when the program has none.
+    std::optional<std::filesystem::path> folder;
+    // `setOutput`: refreshes the open Output Setup panel after OK converted the image.
+    std::function<void()> setOutput;
+};
+
+class DimmingCurves final : public QObject {
+    Q_OBJECT
+public:
+    // `panel` must outlive this object.
+    DimmingCurves(DimmingCurvesContext context, DimmingCurvePanel& panel, QObject* parent = nullptr);
+
+    // The end of start-up: the list (its result is `curvesAvailable`) and, when "-dc="
+    // named a usable curve, that curve selected and loaded for the Transfer. A position
+    // beyond the list or a curve that can no longer be used leaves the correction off.
+    void startUp();
+
+    // Lists curves from `folder` from now on.
+    void setFolder(const std::filesystem::path& folder) { context_.folder = folder; }
+
+    // What `cbDC` and `bDC` show.
+    bool ticked() const { return ticked_; }
+    const QString& caption() const { return caption_; }
+    bool buttonEnabled() const { return buttonEnabled_; }
+
+    // `setOutput`'s part: called when Output Setup shows the correction controls.
+    void outputSetupShown();
+    // The user ticked or unticked `cbDC` in the open Output Setup panel.
+    void cbDCClick(bool ticked);
+    void bDCClick();
+    // `invCorrectDC`: the image back through the selected curve (a memory was chosen).
+    void invCorrectDC();
+    // The memory Cancel: correction off, and a fresh image may be converted again.
+    void memoryCancelled();
+
+    // `dimmCurve`: reads the curve folder into the list; true when it offered a curve.
+    bool dimmCurve(bool atStartup);
+    // `paintDC`: loads the selected entry's file into `dimmingCurve`, draws it when `draw`.
+    void paintDC(bool draw);
+
+signals:
+    // `cbDC` or `bDC` must show something else.
+    void controlsChanged();
+
+private:
+    void tick();
+    void untick();
+    void noCurves();
+    void showPanel();
+    void listSelection(int row);
+    void bDCOkClick();
+    void bDCCancelClick();
+    QString entryCaption(int row) const;
+
+    DimmingCurvesContext context_;
+    DimmingCurvePanel& panel_;
+    std::vector<std::string> names_; // the curve list
+    int lbOldItemIdx_ = -1;
+    bool drawnValid_ = false; // the entry last loaded is a valid curve
+    bool ticked_ = false;
+    bool buttonEnabled_ = false;
+    QString caption_;
+};
+
+} // namespace ormid
