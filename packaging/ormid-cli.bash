@@ -16,11 +16,11 @@ _ormid_cli()
         [report]="-o --project --luminaire --driver --png"
         [stick status]=""
         [stick read]="-o --force"
-        [stick write]="--name --tx"
+        [stick write]="--name --tx --no-verify"
         [stick erase]="--remote"
         [device status]=""
         [device read]="-o --raw --force"
-        [device write]=""
+        [device write]="--no-verify"
         [device update-fw]=""
     )
     COMPREPLY=()

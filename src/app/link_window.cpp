@@ -1,11 +1,14 @@
 #include "app/link_window.h"
 
 #include <QApplication>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
 #include "app/main_panel.h"
 #include "app/user_dialogs.h"
+#include "core/byte_compare.h"
+#include "core/text_lines.h"
 
 namespace ormid {
 
@@ -28,6 +31,8 @@ const QString updateProgress = QStringLiteral("->FW Update %1/%2");
 const QString updateRestarting = QStringLiteral("->FW Update: waiting for the device to restart...");
 const QString updateNotTaken = QStringLiteral("->FW Update failed: the device announces %1!");
 const QString updateUnconfirmed = QStringLiteral("->FW Update not confirmed: the device did not come back!");
+const QString verified = QStringLiteral("  ->Transfer verified.");
+const QString notVerified = QStringLiteral("  ->Transfer NOT verified!");
 } // namespace caption
 
 namespace text {
@@ -35,7 +40,29 @@ const QString notRead = QStringLiteral("The device memory has not been read comp
                                        "read, or click \"ReRead\", then try again.");
 const QString busy = QStringLiteral("The device is still busy with a transfer. Please wait until it has finished.");
 const QString noFirmware = QStringLiteral("No firmware image is loaded.");
+const QString verifyFailed = QStringLiteral(
+    "The device reads back otherwise than it was written (%1).\nThe window keeps the configuration you sent: click "
+    "\"Transfer\" to write it again.");
 } // namespace text
+
+// The bytes a write sends to the device memory (the Write Memory frames).
+constexpr std::size_t kWrittenBytes = std::size_t{LinkEngine::kWriteFrames / 2} * kWriteMemoryChunk;
+// A verify message names at most this many bytes.
+constexpr std::size_t kNamedBytes = 8;
+
+// "byte 20: wrote 0x2B, read 0xD4; ...", at most kNamedBytes of them.
+QString mismatchText(const std::vector<ByteMismatch>& mismatches)
+{
+    QStringList parts;
+    for (std::size_t i = 0; i < mismatches.size() && i < kNamedBytes; ++i)
+        parts << QStringLiteral("byte %1: wrote 0x%2, read 0x%3")
+                     .arg(mismatches[i].at)
+                     .arg(QString::fromStdString(hexByte(mismatches[i].expected)))
+                     .arg(QString::fromStdString(hexByte(mismatches[i].found)));
+    if (mismatches.size() > kNamedBytes)
+        parts << QStringLiteral("%1 more").arg(mismatches.size() - kNamedBytes);
+    return parts.join(QStringLiteral("; "));
+}
 
 // The version an update sends: a loaded file's, else the built-in image's (in USB Stick
 // mode the built-in image leaves `fwVersion` alone).
@@ -86,6 +113,7 @@ void LinkWindow::present(LinkOutcome outcome)
     MainPanel& panel = context_.panel;
     switch (outcome) {
     case LinkOutcome::deviceGone:
+        sentForVerify_.reset();
         setCaption(caption::usbStick);
         run.formDisabled = true;
         panel.disableButtons();
@@ -98,6 +126,7 @@ void LinkWindow::present(LinkOutcome outcome)
         askFirmwareUpdate();
         return;
     case LinkOutcome::readFailed:
+        sentForVerify_.reset();
         // What the image holds now is no device image; "ReRead" must stay within reach.
         setCaption(caption::readError);
         panel.showLogo(true);
@@ -108,6 +137,8 @@ void LinkWindow::present(LinkOutcome outcome)
             caption::transferProgress.arg(engine_.writeProgress().framesAcknowledged).arg(LinkEngine::kWriteFrames));
         return;
     case LinkOutcome::writeDone:
+        // The read the device's next identification starts shows whether it holds what was sent.
+        sentForVerify_.emplace(engine_.writtenImage().begin(), engine_.writtenImage().begin() + kWrittenBytes);
         showProgress(caption::transferFinished);
         context_.presenceWatch(true);
         return;
@@ -145,11 +176,33 @@ void LinkWindow::present(LinkOutcome outcome)
 void LinkWindow::endOfRead()
 {
     setCaption(QString::fromStdString(deviceCaption(engine_.identification())) + caption::ready);
+    const std::optional<QString> verifyFailure = verifyRead();
     context_.panel.showDeviceLog(deviceLogShown(context_.run.showLog, engine_.deviceFwVersion())
                                      ? std::optional<DeviceLog>(readDeviceLog(context_.eeBlock))
                                      : std::nullopt);
     context_.panel.setDisplay();
     unlock();
+    if (verifyFailure)
+        context_.dialogs.showMessage(*verifyFailure, UserDialogs::Kind::warning);
+}
+
+std::optional<QString> LinkWindow::verifyRead()
+{
+    if (!sentForVerify_)
+        return std::nullopt;
+    const std::vector<Byte> sent = std::move(*sentForVerify_);
+    sentForVerify_.reset();
+    EeBlock& image = context_.eeBlock;
+    const std::vector<ByteMismatch> mismatches
+        = byteMismatches(sent, ByteSpan(image).first(std::min(kWrittenBytes, image.size())));
+    if (mismatches.empty()) {
+        setCaption(context_.window.windowTitle() + caption::verified);
+        return std::nullopt;
+    }
+    setCaption(context_.window.windowTitle() + caption::notVerified);
+    // Nothing the user sent is lost: the window shows it again, ready for another Transfer.
+    std::copy(sent.begin(), sent.end(), image.begin());
+    return text::verifyFailed.arg(mismatchText(mismatches));
 }
 
 void LinkWindow::askFirmwareUpdate()

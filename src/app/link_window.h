@@ -9,7 +9,9 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/image.h"
 #include "core/run_state.h"
@@ -59,6 +61,9 @@ public:
 private:
     void present(LinkOutcome outcome);
     void endOfRead();
+    // The read after a write: compares it with what the write sent; on a difference the
+    // image gets back what was sent, and the result is the message for the user.
+    std::optional<QString> verifyRead();
     void askFirmwareUpdate();
     // Shows how the update ended (with a beep when it failed) and unlocks the window.
     void firmwareUpdateEnded(const QString& captionText, bool failed);
@@ -75,6 +80,8 @@ private:
     QTimer* timer3_ = nullptr;
     bool stopped_ = false;
     QString captionBeforeProgress_;
+    // Bytes 0..249 as the last write sent them, until the read after it compares them.
+    std::optional<std::vector<Byte>> sentForVerify_;
 };
 
 } // namespace ormid

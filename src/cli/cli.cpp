@@ -69,14 +69,16 @@ const std::vector<Command>& commands()
          "Read the memory from a stick in memory mode and save it as a configuration file\n"
          "named after the memory.",
          {{"-o", true}, {"--force", false}}, {"-o"}, 1, 1, runStickReadCommand},
-        {"stick write", "stick write M1..M4 FILE [--name TEXT] [--tx LIST]",
+        {"stick write", "stick write M1..M4 FILE [--name TEXT] [--tx LIST] [--no-verify]",
          "Load a configuration file as \"Load\" does and store it in the memory as \"Transfer\"\n"
          "does: data block first, control block last. The memory's name is TEXT (up to 8\n"
          "characters), else the file's info text; without either it keeps its old name.\n"
          "On a remote stick LIST chooses the remote frames, the Tx boxes of the window:\n"
          "pol,isd,isden,isdengine,lsten,lstengine; without it the memory keeps its choice\n"
-         "(all for an empty memory). The frames written are printed, as \"stick read\" does.",
-         {{"--name", true}, {"--tx", true}}, {}, 2, 2, runStickWriteCommand},
+         "(all for an empty memory). The frames written are printed, as \"stick read\" does.\n"
+         "Then the data block and the memory's record are read back and compared; a byte\n"
+         "that differs is printed with its address and fails the command (--no-verify skips it).",
+         {{"--name", true}, {"--tx", true}, {"--no-verify", false}}, {}, 2, 2, runStickWriteCommand},
         {"stick erase", "stick erase [--remote]",
          "Erase all four memories without asking; --remote also makes the stick a remote\n"
          "stick, without it the stick becomes a local one.",
@@ -89,10 +91,12 @@ const std::vector<Command>& commands()
          "Read the connected Ormid's memory and save bytes 0 to 95 as a configuration file;\n"
          "--raw also writes all 256 bytes as they were read.",
          {{"-o", true}, {"--raw", true}, {"--force", false}}, {"-o"}, 0, 0, runDeviceReadCommand},
-        {"device write", "device write FILE",
+        {"device write", "device write FILE [--no-verify]",
          "Load a configuration file as \"Load\" does and write it to the connected Ormid:\n"
-         "the device is read first, so bytes 96 to 249 go back as read.",
-         {}, {}, 1, 1, runDeviceWriteCommand},
+         "the device is read first, so bytes 96 to 249 go back as read. Then the read that\n"
+         "the device's next announcement starts is compared with bytes 0 to 249 as sent; a\n"
+         "byte that differs is printed and fails the command (--no-verify skips it).",
+         {{"--no-verify", false}}, {}, 1, 1, runDeviceWriteCommand},
         {"device update-fw", "device update-fw [FILE.kdp]",
          "Update the connected Ormid's firmware page by page with the image from FILE.kdp,\n"
          "else with the built-in one, printing \"page n/m\" per page; the device is reset\n"

@@ -42,9 +42,10 @@ int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std:
 // stored in memory n as "Transfer" does (no firmware, no restart). Without `name` the
 // file's info text names the memory. On a remote stick `tx` chooses the remote frames
 // (the Tx boxes as a status byte); without it the memory keeps its choice, an empty
-// memory gets all.
+// memory gets all. With `verify` the data block and the record are read back and
+// compared; a difference is reported byte by byte and fails the command.
 int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std::string& path, const std::string* name,
-                  std::ostream& out, std::ostream& err, std::optional<Byte> tx = std::nullopt);
+                  std::ostream& out, std::ostream& err, std::optional<Byte> tx = std::nullopt, bool verify = true);
 
 // `stick erase [--remote]`: erases all four memories; `remote` makes the stick a remote stick.
 int runStickErase(HidTransport& transport, Waiter& waiter, bool remote, std::ostream& out, std::ostream& err);
@@ -59,9 +60,11 @@ int runDeviceRead(HidTransport& transport, Waiter& waiter, const std::string& pa
                   std::ostream& out, std::ostream& err, FileWriteOptions save = {});
 
 // `device write FILE`: loads the file as "Load" does, reads the device, then writes
-// the file's bytes 0..95 with the device's own bytes 96..249 back, with repeats.
+// the file's bytes 0..95 with the device's own bytes 96..249 back, with repeats. With
+// `verify` the read that the device's next identification starts is compared with
+// bytes 0..249 as sent; a difference is reported byte by byte and fails the command.
 int runDeviceWrite(HidTransport& transport, Waiter& waiter, const std::string& path, std::ostream& out,
-                   std::ostream& err);
+                   std::ostream& err, bool verify = true);
 
 // `device update-fw [FILE]`: the firmware from `path` (a `.kdp` file as "Load" takes it)
 // or, without it, the built-in image; reads the device, then sends the image page by

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/byte_compare.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "link/stick_probe.h"
@@ -67,6 +68,9 @@ using StickAction = std::function<int(HidTransport& transport, Waiter& waiter)>;
 // socket, else the USB stick) and runs `action` on it in real time; the no-stick exit
 // code, the reason on `err`, when ORMID_HID_BRIDGE names a path no socket can have.
 int onDefaultStick(std::ostream& err, const StickAction& action);
+
+// Each byte as "  0xADDR: wrote 0xAA, read 0xBB", the address with `addressDigits` digits.
+void printMismatches(const std::vector<ByteMismatch>& mismatches, int addressDigits, std::ostream& out);
 
 // Writes an output file atomically; false, the reason on `err`, when it cannot be written.
 bool saveOutputFile(const std::string& path, std::string_view bytes, FileWriteOptions options, std::ostream& err);

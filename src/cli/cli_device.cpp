@@ -28,6 +28,9 @@ namespace cliCommands {
 
 namespace {
 
+// A write sends bytes 0..249 (the Write Memory frames); the rest of the 256 is never written.
+constexpr std::size_t kDeviceWriteBytes = std::size_t{LinkEngine::kWriteFrames / 2} * kWriteMemoryChunk;
+
 // "bytes 25 to 49", or "byte 7".
 std::string byteRange(std::size_t first, std::size_t last)
 {
@@ -39,8 +42,8 @@ std::string byteRange(std::size_t first, std::size_t last)
 // acknowledgement never came nobody knows whether the device carried it out.
 std::string writtenBytesText(const WriteProgress& progress)
 {
-    constexpr std::size_t kMemoryEnd = std::size_t{LinkEngine::kWriteFrames / 2} * kWriteMemoryChunk; // 250
-    constexpr std::size_t kEeEnd = std::size_t{LinkEngine::kWriteFrames / 2} * kWriteEeChunk;         // 120
+    constexpr std::size_t kMemoryEnd = kDeviceWriteBytes;
+    constexpr std::size_t kEeEnd = std::size_t{LinkEngine::kWriteFrames / 2} * kWriteEeChunk; // 120
     // The frame at `from` unconfirmed, the ones after it not sent.
     const auto open = [](std::string_view frame, std::size_t from, std::size_t chunk, std::size_t end) {
         std::string text = "; the " + std::string(frame) + " for " + byteRange(from, std::min(from + chunk, end) - 1)
@@ -93,12 +96,7 @@ public:
         if (const auto failed = probeFailure(runStickProbe(probe, transport_, waiter_), ProbeResult::usbStickMode, err))
             return failed;
         engine_.start();
-        for (int tick = 0; tick < kIdentifyTicks && !stickGone_ && engine_.stickState() != LinkEngine::kRead; ++tick)
-            nextTick();
-        if (engine_.stickState() == LinkEngine::kRead)
-            return std::nullopt;
-        err << (stickGone_ ? kPulledOut : "No device announced itself on the stick.") << '\n';
-        return cliExit::transferFailed;
+        return awaitIdentification(err);
     }
 
     // Finds the device and reads its memory into the image (the read its identification
@@ -107,10 +105,15 @@ public:
     {
         if (const auto failed = connect(err))
             return failed;
-        if (awaitEnd(ticksFor(kReadFrames), kOperationEnds) == LinkOutcome::readDone)
-            return std::nullopt;
-        err << "Reading the device failed" << (stickGone_ ? ": the stick was pulled out.\n" : ".\n");
-        return cliExit::transferFailed;
+        return awaitRead(err);
+    }
+
+    // After a write: the read the device's next identification starts, into the image.
+    std::optional<int> readBack(std::ostream& err)
+    {
+        if (const auto failed = awaitIdentification(err))
+            return failed;
+        return awaitRead(err);
     }
 
     // Writes the image to the device with the engine's repeats, a "frame n/20" line for
@@ -179,6 +182,24 @@ private:
     // After the Reset: the device is expected to go and to come back.
     static constexpr LinkOutcome kRestartEnds[]
         = {LinkOutcome::updateDone, LinkOutcome::updateNotTaken, LinkOutcome::updateUnconfirmed};
+
+    std::optional<int> awaitIdentification(std::ostream& err)
+    {
+        for (int tick = 0; tick < kIdentifyTicks && !stickGone_ && engine_.stickState() != LinkEngine::kRead; ++tick)
+            nextTick();
+        if (engine_.stickState() == LinkEngine::kRead)
+            return std::nullopt;
+        err << (stickGone_ ? kPulledOut : "No device announced itself on the stick.") << '\n';
+        return cliExit::transferFailed;
+    }
+
+    std::optional<int> awaitRead(std::ostream& err)
+    {
+        if (awaitEnd(ticksFor(kReadFrames), kOperationEnds) == LinkOutcome::readDone)
+            return std::nullopt;
+        err << "Reading the device failed" << (stickGone_ ? ": the stick was pulled out.\n" : ".\n");
+        return cliExit::transferFailed;
+    }
 
     bool awaitRestart(std::ostream& err)
     {
@@ -292,7 +313,7 @@ int runDeviceReadCommand(const Arguments& args, std::ostream& out, std::ostream&
 int runDeviceWriteCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 {
     return onDefaultStick(err, [&](HidTransport& transport, Waiter& waiter) {
-        return runDeviceWrite(transport, waiter, args.positional.front(), out, err);
+        return runDeviceWrite(transport, waiter, args.positional.front(), out, err, !args.flag("--no-verify"));
     });
 }
 
@@ -337,7 +358,7 @@ int runDeviceRead(HidTransport& transport, Waiter& waiter, const std::string& pa
 }
 
 int runDeviceWrite(HidTransport& transport, Waiter& waiter, const std::string& path, std::ostream& out,
-                   std::ostream& err)
+                   std::ostream& err, bool verify)
 {
     const auto loaded = loadConfigurationFile(path, {}, err);
     if (!loaded)
@@ -346,9 +367,23 @@ int runDeviceWrite(HidTransport& transport, Waiter& waiter, const std::string& p
     if (const auto failed = session.connectAndRead(err))
         return *failed;
     std::copy_n(loaded->image.begin(), kStoredImageBytes, session.image().begin());
+    const std::vector<Byte> sent(session.image().begin(), session.image().begin() + kDeviceWriteBytes);
     if (!session.write(err))
         return cliExit::transferFailed;
-    out << "Wrote " << path << " to device " << session.engine().identification().deviceNumber() << '\n';
+    const std::string device = session.engine().identification().deviceNumber();
+    if (verify) {
+        if (const auto failed = session.readBack(err)) {
+            err << "Verify failed: device " << device << " could not be read back.\n";
+            return *failed;
+        }
+        const ByteSpan read = ByteSpan(session.image()).first(kDeviceWriteBytes);
+        if (const std::vector<ByteMismatch> differences = byteMismatches(sent, read); !differences.empty()) {
+            err << "Verify failed: device " << device << " reads back otherwise than it was written:\n";
+            printMismatches(differences, 2, err);
+            return cliExit::transferFailed;
+        }
+    }
+    out << "Wrote " << path << " to device " << device << (verify ? ", verified" : "") << '\n';
     return cliExit::success;
 }
 

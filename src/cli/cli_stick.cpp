@@ -13,6 +13,7 @@
 #include "core/memories.h"
 #include "core/remote_frames.h"
 #include "core/text_codec.h"
+#include "core/text_lines.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "link/block_transfer.h"
@@ -214,6 +215,13 @@ bool saveOutputFile(const std::string& path, std::string_view bytes, FileWriteOp
     return false;
 }
 
+void printMismatches(const std::vector<ByteMismatch>& mismatches, int addressDigits, std::ostream& out)
+{
+    for (const ByteMismatch& mismatch : mismatches)
+        out << "  0x" << hexNumber(static_cast<std::uint32_t>(mismatch.at), addressDigits) << ": wrote 0x"
+            << hexByte(mismatch.expected) << ", read 0x" << hexByte(mismatch.found) << '\n';
+}
+
 FileWriteOptions outputOptions(const Arguments& args)
 {
     return {.replaceReadOnly = args.flag("--force")};
@@ -262,7 +270,8 @@ int runStickWriteCommand(const Arguments& args, std::ostream& out, std::ostream&
         }
     }
     return onMemory(args, err, [&](HidTransport& transport, Waiter& waiter, int memory) {
-        return runStickWrite(transport, waiter, memory, args.positional[1], args.value("--name"), out, err, tx);
+        return runStickWrite(transport, waiter, memory, args.positional[1], args.value("--name"), out, err, tx,
+                             !args.flag("--no-verify"));
     });
 }
 
@@ -330,7 +339,7 @@ int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std:
 }
 
 int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std::string& path, const std::string* name,
-                  std::ostream& out, std::ostream& err, std::optional<Byte> tx)
+                  std::ostream& out, std::ostream& err, std::optional<Byte> tx, bool verify)
 {
     const auto loaded = loadConfigurationFile(path, {}, err);
     if (!loaded)
@@ -368,7 +377,17 @@ int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std
         err << "The stick did not confirm the " << describe(step) << " of M" << memory << " (" << describe(result.write)
             << "), but reading it back shows the new data and record in place.\n";
     }
-    out << "Wrote " << path << " to M" << memory << '\n';
+    if (verify) {
+        const TransferVerification verification = verifyTransfer(transport, waiter, memory, result);
+        if (!verification.ok()) {
+            err << "Verify failed: M" << memory
+                << (verification.readBack ? " reads back otherwise than it was written:\n"
+                                          : " could not be read back.\n");
+            printMismatches(verification.differences, 4, err);
+            return cliExit::transferFailed;
+        }
+    }
+    out << "Wrote " << path << " to M" << memory << (verify ? ", verified" : "") << '\n';
     if (probe.remoteMode())
         printRemoteFrames(generateRemote(loaded->image, txStatus), out);
     return cliExit::success;

@@ -143,6 +143,8 @@ public:
     int stickState() const { return stickState_; }
     const DeviceIdentification& identification() const { return identification_; }
     Byte deviceFwVersion() const { return deviceFwVersion_; }
+    // What the last write sent (the snapshot it took); bytes 0..249 are the device memory.
+    const EeBlock& writtenImage() const { return writeImage_; }
     // True once a complete read has ended, until the next read begins.
     bool imageRead() const { return imageRead_; }
     int firmwarePages() const { return firmwarePages_; }

@@ -151,6 +151,24 @@ MemoryReadBack readBackTransfer(HidTransport& transport, Waiter& waiter, const M
     return readBack;
 }
 
+TransferVerification verifyTransfer(HidTransport& transport, Waiter& waiter, int memory,
+                                    const MemoryTransferResult& result)
+{
+    TransferVerification verification;
+    const BlockRead data = readBlock(transport, waiter, dataBlockAddress(memory));
+    const BlockRead control = readBlock(transport, waiter, kControlBlockAddress);
+    if (data.status != BlockReadStatus::read || control.status != BlockReadStatus::read)
+        return verification;
+    verification.readBack = true;
+    verification.differences = byteMismatches(result.dataBlock, data.block, dataBlockAddress(memory));
+    const std::size_t record = memoryRecordOffset(memory);
+    const ByteSpan written = ByteSpan(result.controlBlock).subspan(record, kRecordSize);
+    const ByteSpan read = ByteSpan(control.block).subspan(record, kRecordSize);
+    for (const ByteMismatch& mismatch : byteMismatches(written, read, kControlBlockAddress + record))
+        verification.differences.push_back(mismatch);
+    return verification;
+}
+
 void eraseStick(HidTransport& transport, bool remote)
 {
     transport.writeData(remote ? goRemoteCommand() : eraseCommand());

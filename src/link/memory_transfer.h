@@ -12,6 +12,7 @@
 
 #include <vector>
 
+#include "core/byte_compare.h"
 #include "core/image.h"
 #include "link/block_transfer.h"
 #include "link/control_block.h"
@@ -92,6 +93,16 @@ struct MemoryReadBack {
 // returned `result` for `request`, and compares them with what was and what was written.
 MemoryReadBack readBackTransfer(HidTransport& transport, Waiter& waiter, const MemoryTransferRequest& request,
                                 const MemoryTransferResult& result);
+
+// Verify after write: the memory's data block and its record in the control block,
+// read back after a Transfer and compared byte by byte with what it wrote.
+struct TransferVerification {
+    bool readBack = false;                 // both blocks could be read
+    std::vector<ByteMismatch> differences; // by stick address
+    bool ok() const { return readBack && differences.empty(); }
+};
+TransferVerification verifyTransfer(HidTransport& transport, Waiter& waiter, int memory,
+                                    const MemoryTransferResult& result);
 
 // `transferError` code of a failed step: "CF" for the data and remote-frame blocks, "CB" for the control block.
 std::string_view transferErrorCode(TransferStep step);

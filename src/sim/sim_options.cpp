@@ -167,6 +167,15 @@ std::string takeCorruptReadAt(SimOptions& o, std::string_view value)
     return {};
 }
 
+std::string takeFlipStored(SimOptions& o, std::string_view value)
+{
+    const auto address = parseNumber(value, 0, 0xFFFF, true);
+    if (!address)
+        return "expected a memory address from 0 to 65535 (or 0x0000 to 0xFFFF), got '" + std::string(value) + "'";
+    o.faults.flipStoredAt = static_cast<std::uint16_t>(*address);
+    return {};
+}
+
 // A count from 1 for a fault that fires once.
 std::string takeCount(std::optional<int>& target, std::string_view value)
 {
@@ -235,6 +244,7 @@ const std::vector<OptionRule>& optionRules()
         {"--lose-block-ack", "N", false, Scope::memory,
          [](SimOptions& o, std::string_view v) { return takeCount(o.faults.loseBlockAck, v); }},
         {"--refuse-page", "N[:Y|:[]", false, Scope::usb, takeRefusedPage},
+        {"--flip-stored", "ADDR", false, Scope::any, takeFlipStored},
         {"--drop-after", "N", false, Scope::any,
          [](SimOptions& o, std::string_view v) { return takeCount(o.faults.dropAfterReports, v); }},
         {"--reply-delay", "MS", false, Scope::any,
@@ -363,6 +373,9 @@ programs use it when ORMID_HID_BRIDGE names the socket. Runs until interrupted.
   --log                     one line per report in and out on standard output
   --drop-after N            the stick is pulled out after N reports (once)
   --reply-delay MS          every reply comes this much later
+  --flip-stored ADDR        a write that covers ADDR stores that byte inverted and is
+                            acknowledged as usual (the stick's memory; in USB Stick mode
+                            the device's memory, 0 to 255)
 
 Memory mode:
   --remote                  the stick is remote (without it, as the state file has it)

@@ -418,11 +418,20 @@ void StickModel::finishBlockWrite(Millis now)
     Block block;
     std::copy(write.data.begin(), write.data.end(), block.begin());
     writeStickBlock(state_, write.address, block);
+    flipStored(write.address, kBlockSize, state_.memory);
     changed();
     if (blockStored_)
         blockStored_(write.address, block);
     if (faults_.loseBlockAck != blockWrites_)
         acknowledge(write.address, kWritten);
+}
+
+template <typename Memory>
+void StickModel::flipStored(std::size_t first, std::size_t count, Memory& memory) const
+{
+    const std::optional<std::uint16_t> at = faults_.flipStoredAt;
+    if (at && *at >= first && *at < first + count && *at < memory.size())
+        memory[*at] = static_cast<Byte>(~memory[*at]);
 }
 
 void StickModel::eraseToLocal(const Report& /*report*/, Millis /*now: erase is not answered*/)
@@ -531,6 +540,7 @@ void StickModel::writeDevice(const Report& report, const DeviceWrite& kind, Mill
         return;
     }
     std::copy(data->begin(), data->end(), state_.deviceMemory.begin() + report[kWriteAddressAt]);
+    flipStored(report[kWriteAddressAt], data->size(), state_.deviceMemory);
     changed();
     answerFrame(static_cast<Byte>(kind.done), now);
 }

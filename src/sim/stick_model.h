@@ -58,6 +58,9 @@ struct Faults {
     // refused once, at its segment 3; a restarted update then goes through.
     std::optional<int> refusePage{};
     Byte refusePageCode = 'Y'; // 'Y' or '['; also the answer to a bad or out-of-order segment
+    // A write that covers this address stores its byte inverted, and is acknowledged as
+    // usual: the stick's memory in memory mode, the device's memory (0..255) in USB Stick mode.
+    std::optional<std::uint16_t> flipStoredAt{};
     // The connection ends after N reports (in and out); fires once, a new connection is not dropped again.
     std::optional<int> dropAfterReports{};
     Millis replyDelay = 0; // every reply is due this much later
@@ -157,6 +160,9 @@ private:
     void handle(ByteSpan report, Millis now);
     bool takeBlockData(const Report& report, Millis now);
     void finishBlockWrite(Millis now);
+    // The flipStoredAt fault on `count` bytes just stored from `first` on.
+    template <typename Memory>
+    void flipStored(std::size_t first, std::size_t count, Memory& memory) const;
     void handleMemoryCommand(const Report& report, Millis now);
     void answerModeQuery(const Report& report, Millis now);
     void answerReadBlock(const Report& report, Millis now);

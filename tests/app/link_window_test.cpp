@@ -27,6 +27,7 @@
 #include "app/main_window.h"
 #include "app/user_dialogs.h"
 #include "app/window_fixture.h"
+#include "core/text_lines.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "sim/sim_transport.h"
@@ -168,6 +169,40 @@ TEST_F(LinkWindowTest, AFailedWriteKeepsItsCaptionAndTheImage)
     press("bMemStore"); // tried again: the stick takes it now
     ASSERT_TRUE(runClockUntil([&] { return caption().endsWith("->Transfer finished."); }));
     EXPECT_TRUE(std::equal(edited.begin(), edited.begin() + 250, model_->state().deviceMemory.begin()));
+}
+
+// The read the device's next identification starts after a write checks what it holds:
+// "verified" in the caption, or a warning that names the byte, with the configuration
+// sent back in the window for another Transfer.
+TEST_F(LinkWindowTest, TheReadAfterAWriteVerifiesIt)
+{
+    for (const bool flipped : {false, true}) {
+        SCOPED_TRACE(flipped ? "a byte stored wrong" : "stored as sent");
+        faults_ = {};
+        if (flipped)
+            faults_.flipStoredAt = 20;
+        startAndRead(77);
+        dialogs_.answers = {UserDialogs::Answer::yes};
+        press("bMemClear");
+        const EeBlock sent = window_->eeBlock();
+        press("bMemStore");
+        ASSERT_TRUE(runClockUntil([&] { return caption().contains("->Transfer") && caption().contains("verified"); }))
+            << caption().toStdString();
+        if (!flipped) {
+            EXPECT_EQ(caption(), "USB Stick, Device Nr. 12345678, FW 1.77            Ready...  ->Transfer verified.");
+            EXPECT_TRUE(dialogs_.messages.empty());
+            continue;
+        }
+        EXPECT_TRUE(caption().endsWith("->Transfer NOT verified!")) << caption().toStdString();
+        EXPECT_EQ(model_->state().deviceMemory[20], static_cast<Byte>(~sent[20]));
+        ASSERT_EQ(dialogs_.messages.size(), 1u);
+        EXPECT_TRUE(dialogs_.messages.front().contains(
+            QStringLiteral("byte 20: wrote 0x%1").arg(QString::fromStdString(hexByte(sent[20])))));
+        EXPECT_TRUE(std::equal(sent.begin(), sent.begin() + 250, window_->eeBlock().begin()))
+            << "the window keeps what was sent";
+        EXPECT_FALSE(window_->runState().formDisabled);
+        dialogs_.messages.clear();
+    }
 }
 
 // After a read that stopped, the blocks are covered and "Transfer" says why it cannot write.

@@ -365,7 +365,8 @@ TEST_F(ProgrammerEndToEnd, UsbStickReadUpdateAndWriteAgainstTheSimulator)
         << "the counters are the device's own";
 
     // The device's next identification starts a read, which finds what was written.
-    ASSERT_TRUE(processEventsUntil([&] { return caption().ends_with("Ready..."); })) << caption();
+    ASSERT_TRUE(processEventsUntil([&] { return caption().ends_with("->Transfer verified."); })) << caption();
+    EXPECT_EQ(caption(), "USB Stick, Device Nr. 0A1B2C3D, FW 1.77            Ready...  ->Transfer verified.");
     EXPECT_TRUE(std::equal(written.begin(), written.begin() + 250, window.eeBlock().begin()));
     EXPECT_TRUE(process.calls.empty()) << "USB Stick mode writes without a restart";
 }

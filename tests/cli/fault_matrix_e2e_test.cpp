@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -43,16 +44,21 @@ using Bytes = std::vector<Byte>;
 
 const std::string kBinDir = ORMID_BIN_DIR;
 
-enum class Operation { stickWrite, stickErase, deviceWrite, deviceUpdateFw };
+// deviceWrite skips the read-back (--no-verify): with --identify-period 0 the device
+// announces itself only after a read or a Reset, so the report counts stay fixed.
+// deviceWriteVerified reads back on the device's next announcement, every 300 ms.
+enum class Operation { stickWrite, stickErase, deviceWrite, deviceUpdateFw, deviceWriteVerified };
 
 // What the stick or the device holds after the operation.
 enum class Holds {
     stickAsItWas,
     stickWritten,          // M3 holds the new data under its new record "New"
+    stickWrittenFlipped,   // the same, with the byte at the cell's --flip-stored address inverted
     newDataUnderOldRecord, // M3's data block holds the new data, its record still "Old"
     stickErased,
     deviceAsItWas,
     deviceWritten,         // bytes 0..95 from the file, the device's own bytes after them
+    deviceWrittenFlipped,  // the same, with the byte at the cell's --flip-stored address inverted
     deviceFirstFrameOnly,  // bytes 0..24 from the file, the rest as it was
     firmwareAsItWas,       // FW 1.70, no page received
     firmwareUpdated,       // FW 1.77, both pages received
@@ -116,6 +122,12 @@ const Cell kCells[] = {
      {"Firmware Write Error!CB", kPulledInControlBlock}, Holds::newDataUnderOldRecord},
     {"StickWrite_PulledOutAfterTheControlBlockWasStored", Operation::stickWrite, {"--drop-after", "55"}, 4,
      {"Firmware Write Error!CB", kPulledInControlBlock}, Holds::stickWritten},
+    // Verify after write: a byte the stick stores otherwise than it acknowledges.
+    {"StickWrite_DataByteStoredWrong", Operation::stickWrite, {"--flip-stored", "0x8012"}, 4,
+     {"Verify failed: M3 reads back otherwise than it was written:\n  0x8012: wrote 0x"}, Holds::stickWrittenFlipped},
+    {"StickWrite_RecordByteStoredWrong", Operation::stickWrite, {"--flip-stored", "0xFFA8"}, 4,
+     {"Verify failed: M3 reads back otherwise than it was written:\n  0xFFA8: wrote 0x4E, read 0xB1"},
+     Holds::stickWrittenFlipped},
 
     // stick erase: the command is not answered, the control block read back tells.
     {"StickErase_NoFault", Operation::stickErase, {}, 0, {}, Holds::stickErased},
@@ -156,6 +168,10 @@ const Cell kCells[] = {
      {"Transfer Error!\nThe stick was pulled out.\nThe device confirmed bytes 0 to 24; the Write Memory frame for "
       "bytes 25 to 49 may or may not have been carried out; Write Memory frames for bytes 50 to 249 were not sent. "
       "Writing the whole file again recovers."}, Holds::deviceFirstFrameOnly},
+    {"DeviceWrite_Verified", Operation::deviceWriteVerified, {}, 0, {"frame 20/20\n", ", verified\n"},
+     Holds::deviceWritten},
+    {"DeviceWrite_ByteStoredWrong", Operation::deviceWriteVerified, {"--flip-stored", "20"}, 4,
+     {"reads back otherwise than it was written:\n  0x14: wrote 0x"}, Holds::deviceWrittenFlipped},
     {"DeviceWrite_PulledOutBeforeTheLastReply", Operation::deviceWrite, {"--drop-after", "63"}, 4,
      {"The device confirmed bytes 0 to 249 and the Write EE frames for bytes 0 to 107; the Write EE frame for bytes "
       "108 to 119 may or may not have been carried out."}, Holds::deviceWritten},
@@ -253,9 +269,10 @@ protected:
     void startSimulator(Operation operation, const std::vector<std::string>& faults)
     {
         std::vector<std::string> args = {"--socket", path("stick.sock"), "--state", path("stick.state")};
-        const bool usb = operation == Operation::deviceWrite || operation == Operation::deviceUpdateFw;
+        const bool usb = operation != Operation::stickWrite && operation != Operation::stickErase;
+        const std::string identifyPeriod = operation == Operation::deviceWriteVerified ? "300" : "0";
         const std::vector<std::string> mode = usb
-            ? std::vector<std::string>{"--mode", "usb", "--identify-period", "0", "--device-fw", "70"}
+            ? std::vector<std::string>{"--mode", "usb", "--identify-period", identifyPeriod, "--device-fw", "70"}
             : std::vector<std::string>{"--mode", "memory"};
         args.insert(args.end(), mode.begin(), mode.end());
         args.insert(args.end(), faults.begin(), faults.end());
@@ -282,8 +299,9 @@ protected:
         const std::vector<std::string> args[] = {
             {"stick", "write", "M3", path("new.kdc")},
             {"stick", "erase"},
-            {"device", "write", path("new.kdc")},
+            {"device", "write", path("new.kdc"), "--no-verify"},
             {"device", "update-fw", path("fw.kdp")},
+            {"device", "write", path("new.kdc")},
         };
         const pid_t cli = test::spawnProcess(kBinDir + "/ormid-cli", args[static_cast<int>(operation)],
                                              {{"ORMID_HID_BRIDGE", path("stick.sock")}}, folder_ / "cli.out");
@@ -293,14 +311,22 @@ protected:
 
     std::string output(const char* name) const { return readWholeFile(folder_ / name).bytes; }
 
-    // What the stick or the device should hold for `holds`.
-    void expectHolds(Holds holds, const sim::StickState& state) const
+    // What the stick or the device should hold for the cell.
+    void expectHolds(const Cell& cell, const sim::StickState& state) const
     {
         sim::StickState expected = initial_;
         const EeBlock image = newImage();
-        switch (holds) {
+        switch (cell.holds) {
         case Holds::stickWritten:
             ASSERT_EQ(sim::presetMemory(expected, kMemory, image, "New"), "");
+            break;
+        case Holds::stickWrittenFlipped:
+            ASSERT_EQ(sim::presetMemory(expected, kMemory, image, "New"), "");
+            expected.memory[flippedAddress(cell)] ^= 0xFF;
+            break;
+        case Holds::deviceWrittenFlipped:
+            std::copy_n(image.begin(), kStoredImageBytes, expected.deviceMemory.begin());
+            expected.deviceMemory[flippedAddress(cell)] ^= 0xFF;
             break;
         case Holds::newDataUnderOldRecord:
             sim::writeStickBlock(expected, dataBlockAddress(kMemory), *buildDataBlock(image));
@@ -325,11 +351,19 @@ protected:
         case Holds::firmwareUpdated:
         case Holds::firmwareFirstPageOnly:
         case Holds::firmwareNotTaken:
-            expectFirmware(holds, state);
+            expectFirmware(cell.holds, state);
             return;
         }
         EXPECT_EQ(state.memory, expected.memory) << "the stick's memory";
         EXPECT_EQ(state.deviceMemory, expected.deviceMemory);
+    }
+
+    // The address the cell's --flip-stored names.
+    static std::size_t flippedAddress(const Cell& cell)
+    {
+        const auto option = std::find(cell.faults.begin(), cell.faults.end(), "--flip-stored");
+        EXPECT_NE(option, cell.faults.end());
+        return option == cell.faults.end() ? 0 : std::stoul(*std::next(option), nullptr, 0);
     }
 
     static void expectFirmware(Holds holds, const sim::StickState& state)
@@ -341,10 +375,7 @@ protected:
     }
 
     static constexpr const char* kSuccess[] = {
-        "Wrote ",
-        "Erased all memories; the stick is now a local stick.",
-        "Wrote ",
-        "FW Update finished.",
+        "Wrote ", "Erased all memories; the stick is now a local stick.", "Wrote ", "FW Update finished.", "Wrote ",
     };
 
     const sim::StickState initial_ = initialState();
@@ -367,7 +398,7 @@ TEST_P(FaultMatrix, LeavesWhatTheMessageSays)
 
     const sim::StateFileResult state = sim::loadStickState(folder_ / "stick.state");
     ASSERT_TRUE(state.ok()) << state.error;
-    expectHolds(cell.holds, state.state);
+    expectHolds(cell, state.state);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cells, FaultMatrix, testing::ValuesIn(kCells),

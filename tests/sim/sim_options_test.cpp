@@ -111,6 +111,8 @@ TEST(SimOptions, GoodCommandLines)
              EXPECT_EQ(o.faults.refusePageCode, 'Y');
              EXPECT_EQ(o.faults.corruptReadAt, 234);
          }},
+        {withSocket({"--mode", "memory", "--flip-stored", "0x8012"}),
+         [](const SimOptions& o) { EXPECT_EQ(o.faults.flipStoredAt, 0x8012); }},
         {withSocket({"--mode", "usb", "--refuse-page", "7:Y"}),
          [](const SimOptions& o) { EXPECT_EQ(o.faults.refusePageCode, 'Y'); }},
         // The mode may come after the options that need it.
@@ -162,6 +164,7 @@ TEST(SimOptions, BadCommandLinesNameTheProblem)
         {withSocket({"--mode", "usb", "--corrupt-read-at", "256"}), "--corrupt-read-at: expected a device address"},
         {withSocket({"--mode", "usb", "--corrupt-read-at", "0x100"}), "expected a device address"},
         {withSocket({"--mode", "usb", "--refuse-page", "2:Z"}), "--refuse-page: expected a page number"},
+        {withSocket({"--flip-stored", "0x10000"}), "--flip-stored: expected a memory address"},
         {withSocket({"--mode", "usb", "--refuse-page", ":Y"}), "expected a page number"},
         {withSocket({"--mode", "usb", "--refuse-write-ee", "-2"}), "--refuse-write-ee: expected a whole number from 0"},
         {withSocket({"--drop-after", "0"}), "--drop-after: expected a whole number from 1 to 1000000, got '0'"},

@@ -386,6 +386,22 @@ TEST(LostBlockAckTest, TheNthBlockIsWrittenWithoutItsAcknowledgement)
     }
 }
 
+TEST(FlipStoredTest, ABlockWriteOverTheAddressStoresThatByteInvertedAndIsAcknowledged)
+{
+    Faults faults;
+    faults.flipStoredAt = 0x4005;
+    Stick stick({}, faults);
+    for (const std::uint16_t address : {0x4000, 0x4080}) {
+        const Block data = patternBlock(static_cast<Byte>(address >> 8));
+        writeBlock(stick, address, data);
+        EXPECT_EQ(stick.drain().size(), 1u) << address;
+        Block expected = data;
+        if (address == 0x4000)
+            expected[5] = static_cast<Byte>(~data[5]);
+        EXPECT_EQ(readStickBlock(stick.model.state(), address), expected) << address;
+    }
+}
+
 TEST(InterruptedBlockWriteTest, ALateReportAbandonsTheWriteAndCountsAsACommand)
 {
     Stick stick;
@@ -753,6 +769,20 @@ TEST_P(DeviceWriteTest, GoodCrcWritesTheDeviceMemory)
     std::copy_n(source.begin() + 100, kind.chunk, expected.deviceMemory.begin() + 100);
     EXPECT_EQ(stick.model.state(), expected);
     EXPECT_EQ(changes, 1);
+}
+
+TEST_P(DeviceWriteTest, FlipStoredInvertsTheByteAtItsAddressOnly)
+{
+    const DeviceWriteKind& kind = GetParam();
+    Faults faults;
+    faults.flipStoredAt = 101;
+    Stick stick(usbConfig(), faults, deviceState());
+    stick.send(frame(100));
+    EXPECT_EQ(stick.replyCodes(), Bytes{kind.done}) << "acknowledged as a good write";
+    StickState expected = deviceState();
+    std::copy_n(source.begin() + 100, kind.chunk, expected.deviceMemory.begin() + 100);
+    expected.deviceMemory[101] = static_cast<Byte>(~source[101]);
+    EXPECT_EQ(stick.model.state(), expected);
 }
 
 TEST_P(DeviceWriteTest, BadFramesAreAnsweredFailedAndWriteNothing)
