@@ -14,6 +14,7 @@ _ormid_cli()
         [check]=""
         [show]="--no-load-check --copy-astro"
         [report]="-o --project --luminaire --driver --png"
+        [diff]=""
         [stick status]=""
         [stick read]="-o --force"
         [stick write]="--name --tx --no-verify"
@@ -26,7 +27,7 @@ _ormid_cli()
     COMPREPLY=()
 
     if ((COMP_CWORD == 1)); then
-        COMPREPLY=($(compgen -W "new check show report stick device help --help" -- "$cur"))
+        COMPREPLY=($(compgen -W "new check show report diff stick device help --help" -- "$cur"))
         return
     fi
     local command=${COMP_WORDS[1]}

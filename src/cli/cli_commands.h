@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/byte_compare.h"
+#include "core/image.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "link/stick_probe.h"
@@ -61,6 +62,21 @@ int runStickReadCommand(const Arguments& args, std::ostream& out, std::ostream& 
 int runStickWriteCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int runStickEraseCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 
+// A configuration read from a stick memory or a device: the image and its info text
+// (the memory's name), or the exit code when it could not be read (the reason on `err`).
+struct ConfigRead {
+    int exitCode = 0;
+    EeBlock image = makeDefaultImage();
+    std::string info;
+    bool remoteStick = false; // read from a remote stick
+};
+
+// "M1".."M4" (either case) as a memory number; nullopt for anything else.
+std::optional<int> parseMemoryName(std::string_view text);
+
+// Memory n of a stick in memory mode as choosing it takes it (astro bytes cleared).
+ConfigRead readStickMemory(HidTransport& transport, Waiter& waiter, int memory, std::ostream& err);
+
 // What a command does with the stick, given the transport and a waiter; its exit code.
 using StickAction = std::function<int(HidTransport& transport, Waiter& waiter)>;
 
@@ -87,6 +103,13 @@ int runDeviceStatusCommand(const Arguments& args, std::ostream& out, std::ostrea
 int runDeviceReadCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int runDeviceWriteCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int runDeviceUpdateFwCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+
+// The connected device's memory, read as "device read" reads it.
+ConfigRead readDeviceConfiguration(HidTransport& transport, Waiter& waiter, std::ostream& out, std::ostream& err);
+
+// --- cli_diff.cpp ------------------------------------------------------------
+
+int runDiffCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 
 } // namespace cliCommands
 } // namespace ormid

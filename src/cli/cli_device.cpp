@@ -297,6 +297,18 @@ std::optional<FirmwareImage> builtInFirmware(std::ostream& err)
 
 } // namespace
 
+ConfigRead readDeviceConfiguration(HidTransport& transport, Waiter& waiter, std::ostream& out, std::ostream& err)
+{
+    ConfigRead result;
+    DeviceSession session(transport, waiter, out);
+    if (const auto failed = session.connectAndRead(err)) {
+        result.exitCode = *failed;
+        return result;
+    }
+    result.image = session.image();
+    return result;
+}
+
 int runDeviceStatusCommand(const Arguments&, std::ostream& out, std::ostream& err)
 {
     return onDefaultStick(
@@ -342,10 +354,10 @@ int runDeviceStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, 
 int runDeviceRead(HidTransport& transport, Waiter& waiter, const std::string& path, const std::string* rawPath,
                   std::ostream& out, std::ostream& err, FileWriteOptions save)
 {
-    DeviceSession session(transport, waiter, out);
-    if (const auto failed = session.connectAndRead(err))
-        return *failed;
-    const EeBlock& image = session.image();
+    const ConfigRead read = readDeviceConfiguration(transport, waiter, out, err);
+    if (read.exitCode != cliExit::success)
+        return read.exitCode;
+    const EeBlock& image = read.image;
     for (const auto& [file, bytes] : {std::pair{&path, saveConfiguration(image, "")},
                                       std::pair{rawPath, std::string(image.begin(), image.end())}}) {
         if (!file)

@@ -154,21 +154,12 @@ bool anyMemoryUsed(const ControlBlock& controlBlock)
     return false;
 }
 
-// "M1".."M4" as a memory number; nullopt for anything else.
-std::optional<int> parseMemory(std::string_view text)
-{
-    if (text.size() != 2 || (text[0] != 'M' && text[0] != 'm'))
-        return std::nullopt;
-    const int n = text[1] - '0';
-    return isMemorySlot(n) ? std::optional<int>(n) : std::nullopt;
-}
-
 using MemoryAction = std::function<int(HidTransport& transport, Waiter& waiter, int memory)>;
 
 // Runs a memory command on the default stick for the memory its first argument names.
 int onMemory(const Arguments& args, std::ostream& err, const MemoryAction& action)
 {
-    const auto memory = parseMemory(args.positional.front());
+    const auto memory = parseMemoryName(args.positional.front());
     if (!memory)
         return usageError(err, "the memory must be M1, M2, M3 or M4, not " + args.positional.front());
     return onDefaultStick(err,
@@ -246,6 +237,46 @@ std::optional<int> probeFailure(ProbeResult found, std::optional<ProbeResult> wa
     return std::nullopt;
 }
 
+std::optional<int> parseMemoryName(std::string_view text)
+{
+    if (text.size() != 2 || (text[0] != 'M' && text[0] != 'm'))
+        return std::nullopt;
+    const int n = text[1] - '0';
+    return isMemorySlot(n) ? std::optional<int>(n) : std::nullopt;
+}
+
+ConfigRead readStickMemory(HidTransport& transport, Waiter& waiter, int memory, std::ostream& err)
+{
+    ConfigRead result;
+    StickProbe probe;
+    if (const auto failed = probeMemoryMode(probe, transport, waiter, err)) {
+        result.exitCode = *failed;
+        return result;
+    }
+    result.remoteStick = probe.remoteMode();
+    TMemory chosen = memoryOnStick(probe, memory);
+    if (chosen.mEmpty) {
+        err << 'M' << memory << " is empty.\n";
+        result.exitCode = cliExit::invalidInput;
+        return result;
+    }
+    const BlockRead read = readBlock(transport, waiter, chosen.mAddress);
+    if (read.status != BlockReadStatus::read) {
+        err << "Reading M" << memory << " failed: " << describe(read.status) << ".\n";
+        result.exitCode = cliExit::transferFailed;
+        return result;
+    }
+    chosen.mData = read.block;
+    if (const DataBlockWalk walk = imageFromMemory(chosen, result.image); isDamaged(walk)) {
+        err << "The data block of M" << memory << " is damaged: " << describe(walk) << ".\n";
+        result.exitCode = cliExit::invalidInput;
+        return result;
+    }
+    clearAstroData(result.image);
+    result.info = displayName(chosen);
+    return result;
+}
+
 int runStickStatusCommand(const Arguments&, std::ostream& out, std::ostream& err)
 {
     return onDefaultStick(
@@ -304,30 +335,13 @@ int runStickStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, s
 int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std::string& path, std::ostream& out,
                  std::ostream& err, FileWriteOptions save)
 {
-    StickProbe probe;
-    if (const auto failed = probeMemoryMode(probe, transport, waiter, err))
-        return *failed;
-    TMemory chosen = memoryOnStick(probe, memory);
-    if (chosen.mEmpty) {
-        err << 'M' << memory << " is empty.\n";
-        return cliExit::invalidInput;
-    }
-    const BlockRead read = readBlock(transport, waiter, chosen.mAddress);
-    if (read.status != BlockReadStatus::read) {
-        err << "Reading M" << memory << " failed: " << describe(read.status) << ".\n";
-        return cliExit::transferFailed;
-    }
-    chosen.mData = read.block;
-    EeBlock image = makeDefaultImage();
-    if (const DataBlockWalk walk = imageFromMemory(chosen, image); isDamaged(walk)) {
-        err << "The data block of M" << memory << " is damaged: " << describe(walk) << ".\n";
-        return cliExit::invalidInput;
-    }
-    clearAstroData(image);
-    if (!saveOutputFile(path, saveConfiguration(image, displayName(chosen)), save, err))
+    const ConfigRead read = readStickMemory(transport, waiter, memory, err);
+    if (read.exitCode != cliExit::success)
+        return read.exitCode;
+    if (!saveOutputFile(path, saveConfiguration(read.image, read.info), save, err))
         return cliExit::invalidInput;
     out << "Wrote M" << memory << " to " << path << '\n';
-    if (probe.remoteMode()) {
+    if (read.remoteStick) {
         const BlockRead frames = readBlock(transport, waiter, remoteBlockAddress(memory));
         if (frames.status != BlockReadStatus::read) {
             err << "Reading the remote frames of M" << memory << " failed: " << describe(frames.status) << ".\n";

@@ -15,6 +15,7 @@
 
 #include "cli/file_folder_test.h"
 #include "core/crc16.h"
+#include "core/encodings.h"
 #include "core/image.h"
 #include "core/remote_frames.h"
 #include "core/text_lines.h"
@@ -257,6 +258,36 @@ TEST_F(Cli, ShowPrintsTheLoadedConfiguration)
     EXPECT_EQ(old.code, 0);
     EXPECT_EQ(old.err, "Old Format: Please check Parameter!\n");
     EXPECT_EQ(old.out, run.out);
+}
+
+TEST_F(Cli, DiffSaysWhatDiffersInTheReportsWords)
+{
+    EeBlock changed = makeDefaultImage();
+    changed[field::powerOnDelay] = static_cast<Byte>(convertTime(90));
+    const std::string a = put("a.kdc", saveConfiguration(makeDefaultImage(), "Street"));
+    const std::string b = put("b.kdc", saveConfiguration(changed, "Street"));
+
+    const CliRun same = cli({"diff", a, a});
+    EXPECT_EQ(same.code, 0) << same.err;
+    EXPECT_EQ(same.out, "");
+    const CliRun different = cli({"diff", a, b});
+    EXPECT_EQ(different.code, 1) << different.err;
+    EXPECT_EQ(different.out, "Power On: Delay= Random \u2192 Delay= 00:01:30\n");
+
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } trouble[] = {
+        {{"diff", a, put("c.txt", "no configuration")}, "The file holds no data lines."},
+        {{"diff", a, (folder_ / "absent.kdc").string()}, "absent.kdc"},
+        {{"diff", "stick:M5", a}, "a stick memory is stick:M1 to stick:M4, not stick:M5"},
+    };
+    for (const auto& c : trouble) {
+        const CliRun run = cli(c.args);
+        EXPECT_EQ(run.code, 2) << c.err;
+        EXPECT_TRUE(contains(run.err, c.err)) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
 }
 
 TEST_F(Cli, ShowRefusesWhatLoadDoesNotTake)
