@@ -6,7 +6,7 @@ _ormid_cli()
     local cur=${COMP_WORDS[COMP_CWORD]}
     local prev=${COMP_WORDS[COMP_CWORD - 1]}
     local -A subcommands=(
-        [stick]="status read write erase"
+        [stick]="status read write erase backup restore"
         [device]="status read write update-fw"
     )
     local -A options=(
@@ -19,6 +19,8 @@ _ormid_cli()
         [stick read]="-o --force"
         [stick write]="--name --tx --no-verify"
         [stick erase]="--remote"
+        [stick backup]="--force"
+        [stick restore]="--slots"
         [device status]=""
         [device read]="-o --raw --force"
         [device write]="--no-verify"
@@ -41,7 +43,7 @@ _ormid_cli()
     [[ -n ${options[$command]+set} ]] || return
 
     case $prev in
-    -o | --raw | --info | --name | --project | --luminaire | --driver | --png) return ;;
+    -o | --raw | --info | --name | --project | --luminaire | --driver | --png | --slots) return ;;
     --tx)
         COMPREPLY=($(compgen -W "pol isd isden isdengine lsten lstengine" -- "$cur"))
         return

@@ -91,6 +91,18 @@ const std::vector<Command>& commands()
          "Erase all four memories without asking; --remote also makes the stick a remote\n"
          "stick, without it the stick becomes a local one.",
          {{"--remote", false}}, {}, 0, 0, runStickEraseCommand},
+        {"stick backup", "stick backup DIR [--force]",
+         "Save every used memory of a stick in memory mode as a configuration file in DIR,\n"
+         "named after its slot and name (M2-Street.kdc), then DIR/manifest.ini with the\n"
+         "stick's kind, each memory's name, status byte and Tx boxes, and the firmware\n"
+         "record. DIR must be new or empty (--force writes into it all the same).",
+         {{"--force", false}}, {}, 1, 1, runStickBackupCommand},
+        {"stick restore", "stick restore DIR [--slots M1,M3]",
+         "Write the memories of a backup back to a stick of the same kind, as \"stick write\"\n"
+         "does, each verified: all used ones, or the slots named. The manifest and every\n"
+         "file needed are checked first; when one is missing or damaged nothing is written.\n"
+         "Memories not restored stay as they are; the firmware is not restored.",
+         {{"--slots", true}}, {}, 1, 1, runStickRestoreCommand},
         {"device status", "device status",
          "With the stick in USB Stick mode: wait for the connected Ormid to announce itself\n"
          "and print its device number and firmware version.",

@@ -47,6 +47,19 @@ int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std:
 int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std::string& path, const std::string* name,
                   std::ostream& out, std::ostream& err, std::optional<Byte> tx = std::nullopt, bool verify = true);
 
+// `stick backup DIR [--force]`: every used memory of a stick in memory mode as a
+// configuration file named after its slot and name, then the manifest (stick kind,
+// names, status bytes, Tx boxes, firmware record). DIR must be new or empty unless `force`.
+int runStickBackup(HidTransport& transport, Waiter& waiter, const std::string& folder, std::ostream& out,
+                   std::ostream& err, bool force = false);
+
+// `stick restore DIR [--slots M1,M3]`: the backup's memories (all used ones, or the
+// slots named) written back as `stick write` does, with verification. The manifest and
+// every file needed are checked first; a damaged or incomplete folder, or a stick of
+// the other kind, leaves the stick untouched.
+int runStickRestore(HidTransport& transport, Waiter& waiter, const std::string& folder, const std::string* slots,
+                    std::ostream& out, std::ostream& err);
+
 // `stick erase [--remote]`: erases all four memories; `remote` makes the stick a remote stick.
 int runStickErase(HidTransport& transport, Waiter& waiter, bool remote, std::ostream& out, std::ostream& err);
 

@@ -97,6 +97,11 @@ FileWriteOptions outputOptions(const Arguments& args);
 // command needs (any mode when `wanted` is empty).
 std::optional<int> probeFailure(ProbeResult found, std::optional<ProbeResult> wanted, std::ostream& err);
 
+// --- cli_backup.cpp ----------------------------------------------------------
+
+int runStickBackupCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int runStickRestoreCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+
 // --- cli_device.cpp ----------------------------------------------------------
 
 int runDeviceStatusCommand(const Arguments& args, std::ostream& out, std::ostream& err);

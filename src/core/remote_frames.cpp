@@ -159,26 +159,45 @@ std::string describeFrame(const RemoteFrame& frame)
         + std::to_string(frame.level) + " (" + std::to_string(5 * frame.level) + " %)";
 }
 
+namespace {
+
+// The Tx boxes by their command-line names, in the window's order.
+// clang-format off
+constexpr std::pair<std::string_view, Byte> kTxNames[] = {
+    {"pol", txBit::powerOn}, {"isd", txBit::dst}, {"isden", txBit::isdSwitch},
+    {"isdengine", txBit::engine1}, {"lsten", txBit::lstSwitch}, {"lstengine", txBit::engine2},
+};
+// clang-format on
+
+} // namespace
+
 std::optional<Byte> parseTxSelection(std::string_view names)
 {
-    // clang-format off
-    static constexpr std::pair<std::string_view, Byte> kNames[] = {
-        {"pol", txBit::powerOn}, {"isd", txBit::dst}, {"isden", txBit::isdSwitch},
-        {"isdengine", txBit::engine1}, {"lsten", txBit::lstSwitch}, {"lstengine", txBit::engine2},
-    };
-    // clang-format on
     Byte status = 0;
     while (!names.empty()) {
         const std::size_t comma = names.find(',');
         const std::string_view name = names.substr(0, comma);
-        const auto* found = std::find_if(std::begin(kNames), std::end(kNames),
+        const auto* found = std::find_if(std::begin(kTxNames), std::end(kTxNames),
                                          [name](const auto& entry) { return entry.first == name; });
-        if (found == std::end(kNames))
+        if (found == std::end(kTxNames))
             return std::nullopt;
         status = SetBit(status, found->second);
         names = comma == std::string_view::npos ? std::string_view() : names.substr(comma + 1);
     }
     return status;
+}
+
+std::string txSelectionText(Byte status)
+{
+    std::string names;
+    for (const auto& [name, bit] : kTxNames) {
+        if (!TestBit(status, bit))
+            continue;
+        if (!names.empty())
+            names += ',';
+        names += name;
+    }
+    return names;
 }
 
 std::string durationText(int seconds)

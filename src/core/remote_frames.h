@@ -44,6 +44,8 @@ std::string describeFrame(const RemoteFrame& frame);
 // The Tx boxes named on a command line: "pol,isd,isden,isdengine,lsten,lstengine" in any
 // order and number; nullopt when a name is unknown.
 std::optional<Byte> parseTxSelection(std::string_view names);
+// The ticked boxes of `status` by those names, in that order, comma-separated.
+std::string txSelectionText(Byte status);
 
 // `txDuration`: the estimate in seconds; 0 when no box is ticked.
 int txDuration(const EeBlock& image, Byte txStatus);

@@ -132,6 +132,10 @@ TEST(RemoteFrames, TxBoxesByName)
     EXPECT_EQ(parseTxSelection("isdengine,pol"), 0x09);
     EXPECT_EQ(parseTxSelection(""), 0x00);
     EXPECT_EQ(parseTxSelection("pol,radio"), std::nullopt);
+    EXPECT_EQ(txSelectionText(0x09), "pol,isdengine");
+    EXPECT_EQ(txSelectionText(0x00), "");
+    for (const Byte status : {Byte{0x00}, Byte{0x15}, Byte{0x3F}})
+        EXPECT_EQ(parseTxSelection(txSelectionText(status)), status) << "names and back";
 }
 
 } // namespace

@@ -1,0 +1,200 @@
+// The service tools of ormid-cli against ormid-stick-sim, both as real processes: a
+// stick backed up, erased and restored, and a restore that refuses a damaged backup.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+
+#include "app/child_process.h"
+#include "cli/file_folder_test.h"
+#include "core/image.h"
+#include "core/remote_frames.h"
+#include "files/atomic_file.h"
+#include "files/stick_backup.h"
+#include "link/control_block.h"
+#include "link/memory_transfer.h"
+#include "sim/presets.h"
+#include "sim/state_file.h"
+
+namespace ormid {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kBinDir = ORMID_BIN_DIR;
+
+EeBlock patternImage(int factor)
+{
+    EeBlock image = makeDefaultImage();
+    for (std::size_t i = 0; i < kStoredImageBytes; ++i)
+        image[i] = static_cast<Byte>(i * factor + 1);
+    clearAstroData(image);
+    return image;
+}
+
+class StickTools : public test::FileFolderTest {
+protected:
+    void TearDown() override
+    {
+        stopSimulator();
+        FileFolderTest::TearDown();
+    }
+
+    std::string path(const char* name) const { return (folder_ / name).string(); }
+
+    // The simulator on `state`, in memory mode, kept in the state file.
+    void startSimulator(const sim::StickState& state)
+    {
+        ASSERT_EQ(sim::saveStickState(folder_ / "stick.state", state), "");
+        simulator_
+            = test::spawnProcess(kBinDir + "/ormid-stick-sim",
+                                 {"--socket", path("stick.sock"), "--mode", "memory", "--state", path("stick.state")},
+                                 {}, folder_ / "sim.out");
+        ASSERT_GT(simulator_, 0);
+        ASSERT_TRUE(test::awaitCondition([&] { return fs::is_socket(folder_ / "stick.sock"); }));
+    }
+    // Ends the simulator; what its stick holds.
+    sim::StickState stopSimulator()
+    {
+        if (simulator_ > 0) {
+            ::kill(simulator_, SIGTERM);
+            test::awaitExit(simulator_);
+            simulator_ = -1;
+        }
+        const sim::StateFileResult state = sim::loadStickState(folder_ / "stick.state");
+        EXPECT_TRUE(state.ok()) << state.error;
+        return state.state;
+    }
+    // Runs ormid-cli against the simulator; its exit code, its output in `output_`.
+    int cli(const std::vector<std::string>& args)
+    {
+        fs::remove(folder_ / "cli.out");
+        const pid_t pid = test::spawnProcess(kBinDir + "/ormid-cli", args, {{"ORMID_HID_BRIDGE", path("stick.sock")}},
+                                             folder_ / "cli.out");
+        const int status = test::awaitExit(pid);
+        output_ = readWholeFile(folder_ / "cli.out").bytes;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // M1 "Street" and M3 "Hof 3" hold configurations; the stick holds firmware 1.77.
+    static sim::StickState filledStick(bool remote)
+    {
+        sim::StickState state;
+        state.remote = remote;
+        EXPECT_EQ(sim::presetMemory(state, 1, patternImage(3), "Street"), "");
+        EXPECT_EQ(sim::presetMemory(state, 3, patternImage(5), "Hof 3"), "");
+        EXPECT_EQ(sim::presetFirmwareRecord(state, 77, 4096), "");
+        return state;
+    }
+
+    pid_t simulator_ = -1;
+    std::string output_;
+};
+
+TEST_F(StickTools, BackupEraseRestoreGivesTheSameStick)
+{
+    for (const bool remote : {false, true}) {
+        SCOPED_TRACE(remote ? "remote stick" : "local stick");
+        const sim::StickState filled = filledStick(remote);
+        startSimulator(filled);
+        const std::string backup = path(remote ? "remote-backup" : "local-backup");
+        ASSERT_EQ(cli({"stick", "backup", backup}), 0) << output_;
+        EXPECT_TRUE(fs::is_regular_file(fs::path(backup) / "M1-Street.kdc"));
+        EXPECT_TRUE(fs::is_regular_file(fs::path(backup) / "M3-Hof 3.kdc"));
+        const BackupManifestRead manifest
+            = readBackupManifest(readWholeFile(fs::path(backup) / kBackupManifestName).bytes);
+        ASSERT_TRUE(manifest.ok()) << manifest.error;
+        EXPECT_EQ(manifest.backup.remote, remote);
+        ASSERT_TRUE(manifest.backup.firmware);
+        EXPECT_EQ(manifest.backup.firmware->version, 77);
+        EXPECT_EQ(manifest.backup.memories[2].name, "Hof 3");
+        EXPECT_TRUE(manifest.backup.memories[1].empty);
+
+        ASSERT_EQ(cli(remote ? std::vector<std::string>{"stick", "erase", "--remote"}
+                             : std::vector<std::string>{"stick", "erase"}),
+                  0)
+            << output_;
+        ASSERT_EQ(cli({"stick", "restore", backup}), 0) << output_;
+        EXPECT_NE(output_.find("Wrote " + backup + "/M3-Hof 3.kdc to M3, verified"), std::string::npos) << output_;
+        sim::StickState expected = filled;
+        // A remote memory's frames are made from its configuration and Tx boxes as it is written.
+        for (const int n : {1, 3})
+            if (remote)
+                sim::writeStickBlock(expected, remoteBlockAddress(n),
+                                     *buildRemoteFrameBlock(generateRemote(patternImage(n == 1 ? 3 : 5), 0x00)));
+        EXPECT_EQ(stopSimulator().memory, expected.memory) << "the stick as it was backed up";
+    }
+}
+
+TEST_F(StickTools, ADamagedOrIncompleteBackupLeavesTheStickUntouched)
+{
+    startSimulator(filledStick(false));
+    const fs::path backup = folder_ / "backup";
+    ASSERT_EQ(cli({"stick", "backup", backup.string()}), 0) << output_;
+    EXPECT_EQ(cli({"stick", "backup", backup.string()}), 1) << "a second backup does not mix with the first";
+    ASSERT_EQ(cli({"stick", "erase"}), 0) << output_;
+    const sim::StickState erased = stopSimulator();
+
+    const std::string manifest = readWholeFile(backup / kBackupManifestName).bytes;
+    const struct {
+        const char* name;
+        void (*damage)(const fs::path& backup, const std::string& manifest);
+        std::vector<std::string> options;
+        std::string message;
+    } cases[] = {
+        {"a file missing",
+         [](const fs::path& b, const std::string&) { fs::remove(b / "M3-Hof 3.kdc"); },
+         {},
+         "M3-Hof 3.kdc"},
+        {"a damaged file",
+         [](const fs::path& b, const std::string&) {
+             EXPECT_TRUE(writeFileAtomically(b / "M1-Street.kdc", "MMN").ok());
+         },
+         {},
+         "The file of M1 cannot be restored."},
+        {"no manifest",
+         [](const fs::path& b, const std::string&) { fs::remove(b / kBackupManifestName); },
+         {},
+         "manifest.ini"},
+        {"a damaged manifest",
+         [](const fs::path& b, const std::string& m) {
+             EXPECT_TRUE(writeFileAtomically(b / kBackupManifestName, m.substr(0, m.find("[M3]") + 5)).ok());
+         },
+         {},
+         "The manifest is damaged: M3 is neither empty nor a memory"},
+        {"a slot that is empty in the backup",
+         [](const fs::path&, const std::string&) {},
+         {"--slots", "M2"},
+         "M2 is empty in the backup."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path copy = folder_ / "copy";
+        fs::remove_all(copy);
+        fs::copy(backup, copy);
+        c.damage(copy, manifest);
+        startSimulator(erased);
+        std::vector<std::string> args = {"stick", "restore", copy.string()};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        EXPECT_EQ(cli(args), 1) << output_;
+        EXPECT_NE(output_.find(c.message), std::string::npos) << output_;
+        EXPECT_NE(output_.find("the stick was not touched"), std::string::npos) << output_;
+        EXPECT_EQ(stopSimulator().memory, erased.memory);
+    }
+
+    // A backup of a local stick is not written to a remote one.
+    sim::StickState remote = erased;
+    remote.remote = true;
+    startSimulator(remote);
+    EXPECT_EQ(cli({"stick", "restore", backup.string(), "--slots", "M1"}), 4) << output_;
+    EXPECT_NE(output_.find("The backup is of a local stick, this stick is remote"), std::string::npos) << output_;
+    EXPECT_EQ(stopSimulator().memory, remote.memory);
+}
+
+} // namespace
+} // namespace ormid
