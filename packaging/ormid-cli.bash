@@ -23,7 +23,7 @@ _ormid_cli()
         [stick restore]="--slots"
         [device status]=""
         [device read]="-o --raw --force"
-        [device write]="--no-verify"
+        [device write]="--no-verify --batch --log --count --update-fw"
         [device update-fw]=""
     )
     COMPREPLY=()
@@ -43,7 +43,7 @@ _ormid_cli()
     [[ -n ${options[$command]+set} ]] || return
 
     case $prev in
-    -o | --raw | --info | --name | --project | --luminaire | --driver | --png | --slots) return ;;
+    -o | --raw | --info | --name | --project | --luminaire | --driver | --png | --slots | --log | --count) return ;;
     --tx)
         COMPREPLY=($(compgen -W "pol isd isden isdengine lsten lstengine" -- "$cur"))
         return

@@ -111,12 +111,19 @@ const std::vector<Command>& commands()
          "Read the connected Ormid's memory and save bytes 0 to 95 as a configuration file;\n"
          "--raw also writes all 256 bytes as they were read.",
          {{"-o", true}, {"--raw", true}, {"--force", false}}, {"-o"}, 0, 0, runDeviceReadCommand},
-        {"device write", "device write FILE [--no-verify]",
+        {"device write", "device write FILE [--no-verify] [--batch [--log LOG.csv] [--count N] [--update-fw]]",
          "Load a configuration file as \"Load\" does and write it to the connected Ormid:\n"
          "the device is read first, so bytes 96 to 249 go back as read. Then the read that\n"
          "the device's next announcement starts is compared with bytes 0 to 249 as sent; a\n"
-         "byte that differs is printed and fails the command (--no-verify skips it).",
-         {{"--no-verify", false}}, {}, 1, 1, runDeviceWriteCommand},
+         "byte that differs is printed and fails the command (--no-verify skips it).\n"
+         "--batch programs one device after another: it waits for a device to announce\n"
+         "itself, with --update-fw brings it to the built-in firmware, writes and verifies\n"
+         "it, prints a line (number, device, firmware, result) and adds a row with the time\n"
+         "to LOG.csv, then waits for a device with another number. A device that fails is\n"
+         "reported and the batch goes on; it ends after N devices (exit code 4 when one of\n"
+         "them failed) or when interrupted.",
+         {{"--no-verify", false}, {"--batch", false}, {"--log", true}, {"--count", true}, {"--update-fw", false}},
+         {}, 1, 1, runDeviceWriteCommand},
         {"device update-fw", "device update-fw [FILE.kdp]",
          "Update the connected Ormid's firmware page by page with the image from FILE.kdp,\n"
          "else with the built-in one, printing \"page n/m\" per page; the device is reset\n"

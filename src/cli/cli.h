@@ -1,6 +1,7 @@
 #pragma once
 // ormid-cli: the program's file engine without a window, for scripts and production lines.
 
+#include <atomic>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -78,6 +79,24 @@ int runDeviceRead(HidTransport& transport, Waiter& waiter, const std::string& pa
 // bytes 0..249 as sent; a difference is reported byte by byte and fails the command.
 int runDeviceWrite(HidTransport& transport, Waiter& waiter, const std::string& path, std::ostream& out,
                    std::ostream& err, bool verify = true);
+
+// `device write FILE --batch`: programs one device after another. Waits for a device to
+// announce itself, updates its firmware to the built-in version when `updateFirmware`
+// and it runs another, writes and verifies the file, prints a line (number, device,
+// firmware, result) and logs a CSV row, then waits for a device with another number;
+// a device that fails is reported and the batch goes on. Ends after `count` devices,
+// when the stick is gone, or once `interrupted` is set: at once while it waits, after
+// the device it is programming otherwise. Exit code 4 when a device failed or the stick
+// is gone.
+struct DeviceBatch {
+    std::string path;
+    const std::string* logPath = nullptr;
+    bool updateFirmware = false;
+    std::optional<int> count;
+    const std::atomic<bool>* interrupted = nullptr;
+};
+int runDeviceBatch(HidTransport& transport, Waiter& waiter, const DeviceBatch& batch, std::ostream& out,
+                   std::ostream& err);
 
 // `device update-fw [FILE]`: the firmware from `path` (a `.kdp` file as "Load" takes it)
 // or, without it, the built-in image; reads the device, then sends the image page by

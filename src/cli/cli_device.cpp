@@ -1,13 +1,22 @@
-// ormid-cli's device commands: device status, read, write and update-fw on the
-// Ormid connected to a stick in USB Stick mode, through the link engine.
+// ormid-cli's device commands: device status, read, write (one device or a batch)
+// and update-fw on the Ormid connected to a stick in USB Stick mode, through the
+// link engine.
 
 #include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <signal.h>
 
 #include "cli/cli.h"
 #include "cli/cli_commands.h"
@@ -61,6 +70,8 @@ std::string writtenBytesText(const WriteProgress& progress)
         + open("Write EE frame", progress.eeBytes, kWriteEeChunk, kEeEnd);
 }
 
+constexpr const char* kPulledOut = "The stick was pulled out.";
+
 std::string versionText(Byte version)
 {
     return firmwareVersionText(DeviceIdentification{.id = {}, .firmware = version});
@@ -88,14 +99,23 @@ public:
     {
     }
 
-    // Finds the stick in USB Stick mode and waits for the device's identification;
-    // the exit code when that fails.
-    std::optional<int> connect(std::ostream& err)
+    // Finds the stick in USB Stick mode and starts listening for the device; the exit
+    // code when the stick is missing or in the other mode.
+    std::optional<int> start(std::ostream& err)
     {
         StickProbe probe;
         if (const auto failed = probeFailure(runStickProbe(probe, transport_, waiter_), ProbeResult::usbStickMode, err))
             return failed;
         engine_.start();
+        return std::nullopt;
+    }
+
+    // Finds the stick and waits for the device's identification; the exit code when
+    // either fails.
+    std::optional<int> connect(std::ostream& err)
+    {
+        if (const auto failed = start(err))
+            return failed;
         return awaitIdentification(err);
     }
 
@@ -105,6 +125,38 @@ public:
     {
         if (const auto failed = connect(err))
             return failed;
+        return awaitRead(err);
+    }
+
+    enum class DeviceWait { arrived, interrupted, stickGone };
+
+    // Batch: waits, however long, until a device with another number than `previous`
+    // (none before the first) has announced itself and is not being read, or until
+    // `interrupted` is set.
+    DeviceWait awaitAnotherDevice(const std::optional<std::string>& previous, const std::atomic<bool>* interrupted)
+    {
+        for (;;) {
+            if (stickGone_)
+                return DeviceWait::stickGone;
+            if (interrupted && *interrupted)
+                return DeviceWait::interrupted;
+            if (!engine_.busy() && engine_.stickState() == LinkEngine::kRead
+                && engine_.identification().deviceNumber() != previous)
+                return DeviceWait::arrived;
+            nextTick();
+        }
+    }
+
+    // Reads the device memory again into the image, after the second a device needs
+    // once it has announced itself (a device back from an update is not read by itself).
+    std::optional<int> readAfresh(std::ostream& err)
+    {
+        for (int tick = 0; tick < LinkEngine::kReadPauseTicks && !stickGone_; ++tick)
+            nextTick();
+        if (engine_.startRead() != LinkStart::started) {
+            err << (stickGone_ ? kPulledOut : "The device could not be read.") << '\n';
+            return cliExit::transferFailed;
+        }
         return awaitRead(err);
     }
 
@@ -166,7 +218,6 @@ public:
     const LinkEngine& engine() const { return engine_; }
 
 private:
-    static constexpr const char* kPulledOut = "The stick was pulled out.";
     // Outcomes that end a read or a write, for better or worse.
     static constexpr LinkOutcome kOperationEnds[] = {
         LinkOutcome::deviceGone, LinkOutcome::readDone,    LinkOutcome::readFailed,
@@ -295,6 +346,125 @@ std::optional<FirmwareImage> builtInFirmware(std::ostream& err)
     return firmware;
 }
 
+// Writes `image`'s bytes 0..95 over the device image just read, and with `verify`
+// compares the read after it with what was sent; the exit code when either fails.
+std::optional<int> writeAndVerify(DeviceSession& session, const EeBlock& image, bool verify, std::ostream& err)
+{
+    std::copy_n(image.begin(), kStoredImageBytes, session.image().begin());
+    const std::vector<Byte> sent(session.image().begin(), session.image().begin() + kDeviceWriteBytes);
+    if (!session.write(err))
+        return cliExit::transferFailed;
+    if (!verify)
+        return std::nullopt;
+    const std::string device = session.engine().identification().deviceNumber();
+    if (const auto failed = session.readBack(err)) {
+        err << "Verify failed: device " << device << " could not be read back.\n";
+        return failed;
+    }
+    const ByteSpan read = ByteSpan(session.image()).first(kDeviceWriteBytes);
+    if (const std::vector<ByteMismatch> differences = byteMismatches(sent, read); !differences.empty()) {
+        err << "Verify failed: device " << device << " reads back otherwise than it was written:\n";
+        printMismatches(differences, 2, err);
+        return cliExit::transferFailed;
+    }
+    return std::nullopt;
+}
+
+// The update, then the read of the device that comes back with the new version.
+std::optional<int> updateAndReread(DeviceSession& session, const FirmwareImage& firmware, std::ostream& err)
+{
+    if (!session.updateFirmware(firmware, err))
+        return cliExit::transferFailed;
+    return session.readAfresh(err);
+}
+
+// A message on one line, for a line of the batch.
+std::string oneLine(std::string text)
+{
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
+// One programmed device of a batch.
+struct BatchRow {
+    int number = 0;
+    std::string device;
+    std::string firmware;
+    std::string result; // "done" or "failed: why"
+};
+
+// The batch's CSV log: a header when the file is new, then a row per device, each
+// written through at once so that an interrupted batch keeps every row.
+class BatchLog {
+public:
+    explicit BatchLog(const std::string& path)
+    {
+        std::error_code error;
+        const bool fresh = !std::filesystem::exists(path, error) || std::filesystem::file_size(path, error) == 0;
+        file_.open(path, std::ios::app);
+        if (fresh)
+            file_ << "number,time,device,firmware,result" << std::endl;
+    }
+    bool ok() const { return file_.good(); }
+    void add(const BatchRow& row)
+    {
+        file_ << row.number << ',' << utcTimestamp() << ',' << row.device << ',' << row.firmware << ','
+              << csvField(row.result) << std::endl;
+    }
+
+private:
+    static std::string utcTimestamp()
+    {
+        const std::time_t now = std::time(nullptr);
+        std::tm utc{};
+        gmtime_r(&now, &utc);
+        char text[32];
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+        return text;
+    }
+    // Quoted, with its quotes doubled, when it holds a comma or a quote.
+    static std::string csvField(const std::string& text)
+    {
+        if (text.find_first_of(",\"") == std::string::npos)
+            return text;
+        std::string quoted = "\"";
+        for (const char c : text)
+            quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        return quoted + "\"";
+    }
+
+    std::ofstream file_;
+};
+
+// Ctrl-C in a batch: the device being programmed is finished and logged first; a
+// second Ctrl-C ends the program at once.
+std::atomic<bool> batchInterrupted{false};
+
+void onBatchInterrupt(int)
+{
+    batchInterrupted = true;
+}
+
+class BatchInterruptHandler {
+public:
+    BatchInterruptHandler()
+    {
+        struct sigaction action {};
+        action.sa_handler = onBatchInterrupt;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previous_);
+    }
+    ~BatchInterruptHandler() { sigaction(SIGINT, &previous_, nullptr); }
+    BatchInterruptHandler(const BatchInterruptHandler&) = delete;
+    BatchInterruptHandler& operator=(const BatchInterruptHandler&) = delete;
+
+private:
+    struct sigaction previous_ {};
+};
+
 } // namespace
 
 ConfigRead readDeviceConfiguration(HidTransport& transport, Waiter& waiter, std::ostream& out, std::ostream& err)
@@ -324,6 +494,28 @@ int runDeviceReadCommand(const Arguments& args, std::ostream& out, std::ostream&
 
 int runDeviceWriteCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 {
+    if (args.flag("--batch")) {
+        if (args.flag("--no-verify"))
+            return usageError(err, "--batch verifies every device; --no-verify does not go with it");
+        DeviceBatch batch{.path = args.positional.front(),
+                          .logPath = args.value("--log"),
+                          .updateFirmware = args.flag("--update-fw"),
+                          .count = std::nullopt,
+                          .interrupted = &batchInterrupted};
+        if (const std::string* count = args.value("--count")) {
+            int number = 0;
+            const auto [end, error] = std::from_chars(count->data(), count->data() + count->size(), number);
+            if (error != std::errc() || end != count->data() + count->size() || number < 1)
+                return usageError(err, "--count takes a number of devices from 1, not " + *count);
+            batch.count = number;
+        }
+        const BatchInterruptHandler interruptHandler;
+        return onDefaultStick(err, [&](HidTransport& transport, Waiter& waiter) {
+            return runDeviceBatch(transport, waiter, batch, out, err);
+        });
+    }
+    if (args.flag("--update-fw") || args.value("--log") || args.value("--count"))
+        return usageError(err, "--log, --count and --update-fw go with --batch");
     return onDefaultStick(err, [&](HidTransport& transport, Waiter& waiter) {
         return runDeviceWrite(transport, waiter, args.positional.front(), out, err, !args.flag("--no-verify"));
     });
@@ -378,25 +570,72 @@ int runDeviceWrite(HidTransport& transport, Waiter& waiter, const std::string& p
     DeviceSession session(transport, waiter, out);
     if (const auto failed = session.connectAndRead(err))
         return *failed;
-    std::copy_n(loaded->image.begin(), kStoredImageBytes, session.image().begin());
-    const std::vector<Byte> sent(session.image().begin(), session.image().begin() + kDeviceWriteBytes);
-    if (!session.write(err))
-        return cliExit::transferFailed;
     const std::string device = session.engine().identification().deviceNumber();
-    if (verify) {
-        if (const auto failed = session.readBack(err)) {
-            err << "Verify failed: device " << device << " could not be read back.\n";
-            return *failed;
-        }
-        const ByteSpan read = ByteSpan(session.image()).first(kDeviceWriteBytes);
-        if (const std::vector<ByteMismatch> differences = byteMismatches(sent, read); !differences.empty()) {
-            err << "Verify failed: device " << device << " reads back otherwise than it was written:\n";
-            printMismatches(differences, 2, err);
-            return cliExit::transferFailed;
-        }
-    }
+    if (const auto failed = writeAndVerify(session, loaded->image, verify, err))
+        return *failed;
     out << "Wrote " << path << " to device " << device << (verify ? ", verified" : "") << '\n';
     return cliExit::success;
+}
+
+int runDeviceBatch(HidTransport& transport, Waiter& waiter, const DeviceBatch& batch, std::ostream& out,
+                   std::ostream& err)
+{
+    const auto loaded = loadConfigurationFile(batch.path, {}, err);
+    if (!loaded)
+        return cliExit::invalidInput;
+    std::optional<FirmwareImage> firmware;
+    if (batch.updateFirmware && !(firmware = builtInFirmware(err)))
+        return cliExit::invalidInput;
+    std::optional<BatchLog> log;
+    if (batch.logPath) {
+        log.emplace(*batch.logPath);
+        if (!log->ok()) {
+            err << "Cannot write the log " << *batch.logPath << ".\n";
+            return cliExit::invalidInput;
+        }
+    }
+    std::ostream quiet(nullptr);
+    DeviceSession session(transport, waiter, quiet);
+    if (const auto failed = session.start(err))
+        return *failed;
+    out << "Waiting for devices; each one is written and verified (Ctrl-C ends).\n" << std::flush;
+    std::optional<std::string> previous;
+    int done = 0;
+    int failedDevices = 0;
+    const auto summary = [&] {
+        out << done + failedDevices << (done + failedDevices == 1 ? " device: " : " devices: ") << done << " done, "
+            << failedDevices << " failed.\n";
+    };
+    while (!batch.count || done + failedDevices < *batch.count) {
+        const auto wait = session.awaitAnotherDevice(previous, batch.interrupted);
+        if (wait == DeviceSession::DeviceWait::interrupted)
+            break;
+        if (wait == DeviceSession::DeviceWait::stickGone) {
+            summary();
+            err << kPulledOut << '\n';
+            return cliExit::transferFailed;
+        }
+        const int number = done + failedDevices + 1;
+        const DeviceIdentification identification = session.engine().identification();
+        previous = identification.deviceNumber();
+        // A read the announcement started may have run already: each device is read afresh.
+        std::ostringstream why;
+        std::optional<int> failed = session.readAfresh(why);
+        if (!failed && firmware && identification.firmware != firmware->fwVersion)
+            failed = updateAndReread(session, *firmware, why);
+        if (!failed)
+            failed = writeAndVerify(session, loaded->image, true, why);
+        ++(failed ? failedDevices : done);
+        const BatchRow row{number, *previous, firmwareVersionText(session.engine().identification()),
+                           failed ? "failed: " + oneLine(why.str()) : "done"};
+        out << row.number << "  Device Nr. " << row.device << "  " << row.firmware << "  " << row.result << std::endl;
+        if (log)
+            log->add(row);
+        if (batch.interrupted && *batch.interrupted)
+            break;
+    }
+    summary();
+    return failedDevices > 0 ? cliExit::transferFailed : cliExit::success;
 }
 
 int runDeviceUpdateFw(HidTransport& transport, Waiter& waiter, const std::string* path, std::ostream& out,

@@ -95,12 +95,33 @@ std::string takeMode(SimOptions& o, std::string_view value)
     return {};
 }
 
+// HEX8[:refuse][,HEX8[:refuse]...]: the connected device, then the ones that take its place.
 std::string takeDeviceId(SimOptions& o, std::string_view value)
 {
-    const auto bytes = parseHexBytes(value);
-    if (!bytes || bytes->size() != o.config.deviceId.size())
-        return "expected 8 hexadecimal digits, got '" + std::string(value) + "'";
-    std::copy(bytes->begin(), bytes->end(), o.config.deviceId.begin());
+    const std::string expected
+        = "expected 8 hexadecimal digits, optionally :refuse, separated by commas, got '" + std::string(value) + "'";
+    std::vector<LineDevice> devices;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = value.find(',', start);
+        std::string_view entry = value.substr(start, comma == std::string_view::npos ? comma : comma - start);
+        LineDevice device;
+        constexpr std::string_view kRefuse = ":refuse";
+        if (entry.ends_with(kRefuse)) {
+            device.refusesWrites = true;
+            entry.remove_suffix(kRefuse.size());
+        }
+        const auto bytes = parseHexBytes(entry);
+        if (!bytes || bytes->size() != device.id.size())
+            return expected;
+        std::copy(bytes->begin(), bytes->end(), device.id.begin());
+        devices.push_back(device);
+        if (comma == std::string_view::npos)
+            break;
+        start = comma + 1;
+    }
+    o.config.deviceId = devices.front().id;
+    o.config.deviceRefusesWrites = devices.front().refusesWrites;
+    o.config.nextDevices.assign(devices.begin() + 1, devices.end());
     return {};
 }
 
@@ -215,7 +236,9 @@ const std::vector<OptionRule>& optionRules()
          [](SimOptions& o, std::string_view) { o.config.legacy = true; return std::string(); }},
         {"--no-device", {}, false, Scope::usb,
          [](SimOptions& o, std::string_view) { o.config.deviceConnected = false; return std::string(); }},
-        {"--device-id", "HEX8", false, Scope::usb, takeDeviceId},
+        {"--device-id", "HEX8[:refuse],...", false, Scope::usb, takeDeviceId},
+        {"--swap-when-idle", "MS", false, Scope::usb,
+         [](SimOptions& o, std::string_view v) { return takeNumber(o.config.swapWhenIdle, v, 1, kMaxIdentifyPeriod); }},
         {"--device-fw", "N|none", false, Scope::usb,
          [](SimOptions& o, std::string_view v) { return takeVersion(o.config.deviceFirmware, v); }},
         {"--fw-after-update", "N|none", false, Scope::usb,
@@ -392,7 +415,15 @@ Memory mode:
 
 USB Stick mode:
   --no-device               no Ormid is connected to the stick
-  --device-id HEX8          the connected Ormid's number (8 hexadecimal digits)
+  --device-id HEX8[:refuse],...
+                            the connected Ormid's number (8 hexadecimal digits); with
+                            :refuse it refuses every write frame. Further numbers make a
+                            production line: once a device has had a frame and then no
+                            frame has come for the --swap-when-idle time, the next one
+                            takes its place (with the memory and firmware the first
+                            started with)
+  --swap-when-idle MS       that time (default 3000; keep it longer than the identify
+                            period, so the read after a write finds the written device)
   --device-fw N|none        its firmware version 1.N, or none
   --fw-after-update N|none  the version it reports after a firmware update
   --device-memory FILE      its 256 bytes of memory

@@ -152,6 +152,8 @@ StickModel::StickModel(StickConfig config, Faults faults, StickState state)
 {
     state_.memory.resize(kStickMemorySize, 0xFF);
     state_.deviceFirmware = config_.deviceFirmware;
+    lineDeviceMemory_ = state_.deviceMemory;
+    lineDeviceFirmware_ = state_.deviceFirmware;
 }
 
 Byte StickModel::inputReportLength() const
@@ -186,7 +188,11 @@ void StickModel::receive(ByteSpan report, Millis now)
 
 void StickModel::advance(Millis now)
 {
-    if (dropped_ || !nextIdentify_ || *nextIdentify_ > now)
+    if (dropped_)
+        return;
+    if (const std::optional<Millis> swap = swapDue(); swap && *swap <= now)
+        swapDevice(*swap);
+    if (!nextIdentify_ || *nextIdentify_ > now)
         return;
     Millis due = *nextIdentify_;
     if (config_.identifyPeriod > 0) {
@@ -218,9 +224,32 @@ std::optional<Millis> StickModel::nextDue() const
     if (dropped_)
         return std::nullopt;
     std::optional<Millis> due = nextIdentify_;
-    if (!pending_.empty())
-        due = due ? std::min(*due, pending_.front().due) : pending_.front().due;
+    for (const std::optional<Millis> other :
+         {swapDue(), pending_.empty() ? std::nullopt : std::optional<Millis>(pending_.front().due)})
+        if (other)
+            due = due ? std::min(*due, *other) : *other;
     return due;
+}
+
+std::optional<Millis> StickModel::swapDue() const
+{
+    if (!addressed_ || nextDevice_ >= config_.nextDevices.size())
+        return std::nullopt;
+    return lastLinkFrame_ + config_.swapWhenIdle;
+}
+
+void StickModel::swapDevice(Millis due)
+{
+    const LineDevice& next = config_.nextDevices[nextDevice_++];
+    config_.deviceId = next.id;
+    config_.deviceRefusesWrites = next.refusesWrites;
+    state_.deviceMemory = lineDeviceMemory_;
+    state_.deviceFirmware = lineDeviceFirmware_;
+    firmware_ = {};
+    pageSinceReset_ = false;
+    addressed_ = false;
+    changed();
+    nextIdentify_ = due + config_.identifyDelay;
 }
 
 bool StickModel::connectionDropped() const
@@ -475,6 +504,8 @@ void StickModel::answerUsbReadBlock(const Report& /*report*/, Millis now)
 
 void StickModel::handleLinkFrame(const Report& report, Millis now)
 {
+    lastLinkFrame_ = now;
+    addressed_ = true;
     if (!config_.deviceConnected) {
         linkReply(static_cast<Byte>(ReplyCode::noDevice), now);
         return;
@@ -529,8 +560,8 @@ void StickModel::writeEe(const Report& report, Millis now)
 void StickModel::writeDevice(const Report& report, const DeviceWrite& kind, Millis now)
 {
     int& refusals = faults_.*kind.refusals;
-    if (refusals > 0) {
-        --refusals;
+    if (config_.deviceRefusesWrites || refusals > 0) {
+        refusals = std::max(0, refusals - 1);
         answerFrame(static_cast<Byte>(kind.failed), now);
         return;
     }

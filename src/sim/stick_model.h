@@ -23,11 +23,29 @@ using Millis = std::int64_t;
 
 enum class StickMode { memory, usb };
 
+using DeviceId = std::array<Byte, 4>;
+
+// An Ormid on a production line: its number, and whether it answers every write frame
+// with a refusal (a damaged unit).
+struct LineDevice {
+    DeviceId id{};
+    bool refusesWrites = false;
+
+    bool operator==(const LineDevice&) const = default;
+};
+
 struct StickConfig {
     StickMode mode = StickMode::memory;
     bool legacy = false;         // memory mode: the stick ignores the mode query
     bool deviceConnected = true; // USB Stick mode: an Ormid is connected
-    std::array<Byte, 4> deviceId = {0x12, 0x34, 0x56, 0x78};
+    DeviceId deviceId = {0x12, 0x34, 0x56, 0x78};
+    bool deviceRefusesWrites = false; // the connected device refuses every write frame
+    // A production line: once the PC has sent the connected device a frame and then no
+    // frame has come for `swapWhenIdle`, the next of these takes its place and announces
+    // itself. Each starts with the device memory and firmware the model started with.
+    std::vector<LineDevice> nextDevices{};
+    Millis swapWhenIdle
+        = 3000; // longer than the identify period: the read after a write still finds the written device
     // The device's version when the model starts; it replaces StickState::deviceFirmware,
     // because the command line names the device just as it names its id.
     Byte deviceFirmware = 77;      // 0xFF: the device reports no version
@@ -182,6 +200,9 @@ private:
     void refuseSegment(Millis now);
     void reset(const Report& report, Millis now);
     std::vector<Byte> identification() const;
+    // When the next line device takes the connected one's place; nullopt when none will.
+    std::optional<Millis> swapDue() const;
+    void swapDevice(Millis due);
 
     StickConfig config_;
     Faults faults_;
@@ -196,6 +217,12 @@ private:
     int blockWrites_ = 0;
     int answeredFrames_ = 0; // write frames and firmware segments
     bool dropped_ = false;
+    // The production line: the connected device's place in it and what it started with.
+    std::size_t nextDevice_ = 0;
+    bool addressed_ = false; // the PC has sent the connected device a frame
+    Millis lastLinkFrame_ = 0;
+    std::array<Byte, 256> lineDeviceMemory_{};
+    Byte lineDeviceFirmware_ = 0;
 
     std::function<void()> stateChanged_;
     std::function<void(Direction, ByteSpan)> reportSeen_;

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <sstream>
 
@@ -133,6 +135,11 @@ TEST_F(Cli, UsageErrorsExitWith2AndPrintUsageOnStandardError)
         {"stick", "erase", "--remote=yes"},
         {"stick", "status", "extra"},
         {"stick", "status", "--info", "x"},
+        {"device", "write", "a.kdc", "--log", "line.csv"},
+        {"device", "write", "a.kdc", "--update-fw"},
+        {"device", "write", "a.kdc", "--batch", "--no-verify"},
+        {"device", "write", "a.kdc", "--batch", "--count", "0"},
+        {"device", "write", "a.kdc", "--batch", "--count", "3x"},
     };
     for (const auto& args : cases) {
         const CliRun run = cli(args);
@@ -876,6 +883,97 @@ TEST_F(CliOnDevice, UpdateFromAFileSendsThatImage)
     for (std::size_t i = 0; i < 1000; ++i)
         ASSERT_EQ(received[i], static_cast<Byte>(i)) << i;
     EXPECT_TRUE(std::all_of(received.begin() + 1000, received.end(), [](Byte b) { return b == 0xFF; }));
+}
+
+// A production line of three devices, the second refusing writes: each is written and
+// verified (brought to the built-in firmware first with --update-fw), the failure is
+// reported, and the batch goes on with the third.
+TEST_F(CliOnDevice, BatchProgramsOneDeviceAfterAnother)
+{
+    for (const bool update : {false, true}) {
+        SCOPED_TRACE(update ? "with --update-fw" : "without update");
+        sim::StickConfig line = update ? updatableDevice() : sim::StickConfig{};
+        line.deviceId = {0x11, 0x11, 0x11, 0x11};
+        line.nextDevices = {{{0x22, 0x22, 0x22, 0x22}, true}, {{0x33, 0x33, 0x33, 0x33}, false}};
+        startDevice({}, line);
+        const std::string file = put("lamp.kdc", saveConfiguration(customImage(), "Lamp"));
+        const std::string logPath = (folder_ / (update ? "update.csv" : "plain.csv")).string();
+        std::ostringstream out, err;
+        const DeviceBatch batch{.path = file, .logPath = &logPath, .updateFirmware = update, .count = 3};
+        const int code = runDeviceBatch(*transport_, waiter_, batch, out, err);
+
+        EXPECT_EQ(code, cliExit::transferFailed) << "one device failed\n" << err.str();
+        const std::string lines = out.str();
+        EXPECT_TRUE(lines.ends_with("3 devices: 2 done, 1 failed.\n")) << lines;
+        EXPECT_TRUE(contains(lines, "1  Device Nr. 11111111  FW 1.77  done\n")) << lines;
+        EXPECT_TRUE(contains(lines, "2  Device Nr. 22222222  FW 1.77  failed: Transfer Error!")) << lines;
+        EXPECT_TRUE(contains(lines, "3  Device Nr. 33333333  FW 1.77  done\n")) << lines;
+        EeBlock expected = customImage();
+        clearAstroData(expected); // as "Load" takes the file
+        EXPECT_TRUE(
+            std::equal(expected.begin(), expected.begin() + kStoredImageBytes, model_->state().deviceMemory.begin()))
+            << "the third device holds the file";
+
+        const std::string log = readWholeFile(logPath).bytes;
+        EXPECT_TRUE(log.starts_with("number,time,device,firmware,result\n")) << log;
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;
+        EXPECT_TRUE(contains(log, ",22222222,FW 1.77,failed: Transfer Error!")) << log;
+        EXPECT_TRUE(contains(log, ",33333333,FW 1.77,done\n")) << log;
+    }
+}
+
+// Ctrl-C ends a batch at once while it waits for the next device, but only after the
+// device it is programming has been written, verified and logged.
+TEST_F(CliOnDevice, AnInterruptedBatchFinishesTheDeviceItIsProgramming)
+{
+    // Sets the flag on the first sleep after `when` holds.
+    class InterruptingWaiter : public sim::VirtualWaiter {
+    public:
+        InterruptingWaiter(sim::VirtualClock& clock, std::function<bool()> when, std::atomic<bool>& flag)
+            : VirtualWaiter(clock), when_(std::move(when)), flag_(flag)
+        {
+        }
+        void sleep(std::chrono::milliseconds duration) override
+        {
+            VirtualWaiter::sleep(duration);
+            if (when_())
+                flag_ = true;
+        }
+
+    private:
+        std::function<bool()> when_;
+        std::atomic<bool>& flag_;
+    };
+
+    const std::string file = put("lamp.kdc", saveConfiguration(customImage(), "Lamp"));
+    EeBlock expected = customImage();
+    clearAstroData(expected); // as "Load" takes the file
+    const struct {
+        const char* name;
+        std::function<bool(const Bytes& before)> when;
+    } cases[] = {
+        {"while waiting for the next device", [&](const Bytes&) { return clock_.now() > 60000; }},
+        {"while writing", [&](const Bytes& before) { return deviceMemory() != before; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startDevice();
+        const Bytes before = deviceMemory();
+        std::atomic<bool> interrupted{false};
+        InterruptingWaiter waiter(
+            clock_, [&] { return c.when(before); }, interrupted);
+        const DeviceBatch batch{.path = file,
+                                .logPath = nullptr,
+                                .updateFirmware = false,
+                                .count = std::nullopt,
+                                .interrupted = &interrupted};
+        std::ostringstream out, err;
+        EXPECT_EQ(runDeviceBatch(*transport_, waiter, batch, out, err), cliExit::success) << err.str();
+        EXPECT_TRUE(interrupted);
+        EXPECT_TRUE(out.str().ends_with("1  Device Nr. 12345678  FW 1.77  done\n1 device: 1 done, 0 failed.\n"))
+            << out.str();
+        EXPECT_TRUE(std::equal(expected.begin(), expected.begin() + kStoredImageBytes, deviceMemory().begin()));
+    }
 }
 
 TEST_F(CliOnDevice, UpdateFailuresLeaveTheDeviceOnItsFirmware)

@@ -1,11 +1,13 @@
 // The service tools of ormid-cli against ormid-stick-sim, both as real processes: a
-// stick backed up, erased and restored, and a restore that refuses a damaged backup.
+// stick backed up, erased and restored, a restore that refuses a damaged backup, a
+// stick memory compared with a file, and a production line programmed in a batch.
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <sys/wait.h>
@@ -14,7 +16,9 @@
 #include "cli/file_folder_test.h"
 #include "core/image.h"
 #include "core/remote_frames.h"
+#include "core/text_lines.h"
 #include "files/atomic_file.h"
+#include "files/config_file.h"
 #include "files/stick_backup.h"
 #include "link/control_block.h"
 #include "link/memory_transfer.h"
@@ -47,14 +51,13 @@ protected:
 
     std::string path(const char* name) const { return (folder_ / name).string(); }
 
-    // The simulator on `state`, in memory mode, kept in the state file.
-    void startSimulator(const sim::StickState& state)
+    // The simulator on `state`, in memory mode unless `options` say otherwise, kept in
+    // the state file.
+    void startSimulator(const sim::StickState& state, std::vector<std::string> options = {"--mode", "memory"})
     {
         ASSERT_EQ(sim::saveStickState(folder_ / "stick.state", state), "");
-        simulator_
-            = test::spawnProcess(kBinDir + "/ormid-stick-sim",
-                                 {"--socket", path("stick.sock"), "--mode", "memory", "--state", path("stick.state")},
-                                 {}, folder_ / "sim.out");
+        options.insert(options.end(), {"--socket", path("stick.sock"), "--state", path("stick.state")});
+        simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim", options, {}, folder_ / "sim.out");
         ASSERT_GT(simulator_, 0);
         ASSERT_TRUE(test::awaitCondition([&] { return fs::is_socket(folder_ / "stick.sock"); }));
     }
@@ -121,6 +124,8 @@ TEST_F(StickTools, BackupEraseRestoreGivesTheSameStick)
             << output_;
         ASSERT_EQ(cli({"stick", "restore", backup}), 0) << output_;
         EXPECT_NE(output_.find("Wrote " + backup + "/M3-Hof 3.kdc to M3, verified"), std::string::npos) << output_;
+        EXPECT_EQ(cli({"diff", "stick:M3", backup + "/M3-Hof 3.kdc"}), 0) << output_;
+        EXPECT_EQ(cli({"diff", "stick:M1", "stick:M3"}), 1) << output_;
         sim::StickState expected = filled;
         // A remote memory's frames are made from its configuration and Tx boxes as it is written.
         for (const int n : {1, 3})
@@ -194,6 +199,41 @@ TEST_F(StickTools, ADamagedOrIncompleteBackupLeavesTheStickUntouched)
     EXPECT_EQ(cli({"stick", "restore", backup.string(), "--slots", "M1"}), 4) << output_;
     EXPECT_NE(output_.find("The backup is of a local stick, this stick is remote"), std::string::npos) << output_;
     EXPECT_EQ(stopSimulator().memory, remote.memory);
+}
+
+// Three devices come one after another, the second refusing every write: each gets a
+// line and a log row, the failure does not end the batch, and the third holds the file.
+TEST_F(StickTools, ABatchProgramsAProductionLine)
+{
+    startSimulator({},
+                   {"--mode", "usb", "--identify-period", "300", "--swap-when-idle", "1500", "--device-id",
+                    "11111111,22222222:refuse,33333333"});
+    const EeBlock image = patternImage(7);
+    const std::string file = path("lamp.kdc");
+    ASSERT_TRUE(writeFileAtomically(file, saveConfiguration(image, "Lamp")).ok());
+    const std::string log = path("line.csv");
+
+    EXPECT_EQ(cli({"device", "write", file, "--batch", "--log", log, "--count", "3"}), 4) << output_;
+    for (const char* line : {"1  Device Nr. 11111111  FW 1.77  done\n",
+                             "2  Device Nr. 22222222  FW 1.77  failed: ", "3  Device Nr. 33333333  FW 1.77  done\n"})
+        EXPECT_NE(output_.find(line), std::string::npos) << line << "\n" << output_;
+
+    const std::string logText = readWholeFile(log).bytes;
+    const std::vector<std::string_view> rows = splitTextLines(logText);
+    ASSERT_EQ(rows.size(), 4u) << logText;
+    EXPECT_EQ(rows[0], "number,time,device,firmware,result");
+    const struct {
+        const char* start;
+        const char* result;
+    } expected[] = {{"1,", ",11111111,FW 1.77,done"},
+                    {"2,", ",22222222,FW 1.77,failed: Transfer Error!"},
+                    {"3,", ",33333333,FW 1.77,done"}};
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        EXPECT_TRUE(rows[i + 1].starts_with(expected[i].start)) << rows[i + 1];
+        EXPECT_NE(rows[i + 1].find(expected[i].result), std::string::npos) << rows[i + 1];
+    }
+    const sim::StickState stick = stopSimulator();
+    EXPECT_TRUE(std::equal(image.begin(), image.begin() + kStoredImageBytes, stick.deviceMemory.begin()));
 }
 
 } // namespace

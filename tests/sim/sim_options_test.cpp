@@ -89,6 +89,19 @@ TEST(SimOptions, GoodCommandLines)
              EXPECT_EQ(o.deviceMemoryFile, "dev.bin");
              EXPECT_EQ(o.config.identifyPeriod, 0);
          }},
+        {withSocket({"--mode", "usb", "--device-id", "11111111,22222222:refuse,33333333", "--swap-when-idle", "500"}),
+         [](const SimOptions& o) {
+             EXPECT_EQ(o.config.deviceId, (std::array<Byte, 4>{0x11, 0x11, 0x11, 0x11}));
+             EXPECT_FALSE(o.config.deviceRefusesWrites);
+             EXPECT_EQ(o.config.nextDevices,
+                       (std::vector<LineDevice>{{{0x22, 0x22, 0x22, 0x22}, true}, {{0x33, 0x33, 0x33, 0x33}, false}}));
+             EXPECT_EQ(o.config.swapWhenIdle, 500);
+         }},
+        {withSocket({"--mode", "usb", "--device-id", "ABCDEF01:refuse"}),
+         [](const SimOptions& o) {
+             EXPECT_TRUE(o.config.deviceRefusesWrites);
+             EXPECT_TRUE(o.config.nextDevices.empty());
+         }},
         {withSocket({"--mode", "usb", "--no-device", "--device-fw", "0"}),
          [](const SimOptions& o) {
              EXPECT_FALSE(o.config.deviceConnected);
@@ -157,6 +170,10 @@ TEST(SimOptions, BadCommandLinesNameTheProblem)
         {withSocket({"--mode", "usb", "--device-id", "1234567"}), "--device-id: expected 8 hexadecimal digits"},
         {withSocket({"--mode", "usb", "--device-id", "123456789A"}), "expected 8 hexadecimal digits"},
         {withSocket({"--mode", "usb", "--device-id", "1234567G"}), "expected 8 hexadecimal digits"},
+        {withSocket({"--mode", "usb", "--device-id", "11111111,"}), "expected 8 hexadecimal digits"},
+        {withSocket({"--mode", "usb", "--device-id", "11111111:refused"}), "expected 8 hexadecimal digits"},
+        {withSocket({"--mode", "usb", "--swap-when-idle", "0"}), "--swap-when-idle:"},
+        {withSocket({"--swap-when-idle", "500"}), "--swap-when-idle"},
         {withSocket({"--mode", "usb", "--device-fw", "256"}), "--device-fw: expected a version number from 0 to 255"},
         {withSocket({"--mode", "usb", "--device-fw", "-1"}), "expected a version number"},
         {withSocket({"--mode", "usb", "--device-fw", "7x"}), "expected a version number"},

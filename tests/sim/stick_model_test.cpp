@@ -849,6 +849,54 @@ TEST_P(DeviceWriteTest, LostAndWrongAcknowledgementsFollowWrittenFrames)
 INSTANTIATE_TEST_SUITE_P(Kinds, DeviceWriteTest, ::testing::Values(kWriteMemoryKind, kWriteEeKind),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A production line: the next device takes the connected one's place only after the
+// PC has talked to it and then been quiet for the swap time, with the memory the line
+// started with; the last device stays.
+TEST(ProductionLineTest, TheNextDeviceComesAfterTheConnectedOneWasAddressedAndLeftIdle)
+{
+    StickConfig config = usbConfig();
+    config.identifyPeriod = 0; // each device announces itself once
+    config.deviceId = {0x11, 0x11, 0x11, 0x11};
+    config.nextDevices = {{{0x22, 0x22, 0x22, 0x22}, true}, {{0x33, 0x33, 0x33, 0x33}, false}};
+    config.swapWhenIdle = 3000;
+    Stick stick(config, {}, deviceState());
+    const Bytes source(kWriteMemoryChunk, 0xC3);
+    const LinkCommand write = *writeMemoryCommand(0, source);
+    const auto announced = [&](Millis after) {
+        stick.clock.advance(after);
+        std::vector<std::string> numbers;
+        for (const Report& report : stick.drain())
+            if (const std::optional<DeviceIdentification> id = parseIdentification(report))
+                numbers.push_back(id->deviceNumber());
+        return numbers;
+    };
+    using Numbers = std::vector<std::string>;
+
+    stick.send(readBlockCommand(kControlBlockAddress));
+    stick.drain();
+    EXPECT_EQ(announced(config.identifyDelay), Numbers{"11111111"});
+    EXPECT_EQ(announced(60000), Numbers{}) << "a device nobody has talked to stays";
+
+    stick.send(write);
+    EXPECT_EQ(stick.replyCodes(), Bytes{'T'});
+    EXPECT_EQ(announced(2999), Numbers{});
+    stick.send(write); // talking again puts the swap off
+    stick.drain();
+    EXPECT_EQ(announced(2999), Numbers{});
+    EXPECT_EQ(announced(1 + config.identifyDelay), Numbers{"22222222"});
+    EXPECT_EQ(stick.model.state().deviceMemory, deviceState().deviceMemory) << "a fresh device's memory";
+
+    stick.send(write);
+    EXPECT_EQ(stick.replyCodes(), Bytes{'U'}) << "the second device refuses writes";
+    EXPECT_EQ(stick.model.state().deviceMemory, deviceState().deviceMemory);
+    EXPECT_EQ(announced(3000 + config.identifyDelay), Numbers{"33333333"});
+
+    stick.send(write);
+    EXPECT_EQ(stick.replyCodes(), Bytes{'T'});
+    EXPECT_EQ(announced(60000), Numbers{}) << "the last device stays";
+    EXPECT_FALSE(stick.model.nextDue());
+}
+
 // ---------------------------------------------------------------------------
 // Firmware update
 
