@@ -251,10 +251,14 @@ bool LinkWindow::started(LinkStart start)
 }
 
 // The window stays usable while the frames go out: the engine writes a snapshot.
+// The progress follows the device caption, without the last write's verdict.
 void LinkWindow::storeUSBStick()
 {
     context_.presenceWatch(false);
-    const QString caption = context_.window.windowTitle();
+    QString caption = context_.window.windowTitle();
+    for (const QString& verdict : {caption::verified, caption::notVerified})
+        if (caption.endsWith(verdict))
+            caption.chop(verdict.size());
     if (started(engine_.startWrite()))
         captionBeforeProgress_ = caption;
     else
