@@ -121,7 +121,7 @@ const std::vector<Command>& commands()
          "it, prints a line (number, device, firmware, result) and adds a row with the time\n"
          "to LOG.csv, then waits for a device with another number. A device that fails is\n"
          "reported and the batch goes on; it ends after N devices (exit code 4 when one of\n"
-         "them failed) or when interrupted.",
+         "them failed) or at Ctrl-C, which lets the device under way finish first.",
          {{"--no-verify", false}, {"--batch", false}, {"--log", true}, {"--count", true}, {"--update-fw", false}},
          {}, 1, 1, runDeviceWriteCommand},
         {"device update-fw", "device update-fw [FILE.kdp]",
