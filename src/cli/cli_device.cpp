@@ -408,10 +408,12 @@ public:
             file_ << "number,time,device,firmware,result" << std::endl;
     }
     bool ok() const { return file_.good(); }
-    void add(const BatchRow& row)
+    // False when the row could not be written.
+    bool add(const BatchRow& row)
     {
         file_ << row.number << ',' << utcTimestamp() << ',' << row.device << ',' << row.firmware << ','
               << csvField(row.result) << std::endl;
+        return file_.good();
     }
 
 private:
@@ -629,8 +631,8 @@ int runDeviceBatch(HidTransport& transport, Waiter& waiter, const DeviceBatch& b
         const BatchRow row{number, *previous, firmwareVersionText(session.engine().identification()),
                            failed ? "failed: " + oneLine(why.str()) : "done"};
         out << row.number << "  Device Nr. " << row.device << "  " << row.firmware << "  " << row.result << std::endl;
-        if (log)
-            log->add(row);
+        if (log && !log->add(row))
+            err << "The row of device " << number << " could not be written to " << *batch.logPath << ".\n";
         if (batch.interrupted && *batch.interrupted)
             break;
     }

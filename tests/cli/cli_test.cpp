@@ -922,6 +922,34 @@ TEST_F(CliOnDevice, BatchProgramsOneDeviceAfterAnother)
     }
 }
 
+// A log that cannot be opened stops the batch before any device is touched; one that
+// fails later is said for each row, and the devices are programmed all the same.
+TEST_F(CliOnDevice, ALogThatCannotBeWrittenIsSaid)
+{
+    const std::string file = put("lamp.kdc", saveConfiguration(customImage(), "Lamp"));
+    const struct {
+        const char* name;
+        std::string log;
+        int code;
+        const char* message;
+        bool programmed;
+    } cases[] = {
+        {"missing folder", (folder_ / "absent" / "line.csv").string(), cliExit::invalidInput, "Cannot write the log",
+         false},
+        {"full disk", "/dev/full", cliExit::success, "The row of device 1 could not be written to /dev/full.", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startDevice();
+        const Bytes before = deviceMemory();
+        std::ostringstream out, err;
+        const DeviceBatch batch{.path = file, .logPath = &c.log, .updateFirmware = false, .count = 1};
+        EXPECT_EQ(runDeviceBatch(*transport_, waiter_, batch, out, err), c.code) << err.str();
+        EXPECT_TRUE(contains(err.str(), c.message)) << err.str();
+        EXPECT_EQ(deviceMemory() != before, c.programmed);
+    }
+}
+
 // Ctrl-C ends a batch at once while it waits for the next device, but only after the
 // device it is programming has been written, verified and logged.
 TEST_F(CliOnDevice, AnInterruptedBatchFinishesTheDeviceItIsProgramming)
