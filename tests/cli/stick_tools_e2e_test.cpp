@@ -201,6 +201,27 @@ TEST_F(StickTools, ADamagedOrIncompleteBackupLeavesTheStickUntouched)
     EXPECT_EQ(stopSimulator().memory, remote.memory);
 }
 
+// What was written to the device compares equal to its file (the device keeps no info
+// text), and a changed file differs in the report's words.
+TEST_F(StickTools, DiffAgainstTheDeviceShowsWhatItHolds)
+{
+    startSimulator({}, {"--mode", "usb", "--identify-period", "300"});
+    const EeBlock image = patternImage(7);
+    const std::string file = path("lamp.kdc");
+    ASSERT_TRUE(writeFileAtomically(file, saveConfiguration(image, "Lamp")).ok());
+    ASSERT_EQ(cli({"device", "write", file}), 0) << output_;
+
+    EXPECT_EQ(cli({"diff", file, "device:"}), 0) << output_;
+    EXPECT_EQ(output_, "");
+    EeBlock changed = image;
+    changed[field::blockTime] = static_cast<Byte>(image[field::blockTime] + 1);
+    const std::string other = path("other.kdc");
+    ASSERT_TRUE(writeFileAtomically(other, saveConfiguration(changed, "Other")).ok());
+    EXPECT_EQ(cli({"diff", "device:", other}), 1) << output_;
+    EXPECT_EQ(output_.rfind("Blocking time: ", 0), 0u) << output_;
+    EXPECT_EQ(output_.find("Info:"), std::string::npos) << output_;
+}
+
 // Three devices come one after another, the second refusing every write: each gets a
 // line and a log row, the failure does not end the batch, and the third holds the file.
 TEST_F(StickTools, ABatchProgramsAProductionLine)
