@@ -64,9 +64,10 @@ const std::vector<Command>& commands()
          "Compare two configurations, each a configuration file, a stick memory (stick:M1 to\n"
          "stick:M4) or the connected Ormid (device:), read as \"Load\", choosing the memory or\n"
          "\"device read\" take them. Prints each difference in the report's words, section by\n"
-         "section (\"Power On: Delay= Random \u2192 Delay= 00:01:30\"), then the info text, then bytes\n"
-         "the report does not show. Exit code 0 the same, 1 different, 2 a usage error or a\n"
-         "source that is no configuration, 3 and 4 as for the stick commands.",
+         "section (\"Power On: Delay= Random \u2192 Delay= 00:01:30\"), then the info text (not\n"
+         "against the device, which keeps none), then bytes the report does not show. Exit\n"
+         "code 0 the same, 1 different, 2 a usage error or a source that is no configuration,\n"
+         "3 and 4 as for the stick commands.",
          {}, {}, 2, 2, runDiffCommand},
         {"stick status", "stick status",
          "Find the stick as the programmer does at start-up and print its mode; in memory\n"
