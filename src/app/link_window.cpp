@@ -45,8 +45,6 @@ const QString verifyFailed = QStringLiteral(
     "\"Transfer\" to write it again.");
 } // namespace text
 
-// The bytes a write sends to the device memory (the Write Memory frames).
-constexpr std::size_t kWrittenBytes = std::size_t{LinkEngine::kWriteFrames / 2} * kWriteMemoryChunk;
 // A verify message names at most this many bytes.
 constexpr std::size_t kNamedBytes = 8;
 
@@ -138,7 +136,8 @@ void LinkWindow::present(LinkOutcome outcome)
         return;
     case LinkOutcome::writeDone:
         // The read the device's next identification starts shows whether it holds what was sent.
-        sentForVerify_.emplace(engine_.writtenImage().begin(), engine_.writtenImage().begin() + kWrittenBytes);
+        sentForVerify_.emplace(engine_.writtenImage().begin(),
+                               engine_.writtenImage().begin() + LinkEngine::kWrittenBytes);
         showProgress(caption::transferFinished);
         context_.presenceWatch(true);
         return;
@@ -194,7 +193,7 @@ std::optional<QString> LinkWindow::verifyRead()
     sentForVerify_.reset();
     EeBlock& image = context_.eeBlock;
     const std::vector<ByteMismatch> mismatches
-        = byteMismatches(sent, ByteSpan(image).first(std::min(kWrittenBytes, image.size())));
+        = byteMismatches(sent, ByteSpan(image).first(std::min(LinkEngine::kWrittenBytes, image.size())));
     if (mismatches.empty()) {
         setCaption(context_.window.windowTitle() + caption::verified);
         return std::nullopt;

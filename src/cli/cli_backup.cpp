@@ -11,6 +11,7 @@
 #include "cli/cli.h"
 #include "cli/cli_commands.h"
 #include "core/memories.h"
+#include "core/text_lines.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "files/stick_backup.h"
@@ -31,13 +32,11 @@ constexpr std::size_t kMaxManifestSize = 64 * 1024;
 std::optional<std::vector<int>> parseSlots(std::string_view text)
 {
     std::vector<int> slots;
-    while (!text.empty()) {
-        const std::size_t comma = text.find(',');
-        const auto slot = parseMemoryName(text.substr(0, comma));
+    for (const std::string_view name : splitList(text)) {
+        const auto slot = parseMemoryName(name);
         if (!slot)
             return std::nullopt;
         slots.push_back(*slot);
-        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
     }
     return slots;
 }
@@ -145,10 +144,10 @@ int runStickBackup(HidTransport& transport, Waiter& waiter, const std::string& f
     if (const FirmwareRecord firmware = readFirmwareRecord(probe.controlBlock()); firmware.isValid())
         backup.firmware = BackupFirmware{firmware.version, firmware.size};
     for (int slot = 1; slot <= kMemoryCount; ++slot) {
-        const TMemory memory = memoryFromRecord(readMemoryRecord(probe.controlBlock(), slot), probe.remoteMode());
+        const TMemory memory = memoryOnStick(probe, slot);
         if (memory.mEmpty)
             continue;
-        const ConfigRead read = readStickMemory(transport, waiter, slot, err);
+        const ConfigRead read = readProbedMemory(transport, waiter, probe, slot, err);
         if (read.exitCode != cliExit::success) {
             err << "No backup was made: M" << slot << " could not be read.\n";
             return read.exitCode;

@@ -15,6 +15,7 @@
 
 #include "core/byte_compare.h"
 #include "core/image.h"
+#include "core/memories.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "link/stick_probe.h"
@@ -67,15 +68,21 @@ int runStickEraseCommand(const Arguments& args, std::ostream& out, std::ostream&
 struct ConfigRead {
     int exitCode = 0;
     EeBlock image = makeDefaultImage();
-    std::string info;
+    std::string info{};
     bool remoteStick = false; // read from a remote stick
 };
 
 // "M1".."M4" (either case) as a memory number; nullopt for anything else.
 std::optional<int> parseMemoryName(std::string_view text);
 
+// Memory n of the stick the probe found, as start-up takes it from the control block.
+TMemory memoryOnStick(const StickProbe& probe, int n);
+
 // Memory n of a stick in memory mode as choosing it takes it (astro bytes cleared).
 ConfigRead readStickMemory(HidTransport& transport, Waiter& waiter, int memory, std::ostream& err);
+// The same on the stick `probe` has already found in memory mode.
+ConfigRead readProbedMemory(HidTransport& transport, Waiter& waiter, const StickProbe& probe, int memory,
+                            std::ostream& err);
 
 // What a command does with the stick, given the transport and a waiter; its exit code.
 using StickAction = std::function<int(HidTransport& transport, Waiter& waiter)>;

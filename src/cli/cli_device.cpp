@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +20,7 @@
 #include "cli/cli.h"
 #include "cli/cli_commands.h"
 #include "core/image.h"
+#include "core/text_lines.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "link/embedded_firmware.h"
@@ -37,9 +37,6 @@ namespace cliCommands {
 
 namespace {
 
-// A write sends bytes 0..249 (the Write Memory frames); the rest of the 256 is never written.
-constexpr std::size_t kDeviceWriteBytes = std::size_t{LinkEngine::kWriteFrames / 2} * kWriteMemoryChunk;
-
 // "bytes 25 to 49", or "byte 7".
 std::string byteRange(std::size_t first, std::size_t last)
 {
@@ -51,7 +48,7 @@ std::string byteRange(std::size_t first, std::size_t last)
 // acknowledgement never came nobody knows whether the device carried it out.
 std::string writtenBytesText(const WriteProgress& progress)
 {
-    constexpr std::size_t kMemoryEnd = kDeviceWriteBytes;
+    constexpr std::size_t kMemoryEnd = LinkEngine::kWrittenBytes;
     constexpr std::size_t kEeEnd = std::size_t{LinkEngine::kWriteFrames / 2} * kWriteEeChunk; // 120
     // The frame at `from` unconfirmed, the ones after it not sent.
     const auto open = [](std::string_view frame, std::size_t from, std::size_t chunk, std::size_t end) {
@@ -351,7 +348,6 @@ std::optional<FirmwareImage> builtInFirmware(std::ostream& err)
 std::optional<int> writeAndVerify(DeviceSession& session, const EeBlock& image, bool verify, std::ostream& err)
 {
     std::copy_n(image.begin(), kStoredImageBytes, session.image().begin());
-    const std::vector<Byte> sent(session.image().begin(), session.image().begin() + kDeviceWriteBytes);
     if (!session.write(err))
         return cliExit::transferFailed;
     if (!verify)
@@ -361,7 +357,8 @@ std::optional<int> writeAndVerify(DeviceSession& session, const EeBlock& image, 
         err << "Verify failed: device " << device << " could not be read back.\n";
         return failed;
     }
-    const ByteSpan read = ByteSpan(session.image()).first(kDeviceWriteBytes);
+    const ByteSpan sent = ByteSpan(session.engine().writtenImage()).first(LinkEngine::kWrittenBytes);
+    const ByteSpan read = ByteSpan(session.image()).first(LinkEngine::kWrittenBytes);
     if (const std::vector<ByteMismatch> differences = byteMismatches(sent, read); !differences.empty()) {
         err << "Verify failed: device " << device << " reads back otherwise than it was written:\n";
         printMismatches(differences, 2, err);
@@ -505,11 +502,9 @@ int runDeviceWriteCommand(const Arguments& args, std::ostream& out, std::ostream
                           .count = std::nullopt,
                           .interrupted = &batchInterrupted};
         if (const std::string* count = args.value("--count")) {
-            int number = 0;
-            const auto [end, error] = std::from_chars(count->data(), count->data() + count->size(), number);
-            if (error != std::errc() || end != count->data() + count->size() || number < 1)
+            batch.count = parseDecimal(*count);
+            if (batch.count.value_or(0) < 1)
                 return usageError(err, "--count takes a number of devices from 1, not " + *count);
-            batch.count = number;
         }
         const BatchInterruptHandler interruptHandler;
         return onDefaultStick(err, [&](HidTransport& transport, Waiter& waiter) {

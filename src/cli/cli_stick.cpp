@@ -69,12 +69,6 @@ std::string firmwareText(const FirmwareRecord& record)
     return "Version 1." + std::to_string(record.version) + ", " + std::to_string(record.size) + " bytes";
 }
 
-// Memory n of the stick the probe found, as start-up takes it from the control block.
-TMemory memoryOnStick(const StickProbe& probe, int n)
-{
-    return memoryFromRecord(readMemoryRecord(probe.controlBlock(), n), probe.remoteMode());
-}
-
 // Reads a used memory's data block as start-up does; why the memory is suspect (its
 // record names data the block does not hold), or nothing when the block is sound.
 std::optional<std::string> suspectMemory(HidTransport& transport, Waiter& waiter, TMemory memory)
@@ -245,14 +239,23 @@ std::optional<int> parseMemoryName(std::string_view text)
     return isMemorySlot(n) ? std::optional<int>(n) : std::nullopt;
 }
 
+TMemory memoryOnStick(const StickProbe& probe, int n)
+{
+    return memoryFromRecord(readMemoryRecord(probe.controlBlock(), n), probe.remoteMode());
+}
+
 ConfigRead readStickMemory(HidTransport& transport, Waiter& waiter, int memory, std::ostream& err)
 {
-    ConfigRead result;
     StickProbe probe;
-    if (const auto failed = probeMemoryMode(probe, transport, waiter, err)) {
-        result.exitCode = *failed;
-        return result;
-    }
+    if (const auto failed = probeMemoryMode(probe, transport, waiter, err))
+        return {.exitCode = *failed};
+    return readProbedMemory(transport, waiter, probe, memory, err);
+}
+
+ConfigRead readProbedMemory(HidTransport& transport, Waiter& waiter, const StickProbe& probe, int memory,
+                            std::ostream& err)
+{
+    ConfigRead result;
     result.remoteStick = probe.remoteMode();
     TMemory chosen = memoryOnStick(probe, memory);
     if (chosen.mEmpty) {

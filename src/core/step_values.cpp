@@ -1,9 +1,9 @@
 #include "core/step_values.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "core/encodings.h"
+#include "core/text_lines.h"
 
 namespace ormid {
 
@@ -86,11 +86,7 @@ int timeOfDayPosition(std::string_view text)
 
 std::optional<int> levelOf(std::string_view text)
 {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || text.empty())
-        return std::nullopt;
-    return value;
+    return parseDecimal(text);
 }
 
 int nearestEven(int x, int y)

@@ -1,5 +1,8 @@
 #include "core/text_lines.h"
 
+#include <charconv>
+#include <system_error>
+
 namespace ormid {
 
 namespace {
@@ -49,6 +52,29 @@ void dropTrailingEmptyLines(std::vector<std::string_view>& lines)
 {
     while (!lines.empty() && lines.back().empty())
         lines.pop_back();
+}
+
+std::vector<std::string_view> splitList(std::string_view text, char separator)
+{
+    std::vector<std::string_view> items;
+    if (text.empty())
+        return items;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find(separator, start);
+        items.push_back(text.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos)
+            return items;
+        start = end + 1;
+    }
+}
+
+std::optional<int> parseDecimal(std::string_view text)
+{
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
 }
 
 std::optional<std::uint32_t> parseHexNumber(std::string_view digits)

@@ -25,6 +25,13 @@ std::vector<std::string_view> splitTextLines(std::string_view text, std::size_t 
 // Removes the empty lines at the end (a file saved with extra line breaks).
 void dropTrailingEmptyLines(std::vector<std::string_view>& lines);
 
+// The items of a list such as "M1,M3": every piece between separators, empty ones
+// included; an empty text has no items.
+std::vector<std::string_view> splitList(std::string_view text, char separator = ',');
+
+// A whole decimal number ("42", "-3"); nullopt when empty, out of range or not all digits.
+std::optional<int> parseDecimal(std::string_view text);
+
 // Digits of either case; nullopt when empty, longer than 8 digits or not all hexadecimal.
 std::optional<std::uint32_t> parseHexNumber(std::string_view digits);
 

@@ -22,17 +22,23 @@ struct BackupMemory {
     std::string name; // without padding
     std::string file; // the configuration file in the backup folder
     Byte status = 0;  // the record's status byte (a remote stick's Tx boxes)
+
+    bool operator==(const BackupMemory&) const = default;
 };
 
 struct BackupFirmware {
     Byte version = 0;
     std::uint16_t size = 0;
+
+    bool operator==(const BackupFirmware&) const = default;
 };
 
 struct StickBackup {
     bool remote = false;
     std::optional<BackupFirmware> firmware; // the stick's firmware record, when it has one
     std::array<BackupMemory, kMemoryCount> memories{};
+
+    bool operator==(const StickBackup&) const = default;
 };
 
 // "M2-Street.kdc": the slot and the memory's name, with characters a file name should

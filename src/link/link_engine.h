@@ -114,6 +114,8 @@ public:
     static constexpr int kRestartTicks = 100;
     // A write sends ten Write Memory frames (bytes 0..249), then ten Write EE frames (bytes 0..119).
     static constexpr int kWriteFrames = 20;
+    // The device memory a write sends (the Write Memory frames); bytes 250..255 are never written.
+    static constexpr std::size_t kWrittenBytes = std::size_t{kWriteFrames / 2} * kWriteMemoryChunk;
 
     // `transport` and `eeBlock` must outlive the engine.
     LinkEngine(HidTransport& transport, EeBlock& eeBlock, LinkEngineOptions options = {}, LinkLog log = {});

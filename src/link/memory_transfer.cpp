@@ -161,11 +161,11 @@ TransferVerification verifyTransfer(HidTransport& transport, Waiter& waiter, int
         return verification;
     verification.readBack = true;
     verification.differences = byteMismatches(result.dataBlock, data.block, dataBlockAddress(memory));
-    const std::size_t record = memoryRecordOffset(memory);
-    const ByteSpan written = ByteSpan(result.controlBlock).subspan(record, kRecordSize);
-    const ByteSpan read = ByteSpan(control.block).subspan(record, kRecordSize);
-    for (const ByteMismatch& mismatch : byteMismatches(written, read, kControlBlockAddress + record))
-        verification.differences.push_back(mismatch);
+    const std::size_t recordAt = memoryRecordOffset(memory);
+    const ByteSpan written = ByteSpan(result.controlBlock).subspan(recordAt, kRecordSize);
+    const ByteSpan read = ByteSpan(control.block).subspan(recordAt, kRecordSize);
+    const std::vector<ByteMismatch> record = byteMismatches(written, read, kControlBlockAddress + recordAt);
+    verification.differences.insert(verification.differences.end(), record.begin(), record.end());
     return verification;
 }
 

@@ -101,9 +101,7 @@ std::string takeDeviceId(SimOptions& o, std::string_view value)
     const std::string expected
         = "expected 8 hexadecimal digits, optionally :refuse, separated by commas, got '" + std::string(value) + "'";
     std::vector<LineDevice> devices;
-    for (std::size_t start = 0;;) {
-        const std::size_t comma = value.find(',', start);
-        std::string_view entry = value.substr(start, comma == std::string_view::npos ? comma : comma - start);
+    for (std::string_view entry : splitList(value)) {
         LineDevice device;
         constexpr std::string_view kRefuse = ":refuse";
         if (entry.ends_with(kRefuse)) {
@@ -115,10 +113,9 @@ std::string takeDeviceId(SimOptions& o, std::string_view value)
             return expected;
         std::copy(bytes->begin(), bytes->end(), device.id.begin());
         devices.push_back(device);
-        if (comma == std::string_view::npos)
-            break;
-        start = comma + 1;
     }
+    if (devices.empty())
+        return expected;
     o.config.deviceId = devices.front().id;
     o.config.deviceRefusesWrites = devices.front().refusesWrites;
     o.config.nextDevices.assign(devices.begin() + 1, devices.end());

@@ -233,9 +233,9 @@ std::optional<Millis> StickModel::nextDue() const
 
 std::optional<Millis> StickModel::swapDue() const
 {
-    if (!addressed_ || nextDevice_ >= config_.nextDevices.size())
+    if (!lastLinkFrame_ || nextDevice_ >= config_.nextDevices.size())
         return std::nullopt;
-    return lastLinkFrame_ + config_.swapWhenIdle;
+    return *lastLinkFrame_ + config_.swapWhenIdle;
 }
 
 void StickModel::swapDevice(Millis due)
@@ -247,7 +247,7 @@ void StickModel::swapDevice(Millis due)
     state_.deviceFirmware = lineDeviceFirmware_;
     firmware_ = {};
     pageSinceReset_ = false;
-    addressed_ = false;
+    lastLinkFrame_.reset();
     changed();
     nextIdentify_ = due + config_.identifyDelay;
 }
@@ -505,7 +505,6 @@ void StickModel::answerUsbReadBlock(const Report& /*report*/, Millis now)
 void StickModel::handleLinkFrame(const Report& report, Millis now)
 {
     lastLinkFrame_ = now;
-    addressed_ = true;
     if (!config_.deviceConnected) {
         linkReply(static_cast<Byte>(ReplyCode::noDevice), now);
         return;

@@ -44,8 +44,8 @@ struct StickConfig {
     // frame has come for `swapWhenIdle`, the next of these takes its place and announces
     // itself. Each starts with the device memory and firmware the model started with.
     std::vector<LineDevice> nextDevices{};
-    Millis swapWhenIdle
-        = 3000; // longer than the identify period: the read after a write still finds the written device
+    // Longer than the identify period: the read after a write still finds the written device.
+    Millis swapWhenIdle = 3000;
     // The device's version when the model starts; it replaces StickState::deviceFirmware,
     // because the command line names the device just as it names its id.
     Byte deviceFirmware = 77;      // 0xFF: the device reports no version
@@ -219,9 +219,8 @@ private:
     bool dropped_ = false;
     // The production line: the connected device's place in it and what it started with.
     std::size_t nextDevice_ = 0;
-    bool addressed_ = false; // the PC has sent the connected device a frame
-    Millis lastLinkFrame_ = 0;
-    std::array<Byte, 256> lineDeviceMemory_{};
+    std::optional<Millis> lastLinkFrame_; // to the connected device; none yet when nullopt
+    decltype(StickState::deviceMemory) lineDeviceMemory_{};
     Byte lineDeviceFirmware_ = 0;
 
     std::function<void()> stateChanged_;

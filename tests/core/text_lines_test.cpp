@@ -46,6 +46,23 @@ TEST(SplitTextLines, DropsOnlyTrailingEmptyLines)
     EXPECT_EQ(lines, (Lines{"", "a", "", "b"}));
 }
 
+TEST(SplitList, KeepsEmptyItemsAndGivesNoneForNothing)
+{
+    EXPECT_EQ(splitList("M1,M3"), (Lines{"M1", "M3"}));
+    EXPECT_EQ(splitList("a"), (Lines{"a"}));
+    EXPECT_EQ(splitList("a,,b,"), (Lines{"a", "", "b", ""}));
+    EXPECT_EQ(splitList(""), Lines{});
+    EXPECT_EQ(splitList("a;b", ';'), (Lines{"a", "b"}));
+}
+
+TEST(Decimal, TakesOnlyAWholeNumber)
+{
+    EXPECT_EQ(parseDecimal("42"), 42);
+    EXPECT_EQ(parseDecimal("-3"), -3);
+    for (const char* bad : {"", "3x", " 3", "+3", "99999999999"})
+        EXPECT_EQ(parseDecimal(bad), std::nullopt) << bad;
+}
+
 TEST(Hex, ParsesEitherCaseAndRejectsOtherCharacters)
 {
     EXPECT_EQ(parseHexNumber("1aF0"), 0x1AF0u);
