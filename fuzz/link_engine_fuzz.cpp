@@ -1,13 +1,15 @@
 // The USB Stick mode link engine over the simulated stick and device on a virtual
 // clock, with the replies passed, lost, held up, altered, doubled or joined by strays,
 // the stick pulled out and plugged in, and the user's read, write, update and image
-// edits at any moment. After every step:
+// edits at any moment. The device keeps an update it is in the middle of across all
+// of that. After every step:
 //   - no write frame goes out unless a complete read came in since the last read
 //     frame or the device was last gone;
 //   - no frame of a second read, write or update goes out while one runs, and a write
 //     or an update starts only when the user starts it (a read also when the device
 //     announces itself);
 //   - a frame goes out at most six times in a row (the first try and five repeats);
+//     a sync read (one byte) belongs to the operation that runs or starts;
 //   - the pages sent never exceed the firmware's pages;
 //   - a write reported done means the device holds the image the write took, and an
 //     update reported done means it holds the firmware and announces its version
@@ -55,6 +57,13 @@ constexpr FrameKind kFrameKinds[] = {
     {0x0E, Chain::update}, // Reset
 };
 
+// A one-byte Read Memory: the engine's sync read, no read of the device image.
+bool isSyncRead(const std::vector<Byte>& frame)
+{
+    return frame.size() > 4 && frame[0] == kLinkFramePrefix[0] && frame[1] == kLinkFramePrefix[1] && frame[2] == 0x02
+        && frame[4] == kSyncReadLength;
+}
+
 std::optional<Chain> chainOf(const std::vector<Byte>& frame)
 {
     if (frame.size() < 3 || frame[0] != kLinkFramePrefix[0] || frame[1] != kLinkFramePrefix[1])
@@ -69,8 +78,8 @@ std::optional<Chain> chainOf(const std::vector<Byte>& frame)
 constexpr LinkOutcome kChainEnds[] = {
     LinkOutcome::deviceGone,       LinkOutcome::readDone,          LinkOutcome::readFailed,
     LinkOutcome::writeDone,        LinkOutcome::writeFailed,       LinkOutcome::updateDone,
-    LinkOutcome::updateNotTaken,   LinkOutcome::updateUnconfirmed, LinkOutcome::updateRefused,
-    LinkOutcome::updateUnanswered,
+    LinkOutcome::updateNotTaken,   LinkOutcome::updateUnconfirmed, LinkOutcome::updateNotStarted,
+    LinkOutcome::updateRefused,    LinkOutcome::updateUnanswered,
 };
 
 // What lies between the stick and the engine: a first-in first-out line for the
@@ -179,6 +188,13 @@ private:
         line_.push_back({std::move(reply), false, clock_.now()});
     }
 
+    void startChain(Chain chain)
+    {
+        chainStart_ = clock_.now();
+        pagesSent_ = 0;
+        running_ = chain;
+    }
+
     void endChain()
     {
         running_.reset();
@@ -187,6 +203,12 @@ private:
 
     void checkFrame(const std::vector<Byte>& frame)
     {
+        if (isSyncRead(frame)) {
+            FUZZ_CHECK(running_ || mayStart_);
+            if (!running_)
+                startChain(*mayStart_);
+            return;
+        }
         const std::optional<Chain> chain = chainOf(frame);
         FUZZ_CHECK(chain.has_value()); // the engine sends link frames only
         FUZZ_CHECK(running_ ? *running_ == *chain : mayStart_ == chain);
@@ -194,11 +216,8 @@ private:
             FUZZ_CHECK(completeRead_);
         if (*chain == Chain::read)
             completeRead_ = false;
-        if (!running_) {
-            chainStart_ = clock_.now();
-            pagesSent_ = 0;
-        }
-        running_ = chain;
+        if (!running_)
+            startChain(*chain);
         tries_ = frame == lastFrame_ ? tries_ + 1 : 1;
         FUZZ_CHECK(tries_ <= LinkEngine::kMaxTries);
         lastFrame_ = frame;

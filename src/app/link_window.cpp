@@ -28,7 +28,9 @@ const QString updateUnanswered = QStringLiteral("->FW Update: no answer!");
 // While a write or an update runs the caption keeps moving, however slow the replies.
 const QString transferProgress = QStringLiteral("->Transfer %1/%2");
 const QString updateProgress = QStringLiteral("->FW Update %1/%2");
+const QString updateResetFirst = QStringLiteral("->FW Update: waiting for the device to restart before the first page...");
 const QString updateRestarting = QStringLiteral("->FW Update: waiting for the device to restart...");
+const QString updateNotStarted = QStringLiteral("->FW Update not started: the device did not come back after its Reset!");
 const QString updateNotTaken = QStringLiteral("->FW Update failed: the device announces %1!");
 const QString updateUnconfirmed = QStringLiteral("->FW Update not confirmed: the device did not come back!");
 const QString verified = QStringLiteral("  ->Transfer verified.");
@@ -115,6 +117,7 @@ void LinkWindow::present(LinkOutcome outcome)
         setCaption(caption::usbStick);
         run.formDisabled = true;
         panel.disableButtons();
+        panel.hideFirmwareProgress(); // an update is abandoned with its device
         context_.presenceWatch(true);
         return;
     case LinkOutcome::readDone:
@@ -145,6 +148,9 @@ void LinkWindow::present(LinkOutcome outcome)
         setCaption(QString::fromUtf8(kTransferError.data(), static_cast<qsizetype>(kTransferError.size())));
         context_.presenceWatch(true);
         return;
+    case LinkOutcome::pagesBegin:
+        showProgress(caption::updateProgress.arg(0).arg(engine_.firmwarePages()));
+        return;
     case LinkOutcome::pageSent:
         panel.setFirmwareProgress(engine_.firmwareProgress());
         showProgress(caption::updateProgress.arg(engine_.firmwareProgress()).arg(engine_.firmwarePages()));
@@ -162,6 +168,9 @@ void LinkWindow::present(LinkOutcome outcome)
         return;
     case LinkOutcome::updateUnconfirmed:
         firmwareUpdateEnded(caption::updateUnconfirmed, true);
+        return;
+    case LinkOutcome::updateNotStarted:
+        firmwareUpdateEnded(caption::updateNotStarted, true);
         return;
     case LinkOutcome::updateRefused:
         firmwareUpdateEnded(caption::updateRefused, true);
@@ -278,6 +287,7 @@ void LinkWindow::bUpdateFwClick()
     captionBeforeProgress_ = context_.window.windowTitle();
     context_.run.formDisabled = true;
     context_.panel.startFirmwareProgress(engine_.firmwarePages());
+    showProgress(caption::updateResetFirst);
 }
 
 void LinkWindow::setFirmware(const FirmwareImage& firmware)

@@ -179,9 +179,10 @@ public:
         return false;
     }
 
-    // Sends the firmware page by page and the Reset after the last, then waits for the
-    // device to come back with the new version; false when a page is refused, the
-    // device stops answering or comes back with another version.
+    // Resets the device, sends the firmware page by page once it is back and the Reset
+    // after the last, then waits for the device to come back with the new version;
+    // false when it does not come back, a page is refused or unanswered, or the device
+    // comes back with another version.
     bool updateFirmware(const FirmwareImage& firmware, std::ostream& err)
     {
         if (!engine_.setFirmware(firmware.fwImage, firmware.fwSize, firmware.fwVersion)) {
@@ -192,22 +193,19 @@ public:
             err << "The firmware update could not start.\n";
             return false;
         }
+        progress_ << "Reset: the device restarts, so that no unfinished update is left in it" << std::endl;
+        if (awaitEnd(LinkEngine::kRestartTicks + 1, kPagesBegin) != LinkOutcome::pagesBegin) {
+            err << (stickGone_ ? "The stick was pulled out" : "The device did not announce itself")
+                << " after the Reset that starts the update: no firmware page was sent.\n";
+            return false;
+        }
         // An unanswered segment ends the update at once.
         const int segments = engine_.firmwarePages() * kSegmentsPerPage;
         const std::optional<LinkOutcome> end = awaitEnd((segments + 1) * LinkEngine::kReplyTimeoutTicks, kUpdateEnds);
         if (end == LinkOutcome::resetSent)
             return awaitRestart(err);
-        // The page the device did not confirm.
-        const std::string page
-            = std::to_string(engine_.firmwarePagesWritten() + 1) + " of " + std::to_string(engine_.firmwarePages());
-        if (stickGone_)
-            err << "The stick was pulled out at firmware page " << page << ".\n";
-        else if (end == LinkOutcome::updateUnanswered)
-            err << "The device stopped answering at firmware page " << page << ".\n";
-        else if (end == LinkOutcome::updateRefused)
-            err << "The device refused firmware page " << page << ".\n";
-        else
-            err << "The firmware update did not end (page " << page << ").\n";
+        err << updateStopText(end) << " The device may be left in the middle of the update; the next update "
+            << "resets it before its first page.\n";
         return false;
     }
 
@@ -220,6 +218,9 @@ private:
         LinkOutcome::deviceGone, LinkOutcome::readDone,    LinkOutcome::readFailed,
         LinkOutcome::writeDone,  LinkOutcome::writeFailed,
     };
+    // Outcomes that end the wait for the device's return from the Reset before the pages.
+    static constexpr LinkOutcome kPagesBegin[]
+        = {LinkOutcome::deviceGone, LinkOutcome::pagesBegin, LinkOutcome::updateNotStarted};
     // Outcomes that end the sending of the pages.
     static constexpr LinkOutcome kUpdateEnds[] = {
         LinkOutcome::deviceGone,
@@ -249,19 +250,53 @@ private:
         return cliExit::transferFailed;
     }
 
+    // Why the pages stopped. Of the segment in flight nobody knows whether the device took it.
+    std::string updateStopText(std::optional<LinkOutcome> end) const
+    {
+        const std::optional<FirmwareStop>& stop = engine_.firmwareStop();
+        const int pageNumber = stop ? stop->page : engine_.firmwarePagesWritten() + 1;
+        const std::string page = std::to_string(pageNumber) + " of " + std::to_string(engine_.firmwarePages());
+        const std::string mayBeStored = ": page " + std::to_string(pageNumber) + " may or may not have been stored.";
+        if (stickGone_)
+            return "The stick was pulled out at firmware page " + page + mayBeStored;
+        if (end == LinkOutcome::updateUnanswered)
+            return "The device stopped answering at firmware page " + page + mayBeStored;
+        if (end == LinkOutcome::updateRefused && stop && stop->reply)
+            return wrongReplyText(*stop, page);
+        if (end == LinkOutcome::updateRefused)
+            return "The device refused firmware page " + page + ".";
+        if (end == LinkOutcome::deviceGone)
+            return "The stick reports no device any more, at firmware page " + page + mayBeStored;
+        return "The firmware update did not end (page " + page + ")" + mayBeStored;
+    }
+
+    // A refusal ('Y', '['), or a reply that answers another segment ('Z' to segment 1 or 2, 'X' to segment 3).
+    static std::string wrongReplyText(const FirmwareStop& stop, const std::string& page)
+    {
+        const Byte code = *stop.reply;
+        const bool accepted = code == static_cast<Byte>(ReplyCode::segmentAccepted);
+        if (!accepted && code != static_cast<Byte>(ReplyCode::pageWritten))
+            return "The device refused firmware page " + page + ".";
+        return "The device answered segment " + std::to_string(stop.segment) + " of firmware page " + page
+            + " with '" + std::string(1, static_cast<char>(code)) + "', which answers "
+            + (accepted ? "segments 1 and 2" : "segment 3") + " only: the update was stopped.";
+    }
+
     bool awaitRestart(std::ostream& err)
     {
         const std::optional<LinkOutcome> end = awaitEnd(LinkEngine::kRestartTicks + 1, kRestartEnds);
         if (end == LinkOutcome::updateDone)
             return true;
-        err << "All " << engine_.firmwarePages() << " pages were written and the device was reset, but ";
+        err << "All " << engine_.firmwarePages() << " pages were acknowledged";
         if (stickGone_)
-            err << "the stick was pulled out before the device announced itself";
+            err << ", but the stick was pulled out before the device announced itself after the Reset: whether it "
+                << "got the Reset and runs " << versionText(engine_.firmwareVersion()) << " is not known";
         else if (end == LinkOutcome::updateNotTaken)
-            err << "it announces " << firmwareVersionText(engine_.identification()) << ", not "
-                << versionText(engine_.firmwareVersion());
+            err << " and the device was reset, but it announces " << firmwareVersionText(engine_.identification())
+                << ", not " << versionText(engine_.firmwareVersion());
         else
-            err << "it did not announce itself within " << LinkEngine::kRestartTicks / 10 << " s";
+            err << " and the Reset was sent, but the device did not announce itself within "
+                << LinkEngine::kRestartTicks / 10 << " s";
         err << ": the update is not confirmed.\n";
         return false;
     }

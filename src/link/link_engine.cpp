@@ -81,7 +81,7 @@ void LinkEngine::start()
 
 bool LinkEngine::busy() const
 {
-    return reading_ || stickState_ == kWriting || inFirmwareUpdate() || restartDeadline_.has_value();
+    return reading_ || stickState_ == kWriting || inFirmwareUpdate() || restart_.has_value();
 }
 
 void LinkEngine::log(const std::string& line) const
@@ -95,6 +95,7 @@ const std::vector<LinkEngine::ReplyRule>& LinkEngine::replyRules()
     static const std::vector<ReplyRule> rules = {
         {ReplyCode::identification, std::nullopt, &LinkEngine::onIdentification},
         {ReplyCode::noDevice, std::nullopt, &LinkEngine::onNoDevice},
+        {ReplyCode::stickStarted, std::nullopt, &LinkEngine::onStickStarted},
         {ReplyCode::memoryData, Family::read, &LinkEngine::onMemoryData},
         {ReplyCode::writeDone, Family::writeMemory, &LinkEngine::onWriteDone},
         {ReplyCode::writeFailed, Family::writeMemory, &LinkEngine::onWriteFailed},
@@ -119,11 +120,8 @@ std::vector<LinkOutcome> LinkEngine::tick()
         handleReport(*report);
     if (awaited_ && ticks_ - awaitedSentAt_ >= kReplyTimeoutTicks)
         replyOverdue();
-    if (restartDeadline_ && ticks_ >= *restartDeadline_) {
-        restartDeadline_.reset();
-        log("FW Update: the device did not announce itself");
-        outcomes_.push_back(LinkOutcome::updateUnconfirmed);
-    }
+    if (restart_ && ticks_ >= restart_->deadline)
+        restartMissed();
     return std::exchange(outcomes_, {});
 }
 
@@ -150,6 +148,13 @@ void LinkEngine::handleReport(const Report& report)
         log("RET: " + hexByte(*code));
         return;
     }
+    if (rule->code == ReplyCode::memoryData) {
+        const MemoryDataReply reply = parseMemoryData(report);
+        if (reply.length == kSyncReadLength) { // no read of the image asks for a single byte
+            onSyncAnswer(reply);
+            return;
+        }
+    }
     if (rule->family && !answersAwaitedFrame(*rule->family))
         return;
     (this->*rule->handler)(report);
@@ -157,14 +162,33 @@ void LinkEngine::handleReport(const Report& report)
 
 bool LinkEngine::answersAwaitedFrame(Family family)
 {
+    forgetExpiredReplies();
     std::deque<OwedReply>& owed = owed_[static_cast<std::size_t>(family)];
-    while (!owed.empty() && ticks_ - owed.front().sentAt > kLateReplyTicks)
-        owed.pop_front();
     if (owed.empty())
         return false;
     const OwedReply answered = owed.front();
     owed.pop_front();
     return awaited_ == family && answered.frame == awaitedFrame_;
+}
+
+void LinkEngine::forgetExpiredReplies()
+{
+    for (std::deque<OwedReply>& owed : owed_)
+        while (!owed.empty() && ticks_ - owed.front().sentAt > kLateReplyTicks)
+            owed.pop_front();
+}
+
+bool LinkEngine::replyStillOwed()
+{
+    forgetExpiredReplies();
+    return std::any_of(owed_.begin(), owed_.end(), [](const std::deque<OwedReply>& owed) { return !owed.empty(); });
+}
+
+void LinkEngine::forgetOwedReplies()
+{
+    for (std::deque<OwedReply>& owed : owed_)
+        owed.clear();
+    sync_.reset();
 }
 
 void LinkEngine::send2Stick(const LinkCommand& command)
@@ -173,6 +197,7 @@ void LinkEngine::send2Stick(const LinkCommand& command)
     if (frame.status != LinkFrameStatus::built)
         return;
     transport_.writeData(frame.report);
+    ++sends_;
     // The read after every frame clears what the stick left in the queue (the device's
     // periodic identification among it), but this frame's answer may already be there
     // and must not be lost.
@@ -208,24 +233,62 @@ bool LinkEngine::stickCmd(StickCommand kind, bool repeat)
     const std::optional<LinkCommand> command = buildCommand(kind);
     if (!command)
         return false;
+    const std::optional<Family> family = kAnsweredBy[static_cast<std::size_t>(kind)];
+    if (family && replyStillOwed()) {
+        // Waits like a frame on the wire: its time-out counts as an unanswered try.
+        deferred_ = kind;
+        markAwaited(*family, repeat);
+        sendSyncRead();
+        return true;
+    }
+    deferred_.reset();
     send2Stick(*command);
-    if (const std::optional<Family> family = kAnsweredBy[static_cast<std::size_t>(kind)])
+    if (family)
         awaitReply(*family, repeat);
     return true;
 }
 
-void LinkEngine::awaitReply(Family family, bool repeat)
+void LinkEngine::markAwaited(Family family, bool repeat)
 {
     if (!repeat)
         awaitedFrame_ = ++lastFrame_;
     awaited_ = family;
     awaitedSentAt_ = ticks_;
-    owed_[static_cast<std::size_t>(family)].push_back({awaitedFrame_, ticks_});
+}
+
+void LinkEngine::awaitReply(Family family, bool repeat)
+{
+    markAwaited(family, repeat);
+    owed_[static_cast<std::size_t>(family)].push_back({awaitedFrame_, ticks_, sends_});
 }
 
 void LinkEngine::stopAwaiting()
 {
     awaited_.reset();
+    deferred_.reset();
+}
+
+void LinkEngine::sendSyncRead()
+{
+    const Byte tag = nextSyncTag_++;
+    send2Stick(syncReadCommand(tag));
+    sync_ = SyncRead{tag, sends_};
+}
+
+// The device answers in order: a reply still owed to a frame sent before the sync
+// read will not come any more. The frame that waited goes out now.
+void LinkEngine::onSyncAnswer(const MemoryDataReply& reply)
+{
+    if (!sync_ || reply.status != MemoryDataStatus::valid || reply.address != sync_->tag) {
+        log("Sync answer dropped");
+        return;
+    }
+    const std::uint64_t syncSent = sync_->sent;
+    sync_.reset();
+    for (std::deque<OwedReply>& owed : owed_)
+        std::erase_if(owed, [&](const OwedReply& o) { return o.sent < syncSent; });
+    if (const std::optional<StickCommand> waiting = std::exchange(deferred_, std::nullopt))
+        stickCmd(*waiting, true);
 }
 
 void LinkEngine::replyOverdue()
@@ -242,7 +305,7 @@ void LinkEngine::replyOverdue()
         return;
     case Family::firmware:
         log("FW Update: no answer");
-        endUpdate(LinkOutcome::updateUnanswered);
+        stopUpdate(LinkOutcome::updateUnanswered, std::nullopt);
         return;
     }
 }
@@ -286,7 +349,7 @@ void LinkEngine::onIdentification(const Report& report)
     const auto identification = parseIdentification(report);
     if (identification)
         identification_ = *identification;
-    if (identification && restartDeadline_)
+    if (identification && restart_)
         restartAnnounced();
     if (stickState_ != kWaiting)
         return;
@@ -313,9 +376,19 @@ void LinkEngine::onNoDevice(const Report&)
     pauseTicks_ = 0;
     imageRead_ = false;
     stopAwaiting();
-    for (auto& owed : owed_)
-        owed.clear(); // no device is left to answer
+    restart_.reset();
+    forgetOwedReplies(); // no device is left to answer
     outcomes_.push_back(LinkOutcome::deviceGone);
+}
+
+// The stick answered a start-up's read block command: it was plugged in again, so
+// frames sent meanwhile may never have reached the device. A Reset whose device's
+// return is awaited goes out again; without it the device's announcement proves nothing.
+void LinkEngine::onStickStarted(const Report& report)
+{
+    log("RET: " + hexByte(report[1]));
+    if (restart_)
+        sendReset(restart_->purpose);
 }
 
 void LinkEngine::onMemoryData(const Report& report)
@@ -499,24 +572,34 @@ LinkStart LinkEngine::startUpdate()
         return LinkStart::busy;
     if (fwImage_.empty())
         return LinkStart::noFirmware;
-    stickState_ = kFirstSegment;
     fwAddr_ = 0;
     firmwareProgress_ = 0;
     firmwarePagesWritten_ = 0;
-    sendSegment();
+    firmwareStop_.reset();
+    stickState_ = kRead; // the device's announcement after the Reset starts the pages, not a read
+    log("FW Update: Reset first");
+    sendReset(RestartFor::pages);
     return LinkStart::started;
 }
 
-void LinkEngine::onSegmentAccepted(const Report&)
+// 'X' answers segments 1 and 2 only, 'Z' segment 3 only: they differ in one bit, and
+// taking one for the other would skip or repeat a part of a page.
+void LinkEngine::onSegmentAccepted(const Report& report)
 {
-    if (stickState_ == kLastSegment)
-        return; // segment 3 is answered 'Z' or refused; its time-out ends the update
+    if (stickState_ == kLastSegment) {
+        wrongFirmwareReply(report);
+        return;
+    }
     ++stickState_;
     sendSegment();
 }
 
-void LinkEngine::onPageWritten(const Report&)
+void LinkEngine::onPageWritten(const Report& report)
 {
+    if (stickState_ != kLastSegment) {
+        wrongFirmwareReply(report);
+        return;
+    }
     ++firmwarePagesWritten_;
     if (firmwareProgress_ < firmwarePages_) {
         stickState_ = kFirstSegment;
@@ -524,13 +607,22 @@ void LinkEngine::onPageWritten(const Report&)
         return;
     }
     log("FW Update done.");
-    stickCmd(StickCommand::reset);
-    awaitRestart();
+    // Every page went through, but only the device itself can tell that it runs them:
+    // until it announces itself nothing else may start.
+    endUpdate(LinkOutcome::resetSent);
+    sendReset(RestartFor::confirmation);
 }
 
-void LinkEngine::onPageRefused(const Report&)
+void LinkEngine::onPageRefused(const Report& report)
 {
-    endUpdate(LinkOutcome::updateRefused);
+    stopUpdate(LinkOutcome::updateRefused, report[1]);
+}
+
+void LinkEngine::wrongFirmwareReply(const Report& report)
+{
+    log("FW Update: '" + std::string(1, static_cast<char>(report[1])) + "' does not answer segment "
+        + std::to_string(currentSegment()));
+    stopUpdate(LinkOutcome::updateRefused, report[1]);
 }
 
 // However an update ends, it is over: the device image is read as before, and a
@@ -542,17 +634,41 @@ void LinkEngine::endUpdate(LinkOutcome outcome)
     outcomes_.push_back(outcome);
 }
 
-// Every page went through, but only the device itself can tell that it runs them:
-// until it announces itself nothing else may start.
-void LinkEngine::awaitRestart()
+// An update that ends here leaves the device in the middle of it; the next one resets it first.
+void LinkEngine::stopUpdate(LinkOutcome outcome, std::optional<Byte> reply)
 {
-    endUpdate(LinkOutcome::resetSent);
-    restartDeadline_ = ticks_ + kRestartTicks;
+    firmwareStop_ = FirmwareStop{firmwarePagesWritten_ + 1, currentSegment(), reply};
+    endUpdate(outcome);
 }
 
+void LinkEngine::sendReset(RestartFor purpose)
+{
+    stickCmd(StickCommand::reset);
+    restart_ = AwaitedRestart{purpose, ticks_ + kRestartTicks};
+}
+
+void LinkEngine::restartMissed()
+{
+    const RestartFor purpose = restart_->purpose;
+    restart_.reset();
+    log("FW Update: the device did not announce itself");
+    outcomes_.push_back(purpose == RestartFor::pages ? LinkOutcome::updateNotStarted
+                                                     : LinkOutcome::updateUnconfirmed);
+}
+
+// After a Reset the device answers nothing it was asked before: replies still owed are lost.
 void LinkEngine::restartAnnounced()
 {
-    restartDeadline_.reset();
+    const RestartFor purpose = restart_->purpose;
+    restart_.reset();
+    forgetOwedReplies();
+    if (purpose == RestartFor::pages) {
+        log("FW Update: the device is back");
+        stickState_ = kFirstSegment;
+        outcomes_.push_back(LinkOutcome::pagesBegin);
+        sendSegment();
+        return;
+    }
     const bool updated = identification_.firmware == fwVersion_;
     log(updated ? "FW Update confirmed" : "FW Update: the device announces " + firmwareVersionText(identification_));
     outcomes_.push_back(updated ? LinkOutcome::updateDone : LinkOutcome::updateNotTaken);

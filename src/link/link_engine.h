@@ -53,14 +53,26 @@ enum class LinkOutcome {
     frameWritten,      // a write frame was acknowledged; writeProgress() tells how far the write is
     writeDone,         // every frame of a write was acknowledged, in order
     writeFailed,       // a write frame was refused or went unanswered six times
+    pagesBegin,        // the device came back from the Reset that starts an update: page 1 goes out
     pageSent,          // the last segment of a firmware page went out
     resetSent,         // the last page was written and the device reset; its identification is awaited
     updateDone,        // after the Reset the device announced the firmware version it was sent
     updateNotTaken,    // after the Reset the device announced another version
     updateUnconfirmed, // after the Reset the device did not announce itself in time
-    updateRefused,     // the device refused a firmware page
+    updateNotStarted,  // the device did not come back from the Reset that starts an update: no page went out
+    updateRefused,     // the device refused a firmware segment, or answered it with another segment's reply
     updateUnanswered,  // a firmware segment went unanswered
     questionDue,       // after readDone: the device runs another firmware than the built-in one
+};
+
+// Where an update that failed stopped: the page and segment in flight, counted from
+// 1, and the device's reply to that segment (none when no answer came).
+struct FirmwareStop {
+    int page = 0;
+    int segment = 0;
+    std::optional<Byte> reply;
+
+    bool operator==(const FirmwareStop&) const = default;
 };
 
 // How far a write got: the image bytes from address 0 whose frames the device
@@ -108,9 +120,8 @@ public:
     // A reply may still come this long after its frame (15 s); an answer owed for
     // longer is taken as lost, so that a lost reply cannot hold up later frames.
     static constexpr int kLateReplyTicks = 150;
-    // After an update's Reset the device restarts on its new firmware and announces
-    // itself; an update whose device has not done so after this many ticks (10 s) is
-    // not confirmed.
+    // After a Reset the device restarts and announces itself; an update whose device
+    // has not done so after this many ticks (10 s) does not start, or is not confirmed.
     static constexpr int kRestartTicks = 100;
     // A write sends ten Write Memory frames (bytes 0..249), then ten Write EE frames (bytes 0..119).
     static constexpr int kWriteFrames = 20;
@@ -136,7 +147,10 @@ public:
     // announced, and the device announces `fwVersion` once it runs them. False (and
     // nothing kept) when the size is 0 or the pages reach past the image.
     bool setFirmware(ByteSpan fwImage, std::size_t fwSize, Byte fwVersion);
-    // Sends the firmware from page 0.
+    // Resets the device, and once it has announced itself sends the firmware from
+    // page 0. Segments carry no page address: a device left in the middle of an
+    // update (by an update broken off, in this run or another) would append the
+    // pages to what it holds, and only a Reset makes it start afresh.
     LinkStart startUpdate();
 
     // A read, write or update is under way: no other may start.
@@ -154,6 +168,8 @@ public:
     int firmwareProgress() const { return firmwareProgress_; }
     int firmwarePagesWritten() const { return firmwarePagesWritten_; }
     Byte firmwareVersion() const { return fwVersion_; }
+    // Of the last update that was refused or went unanswered; nullopt after any other end.
+    const std::optional<FirmwareStop>& firmwareStop() const { return firmwareStop_; }
     // Of the running write, or of the last one.
     const WriteProgress& writeProgress() const { return writeProgress_; }
 
@@ -170,10 +186,24 @@ private:
         std::optional<Family> family; // the frames it answers; none for unasked replies
         ReplyHandler handler;
     };
-    // A frame that is still owed its reply: which logical frame, and when it went out.
+    // A frame that is still owed its reply: which logical frame, when it went out
+    // (tick), and its place among everything sent.
     struct OwedReply {
         std::uint32_t frame = 0;
         std::uint64_t sentAt = 0;
+        std::uint64_t sent = 0;
+    };
+    // A sync read on the wire: its tag and its place among everything sent.
+    struct SyncRead {
+        Byte tag = 0;
+        std::uint64_t sent = 0;
+    };
+    // A Reset whose device has not announced itself yet: before an update's pages or
+    // after them, and the tick by which it must have.
+    enum class RestartFor { pages, confirmation };
+    struct AwaitedRestart {
+        RestartFor purpose = RestartFor::pages;
+        std::uint64_t deadline = 0;
     };
 
     static const std::vector<ReplyRule>& replyRules();
@@ -183,15 +213,23 @@ private:
     // order, so a reply belongs to the oldest frame of its family still owed one: the
     // late answer of a frame that has since been repeated, or a stray, is dropped here.
     bool answersAwaitedFrame(Family family);
+    void forgetExpiredReplies();
+    bool replyStillOwed();
     void send2Stick(const LinkCommand& command);
     enum class StickCommand { readMemory, writeMemory, writeEe, firmwareSegment, reset };
     // Builds the command of `kind` from the engine state and sends it. A new logical
-    // frame unless `repeat`. False, nothing sent, when the data is not there.
+    // frame unless `repeat`. While a reply to an earlier frame may still come (it would
+    // be taken for this frame's), the frame waits behind a sync read and goes out once
+    // that is answered. False, nothing sent, when the data is not there.
     bool stickCmd(StickCommand kind, bool repeat = false);
     std::optional<LinkCommand> buildCommand(StickCommand kind) const;
+    void markAwaited(Family family, bool repeat);
     void awaitReply(Family family, bool repeat);
     void stopAwaiting();
     void replyOverdue();
+    void sendSyncRead();
+    void onSyncAnswer(const MemoryDataReply& reply);
+    void forgetOwedReplies();
 
     void readMemoryAt(Byte address, bool repeat = false);
     void sendWriteMemory(bool repeat = false);
@@ -202,6 +240,7 @@ private:
     void beginRead();
     void onIdentification(const Report& report);
     void onNoDevice(const Report& report);
+    void onStickStarted(const Report& report);
     void onMemoryData(const Report& report);
     void onWriteDone(const Report& report);
     void onWriteFailed(const Report& report);
@@ -210,6 +249,7 @@ private:
     void onSegmentAccepted(const Report& report);
     void onPageWritten(const Report& report);
     void onPageRefused(const Report& report);
+    void wrongFirmwareReply(const Report& report);
 
     void repeatRead();
     void repeatWriteMemory();
@@ -218,8 +258,10 @@ private:
     void readStopped();
     void endWrite(LinkOutcome outcome);
     void endUpdate(LinkOutcome outcome);
-    void awaitRestart();
+    void stopUpdate(LinkOutcome outcome, std::optional<Byte> reply);
+    void sendReset(RestartFor purpose);
     void restartAnnounced();
+    void restartMissed();
     bool inFirmwareUpdate() const { return stickState_ >= kFirstSegment && stickState_ <= kLastSegment; }
     void memoryDump();
     void log(const std::string& line) const;
@@ -249,7 +291,11 @@ private:
     std::uint32_t awaitedFrame_ = 0;
     std::uint32_t lastFrame_ = 0;
     std::uint64_t ticks_ = 0;
-    std::uint64_t awaitedSentAt_ = 0; // when the awaited frame's latest try went out
+    std::uint64_t awaitedSentAt_ = 0; // when the awaited frame's latest try went out (or began to wait)
+    std::uint64_t sends_ = 0;         // reports written
+    std::optional<SyncRead> sync_;
+    Byte nextSyncTag_ = 0;
+    std::optional<StickCommand> deferred_; // the frame waiting for the sync read's answer
 
     WriteProgress writeProgress_;
 
@@ -258,7 +304,8 @@ private:
     int firmwarePages_ = 0;
     int firmwareProgress_ = 0;
     int firmwarePagesWritten_ = 0;
-    std::optional<std::uint64_t> restartDeadline_; // set while the device's return after an update is awaited
+    std::optional<FirmwareStop> firmwareStop_;
+    std::optional<AwaitedRestart> restart_;
 };
 
 } // namespace ormid

@@ -151,6 +151,12 @@ LinkCommand readMemoryCommand(Byte address)
             "Read Memory 0x" + hexByte(address)};
 }
 
+LinkCommand syncReadCommand(Byte tag)
+{
+    return {{static_cast<Byte>(ReplyCode::memoryData), kReadMemoryOp, tag, kSyncReadLength},
+            "Read Memory 0x" + hexByte(tag) + " (sync)"};
+}
+
 std::optional<LinkCommand> writeMemoryCommand(Byte address, ByteSpan image)
 {
     if (!fits(address, kWriteMemoryChunk, image.size()))

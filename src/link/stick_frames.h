@@ -68,6 +68,7 @@ constexpr std::array<Byte, 2> kLinkFramePrefix = {0xCA, 0xC5};
 
 // Link reply codes (byte 1 of a report whose byte 0 is B2).
 enum class ReplyCode : Byte {
+    stickStarted = 0x50,    // the stick's answer to a read block command, a device connected
     identification = 0x5F,  // '_' device number and firmware version
     noDevice = 0x51,        // 'Q'
     memoryData = 0x52,      // 'R'
@@ -108,6 +109,13 @@ std::size_t segmentImageBytes(Byte segment);
 
 // 'R' | 02 addr len                                           "Read Memory 0xHH"
 LinkCommand readMemoryCommand(Byte address);
+// A read no other frame asks for: one byte. Write and firmware replies carry nothing
+// to tell which frame they answer, but the device answers in order, so once the
+// answer to this read (its address the tag) has come, every reply to a frame sent
+// before it has come too, or is lost.
+constexpr Byte kSyncReadLength = 1;
+// 'R' | 02 tag 01                                              "Read Memory 0xHH (sync)"
+LinkCommand syncReadCommand(Byte tag);
 // 'T' | 04 crcLo crcHi addr 19 <image[addr..addr+24]> 00       "Write Memory 0xHH"
 // CRC-16 over addr, 19 and the 25 data bytes. nullopt when the data lies outside `image`.
 std::optional<LinkCommand> writeMemoryCommand(Byte address, ByteSpan image);

@@ -204,6 +204,21 @@ std::string takeCount(std::optional<int>& target, std::string_view value)
     return error;
 }
 
+// CODE:N, CODE one character ("Z", "_") or a byte in hexadecimal ("0x5A").
+std::string takeLostReply(SimOptions& o, std::string_view value)
+{
+    const auto colon = value.rfind(':');
+    const std::string_view code = value.substr(0, std::min(colon, value.size()));
+    const auto hexCode = code.size() == 1 ? std::nullopt : parseNumber(code, 0, 255, true);
+    const auto count = colon == std::string_view::npos ? std::nullopt : parseNumber(value.substr(colon + 1), 1, kMaxCount);
+    if ((code.size() != 1 && !hexCode) || !count)
+        return "expected CODE:N with a reply code (one character, or 0x00 to 0xFF) and a count from 1 to "
+            + std::to_string(kMaxCount) + ", got '" + std::string(value) + "'";
+    o.faults.loseReply = LostReply{hexCode ? static_cast<Byte>(*hexCode) : static_cast<Byte>(code[0]),
+                                   static_cast<int>(*count)};
+    return {};
+}
+
 std::string takeText(std::string& target, std::string_view value, std::string_view what)
 {
     if (value.empty())
@@ -254,6 +269,9 @@ const std::vector<OptionRule>& optionRules()
          [](SimOptions& o, std::string_view v) { return takeCount(o.faults.loseLinkAck, v); }},
         {"--wrong-link-ack", "N", false, Scope::usb,
          [](SimOptions& o, std::string_view v) { return takeCount(o.faults.wrongLinkAck, v); }},
+        {"--lose-reply", "CODE:N", false, Scope::usb, takeLostReply},
+        {"--swap-xz", "N", false, Scope::usb,
+         [](SimOptions& o, std::string_view v) { return takeCount(o.faults.swapSegmentAck, v); }},
         {"--corrupt-read-at", "ADDR", false, Scope::usb, takeCorruptReadAt},
         {"--no-block-ack", {}, false, Scope::memory,
          [](SimOptions& o, std::string_view) { o.faults.neverAckBlockWrite = true; return std::string(); }},
@@ -431,6 +449,11 @@ USB Stick mode:
                             but lose its reply
   --wrong-link-ack N        carry out the N-th write frame or firmware segment and
                             answer it with another frame's reply code
+  --lose-reply CODE:N       lose the N-th link reply with this code (from 1): one
+                            character (Z, X, T, R, _, ...) or 0x00 to 0xFF; the frame
+                            it answers is carried out all the same
+  --swap-xz N               answer the N-th firmware segment (from 1 among the
+                            answered ones) with 'Z' for 'X' or 'X' for 'Z'
   --corrupt-read-at ADDR    the memory data for this address carries a wrong CRC
   --refuse-page N[:Y|:[]    refuse firmware page N (from 0) once, with Y (default) or [
 

@@ -170,7 +170,6 @@ void StickModel::connect(Millis /*now: a new connection starts with nothing due*
 {
     pending_.clear();
     blockWrite_.reset();
-    firmware_ = {};
     nextIdentify_.reset();
     reportsCounted_ = 0;
     dropped_ = false;
@@ -309,11 +308,19 @@ std::vector<Byte> StickModel::makeReply(std::initializer_list<Byte> leading) con
 
 void StickModel::queue(std::vector<Byte> report, Millis due)
 {
-    if (pending_.size() >= kMaxPendingReports)
+    if (pending_.size() >= kMaxPendingReports || loseReply(report))
         return;
     const auto at
         = std::upper_bound(pending_.begin(), pending_.end(), due, [](Millis d, const Queued& q) { return d < q.due; });
     pending_.insert(at, Queued{due, std::move(report)});
+}
+
+bool StickModel::loseReply(const std::vector<Byte>& report)
+{
+    const std::optional<LostReply>& lost = faults_.loseReply;
+    if (!lost || report.size() < 2 || report[0] != kLinkReply || report[1] != lost->code)
+        return false;
+    return ++repliesWithLostCode_ == lost->count;
 }
 
 void StickModel::reply(std::vector<Byte> report, Millis now)
@@ -336,6 +343,10 @@ void StickModel::answerFrame(Byte code, Millis now)
             = code == static_cast<Byte>(ReplyCode::writeDone) || code == static_cast<Byte>(ReplyCode::writeFailed);
         code = static_cast<Byte>(writeMemoryReply ? ReplyCode::eeWriteDone : ReplyCode::writeDone);
     }
+    constexpr Byte kAccepted = static_cast<Byte>(ReplyCode::segmentAccepted);
+    constexpr Byte kWritten = static_cast<Byte>(ReplyCode::pageWritten);
+    if ((code == kAccepted || code == kWritten) && faults_.swapSegmentAck == ++segmentAnswers_)
+        code = code == kAccepted ? kWritten : kAccepted;
     linkReply(code, now);
 }
 

@@ -54,6 +54,13 @@ struct StickConfig {
     Millis identifyPeriod = 2000;  // then every period (0 or less: no repeats)
 };
 
+struct LostReply {
+    Byte code = 0;
+    int count = 0;
+
+    bool operator==(const LostReply&) const = default;
+};
+
 // Each fault is off by default.
 struct Faults {
     int refuseWriteMemory = 0; // the next N Write Memory frames are answered 'U'
@@ -64,6 +71,13 @@ struct Faults {
     // The N-th such frame is carried out and answered with another frame's reply code
     // ('V' for Write Memory, 'T' for the others), which answers nothing the PC asked.
     std::optional<int> wrongLinkAck{};
+    // The N-th link reply with this code (from 1, counted since the model started) is
+    // lost, whatever it answers: a write or firmware acknowledgement, memory data, an
+    // identification. What the frame asked for is carried out all the same.
+    std::optional<LostReply> loseReply{};
+    // The N-th answer to a firmware segment (from 1, counted since the model started)
+    // comes with 'X' and 'Z' swapped: the device takes the segment as usual.
+    std::optional<int> swapSegmentAck{};
     std::optional<Byte> corruptReadAt{}; // the 'R' reply for this address carries a wrong CRC (every time)
     // The three block-write faults stand for a failed write: the block is not written.
     bool neverAckBlockWrite = false; // a block write gets no C0 33
@@ -121,7 +135,8 @@ public:
     Byte featureReportLength() const { return 0; }
 
     // A new connection (the stick plugged in): pending replies and half-received
-    // block writes are forgotten; memories persist.
+    // block writes are forgotten; memories persist. The device behind the stick is
+    // hardware of its own: an update it is in the middle of stays so until it gets a Reset.
     void connect(Millis now);
     // One output report from the PC. Garbage of any length is ignored safely.
     // A report shorter than the output report is zero-filled, as the HID layer does;
@@ -170,6 +185,8 @@ private:
 
     std::vector<Byte> makeReply(std::initializer_list<Byte> leading) const;
     void queue(std::vector<Byte> report, Millis due);
+    // The loseReply fault on a report about to be queued: true when it is the one lost.
+    bool loseReply(const std::vector<Byte>& report);
     void reply(std::vector<Byte> report, Millis now);
     void linkReply(Byte code, Millis now);
     // The answer to a write frame or firmware segment, as the faults leave it.
@@ -216,6 +233,8 @@ private:
     int reportsCounted_ = 0;
     int blockWrites_ = 0;
     int answeredFrames_ = 0; // write frames and firmware segments
+    int segmentAnswers_ = 0; // 'X' and 'Z'
+    int repliesWithLostCode_ = 0;
     bool dropped_ = false;
     // The production line: the connected device's place in it and what it started with.
     std::size_t nextDevice_ = 0;

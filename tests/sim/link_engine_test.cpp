@@ -457,7 +457,10 @@ TEST_F(LinkEngineOnStick, AFirmwareUpdateSendsEightyPagesAndEndsWithReset)
 
     EXPECT_EQ(framesOf(kSegmentOp).size(), 240u);
     ASSERT_FALSE(frames_.empty());
+    EXPECT_EQ(frames_.front().op, kResetOp) << "no page before the device has come back from a Reset";
     EXPECT_EQ(frames_.back().op, kResetOp);
+    EXPECT_EQ(framesOf(kResetOp).size(), 2u);
+    EXPECT_EQ(std::count(outcomes_.begin(), outcomes_.end(), LinkOutcome::pagesBegin), 1);
     EXPECT_EQ(std::count(outcomes_.begin(), outcomes_.end(), LinkOutcome::pageSent), 80);
     EXPECT_EQ(outcomes_.back(), LinkOutcome::updateDone);
     EXPECT_EQ(engine_->firmwareProgress(), 80);
@@ -518,12 +521,92 @@ TEST_F(LinkEngineOnStick, ARefusedPageEndsTheUpdateAndANewOneGoesThrough)
         EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
         EXPECT_FALSE(engine_->busy());
         EXPECT_EQ(framesOf(kSegmentOp).size(), 12u);
-        EXPECT_TRUE(framesOf(kResetOp).empty());
+        EXPECT_EQ(framesOf(kResetOp).size(), 1u) << "only the one before the pages";
+        EXPECT_EQ(engine_->firmwareStop(), (FirmwareStop{4, 3, code}));
 
         ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
         runUntilOutcome(LinkOutcome::updateDone);
         EXPECT_EQ(framesOf(kSegmentOp).size(), 12u + 240u);
-        EXPECT_EQ(model_->state().receivedFirmware.size(), 5760u);
+        const Bytes firmware = sampleFirmware();
+        EXPECT_EQ(model_->state().receivedFirmware, Bytes(firmware.begin(), firmware.begin() + 5760));
+    }
+}
+
+// An update broken off leaves the device in the middle of it, holding what it took.
+// Whatever broke it, and whether the program ran on (the same engine) or started
+// again (a new one), the next update gives the device exactly the firmware.
+TEST_F(LinkEngineOnStick, AnUpdateAfterOneBrokenOffGivesTheDeviceExactlyTheFirmware)
+{
+    const struct {
+        const char* name;
+        Faults faults;
+        bool pullAfterTicks; // the stick pulled out and plugged in again mid-update, the program restarted
+        LinkOutcome firstEnd;
+    } cases[] = {
+        {"lost 'Z' of page 3", {.loseReply = LostReply{'Z', 3}}, false, LinkOutcome::updateUnanswered},
+        {"lost 'X' no. 5", {.loseReply = LostReply{'X', 5}}, false, LinkOutcome::updateUnanswered},
+        {"lost last 'Z'", {.loseReply = LostReply{'Z', 80}}, false, LinkOutcome::updateUnanswered},
+        {"'Z' for 'X'", {.swapSegmentAck = 4}, false, LinkOutcome::updateRefused},
+        {"'X' for 'Z'", {.swapSegmentAck = 6}, false, LinkOutcome::updateRefused},
+        {"stick pulled out", {}, true, LinkOutcome::updateUnanswered},
+    };
+    const Bytes firmware = sampleFirmware();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        start({.deviceFirmware = 70, .firmwareAfterUpdate = kNewVersion}, c.faults);
+        readDevice();
+        ASSERT_TRUE(engine_->setFirmware(firmware, kFirmwareSize, kNewVersion));
+        ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
+        if (c.pullAfterTicks) {
+            runUntil([this] { return framesOf(kSegmentOp).size() == 20; });
+            transport_->setPluggedIn(false);
+            runUntil([this] { return !engine_->busy(); });
+            transport_->setPluggedIn(true);
+            transport_->writeData(readBlockCommand(kControlBlockAddress));
+            engine_.emplace(*transport_, image_, LinkEngineOptions{}, [](const std::string&) {});
+            engine_->start();
+            readDevice();
+            ASSERT_TRUE(engine_->setFirmware(firmware, kFirmwareSize, kNewVersion));
+        } else {
+            runUntil([this] { return !engine_->busy(); }, 4000);
+            EXPECT_EQ(outcomes_.back(), c.firstEnd);
+        }
+        EXPECT_FALSE(model_->state().receivedFirmware.empty()) << "the device took pages of the first attempt";
+        outcomes_.clear();
+        ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
+        runUntil([this] { return !engine_->busy(); }, 4000);
+        EXPECT_EQ(outcomes_.back(), LinkOutcome::updateDone);
+        EXPECT_EQ(model_->state().receivedFirmware, Bytes(firmware.begin(), firmware.begin() + 5760));
+        EXPECT_EQ(model_->state().deviceFirmware, kNewVersion);
+    }
+}
+
+// One lost acknowledgement costs one time-out: a sync read shows that the answer is
+// lost, the frame goes out once more, and every later frame is answered at once.
+TEST_F(LinkEngineOnStick, ALostWriteAnswerCostsOneTimeOutAndOneRepeat)
+{
+    for (const Byte code : {Byte{'T'}, Byte{'V'}}) {
+        SCOPED_TRACE(code);
+        start({}, {.loseReply = LostReply{code, 3}});
+        readDevice();
+        for (std::size_t i = 0; i < 250; ++i)
+            image_[i] = static_cast<Byte>(i * 3);
+        frames_.clear();
+        ASSERT_EQ(engine_->startWrite(), LinkStart::started);
+        runUntil([this] { return !engine_->busy(); }, 4000);
+
+        EXPECT_EQ(withoutProgress(outcomes_), Outcomes{LinkOutcome::writeDone});
+        const auto reads = framesOf(kReadOp);
+        ASSERT_EQ(reads.size(), 1u) << "one sync read";
+        EXPECT_EQ(reads.front().length, kSyncReadLength);
+        const Byte op = code == 'T' ? kWriteMemoryOp : kWriteEeOp;
+        const int step = code == 'T' ? 25 : 12;
+        std::vector<int> expected = steps(0, step, 10);
+        expected.insert(expected.begin() + 3, 2 * step);
+        EXPECT_EQ(addressesOf(framesOf(op)), expected) << "the third frame twice, no other";
+        const Bytes device = deviceMemory();
+        EXPECT_TRUE(std::equal(image_.begin(), image_.begin() + 250, device.begin()));
+        outcomes_.clear();
     }
 }
 
@@ -706,27 +789,103 @@ TEST_F(LinkEngineReplies, AFrameWithoutAReplyIsRepeatedAfterFiveSecondsAndGivenU
         EXPECT_EQ(transport_.written.size(), firstTry + 1) << "not before the time-out";
         quietTicks(10 * LinkEngine::kReplyTimeoutTicks);
 
-        EXPECT_EQ(framesSince(firstTry), std::vector<std::string>(6, c.frame)) << "the first try and five repeats";
+        // While the first try's answer may still come (15 s), a sync read takes the
+        // place of a repeat, which would make the answers ambiguous; then the repeat.
+        EXPECT_EQ(framesSince(firstTry), (std::vector<std::string>{c.frame, "02@0", "02@1", "02@2", c.frame, "02@3"}))
+            << "the first try and five repeats";
         EXPECT_EQ(outcomes_, Outcomes{c.outcome});
         EXPECT_EQ(logged(c.logLine), c.outcome == LinkOutcome::readFailed);
     }
 }
 
-// A Write Memory answer that comes after its frame was repeated is the answer to
-// that frame; the repeat's own answer, coming next, must not count for the next frame.
-TEST_F(LinkEngineReplies, ALateWriteAnswerIsNotTakenForTheNextFrame)
+// After a time-out the frame is not repeated at once: a sync read goes first. An
+// answer that comes before the sync read's is the frame's own, late; once the sync
+// read is answered, no answer to the frame can come any more and it is repeated.
+TEST_F(LinkEngineReplies, AfterATimeOutASyncReadTellsALateAnswerFromALostOne)
+{
+    const struct {
+        const char* name;
+        std::vector<Bytes> replies; // after the time-out
+        std::vector<std::string> frames;
+        WriteProgress progress;
+    } cases[] = {
+        {"late answer, then the sync read's",
+         {reply('T'), memoryData(0, {0x00}), reply('T')},
+         {"04@0", "02@0", "04@25", "04@50"},
+         {50, 0, 2}},
+        {"the sync read's answer: the frame's is lost",
+         {memoryData(0, {0x00}), reply('T'), reply('T')},
+         {"04@0", "02@0", "04@0", "04@25", "04@50"},
+         {50, 0, 2}},
+        {"a sync read answer for another tag moves nothing", {memoryData(7, {0x00})}, {"04@0", "02@0"}, {0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        restart();
+        readAll();
+        ASSERT_EQ(engine_->startWrite(), LinkStart::started);
+        const std::size_t first = transport_.written.size() - 1;
+        quietTicks(LinkEngine::kReplyTimeoutTicks);
+        for (const Bytes& r : c.replies)
+            feed(r);
+        EXPECT_EQ(framesSince(first), c.frames);
+        EXPECT_EQ(engine_->writeProgress(), c.progress);
+    }
+}
+
+// The update runs only after the device has come back from a Reset, and each firmware
+// reply must answer the segment in flight: 'X' segments 1 and 2, 'Z' segment 3.
+TEST_F(LinkEngineReplies, FirmwareRepliesMustAnswerTheSegmentInFlight)
+{
+    const struct {
+        const char* name;
+        std::vector<char> replies;
+        FirmwareStop stop;
+    } cases[] = {
+        {"'Z' to segment 1", {'Z'}, {1, 1, 'Z'}},
+        {"'Z' to segment 2", {'X', 'Z'}, {1, 2, 'Z'}},
+        {"'X' to segment 3", {'X', 'X', 'X'}, {1, 3, 'X'}},
+        {"'X' to segment 3 of page 2", {'X', 'X', 'Z', 'X', 'X', 'X'}, {2, 3, 'X'}},
+        {"'Y' to segment 2", {'X', 'Y'}, {1, 2, 'Y'}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        restart();
+        readAll();
+        ASSERT_TRUE(engine_->setFirmware(Bytes(0x3000, 0x5A), 144, kNewVersion));
+        ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
+        EXPECT_EQ(transport_.written.back()[2], kResetOp) << "first the Reset";
+        feed(identification());
+        EXPECT_EQ(outcomes_, Outcomes{LinkOutcome::pagesBegin});
+        for (const char code : c.replies)
+            feed(reply(code));
+        const std::size_t sent = transport_.written.size();
+        quietTicks(3);
+        EXPECT_EQ(outcomes_.back(), LinkOutcome::updateRefused);
+        EXPECT_EQ(engine_->firmwareStop(), c.stop);
+        EXPECT_EQ(transport_.written.size(), sent) << "nothing follows";
+        EXPECT_FALSE(engine_->busy());
+    }
+}
+
+// Before the pages the device must come back from its Reset. It may not (no pages go
+// out), and a stick plugged in again meanwhile may have lost the Reset: it goes out again.
+TEST_F(LinkEngineReplies, TheUpdateWaitsForTheDeviceToComeBackFromItsReset)
 {
     readAll();
-    ASSERT_EQ(engine_->startWrite(), LinkStart::started);
+    ASSERT_TRUE(engine_->setFirmware(Bytes(0x3000, 0x5A), 144, kNewVersion));
+    ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
     const std::size_t first = transport_.written.size() - 1;
-    quietTicks(LinkEngine::kReplyTimeoutTicks); // the repeat of 04@0 goes out
-    feed(reply('T'));                           // the first try's answer, late: 04@25 goes out
-    feed(reply('T'));                           // the repeat's answer: belongs to 04@0
-    EXPECT_EQ(framesSince(first), (std::vector<std::string>{"04@0", "04@0", "04@25"}));
-    feed(reply('T')); // 04@25 answered
-    EXPECT_EQ(framesSince(first).back(), "04@50");
-    EXPECT_EQ(outcomes_, Outcomes(2, LinkOutcome::frameWritten)) << "two frames acknowledged, no more";
-    EXPECT_EQ(engine_->writeProgress(), (WriteProgress{50, 0, 2}));
+    EXPECT_TRUE(engine_->busy());
+    EXPECT_EQ(engine_->startRead(), LinkStart::busy);
+    quietTicks(LinkEngine::kRestartTicks / 2);
+    feed({0xB2, 0x50}); // the stick answers a start-up: it was plugged in again
+    quietTicks(LinkEngine::kRestartTicks - 1);
+    EXPECT_TRUE(outcomes_.empty()) << "the second Reset has its own 10 s";
+    quietTicks(1);
+    EXPECT_EQ(outcomes_, Outcomes{LinkOutcome::updateNotStarted});
+    EXPECT_EQ(framesSince(first), (std::vector<std::string>{"0E@0", "0E@0"}));
+    EXPECT_FALSE(engine_->busy());
 }
 
 // Write and firmware replies belong to a running write or update; any other is dropped.
@@ -751,9 +910,11 @@ TEST_F(LinkEngineReplies, AnUnansweredUpdateIsOverAndANewOneStartsCleanly)
     readAll();
     ASSERT_TRUE(engine_->setFirmware(Bytes(0x3000, 0x5A), 144, kNewVersion));
     ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
+    feed(identification());
     const std::size_t first = transport_.written.size() - 1;
     quietTicks(LinkEngine::kReplyTimeoutTicks);
-    EXPECT_EQ(outcomes_, Outcomes{LinkOutcome::updateUnanswered});
+    EXPECT_EQ(outcomes_, (Outcomes{LinkOutcome::pagesBegin, LinkOutcome::updateUnanswered}));
+    EXPECT_EQ(engine_->firmwareStop(), (FirmwareStop{1, 1, std::nullopt}));
     EXPECT_TRUE(logged("FW Update: no answer"));
     EXPECT_FALSE(engine_->busy());
     EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
@@ -762,9 +923,11 @@ TEST_F(LinkEngineReplies, AnUnansweredUpdateIsOverAndANewOneStartsCleanly)
     EXPECT_EQ(transport_.written.size(), first + 1) << "the ended update does not carry on";
 
     ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
+    EXPECT_EQ(transport_.written.back()[2], kResetOp);
+    feed(identification());
     feed(reply('X'));
     feed(reply('X'));
-    EXPECT_EQ(transport_.written.size(), first + 4) << "segments 1, 2 and 3 of page 0";
+    EXPECT_EQ(transport_.written.size(), first + 5) << "the Reset, segments 1, 2 and 3 of page 0";
     EXPECT_EQ(transport_.written.back()[5], 3) << "segment 3";
     feed(reply('Z'));
     feed(reply('X'));

@@ -118,6 +118,15 @@ TEST(SimOptions, GoodCommandLines)
              EXPECT_EQ(o.faults.refusePage, 3);
              EXPECT_EQ(o.faults.refusePageCode, '[');
          }},
+        {withSocket({"--mode", "usb", "--lose-reply", "Z:3", "--swap-xz", "2"}),
+         [](const SimOptions& o) {
+             EXPECT_EQ(o.faults.loseReply, (LostReply{'Z', 3}));
+             EXPECT_EQ(o.faults.swapSegmentAck, 2);
+         }},
+        {withSocket({"--mode", "usb", "--lose-reply", "0x5f:1"}),
+         [](const SimOptions& o) { EXPECT_EQ(o.faults.loseReply, (LostReply{'_', 1})); }},
+        {withSocket({"--mode", "usb", "--lose-reply", "::2"}),
+         [](const SimOptions& o) { EXPECT_EQ(o.faults.loseReply, (LostReply{':', 2})); }},
         {withSocket({"--mode", "usb", "--refuse-page", "0", "--corrupt-read-at", "234"}),
          [](const SimOptions& o) {
              EXPECT_EQ(o.faults.refusePage, 0);
@@ -187,6 +196,13 @@ TEST(SimOptions, BadCommandLinesNameTheProblem)
         {withSocket({"--drop-after", "0"}), "--drop-after: expected a whole number from 1 to 1000000, got '0'"},
         {withSocket({"--lose-block-ack", "0"}), "--lose-block-ack: expected a whole number from 1 to 1000000, got '0'"},
         {withSocket({"--lose-link-ack", "1"}), "--lose-link-ack needs --mode usb"},
+        {withSocket({"--mode", "usb", "--lose-reply", "Z"}), "--lose-reply: expected CODE:N"},
+        {withSocket({"--mode", "usb", "--lose-reply", "Z:0"}), "expected CODE:N"},
+        {withSocket({"--mode", "usb", "--lose-reply", "ZZ:1"}), "expected CODE:N"},
+        {withSocket({"--mode", "usb", "--lose-reply", "0x100:1"}), "expected CODE:N"},
+        {withSocket({"--mode", "usb", "--lose-reply", ":1"}), "expected CODE:N"},
+        {withSocket({"--mode", "usb", "--swap-xz", "0"}), "--swap-xz: expected a whole number from 1"},
+        {withSocket({"--lose-reply", "Z:1"}), "--lose-reply needs --mode usb"},
         {withSocket({"--reply-delay", "60001"}), "--reply-delay: expected a whole number from 0 to 60000"},
         {withSocket({"--reply-delay", "0x10"}), "expected a whole number"},
         {withSocket({"--mode", "usb", "--identify-period", "9999999999999999999999"}), "expected a whole number"},

@@ -980,6 +980,73 @@ TEST_F(FirmwareUpdateTest, RefusedPageFailsOnceAndARestartedUpdateCompletes)
     EXPECT_EQ(stick.model.state().receivedFirmware, firmware) << "the restarted update replaces the first attempt";
 }
 
+// Segments carry no page address: a device in the middle of an update appends what it
+// gets, and being hardware of its own it stays so when the stick is pulled out and
+// plugged in again. Only a Reset makes it start afresh.
+TEST_F(FirmwareUpdateTest, AnUnfinishedUpdateSurvivesAReconnectUntilAReset)
+{
+    Stick stick(config());
+    EXPECT_EQ(sendPage(stick, firmware, 0), (Bytes{'X', 'X', 'Z'}));
+    stick.transport.setPluggedIn(false);
+    stick.transport.setPluggedIn(true);
+    EXPECT_EQ(sendPage(stick, firmware, 0), (Bytes{'X', 'X', 'Z'}));
+    EXPECT_EQ(stick.model.state().receivedFirmware.size(), 2 * kPageBytes) << "page 0 held twice";
+
+    stick.send(*firmwareSegmentCommand(1, firmware, kPageBytes)); // half a page, then pulled out
+    stick.drain();
+    stick.transport.setPluggedIn(false);
+    stick.transport.setPluggedIn(true);
+    stick.send(*firmwareSegmentCommand(1, firmware, 0));
+    EXPECT_EQ(stick.replyCodes(), Bytes{'Y'}) << "the device waits for segment 2";
+
+    stick.send(resetCommand());
+    for (std::size_t page = 0; page < kPages; ++page)
+        EXPECT_EQ(sendPage(stick, firmware, page), (Bytes{'X', 'X', 'Z'})) << page;
+    EXPECT_EQ(stick.model.state().receivedFirmware, firmware);
+}
+
+// The reply lost is counted per code, over everything the stick sends; 'X' and 'Z'
+// swapped are counted over the segment answers. The device takes the segment either way.
+TEST_F(FirmwareUpdateTest, LostAndSwappedFirmwareRepliesFollowTakenSegments)
+{
+    const struct {
+        const char* name;
+        Faults faults;
+        Bytes page0;
+        Bytes page1;
+    } cases[] = {
+        {"the second 'Z' lost", Faults{.loseReply = LostReply{'Z', 2}}, {'X', 'X', 'Z'}, {'X', 'X'}},
+        {"the third 'X' lost", Faults{.loseReply = LostReply{'X', 3}}, {'X', 'X', 'Z'}, {'X', 'Z'}},
+        {"the first answer swapped", Faults{.swapSegmentAck = 1}, {'Z', 'X', 'Z'}, {'X', 'X', 'Z'}},
+        {"the third answer swapped", Faults{.swapSegmentAck = 3}, {'X', 'X', 'X'}, {'X', 'X', 'Z'}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Stick stick(config(), c.faults);
+        EXPECT_EQ(sendPage(stick, firmware, 0), c.page0);
+        EXPECT_EQ(sendPage(stick, firmware, 1), c.page1);
+        EXPECT_EQ(stick.model.state().receivedFirmware, Bytes(firmware.begin(), firmware.begin() + 2 * kPageBytes));
+    }
+}
+
+TEST(LostReplyTest, AnyCodeCanBeLostOnceIncludingTheIdentification)
+{
+    StickConfig config = usbConfig();
+    config.identifyPeriod = 1000;
+    Faults faults;
+    faults.loseReply = LostReply{'_', 2};
+    Stick stick(config, faults, deviceState());
+    stick.send(readBlockCommand(kControlBlockAddress));
+    stick.drain();
+    int identifications = 0;
+    for (int second = 0; second < 4; ++second) {
+        stick.clock.advance(1000);
+        for (const Report& report : stick.drain())
+            identifications += parseIdentification(report).has_value() ? 1 : 0;
+    }
+    EXPECT_EQ(identifications, 3) << "four were due, the second lost";
+}
+
 TEST_F(FirmwareUpdateTest, ResetAfterAnUpdateAnnouncesTheNewVersion)
 {
     Stick stick(config());
