@@ -76,10 +76,10 @@ std::optional<Chain> chainOf(const std::vector<Byte>& frame)
 // Outcomes after which the chain that ran is over (a new one may start in the same tick:
 // a read when the device announces itself).
 constexpr LinkOutcome kChainEnds[] = {
-    LinkOutcome::deviceGone,       LinkOutcome::readDone,          LinkOutcome::readFailed,
-    LinkOutcome::writeDone,        LinkOutcome::writeFailed,       LinkOutcome::updateDone,
-    LinkOutcome::updateNotTaken,   LinkOutcome::updateUnconfirmed, LinkOutcome::updateNotStarted,
-    LinkOutcome::updateRefused,    LinkOutcome::updateUnanswered,
+    LinkOutcome::deviceGone,     LinkOutcome::readDone,          LinkOutcome::readFailed,
+    LinkOutcome::writeDone,      LinkOutcome::writeFailed,       LinkOutcome::updateDone,
+    LinkOutcome::updateNotTaken, LinkOutcome::updateUnconfirmed, LinkOutcome::updateNotStarted,
+    LinkOutcome::updateRefused,  LinkOutcome::updateUnanswered,
 };
 
 // What lies between the stick and the engine: a first-in first-out line for the

@@ -28,9 +28,11 @@ const QString updateUnanswered = QStringLiteral("->FW Update: no answer!");
 // While a write or an update runs the caption keeps moving, however slow the replies.
 const QString transferProgress = QStringLiteral("->Transfer %1/%2");
 const QString updateProgress = QStringLiteral("->FW Update %1/%2");
-const QString updateResetFirst = QStringLiteral("->FW Update: waiting for the device to restart before the first page...");
+const QString updateResetFirst
+    = QStringLiteral("->FW Update: waiting for the device to restart before the first page...");
 const QString updateRestarting = QStringLiteral("->FW Update: waiting for the device to restart...");
-const QString updateNotStarted = QStringLiteral("->FW Update not started: the device did not come back after its Reset!");
+const QString updateNotStarted
+    = QStringLiteral("->FW Update not started: the device did not come back after its Reset!");
 const QString updateNotTaken = QStringLiteral("->FW Update failed: the device announces %1!");
 const QString updateUnconfirmed = QStringLiteral("->FW Update not confirmed: the device did not come back!");
 const QString verified = QStringLiteral("  ->Transfer verified.");

@@ -195,8 +195,11 @@ public:
         }
         progress_ << "Reset: the device restarts, so that no unfinished update is left in it" << std::endl;
         if (awaitEnd(LinkEngine::kRestartTicks + 1, kPagesBegin) != LinkOutcome::pagesBegin) {
-            err << (stickGone_ ? "The stick was pulled out" : "The device did not announce itself")
-                << " after the Reset that starts the update: no firmware page was sent.\n";
+            err << (stickGone_ ? "The stick was pulled out before the device came back from the Reset that starts "
+                                 "the update"
+                               : "The device did not come back from the Reset that starts the update within "
+                            + std::to_string(LinkEngine::kRestartTicks / 10) + " s")
+                << ": no firmware page was sent.\n";
             return false;
         }
         // An unanswered segment ends the update at once.
@@ -277,8 +280,8 @@ private:
         const bool accepted = code == static_cast<Byte>(ReplyCode::segmentAccepted);
         if (!accepted && code != static_cast<Byte>(ReplyCode::pageWritten))
             return "The device refused firmware page " + page + ".";
-        return "The device answered segment " + std::to_string(stop.segment) + " of firmware page " + page
-            + " with '" + std::string(1, static_cast<char>(code)) + "', which answers "
+        return "The device answered segment " + std::to_string(stop.segment) + " of firmware page " + page + " with '"
+            + std::string(1, static_cast<char>(code)) + "', which answers "
             + (accepted ? "segments 1 and 2" : "segment 3") + " only: the update was stopped.";
     }
 
@@ -314,14 +317,14 @@ private:
         return std::nullopt;
     }
 
+    // The engine's tick comes before the look for the stick: a reply the stick sent
+    // before it was pulled out still counts.
     std::vector<LinkOutcome> nextTick()
     {
         waiter_.sleep(LinkEngine::kTickPeriod);
-        if (++ticks_ % kPresenceTicks == 0 && !transport_.findHidDevice(kStickVendorId, kStickProductId)) {
-            stickGone_ = true;
-            return {};
-        }
         std::vector<LinkOutcome> outcomes = engine_.tick();
+        if (++ticks_ % kPresenceTicks == 0 && !transport_.findHidDevice(kStickVendorId, kStickProductId))
+            stickGone_ = true;
         for (const LinkOutcome outcome : outcomes) {
             if (outcome == LinkOutcome::pageSent)
                 progress_ << "page " << engine_.firmwareProgress() << '/' << engine_.firmwarePages() << std::endl;

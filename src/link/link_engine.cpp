@@ -652,8 +652,7 @@ void LinkEngine::restartMissed()
     const RestartFor purpose = restart_->purpose;
     restart_.reset();
     log("FW Update: the device did not announce itself");
-    outcomes_.push_back(purpose == RestartFor::pages ? LinkOutcome::updateNotStarted
-                                                     : LinkOutcome::updateUnconfirmed);
+    outcomes_.push_back(purpose == RestartFor::pages ? LinkOutcome::updateNotStarted : LinkOutcome::updateUnconfirmed);
 }
 
 // After a Reset the device answers nothing it was asked before: replies still owed are lost.

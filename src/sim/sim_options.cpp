@@ -210,12 +210,13 @@ std::string takeLostReply(SimOptions& o, std::string_view value)
     const auto colon = value.rfind(':');
     const std::string_view code = value.substr(0, std::min(colon, value.size()));
     const auto hexCode = code.size() == 1 ? std::nullopt : parseNumber(code, 0, 255, true);
-    const auto count = colon == std::string_view::npos ? std::nullopt : parseNumber(value.substr(colon + 1), 1, kMaxCount);
+    const auto count
+        = colon == std::string_view::npos ? std::nullopt : parseNumber(value.substr(colon + 1), 1, kMaxCount);
     if ((code.size() != 1 && !hexCode) || !count)
         return "expected CODE:N with a reply code (one character, or 0x00 to 0xFF) and a count from 1 to "
             + std::to_string(kMaxCount) + ", got '" + std::string(value) + "'";
-    o.faults.loseReply = LostReply{hexCode ? static_cast<Byte>(*hexCode) : static_cast<Byte>(code[0]),
-                                   static_cast<int>(*count)};
+    o.faults.loseReply
+        = LostReply{hexCode ? static_cast<Byte>(*hexCode) : static_cast<Byte>(code[0]), static_cast<int>(*count)};
     return {};
 }
 

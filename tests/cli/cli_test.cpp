@@ -1023,13 +1023,13 @@ TEST_F(CliOnDevice, UpdateFailuresLeaveTheDeviceOnItsFirmware)
         {"too large", firmwareText(0x3000, 5, true), {}, cliExit::invalidInput, "does not fit"},
         {"refused page", std::nullopt, refusing, cliExit::transferFailed, "refused firmware page 4 of 80"},
         {"stick pulled out", std::nullopt, dropping, cliExit::transferFailed,
-         "The stick was pulled out at firmware page 13 of 80."},
+         "The stick was pulled out at firmware page 13 of 80: page 13 may or may not have been stored."},
         {"device keeps its firmware",
          std::nullopt,
          {},
          cliExit::transferFailed,
-         "All 80 pages were written and the device was reset, but it announces FW 1.70, not FW 1.77: the update is "
-         "not confirmed.",
+         "All 80 pages were acknowledged and the device was reset, but it announces FW 1.70, not FW 1.77: the update "
+         "is not confirmed.",
          70},
     };
     for (const auto& c : cases) {

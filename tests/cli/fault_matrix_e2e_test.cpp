@@ -12,8 +12,13 @@
 // block with report 55. USB Stick mode, with --identify-period 0 so that no periodic
 // identification counts: the probe and the identification take 4, the read 20 (ten
 // frames and their replies), then every frame and its reply 2 (the first Write Memory
-// is report 25; a firmware page's three segments and replies are 6, the Reset follows
-// as report 37 for two pages).
+// is report 25). An update sends its first Reset as report 25 and the device announces
+// itself with report 26; a firmware page's three segments and replies are 6 (page 1 is
+// reports 27 to 32, page 2 33 to 38) and the Reset after the last page is report 39.
+//
+// The update-fw cells that run it twice keep the simulator running between the two
+// runs, as a device keeps an update it is in the middle of: the second run must leave
+// the device with exactly the firmware sent.
 
 #include <gtest/gtest.h>
 
@@ -47,7 +52,8 @@ const std::string kBinDir = ORMID_BIN_DIR;
 // deviceWrite skips the read-back (--no-verify): with --identify-period 0 the device
 // announces itself only after a read or a Reset, so the report counts stay fixed.
 // deviceWriteVerified reads back on the device's next announcement, every 300 ms.
-enum class Operation { stickWrite, stickErase, deviceWrite, deviceUpdateFw, deviceWriteVerified };
+// deviceUpdateFwTwice runs update-fw, then again against the same simulator.
+enum class Operation { stickWrite, stickErase, deviceWrite, deviceUpdateFw, deviceWriteVerified, deviceUpdateFwTwice };
 
 // What the stick or the device holds after the operation.
 enum class Holds {
@@ -64,15 +70,16 @@ enum class Holds {
     firmwareUpdated,       // FW 1.77, both pages received
     firmwareFirstPageOnly, // FW 1.70, the first page received
     firmwareNotTaken,      // FW 1.70 although both pages were received and the device reset
+    firmwareNotReset,      // FW 1.70, both pages received, the Reset never came
 };
 
 struct Cell {
     const char* name;
     Operation operation;
-    std::vector<std::string> faults; // ormid-stick-sim options
-    int exitCode;
-    std::vector<std::string> messages; // each in the command's output
-    Holds holds;
+    std::vector<std::string> faults;   // ormid-stick-sim options
+    int exitCode;                      // of the (first) run
+    std::vector<std::string> messages; // each in the (first) run's output
+    Holds holds;                       // after the last run
     friend void PrintTo(const Cell& cell, std::ostream* os) { *os << cell.name; }
 };
 
@@ -89,6 +96,9 @@ const std::string kPulledInControlBlock = "The stick was pulled out, so it canno
 const std::string kPulledBeforeTheErase
     = "The erase command was sent, but then the stick was pulled out: whether its memories are erased is not known.";
 const std::string kNoLinkReply = "The stick did not answer in USB Stick mode: no link reply came within 5 s.";
+const std::string kPulledBeforeTheConfirmation
+    = "All 2 pages were acknowledged, but the stick was pulled out before the device announced itself after the "
+      "Reset: whether it got the Reset and runs FW 1.77 is not known: the update is not confirmed.";
 
 // clang-format off
 const Cell kCells[] = {
@@ -181,9 +191,11 @@ const Cell kCells[] = {
     {"DeviceUpdateFw_NoFault", Operation::deviceUpdateFw, {}, 0,
      {"page 1/2\npage 2/2\nFW Update finished.\nThe device announces FW 1.77.\n"}, Holds::firmwareUpdated},
     {"DeviceUpdateFw_NoAcknowledgement", Operation::deviceUpdateFw, {"--lose-link-ack", "1"}, 4,
-     {"The device stopped answering at firmware page 1 of 2."}, Holds::firmwareAsItWas},
+     {"The device stopped answering at firmware page 1 of 2: page 1 may or may not have been stored."},
+     Holds::firmwareAsItWas},
     {"DeviceUpdateFw_WrongAcknowledgement", Operation::deviceUpdateFw, {"--wrong-link-ack", "1"}, 4,
-     {"The device stopped answering at firmware page 1 of 2."}, Holds::firmwareAsItWas},
+     {"The device stopped answering at firmware page 1 of 2: page 1 may or may not have been stored."},
+     Holds::firmwareAsItWas},
     {"DeviceUpdateFw_Refused", Operation::deviceUpdateFw, {"--refuse-page", "0"}, 4,
      {"The device refused firmware page 1 of 2."}, Holds::firmwareAsItWas},
     {"DeviceUpdateFw_CorruptedRead", Operation::deviceUpdateFw, {"--corrupt-read-at", "26"}, 4,
@@ -194,16 +206,46 @@ const Cell kCells[] = {
      {kNoLinkReply}, Holds::firmwareAsItWas},
     {"DeviceUpdateFw_PulledOutDuringTheProbe", Operation::deviceUpdateFw, {"--drop-after", "1"}, 3,
      {"No stick found."}, Holds::firmwareAsItWas},
-    {"DeviceUpdateFw_PulledOutBeforeTheFirstPage", Operation::deviceUpdateFw, {"--drop-after", "24"}, 4,
-     {"The stick was pulled out at firmware page 1 of 2."}, Holds::firmwareAsItWas},
-    {"DeviceUpdateFw_PulledOutAfterTheFirstPage", Operation::deviceUpdateFw, {"--drop-after", "30"}, 4,
-     {"The stick was pulled out at firmware page 2 of 2."}, Holds::firmwareFirstPageOnly},
-    {"DeviceUpdateFw_PulledOutAfterTheReset", Operation::deviceUpdateFw, {"--drop-after", "37"}, 4,
-     {"All 2 pages were written and the device was reset, but the stick was pulled out before the device announced "
-      "itself: the update is not confirmed."}, Holds::firmwareUpdated},
+    {"DeviceUpdateFw_PulledOutBeforeTheFirstReset", Operation::deviceUpdateFw, {"--drop-after", "24"}, 4,
+     {"The stick was pulled out before the device came back from the Reset that starts the update: no firmware "
+      "page was sent."}, Holds::firmwareAsItWas},
+    {"DeviceUpdateFw_PulledOutBeforeTheFirstPage", Operation::deviceUpdateFw, {"--drop-after", "26"}, 4,
+     {"The stick was pulled out at firmware page 1 of 2: page 1 may or may not have been stored."},
+     Holds::firmwareAsItWas},
+    {"DeviceUpdateFw_PulledOutAfterTheFirstPage", Operation::deviceUpdateFw, {"--drop-after", "32"}, 4,
+     {"The stick was pulled out at firmware page 2 of 2: page 2 may or may not have been stored."},
+     Holds::firmwareFirstPageOnly},
+    {"DeviceUpdateFw_PulledOutAfterTheLastPage", Operation::deviceUpdateFw, {"--drop-after", "38"}, 4,
+     {kPulledBeforeTheConfirmation}, Holds::firmwareNotReset},
+    {"DeviceUpdateFw_PulledOutAfterTheReset", Operation::deviceUpdateFw, {"--drop-after", "39"}, 4,
+     {kPulledBeforeTheConfirmation}, Holds::firmwareUpdated},
     {"DeviceUpdateFw_DeviceKeepsItsFirmware", Operation::deviceUpdateFw, {"--fw-after-update", "70"}, 4,
-     {"All 2 pages were written and the device was reset, but it announces FW 1.70, not FW 1.77: the update is not "
-      "confirmed."}, Holds::firmwareNotTaken},
+     {"All 2 pages were acknowledged and the device was reset, but it announces FW 1.70, not FW 1.77: the update is "
+      "not confirmed."}, Holds::firmwareNotTaken},
+    {"DeviceUpdateFw_NoDeviceAfterTheFirstReset", Operation::deviceUpdateFw, {"--lose-reply", "_:2"}, 4,
+     {"The device did not come back from the Reset that starts the update within 10 s: no firmware page was sent."},
+     Holds::firmwareAsItWas},
+
+    // update-fw broken off, then run again: the device must end with exactly the two pages.
+    {"DeviceUpdateFwTwice_PageAnswerLost", Operation::deviceUpdateFwTwice, {"--lose-reply", "Z:1"}, 4,
+     {"The device stopped answering at firmware page 1 of 2: page 1 may or may not have been stored."},
+     Holds::firmwareUpdated},
+    {"DeviceUpdateFwTwice_SegmentAnswerLost", Operation::deviceUpdateFwTwice, {"--lose-reply", "X:3"}, 4,
+     {"The device stopped answering at firmware page 2 of 2: page 2 may or may not have been stored."},
+     Holds::firmwareUpdated},
+    {"DeviceUpdateFwTwice_LastPageAnswerLost", Operation::deviceUpdateFwTwice, {"--lose-reply", "Z:2"}, 4,
+     {"The device stopped answering at firmware page 2 of 2: page 2 may or may not have been stored."},
+     Holds::firmwareUpdated},
+    {"DeviceUpdateFwTwice_PageAnswerForASegment", Operation::deviceUpdateFwTwice, {"--swap-xz", "2"}, 4,
+     {"The device answered segment 2 of firmware page 1 of 2 with 'Z', which answers segment 3 only: the update was "
+      "stopped."}, Holds::firmwareUpdated},
+    {"DeviceUpdateFwTwice_SegmentAnswerForAPage", Operation::deviceUpdateFwTwice, {"--swap-xz", "3"}, 4,
+     {"The device answered segment 3 of firmware page 1 of 2 with 'X', which answers segments 1 and 2 only: the "
+      "update was stopped."}, Holds::firmwareUpdated},
+    {"DeviceUpdateFwTwice_PulledOutMidUpdate", Operation::deviceUpdateFwTwice, {"--drop-after", "32"}, 4,
+     {"The stick was pulled out at firmware page 2 of 2"}, Holds::firmwareUpdated},
+    {"DeviceUpdateFwTwice_PulledOutAfterTheLastPage", Operation::deviceUpdateFwTwice, {"--drop-after", "38"}, 4,
+     {kPulledBeforeTheConfirmation}, Holds::firmwareUpdated},
 };
 // clang-format on
 
@@ -293,8 +335,9 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    // Runs the operation's ormid-cli command against the simulator; its exit code.
-    int runCli(Operation operation)
+    // Runs the operation's ormid-cli command against the simulator, its output into
+    // `out`; its exit code.
+    int runCli(Operation operation, const char* out = "cli.out")
     {
         const std::vector<std::string> args[] = {
             {"stick", "write", "M3", path("new.kdc")},
@@ -302,9 +345,10 @@ protected:
             {"device", "write", path("new.kdc"), "--no-verify"},
             {"device", "update-fw", path("fw.kdp")},
             {"device", "write", path("new.kdc")},
+            {"device", "update-fw", path("fw.kdp")},
         };
         const pid_t cli = test::spawnProcess(kBinDir + "/ormid-cli", args[static_cast<int>(operation)],
-                                             {{"ORMID_HID_BRIDGE", path("stick.sock")}}, folder_ / "cli.out");
+                                             {{"ORMID_HID_BRIDGE", path("stick.sock")}}, folder_ / out);
         const int status = test::awaitExit(cli);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -351,6 +395,7 @@ protected:
         case Holds::firmwareUpdated:
         case Holds::firmwareFirstPageOnly:
         case Holds::firmwareNotTaken:
+        case Holds::firmwareNotReset:
             expectFirmware(cell.holds, state);
             return;
         }
@@ -375,7 +420,9 @@ protected:
     }
 
     static constexpr const char* kSuccess[] = {
-        "Wrote ", "Erased all memories; the stick is now a local stick.", "Wrote ", "FW Update finished.", "Wrote ",
+        "Wrote ", "Erased all memories; the stick is now a local stick.",
+        "Wrote ", "FW Update finished.",
+        "Wrote ", "FW Update finished.",
     };
 
     const sim::StickState initial_ = initialState();
@@ -388,6 +435,11 @@ TEST_P(FaultMatrix, LeavesWhatTheMessageSays)
     const Cell& cell = GetParam();
     startSimulator(cell.operation, cell.faults);
     const int code = runCli(cell.operation);
+    if (cell.operation == Operation::deviceUpdateFwTwice) {
+        EXPECT_EQ(runCli(cell.operation, "again.out"), 0) << output("again.out");
+        EXPECT_NE(output("again.out").find("FW Update finished.\nThe device announces FW 1.77.\n"), std::string::npos)
+            << output("again.out");
+    }
     EXPECT_EQ(stopSimulator(), 0) << "the simulator saved every change: " << output("sim.out");
 
     const std::string out = output("cli.out");

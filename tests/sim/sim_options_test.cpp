@@ -124,9 +124,13 @@ TEST(SimOptions, GoodCommandLines)
              EXPECT_EQ(o.faults.swapSegmentAck, 2);
          }},
         {withSocket({"--mode", "usb", "--lose-reply", "0x5f:1"}),
-         [](const SimOptions& o) { EXPECT_EQ(o.faults.loseReply, (LostReply{'_', 1})); }},
+         [](const SimOptions& o) {
+             EXPECT_EQ(o.faults.loseReply, (LostReply{'_', 1}));
+         }},
         {withSocket({"--mode", "usb", "--lose-reply", "::2"}),
-         [](const SimOptions& o) { EXPECT_EQ(o.faults.loseReply, (LostReply{':', 2})); }},
+         [](const SimOptions& o) {
+             EXPECT_EQ(o.faults.loseReply, (LostReply{':', 2}));
+         }},
         {withSocket({"--mode", "usb", "--refuse-page", "0", "--corrupt-read-at", "234"}),
          [](const SimOptions& o) {
              EXPECT_EQ(o.faults.refusePage, 0);
