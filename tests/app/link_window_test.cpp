@@ -275,6 +275,28 @@ TEST_F(LinkWindowTest, YesStartsTheUpdateAndARefusedPageSaysSo)
     EXPECT_FALSE(window_->runState().formDisabled);
 }
 
+// An update broken off by a lost answer leaves the device in the middle of it; the
+// next click resets the device before the first page, and the device ends with
+// exactly the built-in image.
+TEST_F(LinkWindowTest, AnUpdateAfterALostAnswerResetsTheDeviceBeforeItsFirstPage)
+{
+    faults_.loseReply = sim::LostReply{'Z', 3};
+    dialogs_.answers = {UserDialogs::Answer::yes};
+    startAndRead(71);
+    ASSERT_TRUE(runClockUntil([&] { return caption().endsWith("->FW Update: no answer!"); }));
+    EXPECT_FALSE(model_->state().receivedFirmware.empty()) << "the device holds the first pages";
+
+    press("bUpdateFw");
+    EXPECT_TRUE(caption().endsWith("->FW Update: waiting for the device to restart before the first page..."));
+    EXPECT_TRUE(window_->runState().formDisabled);
+    const std::vector<QString> captions = captionsUntil([&] { return caption().endsWith("->FW Update finished."); });
+    EXPECT_TRUE(
+        std::any_of(captions.begin(), captions.end(), [](const QString& c) { return c.endsWith("->FW Update 0/80"); }));
+    const std::vector<Byte>& image = window_->firmware().fwImage;
+    EXPECT_EQ(model_->state().receivedFirmware, std::vector<Byte>(image.begin(), image.begin() + 80 * 72));
+    EXPECT_EQ(model_->state().deviceFirmware, 77);
+}
+
 // However slow the replies, the caption keeps moving while a write goes out, so that
 // nobody pulls the stick out thinking it hangs; the write ends as it always did.
 TEST_F(LinkWindowTest, TheCaptionCountsTheFramesOfASlowWrite)
