@@ -8,13 +8,16 @@
 // The stick runs in-process on a virtual clock, once replying at once (as the
 // simulator does by default, so the read after each frame finds the answer) and once
 // 10 ms after each frame; the engine is ticked as the window's timer ticks it.
-// Virtual time includes the pauses the engine takes itself. It measures and prints;
-// it never judges the figures.
+// Virtual time includes the pauses the engine takes itself. Last, a write whose fifth
+// acknowledgement is lost against a clean one: the ratio of their times shows what one
+// lost reply costs (one reply time-out is the least). It measures and prints; it never
+// judges the figures.
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "core/image.h"
@@ -42,9 +45,9 @@ struct Operation {
 
 class Bench {
 public:
-    explicit Bench(sim::Millis replyDelay)
-        : model_(sim::StickConfig{.mode = sim::StickMode::usb}, sim::Faults{.replyDelay = replyDelay}, {}),
-          transport_(model_, clock_), engine_(transport_, image_, {.skipFW = true})
+    explicit Bench(sim::Faults faults)
+        : model_(sim::StickConfig{.mode = sim::StickMode::usb}, std::move(faults), {}), transport_(model_, clock_),
+          engine_(transport_, image_, {.skipFW = true})
     {
     }
 
@@ -76,7 +79,8 @@ public:
         return -1;
     }
 
-    void measure(const Operation& operation)
+    // Prints the operation's ticks and times; its virtual time, -1 when it did not finish well.
+    sim::Millis measure(const Operation& operation)
     {
         const sim::Millis start = clock_.now();
         const auto wallStart = std::chrono::steady_clock::now();
@@ -85,13 +89,14 @@ public:
             = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
         if (ticks < 0) {
             std::printf("%-16s did not finish well within %d ticks\n", operation.name, kTickLimit);
-            return;
+            return -1;
         }
         const auto virtualMs = clock_.now() - start;
         const auto minimumMs = operation.frames * LinkEngine::kTickPeriod.count();
         std::printf("%-16s %6d %8lld ms %8lld ms %6.2f %9.1f ms\n", operation.name, ticks,
                     static_cast<long long>(virtualMs), static_cast<long long>(minimumMs),
                     static_cast<double>(virtualMs) / static_cast<double>(minimumMs), wallMs);
+        return virtualMs;
     }
 
     LinkEngine& engine() { return engine_; }
@@ -109,7 +114,7 @@ private:
 // after each frame; false when the benchmark cannot run.
 bool measureAll(const FirmwareImage& firmware, sim::Millis replyDelay)
 {
-    Bench bench(replyDelay);
+    Bench bench(sim::Faults{.replyDelay = replyDelay});
     if (!bench.connect()) {
         std::fprintf(stderr, "The simulated device was not read.\n");
         return false;
@@ -137,6 +142,31 @@ bool measureAll(const FirmwareImage& firmware, sim::Millis replyDelay)
     return true;
 }
 
+// A clean write against one whose fifth Write Memory acknowledgement is lost.
+bool measureLostAcknowledgement()
+{
+    std::printf("\nWrite with one lost acknowledgement (the fifth 'T'), replies at once; reply time-out %lld ms\n\n",
+                static_cast<long long>(LinkEngine::kReplyTimeoutTicks * LinkEngine::kTickPeriod.count()));
+    std::printf("%-16s %6s %11s %11s %6s %12s\n", "operation", "ticks", "time", "minimum", "ratio", "wall (CPU)");
+    sim::Millis times[2] = {};
+    const sim::Faults faults[2] = {{}, {.loseLinkAck = 5}};
+    const char* names[2] = {"write, clean", "write, 'T' lost"};
+    for (int i = 0; i < 2; ++i) {
+        Bench bench(faults[i]);
+        if (!bench.connect()) {
+            std::fprintf(stderr, "The simulated device was not read.\n");
+            return false;
+        }
+        LinkEngine& engine = bench.engine();
+        times[i] = bench.measure({names[i], 20, [&] { return engine.startWrite(); }, LinkOutcome::writeDone});
+    }
+    if (times[0] > 0 && times[1] > 0)
+        std::printf("\nlost acknowledgement / clean: %.2f (%lld ms longer)\n",
+                    static_cast<double>(times[1]) / static_cast<double>(times[0]),
+                    static_cast<long long>(times[1] - times[0]));
+    return true;
+}
+
 } // namespace
 
 int main()
@@ -150,5 +180,5 @@ int main()
         if (!measureAll(firmware, replyDelay))
             return 1;
     }
-    return 0;
+    return measureLostAcknowledgement() ? 0 : 1;
 }

@@ -383,12 +383,16 @@ void LinkEngine::onNoDevice(const Report&)
 
 // The stick answered a start-up's read block command: it was plugged in again, so
 // frames sent meanwhile may never have reached the device. A Reset whose device's
-// return is awaited goes out again; without it the device's announcement proves nothing.
+// return is awaited goes out again (as a frame does, at most five times); without it
+// the device's announcement proves nothing.
 void LinkEngine::onStickStarted(const Report& report)
 {
     log("RET: " + hexByte(report[1]));
-    if (restart_)
-        sendReset(restart_->purpose);
+    if (!restart_ || retryCount_ + 1 >= kMaxTries)
+        return;
+    ++retryCount_;
+    stickCmd(StickCommand::reset);
+    restart_->deadline = ticks_ + kRestartTicks;
 }
 
 void LinkEngine::onMemoryData(const Report& report)
@@ -643,6 +647,7 @@ void LinkEngine::stopUpdate(LinkOutcome outcome, std::optional<Byte> reply)
 
 void LinkEngine::sendReset(RestartFor purpose)
 {
+    retryCount_ = 0;
     stickCmd(StickCommand::reset);
     restart_ = AwaitedRestart{purpose, ticks_ + kRestartTicks};
 }
