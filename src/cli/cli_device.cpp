@@ -194,12 +194,9 @@ public:
             return false;
         }
         progress_ << "Reset: the device restarts, so that no unfinished update is left in it" << std::endl;
-        if (awaitEnd(LinkEngine::kRestartTicks + 1, kPagesBegin) != LinkOutcome::pagesBegin) {
-            err << (stickGone_ ? "The stick was pulled out before the device came back from the Reset that starts "
-                                 "the update"
-                               : "The device did not come back from the Reset that starts the update within "
-                            + std::to_string(LinkEngine::kRestartTicks / 10) + " s")
-                << ": no firmware page was sent.\n";
+        const std::optional<LinkOutcome> back = awaitEnd(LinkEngine::kRestartTicks + 1, kPagesBegin);
+        if (back != LinkOutcome::pagesBegin) {
+            err << notBackText(back) << ": no firmware page was sent.\n";
             return false;
         }
         // An unanswered segment ends the update at once.
@@ -251,6 +248,17 @@ private:
             return std::nullopt;
         err << "Reading the device failed" << (stickGone_ ? ": the stick was pulled out.\n" : ".\n");
         return cliExit::transferFailed;
+    }
+
+    // Why the device did not come back from the Reset before the pages.
+    std::string notBackText(std::optional<LinkOutcome> end) const
+    {
+        if (stickGone_)
+            return "The stick was pulled out before the device came back from the Reset that starts the update";
+        if (end == LinkOutcome::deviceGone)
+            return "The stick reports no device after the Reset that starts the update";
+        return "The device did not come back from the Reset that starts the update within "
+            + std::to_string(LinkEngine::kRestartTicks / 10) + " s";
     }
 
     // Why the pages stopped. Of the segment in flight nobody knows whether the device took it.
