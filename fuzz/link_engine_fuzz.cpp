@@ -1,8 +1,9 @@
 // The USB Stick mode link engine over the simulated stick and device on a virtual
 // clock, with the replies passed, lost, held up, altered, doubled or joined by strays,
 // the stick pulled out and plugged in, and the user's read, write, update and image
-// edits at any moment. The device keeps an update it is in the middle of across all
-// of that. After every step:
+// edits at any moment. A stick plugged in again starts the program afresh (the window
+// restarts itself, ormid-cli has ended), with a new engine; the device keeps an update
+// it is in the middle of across all of that. After every step:
 //   - no write frame goes out unless a complete read came in since the last read
 //     frame or the device was last gone;
 //   - no frame of a second read, write or update goes out while one runs, and a write
@@ -149,6 +150,16 @@ public:
                 endChain();
         }
     }
+    // The program started afresh on a new connection: nothing runs, nothing has been
+    // read, and what the old connection carried is gone with it.
+    void programRestarted()
+    {
+        endChain();
+        completeRead_ = false;
+        line_.clear();
+        heldUntil_ = 0;
+    }
+
     // True when no report the stick never sent reached the engine while the chain ran,
     // nor while replies to earlier frames were still owed (they could have been taken
     // for this chain's).
@@ -288,13 +299,9 @@ public:
         model_.emplace(config, faults, state);
         stick_.emplace(*model_, clock_);
         wire_.emplace(*stick_, clock_, faults.replyDelay);
-        LinkEngineOptions options;
-        options.skipFW = script_.flag();
-        options.embeddedFwVersion = firmware_.version;
-        engine_.emplace(*wire_, image_, options, [](const std::string&) {});
-        announceStick();
-        engine_->start();
-        setFirmware();
+        options_.skipFW = script_.flag();
+        options_.embeddedFwVersion = firmware_.version;
+        startProgram();
     }
 
     void play()
@@ -314,8 +321,15 @@ public:
     }
 
 private:
-    // Start-up's read-block command: the simulated stick then lets the device announce itself.
-    void announceStick() { stick_->writeData(readBlockCommand(kControlBlockAddress)); }
+    // Start-up: its read-block command lets the simulated device announce itself, then
+    // the engine runs.
+    void startProgram()
+    {
+        stick_->writeData(readBlockCommand(kControlBlockAddress));
+        engine_.emplace(*wire_, image_, options_, [](const std::string&) {});
+        engine_->start();
+        setFirmware();
+    }
 
     void setFirmware()
     {
@@ -425,7 +439,8 @@ private:
         case 6:
             if (!stick_->pluggedIn()) {
                 stick_->setPluggedIn(true);
-                announceStick();
+                wire_->programRestarted();
+                startProgram();
             }
             return;
         default: // time passes: frame time-outs and the device's periodic identification
@@ -444,6 +459,7 @@ private:
     std::optional<sim::SimTransport> stick_;
     std::optional<Wire> wire_;
     EeBlock image_ = makeDefaultImage();
+    LinkEngineOptions options_;
     std::optional<LinkEngine> engine_;
     Firmware firmware_;
     std::array<Byte, kWrittenBytes> written_{};

@@ -95,7 +95,6 @@ const std::vector<LinkEngine::ReplyRule>& LinkEngine::replyRules()
     static const std::vector<ReplyRule> rules = {
         {ReplyCode::identification, std::nullopt, &LinkEngine::onIdentification},
         {ReplyCode::noDevice, std::nullopt, &LinkEngine::onNoDevice},
-        {ReplyCode::stickStarted, std::nullopt, &LinkEngine::onStickStarted},
         {ReplyCode::memoryData, Family::read, &LinkEngine::onMemoryData},
         {ReplyCode::writeDone, Family::writeMemory, &LinkEngine::onWriteDone},
         {ReplyCode::writeFailed, Family::writeMemory, &LinkEngine::onWriteFailed},
@@ -381,20 +380,6 @@ void LinkEngine::onNoDevice(const Report&)
     outcomes_.push_back(LinkOutcome::deviceGone);
 }
 
-// The stick answered a start-up's read block command: it was plugged in again, so
-// frames sent meanwhile may never have reached the device. A Reset whose device's
-// return is awaited goes out again (as a frame does, at most five times); without it
-// the device's announcement proves nothing.
-void LinkEngine::onStickStarted(const Report& report)
-{
-    log("RET: " + hexByte(report[1]));
-    if (!restart_ || retryCount_ + 1 >= kMaxTries)
-        return;
-    ++retryCount_;
-    stickCmd(StickCommand::reset);
-    restart_->deadline = ticks_ + kRestartTicks;
-}
-
 void LinkEngine::onMemoryData(const Report& report)
 {
     // Only data for the address asked for moves the read on; an empty reply would ask
@@ -647,7 +632,6 @@ void LinkEngine::stopUpdate(LinkOutcome outcome, std::optional<Byte> reply)
 
 void LinkEngine::sendReset(RestartFor purpose)
 {
-    retryCount_ = 0;
     stickCmd(StickCommand::reset);
     restart_ = AwaitedRestart{purpose, ticks_ + kRestartTicks};
 }

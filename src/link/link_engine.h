@@ -240,7 +240,6 @@ private:
     void beginRead();
     void onIdentification(const Report& report);
     void onNoDevice(const Report& report);
-    void onStickStarted(const Report& report);
     void onMemoryData(const Report& report);
     void onWriteDone(const Report& report);
     void onWriteFailed(const Report& report);

@@ -68,7 +68,6 @@ constexpr std::array<Byte, 2> kLinkFramePrefix = {0xCA, 0xC5};
 
 // Link reply codes (byte 1 of a report whose byte 0 is B2).
 enum class ReplyCode : Byte {
-    stickStarted = 0x50,    // the stick's answer to a read block command, a device connected
     identification = 0x5F,  // '_' device number and firmware version
     noDevice = 0x51,        // 'Q'
     memoryData = 0x52,      // 'R'
