@@ -206,10 +206,10 @@ std::optional<QString> LinkWindow::verifyRead()
     const std::vector<ByteMismatch> mismatches
         = byteMismatches(sent, ByteSpan(image).first(std::min(LinkEngine::kWrittenBytes, image.size())));
     if (mismatches.empty()) {
-        setCaption(context_.window.windowTitle() + caption::verified);
+        showProgress(caption::verified);
         return std::nullopt;
     }
-    setCaption(context_.window.windowTitle() + caption::notVerified);
+    showProgress(caption::notVerified);
     // Nothing the user sent is lost: the window shows it again, ready for another Transfer.
     std::copy(sent.begin(), sent.end(), image.begin());
     return text::verifyFailed.arg(mismatchText(mismatches));
@@ -261,17 +261,10 @@ bool LinkWindow::started(LinkStart start)
 }
 
 // The window stays usable while the frames go out: the engine writes a snapshot.
-// The progress follows the device caption, without the last write's verdict.
 void LinkWindow::storeUSBStick()
 {
     context_.presenceWatch(false);
-    QString caption = context_.window.windowTitle();
-    for (const QString& verdict : {caption::verified, caption::notVerified})
-        if (caption.endsWith(verdict))
-            caption.chop(verdict.size());
-    if (started(engine_.startWrite()))
-        captionBeforeProgress_ = caption;
-    else
+    if (!started(engine_.startWrite()))
         context_.presenceWatch(true);
 }
 
@@ -286,7 +279,6 @@ void LinkWindow::bUpdateFwClick()
 {
     if (context_.run.formDisabled || !started(engine_.startUpdate()))
         return;
-    captionBeforeProgress_ = context_.window.windowTitle();
     context_.run.formDisabled = true;
     context_.panel.startFirmwareProgress(engine_.firmwarePages());
     showProgress(caption::updateResetFirst);
@@ -299,12 +291,13 @@ void LinkWindow::setFirmware(const FirmwareImage& firmware)
 
 void LinkWindow::setCaption(const QString& text)
 {
+    caption_ = text;
     context_.window.setWindowTitle(text);
 }
 
 void LinkWindow::showProgress(const QString& text)
 {
-    setCaption(captionBeforeProgress_ + text);
+    context_.window.setWindowTitle(caption_ + text);
 }
 
 void LinkWindow::log(const std::string& line)

@@ -71,7 +71,7 @@ private:
     bool started(LinkStart start);
     void log(const std::string& line);
     void setCaption(const QString& text);
-    // The caption as it was when the running write or update began, followed by `text`.
+    // The caption followed by `text`: a progress or a verdict, which the next one replaces.
     void showProgress(const QString& text);
     void unlock();
 
@@ -79,7 +79,7 @@ private:
     LinkEngine engine_;
     QTimer* timer3_ = nullptr;
     bool stopped_ = false;
-    QString captionBeforeProgress_;
+    QString caption_; // the window caption without the progress or verdict after it
     // Bytes 0..249 as the last write sent them, until the read after it compares them.
     std::optional<std::vector<Byte>> sentForVerify_;
 };

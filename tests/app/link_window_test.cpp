@@ -283,15 +283,15 @@ TEST_F(LinkWindowTest, AnUpdateAfterALostAnswerResetsTheDeviceBeforeItsFirstPage
     faults_.loseReply = sim::LostReply{'Z', 3};
     dialogs_.answers = {UserDialogs::Answer::yes};
     startAndRead(71);
-    ASSERT_TRUE(runClockUntil([&] { return caption().endsWith("->FW Update: no answer!"); }));
+    const QString ready = "USB Stick, Device Nr. 12345678, FW 1.71            Ready...";
+    ASSERT_TRUE(runClockUntil([&] { return caption() == ready + "->FW Update: no answer!"; }));
     EXPECT_FALSE(model_->state().receivedFirmware.empty()) << "the device holds the first pages";
 
-    press("bUpdateFw");
-    EXPECT_TRUE(caption().endsWith("->FW Update: waiting for the device to restart before the first page..."));
+    press("bUpdateFw"); // the last verdict gives way to the new progress
+    EXPECT_EQ(caption(), ready + "->FW Update: waiting for the device to restart before the first page...");
     EXPECT_TRUE(window_->runState().formDisabled);
-    const std::vector<QString> captions = captionsUntil([&] { return caption().endsWith("->FW Update finished."); });
-    EXPECT_TRUE(
-        std::any_of(captions.begin(), captions.end(), [](const QString& c) { return c.endsWith("->FW Update 0/80"); }));
+    const std::vector<QString> captions = captionsUntil([&] { return caption() == ready + "->FW Update finished."; });
+    EXPECT_NE(std::find(captions.begin(), captions.end(), ready + "->FW Update 0/80"), captions.end());
     const std::vector<Byte>& image = window_->firmware().fwImage;
     EXPECT_EQ(model_->state().receivedFirmware, std::vector<Byte>(image.begin(), image.begin() + 80 * 72));
     EXPECT_EQ(model_->state().deviceFirmware, 77);
