@@ -23,8 +23,10 @@ const QString ready = QStringLiteral("            Ready...");
 const QString readError = QStringLiteral("Read Error!");
 const QString transferFinished = QStringLiteral("->Transfer finished.");
 const QString updateFinished = QStringLiteral("->FW Update finished.");
-const QString updateRefused = QStringLiteral("->FW Update refused!");
-const QString updateUnanswered = QStringLiteral("->FW Update: no answer!");
+const QString updateRefused = QStringLiteral("->FW Update refused at page %1 of %2!");
+// Nobody knows whether the device took the page whose answer did not come.
+const QString updateUnanswered
+    = QStringLiteral("->FW Update: no answer at page %1 of %2, which may or may not have been stored!");
 // While a write or an update runs the caption keeps moving, however slow the replies.
 const QString transferProgress = QStringLiteral("->Transfer %1/%2");
 const QString updateProgress = QStringLiteral("->FW Update %1/%2");
@@ -175,10 +177,10 @@ void LinkWindow::present(LinkOutcome outcome)
         firmwareUpdateEnded(caption::updateNotStarted, true);
         return;
     case LinkOutcome::updateRefused:
-        firmwareUpdateEnded(caption::updateRefused, true);
+        firmwareUpdateEnded(caption::updateRefused.arg(stoppedPage()).arg(engine_.firmwarePages()), true);
         return;
     case LinkOutcome::updateUnanswered:
-        firmwareUpdateEnded(caption::updateUnanswered, true);
+        firmwareUpdateEnded(caption::updateUnanswered.arg(stoppedPage()).arg(engine_.firmwarePages()), true);
         return;
     }
 }
@@ -221,6 +223,12 @@ void LinkWindow::askFirmwareUpdate()
         LinkEngine::versionQuestion(engine_.deviceFwVersion(), engine_.options().embeddedFwVersion));
     if (context_.dialogs.askWarningAt(question, kVersionQuestionPosition) == UserDialogs::Answer::yes)
         bUpdateFwClick();
+}
+
+int LinkWindow::stoppedPage() const
+{
+    const std::optional<FirmwareStop>& stop = engine_.firmwareStop();
+    return stop ? stop->page : engine_.firmwarePagesWritten() + 1;
 }
 
 void LinkWindow::firmwareUpdateEnded(const QString& captionText, bool failed)
