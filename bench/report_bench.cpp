@@ -10,7 +10,8 @@
 // sets up fontconfig and cairo's font cache, which every ormid-cli report pays once; it
 // is shown apart from the median of the reports after it. Writing includes the flush to
 // disk of the atomic write, so the drawing alone is shown too. For the whole picture the
-// benchmark also runs "ormid-cli report" as a process.
+// benchmark also runs "ormid-cli report" as a process. Last, the drawing with header
+// lines of 1 MB each, which the header's width cuts to a few dozen characters.
 //
 // It measures and prints; it never judges the figures.
 
@@ -150,6 +151,18 @@ int main(int argc, char** argv)
     if (!twoPages || !onePage)
         return 1;
 
+    constexpr std::size_t kLongLine = std::size_t{1} << 20;
+    ReportHeader longHeader{std::string(kLongLine, 'W'), {}};
+    for (std::size_t i = 0; i < kLongLine / 2; ++i)
+        longHeader.line2 += "\xC3\x84"; // Ä, two bytes
+    std::vector<double> longHeaderMs;
+    for (int run = 0; run < std::min(runs, 5); ++run) {
+        start = Clock::now();
+        if (!renderReportPdf(layoutReport(buildReportModel(full, &kProject), longHeader), std::time(nullptr)).ok())
+            return 1;
+        longHeaderMs.push_back(millisecondsSince(start));
+    }
+
     const double report = median(reportMs);
     const double startUp = median(startUpMs);
     std::printf("PDF report of the full image (two pages), medians of %d runs\n", runs);
@@ -159,6 +172,7 @@ int main(int argc, char** argv)
     std::printf("  %-52s %9.2f ms\n", "ormid-cli start-up (--help, start to end)", startUp);
     std::printf("  %-52s %9.3f\n", "build and write / ormid-cli start-up", report / startUp);
     std::printf("  %-52s %9.2f ms\n", "ormid-cli report as a process (start to end)", median(cliReportMs));
+    std::printf("  %-52s %9.2f ms\n", "drawing with two 1 MB header lines (W, Ä)", median(longHeaderMs));
     std::printf("File sizes\n");
     std::printf("  %-52s %9.1f KB\n", "one page (default image, with project)", *onePage / 1024.0);
     std::printf("  %-52s %9.1f KB\n", "two pages (full image, with project)", *twoPages / 1024.0);

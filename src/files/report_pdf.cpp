@@ -8,6 +8,7 @@
 #include <new>
 #include <numbers>
 #include <string_view>
+#include <vector>
 
 #include "core/text_codec.h"
 
@@ -105,15 +106,48 @@ double textWidth(cairo_t* cr, const std::string& text)
     return extents.x_advance;
 }
 
-// `limitText`: characters come off the end until the text is at most `width` points wide.
+bool startsACharacter(const std::string& text, std::size_t at)
+{
+    return at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80;
+}
+
+// `limitText`: characters come off the end until the text is at most `width` points wide,
+// that is the longest start of the text, cut between characters, that fits. A start is
+// never narrower than a shorter one, so the cut is searched for: lengths double until
+// one does not fit, then halving finds the cut between the last two. However long the
+// text, it takes a few dozen measurements of about the printed length. Only whole
+// characters are measured: cairo takes nothing else.
 std::string limitText(cairo_t* cr, std::string text, double width)
 {
-    while (!text.empty() && textWidth(cr, text) > width) {
-        std::size_t last = text.size() - 1;
-        while (last > 0 && (static_cast<unsigned char>(text[last]) & 0xC0) == 0x80)
-            --last;
-        text.erase(last);
+    const auto fits = [&](std::size_t length) { return textWidth(cr, text.substr(0, length)) <= width; };
+    const auto cutBefore = [&](std::size_t at) {
+        while (!startsACharacter(text, at))
+            --at;
+        return at;
+    };
+    if (fits(text.size()))
+        return text;
+    std::size_t fitting = 0;           // a cut that fits
+    std::size_t tooWide = text.size(); // a cut that does not
+    for (std::size_t length = 16; length < text.size(); length *= 2) {
+        const std::size_t cut = cutBefore(length);
+        if (!fits(cut)) {
+            tooWide = cut;
+            break;
+        }
+        fitting = cut;
     }
+    std::vector<std::size_t> cuts; // from `fitting` to `tooWide`
+    for (std::size_t at = fitting; at <= tooWide; ++at)
+        if (startsACharacter(text, at))
+            cuts.push_back(at);
+    std::size_t low = 0;                // fits
+    std::size_t high = cuts.size() - 1; // does not
+    while (high - low > 1) {
+        const std::size_t middle = low + (high - low) / 2;
+        (fits(cuts[middle]) ? low : high) = middle;
+    }
+    text.erase(cuts[low]);
     return text;
 }
 

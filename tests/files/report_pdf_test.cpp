@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/pdf_text.h"
@@ -154,6 +155,30 @@ TEST(ReportPdf, ProjectFieldsAreCutCharacterByCharacterToTheirWidths)
         ASSERT_FALSE(pdf.pages.empty());
         EXPECT_EQ(test::phraseAt(pdf.pages[0], c.x, 750 - 25 * c.n).value_or(PdfPhrase{}).text, c.printed);
     }
+}
+
+// However long a header line is, it is cut where a line just too long for the header is.
+TEST(ReportPdf, AHeaderLineOfAnyLengthIsCutAtTheHeadersWidth)
+{
+    const auto repeat = [](const std::string& s, std::size_t n) {
+        std::string r;
+        r.reserve(s.size() * n);
+        for (std::size_t i = 0; i < n; ++i)
+            r += s;
+        return r;
+    };
+    const auto headerPhrases = [](const ReportHeader& header) {
+        const auto pdf = printed(makeDefaultImage(), nullptr, header);
+        EXPECT_FALSE(pdf.pages.empty());
+        if (pdf.pages.empty())
+            return std::pair<std::string, std::string>{};
+        return std::pair{test::phraseAt(pdf.pages[0], 200, 795).value_or(PdfPhrase{}).text,
+                         test::phraseAt(pdf.pages[0], 200, 780).value_or(PdfPhrase{}).text};
+    };
+    const auto justTooLong = headerPhrases({repeat("W", 40), repeat("xÄ", 60)});
+    EXPECT_LT(justTooLong.first.size(), 40u) << "40 W do not fit";
+    EXPECT_LT(justTooLong.second.size(), repeat("xÄ", 60).size()) << "60 xÄ do not fit";
+    EXPECT_EQ(headerPhrases({repeat("W", 200'000), repeat("xÄ", 100'000)}), justTooLong);
 }
 
 TEST(ReportPdf, DocumentInformationAndEmbeddedFonts)
