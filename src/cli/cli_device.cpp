@@ -366,7 +366,7 @@ std::optional<FirmwareImage> firmwareFromFile(const std::string& path, std::ostr
     case FirmwareFileLoad::Outcome::loaded:
         return firmware;
     case FirmwareFileLoad::Outcome::ignoredTooLarge:
-        err << "The image size " << firmware.fwSize << " does not fit the " << kFirmwareBufferSize
+        err << "The image size " << load.header.size << " does not fit the " << kFirmwareBufferSize
             << "-byte firmware buffer.\n";
         return std::nullopt;
     case FirmwareFileLoad::Outcome::refused:

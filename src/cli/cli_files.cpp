@@ -21,7 +21,7 @@
 #include "files/report_layout.h"
 #include "files/report_model.h"
 #include "files/report_pdf.h"
-#include "link/firmware_container.h"
+#include "link/firmware_image.h"
 
 namespace ormid::cliCommands {
 
@@ -82,9 +82,12 @@ CheckReport checkFirmware(std::string_view bytes)
         return report;
     }
     const std::string_view problem = firmwareProblem(container);
-    report.valid = problem.empty();
-    if (!report.valid)
+    const std::string sizeProblem = problem.empty() ? imageSizeProblem(container) : std::string();
+    report.valid = problem.empty() && sizeProblem.empty();
+    if (!problem.empty())
         report.messages.emplace_back(problem);
+    if (!sizeProblem.empty())
+        report.messages.push_back(sizeProblem);
     return report;
 }
 

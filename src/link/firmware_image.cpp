@@ -43,12 +43,24 @@ std::string firmwareHint(Byte version, bool update)
     return hint;
 }
 
+std::string imageSizeProblem(const FirmwareContainer& container)
+{
+    const std::size_t held = container.dataLines * kFirmwareLineBytes;
+    if (container.header.size == 0)
+        return "The firmware file announces an image of 0 bytes.";
+    if (container.header.size > held)
+        return "The firmware file announces " + std::to_string(container.header.size) + " bytes, but its lines hold "
+            + std::to_string(held) + ".";
+    return {};
+}
+
 std::optional<std::string> loadRes(FirmwareImage& firmware, std::string_view container, bool usbStick)
 {
     FirmwareContainer parsed = parseFirmwareContainer(container);
     firmware.embeddedFwVersion = parsed.header.version;
     // A size beyond the buffer would make the stick store read past the image.
-    if (parsed.status != FirmwareContainerStatus::Valid || !firmwareSizeFits(parsed.header.size))
+    if (parsed.status != FirmwareContainerStatus::Valid || !firmwareSizeFits(parsed.header.size)
+        || !imageSizeProblem(parsed).empty())
         return std::nullopt;
     firmware.fwImage = std::move(parsed.image);
     firmware.fwSize = parsed.header.size;
@@ -63,12 +75,17 @@ FirmwareFileLoad loadFirmwareFile(FirmwareImage& firmware, std::string_view text
 {
     FirmwareFileLoad result;
     FirmwareContainer parsed = parseFirmwareContainer(text);
+    result.header = parsed.header;
     if (parsed.status != FirmwareContainerStatus::NotContainer && !firmwareSizeFits(parsed.header.size)) {
         result.outcome = FirmwareFileLoad::Outcome::ignoredTooLarge;
         return result;
     }
     if (parsed.status != FirmwareContainerStatus::Valid) {
         result.message = refusalMessage(parsed.status);
+        return result;
+    }
+    if (std::string problem = imageSizeProblem(parsed); !problem.empty()) {
+        result.message = std::move(problem);
         return result;
     }
     // Only a file that is taken changes the pending image, its size and its version.

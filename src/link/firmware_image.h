@@ -29,19 +29,27 @@ struct FirmwareImage {
 std::string firmwareHint(Byte version, bool update = false);
 
 // `loadRes`: reads the built-in container. Returns the hint to show the icon with,
-// nullopt when the image was not taken (wrong CRC, or a size that does not fit the
-// buffer); `embeddedFwVersion` takes the header's version in any case.
+// nullopt when the image was not taken (wrong CRC, a size that does not fit the
+// buffer, or one its lines do not hold); `embeddedFwVersion` takes the header's version
+// in any case.
 std::optional<std::string> loadRes(FirmwareImage& firmware, std::string_view container, bool usbStick);
+
+// Why a container whose lines read well still holds no image to send: an image of 0
+// bytes, or a header that announces more bytes than its data lines hold (the rest
+// would go out as FF). Empty when there is nothing against it.
+std::string imageSizeProblem(const FirmwareContainer& container);
 
 struct FirmwareFileLoad {
     enum class Outcome { loaded, ignoredTooLarge, refused };
     Outcome outcome = Outcome::refused;
+    FirmwareHeader header;              // as the file announces it, whenever it could be read
     std::optional<std::string> hint;    // show the icon with this hint
     std::optional<std::string> message; // tell the user why the file was refused
 };
 
 // The firmware branch of "Load": a valid image becomes pending with the header's size
-// and version; a size that does not fit the buffer ends the load silently. A file that
+// and version; a size that does not fit the buffer ends the load silently; an image
+// size the lines do not hold is refused (imageSizeProblem). A file that
 // is not taken leaves the pending image, its size and its version as they were. The
 // icon is not shown in demo mode.
 FirmwareFileLoad loadFirmwareFile(FirmwareImage& firmware, std::string_view text, bool demo);

@@ -202,6 +202,11 @@ TEST_F(Cli, CheckTellsKindValidityAndTheProgramsMessage)
          1,
          {"valid: no", "size: 12288 bytes", "version: 1.66"},
          "does not fit"},
+        {"short.kdp",
+         "FWX2000" + firmwareText(5704, 77, true).substr(7),
+         1,
+         {"valid: no", "size: 8192 bytes", "data lines: 45"},
+         "The firmware file announces 8192 bytes, but its lines hold 5760."},
         {"lin.dc", curveText("50", ""), 0, {"kind: dimming curve", "valid: yes"}, ""},
         {"long.dc", curveText("50", "\n"), 1, {"kind: dimming curve", "valid: no"}, "Error: Nr. of points is not 101!"},
         {"range.dc", curveText("101", ""), 1, {"valid: no"}, "Error: Wrong Data!"},
@@ -1020,7 +1025,21 @@ TEST_F(CliOnDevice, UpdateFailuresLeaveTheDeviceOnItsFirmware)
     } cases[] = {
         {"wrong CRC", firmwareText(1000, 5, false), {}, cliExit::invalidInput, "File is corrupted!"},
         {"configuration", saveConfiguration(customImage(), "Dev"), {}, cliExit::invalidInput, "File is corrupted!"},
-        {"too large", firmwareText(0x3000, 5, true), {}, cliExit::invalidInput, "does not fit"},
+        {"too large",
+         firmwareText(0x3000, 5, true),
+         {},
+         cliExit::invalidInput,
+         "The image size 12288 does not fit the 12288-byte firmware buffer."},
+        {"lines short of the size",
+         "FWX2000" + firmwareText(5704, 77, true).substr(7),
+         {},
+         cliExit::invalidInput,
+         "The firmware file announces 8192 bytes, but its lines hold 5760."},
+        {"size 0",
+         "FWX0000" + firmwareText(100, 77, true).substr(7),
+         {},
+         cliExit::invalidInput,
+         "The firmware file announces an image of 0 bytes."},
         {"refused page", std::nullopt, refusing, cliExit::transferFailed, "refused firmware page 4 of 80"},
         {"stick pulled out", std::nullopt, dropping, cliExit::transferFailed,
          "The stick was pulled out at firmware page 13 of 80: page 13 may or may not have been stored."},
@@ -1039,6 +1058,9 @@ TEST_F(CliOnDevice, UpdateFailuresLeaveTheDeviceOnItsFirmware)
         EXPECT_EQ(run.code, c.code) << c.name;
         EXPECT_TRUE(contains(run.err, c.message)) << c.name << ": " << run.err;
         EXPECT_FALSE(contains(run.out, "FW Update finished.")) << c.name;
+        if (c.code == cliExit::invalidInput) {
+            EXPECT_FALSE(contains(run.out, "Updating device")) << c.name << ": refused before the device is contacted";
+        }
         transport_->setPluggedIn(false);
         transport_->setPluggedIn(true);
         EXPECT_EQ(status().out, "Device Nr. 12345678\nFW 1.70\n") << c.name;

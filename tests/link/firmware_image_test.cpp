@@ -120,6 +120,13 @@ TEST(FirmwareFile, ARefusedFileLeavesThePendingFirmwareAsItWas)
         {"no header", "FWX12\r\n", FirmwareFileLoad::Outcome::refused, "File is corrupted!"},
         {"97 data lines", tooManyLines, FirmwareFileLoad::Outcome::refused,
          "The firmware file holds more than 96 lines of 128 bytes and does not fit the firmware buffer."},
+        // The lines would be sent as 114 pages, most of them FF.
+        {"size field 0x2000 over 45 lines", firmwareText(firmwareLineBytes(5704), 0x2000, 9),
+         FirmwareFileLoad::Outcome::refused, "The firmware file announces 8192 bytes, but its lines hold 5760."},
+        {"size field one byte past the lines", firmwareText(firmwareLineBytes(5704), 5761, 9),
+         FirmwareFileLoad::Outcome::refused, "The firmware file announces 5761 bytes, but its lines hold 5760."},
+        {"size field 0", firmwareText(firmwareLineBytes(200), 0, 9), FirmwareFileLoad::Outcome::refused,
+         "The firmware file announces an image of 0 bytes."},
     };
     for (const bool builtInPending : {false, true}) {
         for (const auto& c : cases) {
@@ -131,6 +138,7 @@ TEST(FirmwareFile, ARefusedFileLeavesThePendingFirmwareAsItWas)
             const FirmwareImage before = firmware;
             const FirmwareFileLoad load = loadFirmwareFile(firmware, c.text, false);
             EXPECT_EQ(load.outcome, c.outcome);
+            EXPECT_EQ(load.header.size, parseFirmwareContainer(c.text).header.size) << "named as announced";
             EXPECT_EQ(load.message, c.message);
             EXPECT_EQ(load.hint, std::nullopt);
             EXPECT_EQ(firmware.fwPending, before.fwPending);
@@ -138,6 +146,22 @@ TEST(FirmwareFile, ARefusedFileLeavesThePendingFirmwareAsItWas)
             EXPECT_EQ(firmware.fwSize, before.fwSize);
             EXPECT_EQ(firmware.fwVersion, before.fwVersion);
         }
+    }
+}
+
+// The built-in container is held to the same sizes as a file: it is not taken when its
+// lines do not hold the size it announces; the last line may hold more.
+TEST(LoadRes, TakesOnlyAnImageItsLinesHold)
+{
+    const struct {
+        std::uint16_t size;
+        bool taken;
+    } cases[] = {{5704, true}, {5760, true}, {5761, false}, {0, false}};
+    for (const auto& c : cases) {
+        FirmwareImage firmware;
+        EXPECT_EQ(loadRes(firmware, firmwareText(firmwareLineBytes(5704), c.size, 77), true).has_value(), c.taken)
+            << c.size;
+        EXPECT_EQ(firmware.fwImage.empty(), !c.taken) << c.size;
     }
 }
 
