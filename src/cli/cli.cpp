@@ -65,7 +65,8 @@ const std::vector<Command>& commands()
          "stick:M4) or the connected Ormid (device:), read as \"Load\", choosing the memory or\n"
          "\"device read\" take them. Prints each difference in the report's words, section by\n"
          "section (\"Power On: Delay= Random \u2192 Delay= 00:01:30\"), then the info text (not\n"
-         "against the device, which keeps none), then bytes the report does not show. Exit\n"
+         "against the device, which keeps none), then bytes neither report shows (the same\n"
+         "both ways round). Exit\n"
          "code 0 the same, 1 different, 2 a usage error or a source that is no configuration,\n"
          "3 and 4 as for the stick commands.",
          {}, {}, 2, 2, runDiffCommand},

@@ -120,14 +120,18 @@ std::vector<ConfigChange> diffConfigurations(const EeBlock& before, std::string_
     if (infoBefore != infoAfter)
         changes.push_back({"Info:", std::string(infoBefore), std::string(infoAfter)});
 
-    // A byte whose change alone leaves every report text as it is shows as itself.
+    // A byte that neither report shows is listed as itself: taken over alone from the
+    // other side, it changes neither configuration's report text. Judged from both
+    // sides, "diff A B" and "diff B A" list the same bytes.
     const std::string textA = formatReportText(modelA);
+    const std::string textB = formatReportText(modelB);
+    const auto unshown = [](const EeBlock& image, std::size_t offset, Byte value, const std::string& text) {
+        EeBlock changed = image;
+        changed[offset] = value;
+        return formatReportText(buildReportModel(changed, nullptr)) == text;
+    };
     for (std::size_t offset = 0; offset < kStoredImageBytes; ++offset) {
-        if (a[offset] == b[offset])
-            continue;
-        EeBlock changed = a;
-        changed[offset] = b[offset];
-        if (formatReportText(buildReportModel(changed, nullptr)) == textA)
+        if (a[offset] != b[offset] && unshown(a, offset, b[offset], textA) && unshown(b, offset, a[offset], textB))
             changes.push_back({byteLabel(offset), "0x" + hexByte(a[offset]), "0x" + hexByte(b[offset])});
     }
     return changes;

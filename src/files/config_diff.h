@@ -20,7 +20,8 @@ struct ConfigChange {
 };
 
 // The differences of bytes 0..95 and the info texts, section by section in report
-// order, then the info text, then the bytes whose change alone alters no report text.
+// order, then the info text, then the bytes neither report shows (taken over alone
+// into either configuration, the byte alters no report text).
 std::vector<ConfigChange> diffConfigurations(const EeBlock& before, std::string_view infoBefore, const EeBlock& after,
                                              std::string_view infoAfter);
 

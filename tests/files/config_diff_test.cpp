@@ -7,6 +7,7 @@
 
 #include "core/encodings.h"
 #include "core/image.h"
+#include "core/thermal_block.h"
 
 namespace ormid {
 namespace {
@@ -60,6 +61,28 @@ TEST(ConfigDiff, BytesTheReportDoesNotShowAppearAsBytesAndTheInfoTextAsInfo)
               (std::vector<ConfigChange>{{"Output:", "Min. level= 0%", "Min. level= 10%"},
                                          {"Info:", "Old", "New"},
                                          {"Byte 0x50 (80):", "0x00", "0x12"}}));
+}
+
+// Which bytes count as unshown does not depend on the order: thermal management off
+// shows no thresholds, on shows them, so they are no unshown bytes either way.
+TEST(ConfigDiff, TheUnshownBytesAreTheSameInBothDirections)
+{
+    EeBlock off = makeDefaultImage();
+    off[80] = 0x34;
+    EeBlock on = off;
+    on[80] = 0x12;
+    applyThermal(on, {{"70", "60", "50"}, {"80", "60", "40"}, false});
+    ASSERT_TRUE(thermalOn(on));
+    const auto unshownBytes = [](const std::vector<ConfigChange>& changes) {
+        std::vector<std::string> labels;
+        for (const ConfigChange& change : changes)
+            if (change.label.starts_with("Byte "))
+                labels.push_back(change.label);
+        return labels;
+    };
+    const std::vector<std::string> forward = unshownBytes(diffConfigurations(off, "", on, ""));
+    EXPECT_EQ(forward, std::vector<std::string>{"Byte 0x50 (80):"});
+    EXPECT_EQ(unshownBytes(diffConfigurations(on, "", off, "")), forward);
 }
 
 TEST(ConfigDiff, OnlyTheStoredBytesCount)
