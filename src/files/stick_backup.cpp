@@ -38,6 +38,38 @@ std::optional<BackupFirmware> parseFirmware(std::string_view text)
     return BackupFirmware{static_cast<Byte>(version), static_cast<std::uint16_t>(size)};
 }
 
+// A name as the manifest carries it: printable ASCII as it is, any other byte, the
+// backslash and the quote as \xHH, so that every name survives a line of text.
+std::string escapedName(std::string_view name)
+{
+    std::string text;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte > 0x7E || c == '\\' || c == '"')
+            text += "\\x" + hexByte(byte);
+        else
+            text += c;
+    }
+    return text;
+}
+
+// \xHH back to its byte; anything else as it stands (a manifest written before names
+// were escaped reads as before).
+std::string unescapedName(std::string_view text)
+{
+    std::string name;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = text.substr(i, 2) == "\\x" ? parseHexBytes(text.substr(i + 2, 2)) : std::nullopt;
+        if (byte && byte->size() == 1) {
+            name += static_cast<char>(byte->front());
+            i += 3;
+        } else {
+            name += text[i];
+        }
+    }
+    return name;
+}
+
 } // namespace
 
 std::string backupFileName(int slot, std::string_view name)
@@ -68,7 +100,7 @@ std::string writeBackupManifest(const StickBackup& backup)
             text += "Empty=yes\n";
             continue;
         }
-        text += "Name=\"" + memory.name + "\"\n";
+        text += "Name=\"" + escapedName(memory.name) + "\"\n";
         text += "File=" + memory.file + "\n";
         text += "Status=" + hexByte(memory.status) + "\n";
         if (backup.remote)
@@ -112,7 +144,7 @@ BackupManifestRead readBackupManifest(std::string_view text)
             return read;
         }
         memory = {.empty = false,
-                  .name = ini.value(section, "Name").value_or(std::string()),
+                  .name = unescapedName(ini.value(section, "Name").value_or(std::string())),
                   .file = *file,
                   .status = statusByte->front()};
     }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace ormid {
@@ -33,6 +34,32 @@ TEST(StickBackup, TheManifestReadsBackAsWritten)
     const BackupManifestRead read = readBackupManifest(writeBackupManifest(noFirmware));
     ASSERT_TRUE(read.ok()) << read.error;
     EXPECT_EQ(read.backup, noFirmware);
+}
+
+// A memory's name may hold any byte; each comes back, and the manifest stays lines of
+// printable text. A manifest that names a memory without escapes reads as before.
+TEST(StickBackup, NamesWithAnyByteReadBackAsWritten)
+{
+    const std::string names[] = {"a\nb",
+                                 "a\rb",
+                                 "\"q\"",
+                                 "back\\x41",
+                                 std::string("\0\x01\x7F\x80\xFF", 5),
+                                 "Stra\xDF"
+                                 "e"};
+    for (const std::string& name : names) {
+        StickBackup backup = sampleBackup(false);
+        backup.memories[0].name = name;
+        const std::string text = writeBackupManifest(backup);
+        EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return c == '\n' || (c >= 0x20 && c <= 0x7E); }))
+            << text;
+        const BackupManifestRead read = readBackupManifest(text);
+        ASSERT_TRUE(read.ok()) << read.error;
+        EXPECT_EQ(read.backup.memories[0].name, name);
+    }
+    std::string older = writeBackupManifest(sampleBackup(false));
+    older.replace(older.find("Name=\"Street\""), 13, "Name=\"St\\reet\"");
+    EXPECT_EQ(readBackupManifest(older).backup.memories[0].name, "St\\reet");
 }
 
 TEST(StickBackup, AManifestThatCannotBeTrustedIsRefused)
