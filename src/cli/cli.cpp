@@ -97,7 +97,8 @@ const std::vector<Command>& commands()
          "Save every used memory of a stick in memory mode as a configuration file in DIR,\n"
          "named after its slot and name (M2-Street.kdc), then DIR/manifest.ini with the\n"
          "stick's kind, each memory's name, status byte and Tx boxes, and the firmware\n"
-         "record. DIR must be new or empty (--force writes into it all the same).",
+         "record. DIR must be new or empty (--force replaces an older backup in it). The\n"
+         "backup takes DIR's place only when it is complete: one that fails leaves DIR as it was.",
          {{"--force", false}}, {}, 1, 1, runStickBackupCommand},
         {"stick restore", "stick restore DIR [--slots M1,M3]",
          "Write the memories of a backup back to a stick of the same kind, as \"stick write\"\n"

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <sstream>
 
@@ -530,6 +531,21 @@ protected:
         const int code = runStickErase(*transport_, waiter_, remote, out, err);
         return {code, out.str(), err.str()};
     }
+    CliRun backup(const std::filesystem::path& folder, bool force = false)
+    {
+        std::ostringstream out, err;
+        const int code = runStickBackup(*transport_, waiter_, folder.string(), out, err, force);
+        return {code, out.str(), err.str()};
+    }
+    // Every file of the test folder, below it, with its bytes.
+    std::map<std::string, std::string> folderContents() const
+    {
+        std::map<std::string, std::string> contents;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_))
+            contents[std::filesystem::relative(entry.path(), folder_).string()]
+                = entry.is_regular_file() ? readWholeFile(entry.path()).bytes : std::string("(folder)");
+        return contents;
+    }
 
     sim::StickState initial_;
     sim::VirtualClock clock_;
@@ -696,6 +712,62 @@ TEST_F(CliOnStick, GoRemoteNeedsAStickThatAnswersTheModeQuery)
     EXPECT_EQ(run.code, cliExit::transferFailed);
     EXPECT_FALSE(model_->state().remote);
     EXPECT_TRUE(readMemoryRecord(stickControlBlock(), 1).isValid(false)) << "nothing erased";
+}
+
+// A stick whose backup differs from presetState's in every file.
+sim::StickState olderStick()
+{
+    sim::StickState older;
+    EXPECT_EQ(sim::presetMemory(older, 1, makeDefaultImage(), "Older"), "");
+    EXPECT_EQ(sim::presetMemory(older, 3, customImage(), "Third"), "");
+    return older;
+}
+
+// A backup is written beside its folder and takes the folder's place only when it is
+// complete: a stick pulled out mid-way leaves the folder as it was, an older backup in it
+// included, and nothing beside it.
+TEST_F(CliOnStick, AnUnfinishedBackupLeavesItsFolderAsItWas)
+{
+    const sim::StickState older = olderStick();
+    sim::Faults pulled;
+    pulled.dropAfterReports = 45; // after the probe (20) and M1 (18 more), while M2 is read
+    for (const bool olderBackup : {false, true}) {
+        SCOPED_TRACE(olderBackup ? "over an older backup, --force" : "into a new folder");
+        std::filesystem::remove_all(folder_ / "site");
+        if (olderBackup) {
+            start(older);
+            ASSERT_EQ(backup(folder_ / "site").code, 0);
+        }
+        const std::map<std::string, std::string> before = folderContents();
+        start(presetState(false), pulled);
+        const CliRun run = backup(folder_ / "site", true);
+        EXPECT_NE(run.code, 0);
+        EXPECT_TRUE(contains(run.err, "No backup was made; ")) << run.err;
+        EXPECT_EQ(folderContents(), before);
+    }
+}
+
+TEST_F(CliOnStick, ForceReplacesAnOlderBackupWholeButNoFolderOfOtherFiles)
+{
+    const sim::StickState older = olderStick();
+    start(older);
+    ASSERT_EQ(backup(folder_ / "site").code, 0);
+    start(presetState(false));
+    EXPECT_EQ(backup(folder_ / "site").code, cliExit::invalidInput) << "without --force";
+    const CliRun replaced = backup(folder_ / "site/", true);
+    ASSERT_EQ(replaced.code, 0) << replaced.err;
+    std::vector<std::string> files;
+    for (const auto& [name, bytes] : folderContents())
+        files.push_back(name);
+    EXPECT_EQ(files, (std::vector<std::string>{"site", "site/M1-First.kdc", "site/M2-Second.kdc", "site/manifest.ini"}))
+        << "the older M3 file went with the older backup, and nothing is left beside the folder";
+
+    std::filesystem::create_directory(folder_ / "notes");
+    put("notes/todo.txt", "keep me");
+    const CliRun refused = backup(folder_ / "notes", true);
+    EXPECT_EQ(refused.code, cliExit::invalidInput);
+    EXPECT_TRUE(contains(refused.err, "holds no backup")) << refused.err;
+    EXPECT_EQ(readWholeFile(folder_ / "notes" / "todo.txt").bytes, "keep me");
 }
 
 TEST_F(CliOnStick, WithoutAStickOrInUsbStickModeNothingIsDone)
