@@ -114,7 +114,8 @@ const std::vector<Command>& commands()
          "Read the connected Ormid's memory and save bytes 0 to 95 as a configuration file;\n"
          "--raw also writes all 256 bytes as they were read.",
          {{"-o", true}, {"--raw", true}, {"--force", false}}, {"-o"}, 0, 0, runDeviceReadCommand},
-        {"device write", "device write FILE [--no-verify] [--batch [--log LOG.csv] [--count N] [--update-fw]]",
+        {"device write",
+         "device write FILE [--no-verify] [--batch [--log LOG.csv [--force]] [--count N] [--update-fw]]",
          "Load a configuration file as \"Load\" does and write it to the connected Ormid:\n"
          "the device is read first, so bytes 96 to 249 go back as read. Then the read that\n"
          "the device's next announcement starts is compared with bytes 0 to 249 as sent; a\n"
@@ -124,8 +125,15 @@ const std::vector<Command>& commands()
          "it, prints a line (number, device, firmware, result) and adds a row with the time\n"
          "to LOG.csv, then waits for a device with another number. A device that fails is\n"
          "reported and the batch goes on; it ends after N devices (exit code 4 when one of\n"
-         "them failed) or at Ctrl-C, which lets the device under way finish first.",
-         {{"--no-verify", false}, {"--batch", false}, {"--log", true}, {"--count", true}, {"--update-fw", false}},
+         "them failed, 1 when a row could not be logged) or at Ctrl-C, which lets the device\n"
+         "under way finish first. LOG.csv must be a regular file; a write-protected one is\n"
+         "appended to only with --force.",
+         {{"--no-verify", false},
+          {"--batch", false},
+          {"--log", true},
+          {"--force", false},
+          {"--count", true},
+          {"--update-fw", false}},
          {}, 1, 1, runDeviceWriteCommand},
         {"device update-fw", "device update-fw [FILE.kdp]",
          "Update the connected Ormid's firmware page by page with the image from FILE.kdp,\n"

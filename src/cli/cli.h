@@ -91,6 +91,7 @@ int runDeviceWrite(HidTransport& transport, Waiter& waiter, const std::string& p
 struct DeviceBatch {
     std::string path;
     const std::string* logPath = nullptr;
+    FileWriteOptions logOptions{}; // --force: append to a write-protected log all the same
     bool updateFirmware = false;
     std::optional<int> count;
     const std::atomic<bool>* interrupted = nullptr;

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <ostream>
@@ -439,25 +438,29 @@ struct BatchRow {
 };
 
 // The batch's CSV log: a header when the file is new, then a row per device, each
-// written through at once so that an interrupted batch keeps every row.
+// appended and flushed at once so that an interrupted batch keeps every row. The file
+// is opened like every other output: regular files only, never waited on, a
+// write-protected one only with --force.
 class BatchLog {
 public:
-    explicit BatchLog(const std::string& path)
+    BatchLog(std::string path, FileWriteOptions options) : path_(std::move(path)), options_(options) {}
+
+    // The header when the file is new or empty, or nothing when it is not; the reason
+    // when the log cannot be written.
+    std::string start()
     {
         std::error_code error;
-        const bool fresh = !std::filesystem::exists(path, error) || std::filesystem::file_size(path, error) == 0;
-        file_.open(path, std::ios::app);
-        if (fresh)
-            file_ << "number,time,device,firmware,result" << std::endl;
+        const bool fresh = !std::filesystem::exists(path_, error) || std::filesystem::file_size(path_, error) == 0;
+        return appendToFile(path_, fresh ? "number,time,device,firmware,result\n" : "", options_).error;
     }
-    bool ok() const { return file_.good(); }
     // False when the row could not be written.
     bool add(const BatchRow& row)
     {
-        file_ << row.number << ',' << utcTimestamp() << ',' << row.device << ',' << row.firmware << ','
-              << csvField(row.result) << std::endl;
-        return file_.good();
+        const std::string line = std::to_string(row.number) + ',' + utcTimestamp() + ',' + row.device + ','
+            + row.firmware + ',' + csvField(row.result) + '\n';
+        return appendToFile(path_, line, options_).ok();
     }
+    const std::string& path() const { return path_; }
 
 private:
     static std::string utcTimestamp()
@@ -480,7 +483,8 @@ private:
         return quoted + "\"";
     }
 
-    std::ofstream file_;
+    std::string path_;
+    FileWriteOptions options_;
 };
 
 // Ctrl-C in a batch: the device being programmed is finished and logged first; a
@@ -544,6 +548,7 @@ int runDeviceWriteCommand(const Arguments& args, std::ostream& out, std::ostream
             return usageError(err, "--batch verifies every device; --no-verify does not go with it");
         DeviceBatch batch{.path = args.positional.front(),
                           .logPath = args.value("--log"),
+                          .logOptions = outputOptions(args),
                           .updateFirmware = args.flag("--update-fw"),
                           .count = std::nullopt,
                           .interrupted = &batchInterrupted};
@@ -557,8 +562,8 @@ int runDeviceWriteCommand(const Arguments& args, std::ostream& out, std::ostream
             return runDeviceBatch(transport, waiter, batch, out, err);
         });
     }
-    if (args.flag("--update-fw") || args.value("--log") || args.value("--count"))
-        return usageError(err, "--log, --count and --update-fw go with --batch");
+    if (args.flag("--update-fw") || args.value("--log") || args.value("--count") || args.flag("--force"))
+        return usageError(err, "--log, --force, --count and --update-fw go with --batch");
     return onDefaultStick(err, [&](HidTransport& transport, Waiter& waiter) {
         return runDeviceWrite(transport, waiter, args.positional.front(), out, err, !args.flag("--no-verify"));
     });
@@ -631,9 +636,9 @@ int runDeviceBatch(HidTransport& transport, Waiter& waiter, const DeviceBatch& b
         return cliExit::invalidInput;
     std::optional<BatchLog> log;
     if (batch.logPath) {
-        log.emplace(*batch.logPath);
-        if (!log->ok()) {
-            err << "Cannot write the log " << *batch.logPath << ".\n";
+        log.emplace(*batch.logPath, batch.logOptions);
+        if (const std::string problem = log->start(); !problem.empty()) {
+            err << "Cannot write the log " << *batch.logPath << " (" << problem << ").\n";
             return cliExit::invalidInput;
         }
     }
@@ -645,6 +650,7 @@ int runDeviceBatch(HidTransport& transport, Waiter& waiter, const DeviceBatch& b
     std::optional<std::string> previous;
     int done = 0;
     int failedDevices = 0;
+    int lostRows = 0;
     const auto summary = [&] {
         out << done + failedDevices << (done + failedDevices == 1 ? " device: " : " devices: ") << done << " done, "
             << failedDevices << " failed.\n";
@@ -672,13 +678,17 @@ int runDeviceBatch(HidTransport& transport, Waiter& waiter, const DeviceBatch& b
         const BatchRow row{number, *previous, firmwareVersionText(session.engine().identification()),
                            failed ? "failed: " + oneLine(why.str()) : "done"};
         out << row.number << "  Device Nr. " << row.device << "  " << row.firmware << "  " << row.result << std::endl;
-        if (log && !log->add(row))
+        if (log && !log->add(row)) {
+            ++lostRows;
             err << "The row of device " << number << " could not be written to " << *batch.logPath << ".\n";
+        }
         if (batch.interrupted && *batch.interrupted)
             break;
     }
     summary();
-    return failedDevices > 0 ? cliExit::transferFailed : cliExit::success;
+    if (failedDevices > 0)
+        return cliExit::transferFailed;
+    return lostRows > 0 ? cliExit::invalidInput : cliExit::success;
 }
 
 int runDeviceUpdateFw(HidTransport& transport, Waiter& waiter, const std::string* path, std::ostream& out,

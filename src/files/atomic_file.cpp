@@ -109,6 +109,19 @@ bool writeProtected(const fs::path& path, const struct stat& info)
     return (info.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
+// Why an existing target may not be written; empty when it may.
+FileWriteResult targetProblem(const fs::path& path, const fs::path& target, const struct stat& existing,
+                              FileWriteOptions options)
+{
+    if (S_ISDIR(existing.st_mode))
+        return {failure("Cannot write", path, EISDIR)};
+    if (!S_ISREG(existing.st_mode))
+        return {"Cannot write " + path.string() + ": not a regular file"};
+    if (!options.replaceReadOnly && writeProtected(target, existing))
+        return {"Cannot write " + path.string() + ": the file is write-protected", true};
+    return {};
+}
+
 // Makes the rename itself durable; a folder that cannot be synced changes nothing for the user.
 void syncFolder(const std::filesystem::path& folder)
 {
@@ -173,12 +186,10 @@ FileWriteResult writeFileAtomically(const std::filesystem::path& path, std::stri
         return {failure("Cannot write", path, linkError)};
     struct stat existing {};
     const bool replacing = ::stat(target->c_str(), &existing) == 0;
-    if (replacing && S_ISDIR(existing.st_mode))
-        return {failure("Cannot write", path, EISDIR)};
-    if (replacing && !S_ISREG(existing.st_mode))
-        return {"Cannot write " + path.string() + ": not a regular file"};
-    if (replacing && !options.replaceReadOnly && writeProtected(*target, existing))
-        return {"Cannot write " + path.string() + ": the file is write-protected", true};
+    if (replacing) {
+        if (FileWriteResult problem = targetProblem(path, *target, existing, options); !problem.ok())
+            return problem;
+    }
 
     fs::path tempPath;
     FileDescriptor fd(createTemporary(*target, tempPath));
@@ -201,6 +212,25 @@ FileWriteResult writeFileAtomically(const std::filesystem::path& path, std::stri
     if (::rename(tempPath.c_str(), target->c_str()) != 0)
         return fail(errno);
     syncFolder(target->parent_path());
+    return {};
+}
+
+FileWriteResult appendToFile(const std::filesystem::path& path, std::string_view bytes, FileWriteOptions options)
+{
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0) {
+        if (FileWriteResult problem = targetProblem(path, path, existing, options); !problem.ok())
+            return problem;
+    }
+    // Non-blocking all the same: the file may have been swapped for a FIFO meanwhile.
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644));
+    if (fd.get() < 0)
+        return {failure("Cannot write", path, errno)};
+    struct stat opened {};
+    if (::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode))
+        return {"Cannot write " + path.string() + ": not a regular file"};
+    if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 || fd.close() != 0)
+        return {failure("Cannot write", path, errno)};
     return {};
 }
 

@@ -41,4 +41,9 @@ FileReadResult readWholeFile(const std::filesystem::path& path, std::size_t maxS
 FileWriteResult writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                                     FileWriteOptions options = {});
 
+// Appends `bytes` to the file at `path` (a log), created when missing, and flushes them
+// to disk. Refused without opening it when it is no regular file (a FIFO is never waited
+// on) and, unless the options allow it, when it is write-protected.
+FileWriteResult appendToFile(const std::filesystem::path& path, std::string_view bytes, FileWriteOptions options = {});
+
 } // namespace ormid

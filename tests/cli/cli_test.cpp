@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <sstream>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -1001,30 +1003,61 @@ TEST_F(CliOnDevice, BatchProgramsOneDeviceAfterAnother)
 
 // A log that cannot be opened stops the batch before any device is touched; one that
 // fails later is said for each row, and the devices are programmed all the same.
+// The log is opened like every other output, before any device is programmed: a FIFO is
+// refused without waiting for a reader, a device file and a write-protected file too
+// (the latter is appended to with --force). A row that cannot be written (here: the file
+// may not grow) is said and makes the exit code 1.
 TEST_F(CliOnDevice, ALogThatCannotBeWrittenIsSaid)
 {
     const std::string file = put("lamp.kdc", saveConfiguration(customImage(), "Lamp"));
+    ASSERT_EQ(::mkfifo((folder_ / "fifo.csv").c_str(), 0600), 0);
+    const std::string header = "number,time,device,firmware,result\n";
+    const std::string protectedLog = put("protected.csv", header);
+    const std::string fullLog = put("full.csv", header);
+    ::chmod(protectedLog.c_str(), 0444);
     const struct {
         const char* name;
         std::string log;
+        bool force;
+        bool cannotGrow;
         int code;
-        const char* message;
+        std::string message;
         bool programmed;
     } cases[] = {
-        {"missing folder", (folder_ / "absent" / "line.csv").string(), cliExit::invalidInput, "Cannot write the log",
-         false},
-        {"full disk", "/dev/full", cliExit::success, "The row of device 1 could not be written to /dev/full.", true},
+        {"missing folder", (folder_ / "absent" / "line.csv").string(), false, false, cliExit::invalidInput,
+         "Cannot write the log", false},
+        {"FIFO", (folder_ / "fifo.csv").string(), false, false, cliExit::invalidInput, "not a regular file", false},
+        {"device file", "/dev/full", false, false, cliExit::invalidInput, "not a regular file", false},
+        {"write-protected", protectedLog, false, false, cliExit::invalidInput, "write-protected", false},
+        {"write-protected, --force", protectedLog, true, false, cliExit::success, "", true},
+        {"full disk", fullLog, false, true, cliExit::invalidInput,
+         "The row of device 1 could not be written to " + fullLog + ".", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         startDevice();
         const Bytes before = deviceMemory();
         std::ostringstream out, err;
-        const DeviceBatch batch{.path = file, .logPath = &c.log, .updateFirmware = false, .count = 1};
-        EXPECT_EQ(runDeviceBatch(*transport_, waiter_, batch, out, err), c.code) << err.str();
+        const DeviceBatch batch{.path = file,
+                                .logPath = &c.log,
+                                .logOptions = {.replaceReadOnly = c.force},
+                                .updateFirmware = false,
+                                .count = 1};
+        struct rlimit limit {};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        const struct rlimit noGrowth = {header.size(), limit.rlim_max};
+        const auto previousSignal = ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead
+        if (c.cannotGrow)
+            ::setrlimit(RLIMIT_FSIZE, &noGrowth);
+        const int code = runDeviceBatch(*transport_, waiter_, batch, out, err);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, previousSignal);
+        EXPECT_EQ(code, c.code) << err.str();
         EXPECT_TRUE(contains(err.str(), c.message)) << err.str();
         EXPECT_EQ(deviceMemory() != before, c.programmed);
     }
+    EXPECT_TRUE(contains(readWholeFile(protectedLog).bytes, "1,")) << "--force appended the row";
+    EXPECT_EQ(readWholeFile(fullLog).bytes, header);
 }
 
 // Ctrl-C ends a batch at once while it waits for the next device, but only after the
