@@ -38,9 +38,25 @@ std::string_view describe(DataBlockWalk result)
         return "a record's data lies past the data block";
     case DataBlockWalk::walkPastBlock:
         return "the records run past the data block";
+    case DataBlockWalk::badChecksum:
+        return "a record's checksum does not match its bytes";
     }
     return "unknown";
 }
+
+namespace {
+
+// The CRC-16 stored after a record's image bytes, over its offset byte and those bytes.
+bool checksumMatches(ByteSpan block, Byte offset, std::size_t from, std::size_t count)
+{
+    const std::size_t at = from + count;
+    if (at + 2 > block.size())
+        return false;
+    const std::uint16_t stored = static_cast<std::uint16_t>(block[at] | block[at + 1] << 8);
+    return crc16(offset, block.subspan(from, count)) == stored;
+}
+
+} // namespace
 
 DataBlockWalk copyDataBlockToImage(ByteSpan mData, std::uint16_t mLength, std::span<Byte> image)
 {
@@ -81,6 +97,10 @@ DataBlockWalk copyDataBlockToImage(ByteSpan mData, std::uint16_t mLength, std::s
         ++i;
     } while (p < mLength);
 
+    // The layout holds; now the bytes themselves.
+    for (std::size_t k = 0; k < planned; ++k)
+        if (!checksumMatches(mData.first(blockEnd), static_cast<Byte>(plan[k].to), plan[k].from, plan[k].count))
+            return DataBlockWalk::badChecksum;
     for (std::size_t k = 0; k < planned; ++k)
         std::copy_n(mData.begin() + plan[k].from, plan[k].count, image.begin() + plan[k].to);
     return DataBlockWalk::copied;

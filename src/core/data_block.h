@@ -43,6 +43,7 @@ enum class DataBlockWalk {
     pastImageEnd,   // a record's offset + image bytes reach past image byte 127
     dataPastBlock,  // a record's image bytes (read from 16 i + 2) lie past the block
     walkPastBlock,  // the walk position left the block before p >= mLength
+    badChecksum,    // a record's CRC does not match its offset byte and image bytes (or lies past the block)
 };
 
 constexpr bool isDamaged(DataBlockWalk result)
@@ -55,7 +56,9 @@ std::string_view describe(DataBlockWalk result);
 // Copies the image records of `mData` into `image` exactly as the
 // program walks them: p := 0, i := 0; repeat L := mData[p], o := mData[p + 1]; if L > 3 copy
 // the L - 3 bytes at mData[16 i + 2] to image[o]; p += L + 1; i += 1; until p >= mLength.
-// CRCs are not verified. Image bytes no record covers keep their value.
+// Image bytes no record covers keep their value. Once the layout holds, each record
+// that copies bytes must carry the CRC of its offset byte and those bytes right after
+// them: a memory with one flipped byte is damaged, never a configuration that differs.
 //
 // The whole walk is checked first; when any step would break the layout (see
 // DataBlockWalk) nothing is copied and the reason is returned. Only the first 128

@@ -202,20 +202,34 @@ TEST_F(MemorySlotsTest, TheKeyboardReachesOnlyWhatIsOnScreen)
     }
 }
 
+// A memory whose records break their layout, or whose bytes no longer match their
+// checksum, is never loaded silently: the default image is shown with a message.
 TEST_F(MemorySlotsTest, DamagedDataBlockYieldsTheDefaultImageWithAMessage)
 {
-    StickSetup setup = parkStick(false);
-    Block data = sim::readStickBlock(setup.state, dataBlockAddress(2));
-    data[0] = 0x30; // a record length past its 16 bytes
-    sim::writeStickBlock(setup.state, dataBlockAddress(2), data);
-    start(setup);
-    press("bM2");
+    const struct {
+        const char* name;
+        std::size_t at;
+        Byte value;
+    } damages[] = {
+        {"a record length past its 16 bytes", 0, 0x30},
+        {"one image byte flipped", 20, 0xFF},
+    };
+    for (const auto& damage : damages) {
+        SCOPED_TRACE(damage.name);
+        dialogs_.messages.clear();
+        StickSetup setup = parkStick(false);
+        Block data = sim::readStickBlock(setup.state, dataBlockAddress(2));
+        data[damage.at] ^= damage.value;
+        sim::writeStickBlock(setup.state, dataBlockAddress(2), data);
+        start(setup);
+        press("bM2");
 
-    ASSERT_EQ(dialogs_.messages.size(), 1u);
-    EXPECT_TRUE(dialogs_.messages[0].startsWith("The data of memory M2 is damaged"));
-    EXPECT_EQ(image(), makeDefaultImage());
-    EXPECT_EQ(info(), "Park");
-    EXPECT_FALSE(run().formDisabled);
+        ASSERT_EQ(dialogs_.messages.size(), 1u);
+        EXPECT_TRUE(dialogs_.messages[0].startsWith("The data of memory M2 is damaged"));
+        EXPECT_EQ(image(), makeDefaultImage());
+        EXPECT_EQ(info(), "Park");
+        EXPECT_FALSE(run().formDisabled);
+    }
 }
 
 TEST_F(MemorySlotsTest, DefaultOnM3ClearsTheMemoryAfterYes)

@@ -654,6 +654,29 @@ TEST_F(CliOnStick, StatusMarksAMemoryWhoseDataBlockIsDamaged)
                     "Firmware: no firmware record\n");
 }
 
+// One flipped byte of a data block breaks its record's checksum: the memory is named
+// damaged and never passed on as a configuration.
+TEST_F(CliOnStick, AMemoryWithOneFlippedByteIsDamagedEverywhere)
+{
+    sim::StickState state = presetState(false);
+    state.memory[dataBlockAddress(2) + 5] ^= 0x01; // an image byte of record 1
+    start(state);
+    const std::string damaged = std::string(describe(DataBlockWalk::badChecksum));
+    std::ostringstream out, err;
+    EXPECT_EQ(runStickStatus(*transport_, waiter_, out, err), cliExit::success) << err.str();
+    EXPECT_TRUE(contains(out.str(), "M2: Second (suspect: its data block is damaged: " + damaged + ")\n")) << out.str();
+
+    const CliRun read2 = read(2, (folder_ / "m2.kdc").string());
+    EXPECT_EQ(read2.code, cliExit::invalidInput);
+    EXPECT_TRUE(contains(read2.err, "The data block of M2 is damaged: " + damaged)) << read2.err;
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "m2.kdc"));
+
+    const CliRun saved = backup(folder_ / "site");
+    EXPECT_NE(saved.code, cliExit::success);
+    EXPECT_TRUE(contains(saved.err, "The data block of M2 is damaged")) << saved.err;
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "site"));
+}
+
 // A file the user write-protected is kept unless --force is given.
 TEST_F(CliOnStick, ReadReplacesAWriteProtectedFileOnlyWhenForced)
 {

@@ -87,14 +87,18 @@ TEST(DataBlockWalkTest, RoundTripRestoresBytes0To95AndKeeps96To127)
         EXPECT_EQ(image[i], before[i]) << i;
 }
 
-TEST(DataBlockWalkTest, CrcIsNotVerified)
+// One flipped byte anywhere in a record, its checksum included, makes the block damaged.
+TEST(DataBlockWalkTest, AFlippedByteBreaksItsRecordsChecksum)
 {
-    auto block = *buildDataBlock(patternedImage(9));
-    block[14] ^= 0xFF;
-    block[127] ^= 0xFF;
-    EeBlock image(kImageSize, 0);
-    EXPECT_EQ(copyDataBlockToImage(block, kStoredLength, image), DataBlockWalk::copied);
-    EXPECT_EQ(image[0], patternedImage(9)[0]);
+    const DataBlock good = *buildDataBlock(patternedImage(9));
+    for (const std::size_t at : {std::size_t{1}, std::size_t{7}, std::size_t{14}, std::size_t{127}}) {
+        DataBlock block = good;
+        block[at] ^= 0x01;
+        EeBlock image = patternedImage(3);
+        const EeBlock before = image;
+        EXPECT_EQ(copyDataBlockToImage(block, kStoredLength, image), DataBlockWalk::badChecksum) << at;
+        EXPECT_EQ(image, before) << at << ": nothing is copied";
+    }
 }
 
 // Builds a data block from raw record bytes placed at the given positions.
@@ -104,6 +108,27 @@ DataBlock blockWith(const std::vector<std::pair<std::size_t, Bytes>>& pieces, By
     block.fill(fill);
     for (const auto& [at, bytes] : pieces)
         std::copy(bytes.begin(), bytes.end(), block.begin() + at);
+    return block;
+}
+
+// The block with the CRC each record that copies bytes carries after them, placed as
+// the walk finds the records.
+DataBlock withChecksums(DataBlock block, std::uint16_t mLength)
+{
+    std::size_t p = 0;
+    std::size_t i = 0;
+    do {
+        const Byte length = block[p];
+        if (length > kRecordFraming) {
+            const std::size_t from = kDataRecordSize * i + 2;
+            const std::size_t count = length - kRecordFraming;
+            const std::uint16_t crc = crc16(block[p + 1], ByteSpan(block).subspan(from, count));
+            block[from + count] = static_cast<Byte>(crc & 0xFF);
+            block[from + count + 1] = static_cast<Byte>(crc >> 8);
+        }
+        p += std::size_t{length} + 1;
+        ++i;
+    } while (p < mLength);
     return block;
 }
 
@@ -167,7 +192,8 @@ TEST(DataBlockWalkTest, FollowsTheRecordWalk)
         EeBlock image = patternedImage(77);
         EeBlock expected = image;
         c.expect(expected);
-        EXPECT_EQ(copyDataBlockToImage(c.block, c.mLength, image), DataBlockWalk::copied) << c.name;
+        EXPECT_EQ(copyDataBlockToImage(withChecksums(c.block, c.mLength), c.mLength, image), DataBlockWalk::copied)
+            << c.name;
         EXPECT_EQ(image, expected) << c.name;
     }
 }
