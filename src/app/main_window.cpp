@@ -410,8 +410,8 @@ void MainWindow::bLoadClick()
                              UserDialogs::Kind::critical);
         return;
     }
-    const ConfigLoadResult loaded
-        = loadConfiguration(file.bytes, eeBlock_, {.noLoadCheck = run_.noLoadCheck, .copyAstro = run_.copyAstro});
+    const ConfigLoadResult loaded = loadAndRedraw(
+        file.bytes, eeBlock_, {.noLoadCheck = run_.noLoadCheck, .copyAstro = run_.copyAstro}, run_.remoteMode);
     for (const std::string_view message : loaded.messages)
         dialogs_.showMessage(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())),
                              UserDialogs::Kind::warning);

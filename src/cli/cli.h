@@ -45,8 +45,14 @@ int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std:
 // (the Tx boxes as a status byte); without it the memory keeps its choice, an empty
 // memory gets all. With `verify` the data block and the record are read back and
 // compared; a difference is reported byte by byte and fails the command.
+// How a file's image goes to a stick: as the window's Load and redraw leave it (a
+// user's file), or byte for byte as saved (a backup being restored: the stick gets back
+// exactly what it held).
+enum class FileImage { asLoad, asSaved };
+
 int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std::string& path, const std::string* name,
-                  std::ostream& out, std::ostream& err, std::optional<Byte> tx = std::nullopt, bool verify = true);
+                  std::ostream& out, std::ostream& err, std::optional<Byte> tx = std::nullopt, bool verify = true,
+                  FileImage fileImage = FileImage::asLoad);
 
 // `stick backup DIR [--force]`: every used memory of a stick in memory mode as a
 // configuration file named after its slot and name, then the manifest (stick kind,

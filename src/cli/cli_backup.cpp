@@ -149,7 +149,7 @@ std::optional<RestorePlan> planRestore(const fs::path& folder, const std::string
             err << 'M' << slot << " is empty in the backup.\n";
             return std::nullopt;
         }
-        if (!loadConfigurationFile((folder / memory.file).string(), {}, err)) {
+        if (!loadConfigurationFile((folder / memory.file).string(), {}, err, FileImage::asSaved)) {
             err << "The file of M" << slot << " cannot be restored.\n";
             return std::nullopt;
         }
@@ -259,8 +259,8 @@ int runStickRestore(HidTransport& transport, Waiter& waiter, const std::string& 
     for (const int slot : plan->slots) {
         const BackupMemory& memory = plan->backup.memories[static_cast<std::size_t>(slot - 1)];
         const std::optional<Byte> tx = plan->backup.remote ? std::optional<Byte>(memory.status) : std::nullopt;
-        const int code
-            = runStickWrite(transport, waiter, slot, (folder / memory.file).string(), &memory.name, out, err, tx);
+        const int code = runStickWrite(transport, waiter, slot, (folder / memory.file).string(), &memory.name, out, err,
+                                       tx, true, FileImage::asSaved);
         if (code != cliExit::success) {
             err << "Restoring stopped at M" << slot << "; restored before it: " << restored.size() << " memories.\n";
             return code;

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/cli.h"
 #include "core/byte_compare.h"
 #include "core/image.h"
 #include "core/memories.h"
@@ -51,10 +52,11 @@ int runCheckCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 int runShowCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int runReportCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 
-// A configuration file as "Load" takes it onto the default image; nullopt, the
-// reasons on `err`, when it cannot be used.
+// A configuration file taken onto the default image: as "Load" and the window's redraw
+// leave it (the standard layout; a remote stick's layout is applied where the stick is
+// known), or as saved; nullopt, the reasons on `err`, when it cannot be used.
 std::optional<ConfigLoadResult> loadConfigurationFile(const std::string& path, ConfigLoadOptions options,
-                                                      std::ostream& err);
+                                                      std::ostream& err, FileImage fileImage = FileImage::asLoad);
 
 // --- cli_stick.cpp -----------------------------------------------------------
 

@@ -210,14 +210,15 @@ int runCheckCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 // A configuration file as "Load" takes it onto the default image; nullopt, the
 // reasons on `err`, when it cannot be used.
 std::optional<ConfigLoadResult> loadConfigurationFile(const std::string& path, ConfigLoadOptions options,
-                                                      std::ostream& err)
+                                                      std::ostream& err, FileImage fileImage)
 {
     const auto file = readWholeFile(path, kMaxConfigurationFileSize);
     if (!file.ok()) {
         err << file.error << '\n';
         return std::nullopt;
     }
-    auto loaded = loadConfiguration(file.bytes, makeDefaultImage(), options);
+    auto loaded = fileImage == FileImage::asLoad ? loadAndRedraw(file.bytes, makeDefaultImage(), options, false)
+                                                 : loadConfiguration(file.bytes, makeDefaultImage(), options);
     for (const auto message : loaded.messages)
         err << message << '\n';
     if (loaded.outcome != ConfigLoadOutcome::Loaded) {

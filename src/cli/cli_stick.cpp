@@ -9,6 +9,7 @@
 
 #include "cli/cli.h"
 #include "cli/cli_commands.h"
+#include "core/display_rules.h"
 #include "core/image.h"
 #include "core/memories.h"
 #include "core/remote_frames.h"
@@ -356,9 +357,9 @@ int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std:
 }
 
 int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std::string& path, const std::string* name,
-                  std::ostream& out, std::ostream& err, std::optional<Byte> tx, bool verify)
+                  std::ostream& out, std::ostream& err, std::optional<Byte> tx, bool verify, FileImage fileImage)
 {
-    const auto loaded = loadConfigurationFile(path, {}, err);
+    const auto loaded = loadConfigurationFile(path, {}, err, fileImage);
     if (!loaded)
         return cliExit::invalidInput;
     const std::string infoText = name ? *name : loaded->info.value_or(std::string());
@@ -371,9 +372,14 @@ int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std
     // Without --tx a remote memory keeps the frames it had chosen; an empty one sends all.
     const TMemory before = memoryOnStick(probe, memory);
     const Byte txStatus = tx.value_or(before.mEmpty ? kAllTxBoxes : before.cbStatus);
+    // As the window holds the file for this stick: a remote one carries the levels and
+    // fades its frames can say.
+    EeBlock image = loaded->image;
+    if (fileImage == FileImage::asLoad)
+        applyDisplayRules(image, probe.remoteMode());
     const MemoryTransferRequest request{.controlBlock = probe.controlBlock(),
                                         .memory = memory,
-                                        .image = loaded->image,
+                                        .image = image,
                                         .infoText = infoText,
                                         .remoteMode = probe.remoteMode(),
                                         .txStatus = txStatus,

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "core/crc16.h"
+#include "core/display_rules.h"
 #include "core/file_signatures.h"
 #include "core/text_codec.h"
 #include "core/text_lines.h"
@@ -133,6 +134,15 @@ ConfigLoadResult loadConfiguration(std::string_view fileBytes, const EeBlock& cu
     }
     if (!options.copyAstro)
         clearAstroData(result.image);
+    return result;
+}
+
+ConfigLoadResult loadAndRedraw(std::string_view fileBytes, const EeBlock& currentImage, ConfigLoadOptions options,
+                               bool remoteLayout)
+{
+    ConfigLoadResult result = loadConfiguration(fileBytes, currentImage, options);
+    if (result.outcome == ConfigLoadOutcome::Loaded || result.outcome == ConfigLoadOutcome::Corrupted)
+        applyDisplayRules(result.image, remoteLayout);
     return result;
 }
 

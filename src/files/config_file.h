@@ -52,4 +52,11 @@ std::string saveConfiguration(const EeBlock& image, std::string_view infoUtf8);
 // Reads a file as "Load" does, starting from `currentImage`, which is left as it is.
 ConfigLoadResult loadConfiguration(std::string_view fileBytes, const EeBlock& currentImage, ConfigLoadOptions options);
 
+// "Load" as the window does it: the file taken, then the redraw's rules (a function
+// whose engine has no first step is off; in the remote layout levels and fades in the
+// form remote frames carry). The window and every command that reads a file "as Load
+// does" hold the same image.
+ConfigLoadResult loadAndRedraw(std::string_view fileBytes, const EeBlock& currentImage, ConfigLoadOptions options,
+                               bool remoteLayout);
+
 } // namespace ormid

@@ -20,6 +20,7 @@
 
 #include "cli/file_folder_test.h"
 #include "core/crc16.h"
+#include "core/display_rules.h"
 #include "core/encodings.h"
 #include "core/image.h"
 #include "core/remote_frames.h"
@@ -256,6 +257,22 @@ TEST_F(Cli, ShowPrintsTheDefaultImageWithoutAFile)
     const CliRun run = cli({"show"});
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.out, formatReportText(buildReportModel(makeDefaultImage(), nullptr)));
+}
+
+// A function whose engine has no first step is off in the window after Load; the
+// commands that read a file "as Load does" say so too.
+TEST_F(Cli, ShowSaysWhatTheWindowShowsAfterLoad)
+{
+    EeBlock saved = makeDefaultImage();
+    saved[field::outputByte] = SetBit(saved[field::outputByte], bit::isdEnable);
+    saved[engine1Step(1) + 2] = kFreeLevel;
+    const CliRun run = cli({"show", put("isd.kdc", saveConfiguration(saved, "Isd"))});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EeBlock shown = saved;
+    applyDisplayRules(shown, false);
+    EXPECT_EQ(run.out, "Info: Isd\n\n" + formatReportText(buildReportModel(shown, nullptr)));
+    EXPECT_NE(run.out, "Info: Isd\n\n" + formatReportText(buildReportModel(saved, nullptr)))
+        << "the file as saved reports ISD on";
 }
 
 TEST_F(Cli, ShowPrintsTheLoadedConfiguration)
@@ -612,6 +629,29 @@ TEST_F(CliOnStick, ARemoteMemoryGetsTheChosenFramesAndReadPrintsThem)
     ASSERT_EQ(write(4, file).code, 0);
     EXPECT_EQ(readMemoryRecord(stickControlBlock(), 4).status, 0x3F) << "an empty memory sends everything";
     EXPECT_EQ(cli({"stick", "write", "M1", file, "--tx", "pol,radio"}).code, cliExit::usage);
+}
+
+// A file goes to a stick as the window holds it after Load: on a remote stick with the
+// levels and fades its frames can say (a power-on level of 54 % is stored and sent as
+// 55 %), on a local one as saved.
+TEST_F(CliOnStick, AFileIsWrittenAsTheWindowHoldsItForThatStick)
+{
+    EeBlock saved = makeDefaultImage();
+    saved[field::powerOnLevel] = 54;
+    const std::string file = put("odd.kdc", saveConfiguration(saved, "Odd"));
+    for (const bool remote : {false, true}) {
+        SCOPED_TRACE(remote ? "remote stick" : "local stick");
+        start(presetState(remote));
+        ASSERT_EQ(write(3, file, nullptr, remote ? std::optional<Byte>(0x01) : std::nullopt).code, 0);
+        EeBlock held = saved;
+        applyDisplayRules(held, remote);
+        EXPECT_EQ(held[field::powerOnLevel], remote ? 55 : 54);
+        EXPECT_EQ(sim::readStickBlock(model_->state(), dataBlockAddress(3)), *buildDataBlock(held));
+        if (remote) {
+            EXPECT_EQ(sim::readStickBlock(model_->state(), remoteBlockAddress(3)),
+                      *buildRemoteFrameBlock(generateRemote(held, 0x01)));
+        }
+    }
 }
 
 TEST_F(CliOnStick, AFailedWriteNamesTheStepAndLeavesTheStick)
