@@ -23,7 +23,7 @@ _ormid_cli()
         [stick restore]="--slots"
         [device status]=""
         [device read]="-o --raw --force"
-        [device write]="--no-verify --batch --log --count --update-fw"
+        [device write]="--no-verify --batch --log --force --count --update-fw"
         [device update-fw]=""
     )
     COMPREPLY=()
