@@ -77,7 +77,8 @@ const std::vector<Command>& commands()
          {}, {}, 0, 0, runStickStatusCommand},
         {"stick read", "stick read M1..M4 -o FILE [--force]",
          "Read the memory from a stick in memory mode and save it as a configuration file\n"
-         "named after the memory.",
+         "named after the memory. A damaged memory is refused; --force reads one whose\n"
+         "records only fail their checksums all the same, naming them.",
          {{"-o", true}, {"--force", false}}, {"-o"}, 1, 1, runStickReadCommand},
         {"stick write", "stick write M1..M4 FILE [--name TEXT] [--tx LIST] [--no-verify]",
          "Load a configuration file as \"Load\" does and store it in the memory as \"Transfer\"\n"

@@ -80,11 +80,14 @@ std::optional<int> parseMemoryName(std::string_view text);
 // Memory n of the stick the probe found, as start-up takes it from the control block.
 TMemory memoryOnStick(const StickProbe& probe, int n);
 
-// Memory n of a stick in memory mode as choosing it takes it (astro bytes cleared).
-ConfigRead readStickMemory(HidTransport& transport, Waiter& waiter, int memory, std::ostream& err);
+// Memory n of a stick in memory mode as choosing it takes it (astro bytes cleared). A
+// damaged data block is refused; with `takeDamaged` one whose records only fail their
+// checksums is read all the same, the records named on `err`.
+ConfigRead readStickMemory(HidTransport& transport, Waiter& waiter, int memory, std::ostream& err,
+                           bool takeDamaged = false);
 // The same on the stick `probe` has already found in memory mode.
 ConfigRead readProbedMemory(HidTransport& transport, Waiter& waiter, const StickProbe& probe, int memory,
-                            std::ostream& err);
+                            std::ostream& err, bool takeDamaged = false);
 
 // What a command does with the stick, given the transport and a waiter; its exit code.
 using StickAction = std::function<int(HidTransport& transport, Waiter& waiter)>;

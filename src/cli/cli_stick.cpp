@@ -245,16 +245,25 @@ TMemory memoryOnStick(const StickProbe& probe, int n)
     return memoryFromRecord(readMemoryRecord(probe.controlBlock(), n), probe.remoteMode());
 }
 
-ConfigRead readStickMemory(HidTransport& transport, Waiter& waiter, int memory, std::ostream& err)
+ConfigRead readStickMemory(HidTransport& transport, Waiter& waiter, int memory, std::ostream& err, bool takeDamaged)
 {
     StickProbe probe;
     if (const auto failed = probeMemoryMode(probe, transport, waiter, err))
         return {.exitCode = *failed};
-    return readProbedMemory(transport, waiter, probe, memory, err);
+    return readProbedMemory(transport, waiter, probe, memory, err, takeDamaged);
+}
+
+// "records 2 and 5", "record 3".
+std::string recordList(const std::vector<int>& records)
+{
+    std::string text = records.size() == 1 ? "record " : "records ";
+    for (std::size_t i = 0; i < records.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == records.size() ? " and " : ", ") + std::to_string(records[i]);
+    return text;
 }
 
 ConfigRead readProbedMemory(HidTransport& transport, Waiter& waiter, const StickProbe& probe, int memory,
-                            std::ostream& err)
+                            std::ostream& err, bool takeDamaged)
 {
     ConfigRead result;
     result.remoteStick = probe.remoteMode();
@@ -271,8 +280,14 @@ ConfigRead readProbedMemory(HidTransport& transport, Waiter& waiter, const Stick
         return result;
     }
     chosen.mData = read.block;
-    if (const DataBlockWalk walk = imageFromMemory(chosen, result.image); isDamaged(walk)) {
-        err << "The data block of M" << memory << " is damaged: " << describe(walk) << ".\n";
+    const DataBlockWalk walk = imageFromMemory(chosen, result.image);
+    if (walk == DataBlockWalk::badChecksum && takeDamaged) {
+        err << "M" << memory << " is read despite its damaged "
+            << recordList(recordsWithBadChecksum(chosen.mData, chosen.mLength)) << ": check what they set.\n";
+        copyDataBlockToImage(chosen.mData, chosen.mLength, result.image, Checksums::ignored);
+    } else if (isDamaged(walk)) {
+        err << "The data block of M" << memory << " is damaged: " << describe(walk)
+            << (walk == DataBlockWalk::badChecksum ? " (--force reads it all the same)" : "") << ".\n";
         result.exitCode = cliExit::invalidInput;
         return result;
     }
@@ -339,7 +354,7 @@ int runStickStatus(HidTransport& transport, Waiter& waiter, std::ostream& out, s
 int runStickRead(HidTransport& transport, Waiter& waiter, int memory, const std::string& path, std::ostream& out,
                  std::ostream& err, FileWriteOptions save)
 {
-    const ConfigRead read = readStickMemory(transport, waiter, memory, err);
+    const ConfigRead read = readStickMemory(transport, waiter, memory, err, save.replaceReadOnly);
     if (read.exitCode != cliExit::success)
         return read.exitCode;
     if (!saveOutputFile(path, saveConfiguration(read.image, read.info), save, err))

@@ -56,54 +56,87 @@ bool checksumMatches(ByteSpan block, Byte offset, std::size_t from, std::size_t 
     return crc16(offset, block.subspan(from, count)) == stored;
 }
 
-} // namespace
-
-DataBlockWalk copyDataBlockToImage(ByteSpan mData, std::uint16_t mLength, std::span<Byte> image)
-{
+// The copies a walk makes: each record's image bytes, where they go, and the record's
+// place in the walk (from 1); or why the layout breaks.
+struct WalkPlan {
     struct Copy {
         std::size_t from;
         std::size_t to;
         std::size_t count;
+        int record;
     };
-    const std::size_t blockEnd = std::min(mData.size(), kBlockSize);
-    const std::size_t imageEnd = std::min(image.size(), kImageSize);
-
+    DataBlockWalk status = DataBlockWalk::copied;
     // Every step advances p by at least 1 and p stays inside the block, so the walk
     // has at most kBlockSize steps.
-    std::array<Copy, kBlockSize> plan{};
-    std::size_t planned = 0;
+    std::array<Copy, kBlockSize> copies{};
+    std::size_t count = 0;
+};
 
+WalkPlan planWalk(ByteSpan mData, std::uint16_t mLength, std::size_t imageEnd)
+{
+    WalkPlan plan;
+    const auto broken = [&plan](DataBlockWalk why) {
+        plan.status = why;
+        return plan;
+    };
     std::size_t p = 0;
     std::size_t i = 0;
     do {
-        if (p >= blockEnd)
-            return DataBlockWalk::walkPastBlock;
+        if (p >= mData.size())
+            return broken(DataBlockWalk::walkPastBlock);
         const Byte length = mData[p];
         if (length > kFullRecordLength)
-            return DataBlockWalk::lengthTooLarge;
+            return broken(DataBlockWalk::lengthTooLarge);
         if (length > kRecordFraming) {
-            if (p + 1 >= blockEnd)
-                return DataBlockWalk::walkPastBlock;
+            if (p + 1 >= mData.size())
+                return broken(DataBlockWalk::walkPastBlock);
             const std::size_t offset = mData[p + 1];
             const std::size_t count = length - kRecordFraming;
             const std::size_t from = kDataRecordSize * i + 2;
-            if (from > blockEnd || count > blockEnd - from)
-                return DataBlockWalk::dataPastBlock;
+            if (from > mData.size() || count > mData.size() - from)
+                return broken(DataBlockWalk::dataPastBlock);
             if (offset > imageEnd || count > imageEnd - offset)
-                return DataBlockWalk::pastImageEnd;
-            plan[planned++] = {from, offset, count};
+                return broken(DataBlockWalk::pastImageEnd);
+            plan.copies[plan.count++] = {from, offset, count, static_cast<int>(i) + 1};
         }
         p += static_cast<std::size_t>(length) + 1;
         ++i;
     } while (p < mLength);
+    return plan;
+}
 
+bool copyMatches(ByteSpan block, const WalkPlan::Copy& copy)
+{
+    return checksumMatches(block, static_cast<Byte>(copy.to), copy.from, copy.count);
+}
+
+} // namespace
+
+DataBlockWalk copyDataBlockToImage(ByteSpan mData, std::uint16_t mLength, std::span<Byte> image, Checksums checksums)
+{
+    const ByteSpan block = mData.first(std::min(mData.size(), kBlockSize));
+    const WalkPlan plan = planWalk(block, mLength, std::min(image.size(), kImageSize));
+    if (plan.status != DataBlockWalk::copied)
+        return plan.status;
+    const auto copies = std::span(plan.copies).first(plan.count);
     // The layout holds; now the bytes themselves.
-    for (std::size_t k = 0; k < planned; ++k)
-        if (!checksumMatches(mData.first(blockEnd), static_cast<Byte>(plan[k].to), plan[k].from, plan[k].count))
-            return DataBlockWalk::badChecksum;
-    for (std::size_t k = 0; k < planned; ++k)
-        std::copy_n(mData.begin() + plan[k].from, plan[k].count, image.begin() + plan[k].to);
+    if (checksums == Checksums::verified
+        && !std::all_of(copies.begin(), copies.end(), [&](const WalkPlan::Copy& c) { return copyMatches(block, c); }))
+        return DataBlockWalk::badChecksum;
+    for (const WalkPlan::Copy& copy : copies)
+        std::copy_n(block.begin() + copy.from, copy.count, image.begin() + copy.to);
     return DataBlockWalk::copied;
+}
+
+std::vector<int> recordsWithBadChecksum(ByteSpan mData, std::uint16_t mLength)
+{
+    const ByteSpan block = mData.first(std::min(mData.size(), kBlockSize));
+    const WalkPlan plan = planWalk(block, mLength, kImageSize);
+    std::vector<int> records;
+    for (std::size_t k = 0; plan.status == DataBlockWalk::copied && k < plan.count; ++k)
+        if (!copyMatches(block, plan.copies[k]))
+            records.push_back(plan.copies[k].record);
+    return records;
 }
 
 } // namespace ormid

@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "core/image.h"
 
@@ -58,12 +59,19 @@ std::string_view describe(DataBlockWalk result);
 // the L - 3 bytes at mData[16 i + 2] to image[o]; p += L + 1; i += 1; until p >= mLength.
 // Image bytes no record covers keep their value. Once the layout holds, each record
 // that copies bytes must carry the CRC of its offset byte and those bytes right after
-// them: a memory with one flipped byte is damaged, never a configuration that differs.
+// them: a memory with one flipped byte is damaged, never a configuration that differs
+// (unless the checksums are ignored, for a memory the user reads despite them).
 //
 // The whole walk is checked first; when any step would break the layout (see
 // DataBlockWalk) nothing is copied and the reason is returned. Only the first 128
 // bytes of `mData` and of `image` are ever used (less when a span is shorter); the
 // offset byte is only needed, and so only checked, for records that copy bytes.
-DataBlockWalk copyDataBlockToImage(ByteSpan mData, std::uint16_t mLength, std::span<Byte> image);
+enum class Checksums { verified, ignored };
+DataBlockWalk copyDataBlockToImage(ByteSpan mData, std::uint16_t mLength, std::span<Byte> image,
+                                   Checksums checksums = Checksums::verified);
+
+// The records (their place in the walk, from 1) whose checksum does not match; empty
+// when all match or the layout breaks.
+std::vector<int> recordsWithBadChecksum(ByteSpan mData, std::uint16_t mLength);
 
 } // namespace ormid

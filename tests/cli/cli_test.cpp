@@ -715,6 +715,20 @@ TEST_F(CliOnStick, AMemoryWithOneFlippedByteIsDamagedEverywhere)
     EXPECT_NE(saved.code, cliExit::success);
     EXPECT_TRUE(contains(saved.err, "The data block of M2 is damaged")) << saved.err;
     EXPECT_FALSE(std::filesystem::exists(folder_ / "site"));
+
+    std::ostringstream forcedOut, forcedErr;
+    const std::string forcedPath = (folder_ / "forced.kdc").string();
+    EXPECT_EQ(runStickRead(*transport_, waiter_, 2, forcedPath, forcedOut, forcedErr, {.replaceReadOnly = true}),
+              cliExit::success)
+        << forcedErr.str();
+    EXPECT_TRUE(contains(forcedErr.str(), "M2 is read despite its damaged record 1")) << forcedErr.str();
+    EeBlock expected = makeDefaultImage();
+    ASSERT_EQ(copyDataBlockToImage(sim::readStickBlock(model_->state(), dataBlockAddress(2)), kStoredLength, expected,
+                                   Checksums::ignored),
+              DataBlockWalk::copied);
+    const auto forced = loadConfiguration(readWholeFile(forcedPath).bytes, makeDefaultImage(), {});
+    EXPECT_TRUE(std::equal(expected.begin(), expected.begin() + kStoredImageBytes, forced.image.begin()))
+        << "the bytes as the stick holds them";
 }
 
 // A file the user write-protected is kept unless --force is given.

@@ -98,7 +98,10 @@ TEST(DataBlockWalkTest, AFlippedByteBreaksItsRecordsChecksum)
         const EeBlock before = image;
         EXPECT_EQ(copyDataBlockToImage(block, kStoredLength, image), DataBlockWalk::badChecksum) << at;
         EXPECT_EQ(image, before) << at << ": nothing is copied";
+        EXPECT_EQ(recordsWithBadChecksum(block, kStoredLength), std::vector<int>{at == 127 ? 8 : 1}) << at;
+        EXPECT_EQ(copyDataBlockToImage(block, kStoredLength, image, Checksums::ignored), DataBlockWalk::copied) << at;
     }
+    EXPECT_TRUE(recordsWithBadChecksum(good, kStoredLength).empty());
 }
 
 // Builds a data block from raw record bytes placed at the given positions.
