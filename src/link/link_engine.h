@@ -118,7 +118,9 @@ public:
     // refused: a read or write frame is repeated, an update ends.
     static constexpr int kReplyTimeoutTicks = 50;
     // A reply may still come this long after its frame (15 s); an answer owed for
-    // longer is taken as lost, so that a lost reply cannot hold up later frames.
+    // longer is taken as lost. Before that a frame goes out again only after a sync
+    // read has shown that the answer is lost, so a late one is never taken for the
+    // repeat's, nor a repeat's for the next frame's.
     static constexpr int kLateReplyTicks = 150;
     // After a Reset the device restarts and announces itself; an update whose device
     // has not done so after this many ticks (10 s) does not start, or is not confirmed.
@@ -211,7 +213,7 @@ private:
     void handleReport(const Report& report);
     // True when the reply is the answer to the frame being awaited. A device answers in
     // order, so a reply belongs to the oldest frame of its family still owed one: the
-    // late answer of a frame that has since been repeated, or a stray, is dropped here.
+    // late answer of a frame whose operation has ended, or a stray, is dropped here.
     bool answersAwaitedFrame(Family family);
     void forgetExpiredReplies();
     bool replyStillOwed();
