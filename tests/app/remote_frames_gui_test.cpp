@@ -8,9 +8,17 @@
 #include <QPlainTextEdit>
 
 #include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include <unistd.h>
 
 #include "app/window_fixture.h"
+#include "cli/cli.h"
 #include "core/remote_frames.h"
+#include "files/atomic_file.h"
+#include "files/config_file.h"
 #include "link/control_block.h"
 #include "link/memory_transfer.h"
 
@@ -61,6 +69,47 @@ TEST_F(RemoteFramesTest, TransferStoresTheChosenFramesAndTheStatusByte)
     const Block stored = sim::readStickBlock(model_->state(), remoteBlockAddress(1));
     EXPECT_TRUE(std::equal(frames.begin(), frames.end(), stored.begin()));
     EXPECT_EQ(stored, *buildRemoteFrameBlock(frames));
+}
+
+// "Load" then "Transfer" in the window and `ormid-cli stick write` store the same data
+// block and frames for the same file on a remote stick: levels and fades the frames cannot
+// say are brought into their form by both alike.
+TEST_F(RemoteFramesTest, TheWindowAndTheCliStoreTheSameForTheSameFile)
+{
+    EeBlock odd = makeDefaultImage();
+    odd[field::powerOnLevel] = 54;
+    odd[field::powerOnFade] = 0x07;
+    odd[engine1Step(1) + 2] = 33;
+    const std::filesystem::path file
+        = std::filesystem::temp_directory_path() / ("ormid-remote-odd-" + std::to_string(::getpid()) + ".kdc");
+    ASSERT_TRUE(writeFileAtomically(file, saveConfiguration(odd, "Odd")).ok());
+
+    editMemory(makeDefaultImage(), true);
+    dialogs_.fileName = QString::fromStdString(file.string());
+    press("bLoad");
+    ASSERT_TRUE(dialogs_.messages.empty()) << dialogs_.messages.front().toStdString();
+    press("cbTxPOL");
+    press("cbTxISDEngine");
+    press("bMemStore");
+    ASSERT_TRUE(dialogs_.messages.empty());
+    const sim::StickState byWindow = model_->state();
+
+    test::StickSetup stick = test::memoryStick(true).withMemory(1, makeDefaultImage(), "Lamp");
+    sim::StickModel cliModel(stick.config, {}, stick.state);
+    sim::VirtualClock clock;
+    sim::VirtualWaiter waiter(clock);
+    sim::SimTransport cliTransport(cliModel, clock);
+    std::ostringstream out, err;
+    ASSERT_EQ(runStickWrite(cliTransport, waiter, 1, file.string(), nullptr, out, err, Byte{0x09}), cliExit::success)
+        << err.str();
+    std::filesystem::remove(file);
+
+    for (const std::uint16_t block : {dataBlockAddress(1), remoteBlockAddress(1)})
+        EXPECT_EQ(sim::readStickBlock(cliModel.state(), block), sim::readStickBlock(byWindow, block)) << block;
+    const Block cliControl = sim::readStickBlock(cliModel.state(), kControlBlockAddress);
+    const Block windowControl = sim::readStickBlock(byWindow, kControlBlockAddress);
+    EXPECT_TRUE(std::equal(cliControl.begin(), cliControl.begin() + 16, windowControl.begin())) << "M1's record";
+    EXPECT_EQ(sim::readStickBlock(byWindow, dataBlockAddress(1))[2 + field::powerOnLevel], 55) << "54 % as 55 %";
 }
 
 } // namespace
