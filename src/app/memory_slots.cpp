@@ -24,6 +24,7 @@ const QString hintPrefix = QStringLiteral("Info: ");
 const QString defaultName = QStringLiteral("Default");
 const QString goRemote = QStringLiteral("Go2Rem");
 const QString damaged = QStringLiteral("The data of memory M%1 is damaged (%2); the default image is shown instead.");
+const QString damagedHint = QStringLiteral(" - damaged: %1");
 } // namespace text
 
 const QString kUsedStyle = QStringLiteral("background-color: rgb(166,202,240);"); // sky blue
@@ -54,7 +55,11 @@ void MemorySlots::setMemoryLook(int n)
     const TMemory& memory = memories_[n - 1];
     button.setStyleSheet(memory.mEmpty ? kEmptyStyle : kUsedStyle);
     // A tool tip shows whenever the pointer rests on the button, whatever "Show Hints" says.
-    button.setToolTip(memory.mString.empty() ? QString() : text::hintPrefix + QString::fromStdString(memory.mString));
+    QString hint = memory.mString.empty() ? QString() : text::hintPrefix + QString::fromStdString(memory.mString);
+    EeBlock scratch = makeDefaultImage();
+    if (const DataBlockWalk walk = imageFromMemory(memory, scratch); isDamaged(walk))
+        hint += text::damagedHint.arg(QString::fromUtf8(describe(walk)));
+    button.setToolTip(hint);
 }
 
 void MemorySlots::readMemories()
@@ -71,6 +76,7 @@ void MemorySlots::readMemories()
                            if (cycle % kDotEvery == 0)
                                hooks_.appendDotToCaption();
                        }).block;
+        setMemoryLook(n); // a damaged memory says so before it is chosen
     }
 }
 

@@ -222,6 +222,8 @@ TEST_F(MemorySlotsTest, DamagedDataBlockYieldsTheDefaultImageWithAMessage)
         data[damage.at] ^= damage.value;
         sim::writeStickBlock(setup.state, dataBlockAddress(2), data);
         start(setup);
+        EXPECT_TRUE(element("bM2")->toolTip().contains(" - damaged: ")) << "said before it is chosen";
+        EXPECT_FALSE(element("bM1")->toolTip().contains("damaged"));
         press("bM2");
 
         ASSERT_EQ(dialogs_.messages.size(), 1u);
