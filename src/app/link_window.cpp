@@ -177,10 +177,12 @@ void LinkWindow::present(LinkOutcome outcome)
         firmwareUpdateEnded(caption::updateNotStarted, true);
         return;
     case LinkOutcome::updateRefused:
-        firmwareUpdateEnded(caption::updateRefused.arg(stoppedPage()).arg(engine_.firmwarePages()), true);
+        firmwareUpdateEnded(caption::updateRefused.arg(engine_.firmwarePageInFlight()).arg(engine_.firmwarePages()),
+                            true);
         return;
     case LinkOutcome::updateUnanswered:
-        firmwareUpdateEnded(caption::updateUnanswered.arg(stoppedPage()).arg(engine_.firmwarePages()), true);
+        firmwareUpdateEnded(caption::updateUnanswered.arg(engine_.firmwarePageInFlight()).arg(engine_.firmwarePages()),
+                            true);
         return;
     }
 }
@@ -223,12 +225,6 @@ void LinkWindow::askFirmwareUpdate()
         LinkEngine::versionQuestion(engine_.deviceFwVersion(), engine_.options().embeddedFwVersion));
     if (context_.dialogs.askWarningAt(question, kVersionQuestionPosition) == UserDialogs::Answer::yes)
         bUpdateFwClick();
-}
-
-int LinkWindow::stoppedPage() const
-{
-    const std::optional<FirmwareStop>& stop = engine_.firmwareStop();
-    return stop ? stop->page : engine_.firmwarePagesWritten() + 1;
 }
 
 void LinkWindow::firmwareUpdateEnded(const QString& captionText, bool failed)

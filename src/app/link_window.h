@@ -65,8 +65,6 @@ private:
     // image gets back what was sent, and the result is the message for the user.
     std::optional<QString> verifyRead();
     void askFirmwareUpdate();
-    // The page an update that failed stopped at, from 1.
-    int stoppedPage() const;
     // Shows how the update ended (with a beep when it failed) and unlocks the window.
     void firmwareUpdateEnded(const QString& captionText, bool failed);
     // Tells the user why a request did not start; false then.

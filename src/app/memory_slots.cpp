@@ -68,15 +68,13 @@ void MemorySlots::readMemories()
     for (int n = 1; n <= kMemoryCount; ++n) {
         TMemory& memory = memories_[n - 1];
         memory = memoryFromRecord(readMemoryRecord(context_.controlBlock, n), context_.run.remoteMode);
-        setMemoryLook(n);
-        if (memory.mEmpty)
-            continue;
         // A block that does not arrive leaves what did arrive; start-up goes on without a word.
-        memory.mData = readBlock(context_.transport, context_.waiter, memory.mAddress, [this](int cycle) {
-                           if (cycle % kDotEvery == 0)
-                               hooks_.appendDotToCaption();
-                       }).block;
-        setMemoryLook(n); // a damaged memory says so before it is chosen
+        if (!memory.mEmpty)
+            memory.mData = readBlock(context_.transport, context_.waiter, memory.mAddress, [this](int cycle) {
+                               if (cycle % kDotEvery == 0)
+                                   hooks_.appendDotToCaption();
+                           }).block;
+        setMemoryLook(n); // with the data block: a damaged memory says so before it is chosen
     }
 }
 

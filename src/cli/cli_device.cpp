@@ -264,26 +264,24 @@ private:
     std::string updateStopText(std::optional<LinkOutcome> end) const
     {
         const std::optional<FirmwareStop>& stop = engine_.firmwareStop();
-        const int pageNumber = stop ? stop->page : engine_.firmwarePagesWritten() + 1;
+        const int pageNumber = engine_.firmwarePageInFlight();
         const std::string page = std::to_string(pageNumber) + " of " + std::to_string(engine_.firmwarePages());
         const std::string mayBeStored = ": page " + std::to_string(pageNumber) + " may or may not have been stored.";
         if (stickGone_)
             return "The stick was pulled out at firmware page " + page + mayBeStored;
         if (end == LinkOutcome::updateUnanswered)
             return "The device stopped answering at firmware page " + page + mayBeStored;
-        if (end == LinkOutcome::updateRefused && stop && stop->reply)
-            return wrongReplyText(*stop, page);
-        if (end == LinkOutcome::updateRefused)
-            return "The device refused firmware page " + page + ".";
+        if (end == LinkOutcome::updateRefused && stop)
+            return refusalText(*stop, page);
         if (end == LinkOutcome::deviceGone)
             return "The stick reports no device any more, at firmware page " + page + mayBeStored;
         return "The firmware update did not end (page " + page + ")" + mayBeStored;
     }
 
     // A refusal ('Y', '['), or a reply that answers another segment ('Z' to segment 1 or 2, 'X' to segment 3).
-    static std::string wrongReplyText(const FirmwareStop& stop, const std::string& page)
+    static std::string refusalText(const FirmwareStop& stop, const std::string& page)
     {
-        const Byte code = *stop.reply;
+        const Byte code = stop.reply.value_or(0);
         const bool accepted = code == static_cast<Byte>(ReplyCode::segmentAccepted);
         if (!accepted && code != static_cast<Byte>(ReplyCode::pageWritten))
             return "The device refused firmware page " + page + ".";
@@ -460,7 +458,6 @@ public:
             + row.firmware + ',' + csvField(row.result) + '\n';
         return appendToFile(path_, line, options_).ok();
     }
-    const std::string& path() const { return path_; }
 
 private:
     static std::string utcTimestamp()

@@ -46,16 +46,6 @@ std::string_view describe(DataBlockWalk result)
 
 namespace {
 
-// The CRC-16 stored after a record's image bytes, over its offset byte and those bytes.
-bool checksumMatches(ByteSpan block, Byte offset, std::size_t from, std::size_t count)
-{
-    const std::size_t at = from + count;
-    if (at + 2 > block.size())
-        return false;
-    const std::uint16_t stored = static_cast<std::uint16_t>(block[at] | block[at + 1] << 8);
-    return crc16(offset, block.subspan(from, count)) == stored;
-}
-
 // The copies a walk makes: each record's image bytes, where they go, and the record's
 // place in the walk (from 1); or why the layout breaks.
 struct WalkPlan {
@@ -105,9 +95,15 @@ WalkPlan planWalk(ByteSpan mData, std::uint16_t mLength, std::size_t imageEnd)
     return plan;
 }
 
+// The CRC-16 stored after a record's image bytes, over its offset byte (where the bytes
+// go) and those bytes.
 bool copyMatches(ByteSpan block, const WalkPlan::Copy& copy)
 {
-    return checksumMatches(block, static_cast<Byte>(copy.to), copy.from, copy.count);
+    const std::size_t at = copy.from + copy.count;
+    if (at + 2 > block.size())
+        return false;
+    const std::uint16_t stored = static_cast<std::uint16_t>(block[at] | block[at + 1] << 8);
+    return crc16(static_cast<Byte>(copy.to), block.subspan(copy.from, copy.count)) == stored;
 }
 
 } // namespace

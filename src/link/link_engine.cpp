@@ -626,7 +626,7 @@ void LinkEngine::endUpdate(LinkOutcome outcome)
 // An update that ends here leaves the device in the middle of it; the next one resets it first.
 void LinkEngine::stopUpdate(LinkOutcome outcome, std::optional<Byte> reply)
 {
-    firmwareStop_ = FirmwareStop{firmwarePagesWritten_ + 1, currentSegment(), reply};
+    firmwareStop_ = FirmwareStop{firmwarePageInFlight(), currentSegment(), reply};
     endUpdate(outcome);
 }
 

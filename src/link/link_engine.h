@@ -169,6 +169,8 @@ public:
     // Pages whose last segment went out; pages the device confirmed ('Z').
     int firmwareProgress() const { return firmwareProgress_; }
     int firmwarePagesWritten() const { return firmwarePagesWritten_; }
+    // The page (from 1) whose confirmation is awaited, or was when the update ended.
+    int firmwarePageInFlight() const { return firmwarePagesWritten_ + 1; }
     Byte firmwareVersion() const { return fwVersion_; }
     // Of the last update that was refused or went unanswered; nullopt after any other end.
     const std::optional<FirmwareStop>& firmwareStop() const { return firmwareStop_; }
