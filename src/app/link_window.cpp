@@ -8,6 +8,7 @@
 #include "app/main_panel.h"
 #include "app/user_dialogs.h"
 #include "core/byte_compare.h"
+#include "core/display_rules.h"
 #include "core/text_lines.h"
 
 namespace ormid {
@@ -194,6 +195,7 @@ void LinkWindow::endOfRead()
     context_.panel.showDeviceLog(deviceLogShown(context_.run.showLog, engine_.deviceFwVersion())
                                      ? std::optional<DeviceLog>(readDeviceLog(context_.eeBlock))
                                      : std::nullopt);
+    applyDisplayRules(context_.eeBlock, context_.run.remoteMode);
     context_.panel.setDisplay();
     unlock();
     if (verifyFailure)

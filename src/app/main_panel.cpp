@@ -24,7 +24,6 @@
 #include <utility>
 
 #include "app/block_pictures.h"
-#include "core/display_rules.h"
 #include "core/encodings.h"
 #include "core/remote_frames.h"
 
@@ -325,7 +324,8 @@ QString tileName(Tile tile)
 
 } // namespace
 
-MainPanel::MainPanel(RunState& run, EeBlock& eeBlock, QWidget* parent) : QWidget(parent), run_(run), eeBlock_(eeBlock)
+MainPanel::MainPanel(RunState& run, const EeBlock& eeBlock, QWidget* parent)
+    : QWidget(parent), run_(run), eeBlock_(eeBlock)
 {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         scale_ = screen->logicalDotsPerInch() / 96.0;
@@ -755,7 +755,6 @@ void MainPanel::setDisplay()
 {
     if (eeBlock_.size() < kStoredImageBytes)
         return;
-    applyDisplayRules(eeBlock_, run_.remoteMode);
     if (run_.remoteMode) {
         drawLstRemote();
     } else {
@@ -770,6 +769,9 @@ void MainPanel::setDisplay()
     drawPowerOnLabels();
     setShown(QStringLiteral("cbShowHints"), true);
     showLogo(false);
+    // After the blocks: drawing them may have unticked Tx boxes of functions now off.
+    if (remoteLayout_)
+        cbOnClick();
 }
 
 void MainPanel::drawLstStandard()

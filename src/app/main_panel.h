@@ -22,11 +22,12 @@ namespace ormid {
 class MainPanel : public QWidget {
     Q_OBJECT
 public:
-    // The panel reads the window's image and flags; a redraw applies the image's display
-    // rules (applyDisplayRules) before drawing.
-    MainPanel(RunState& run, EeBlock& eeBlock, QWidget* parent = nullptr);
+    // The panel reads the window's image and flags; it never writes the image. Whoever
+    // changes the image applies its display rules (applyDisplayRules) before the redraw.
+    MainPanel(RunState& run, const EeBlock& eeBlock, QWidget* parent = nullptr);
 
-    // Redraws every block and label from the image.
+    // Redraws every block and label from the image, and in the remote layout the duration
+    // estimate.
     void setDisplay();
     // Shows the action buttons that fit the mode / hides them.
     void enableButtons();
@@ -119,7 +120,7 @@ private:
     void setLabel(const char* name, const QString& text);
 
     RunState& run_;
-    EeBlock& eeBlock_;
+    const EeBlock& eeBlock_;
     QHash<QString, QWidget*> elements_;
     qreal scale_ = 1.0;
     bool remoteLayout_ = false;

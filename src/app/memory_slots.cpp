@@ -8,6 +8,7 @@
 #include "app/main_panel.h"
 #include "app/user_dialogs.h"
 #include "core/dimming_curve.h"
+#include "core/display_rules.h"
 #include "link/block_transfer.h"
 #include "link/memory_transfer.h"
 
@@ -98,9 +99,8 @@ void MemorySlots::bMClick(int n)
         context_.panel.setRemCB(memory.cbStatus);
         context_.panel.showTransferDuration(true);
     }
+    applyDisplayRules(context_.eeBlock, run.remoteMode);
     context_.panel.setDisplay();
-    if (run.remoteMode)
-        context_.panel.cbOnClick(); // after the redraw, which may have unticked Tx boxes
     run.formDisabled = false;
 }
 
@@ -186,6 +186,7 @@ void MemorySlots::clearMemory()
         image.resize(defaults.size());
     std::copy(defaults.begin(), defaults.end(), image.begin());
     infoField().setText(text::defaultName);
+    applyDisplayRules(image, run.remoteMode);
     context_.panel.setDisplay();
 }
 

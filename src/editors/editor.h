@@ -31,8 +31,6 @@ public:
     // The block's switch turned the function off: what the panel keeps between
     // openings starts afresh.
     virtual void switchedOff() {}
-    // In the remote layout, whether OK may change what the remote frames send.
-    virtual bool changesRemoteFrames() const { return false; }
 };
 
 } // namespace ormid

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "core/block_timer_block.h"
+#include "core/display_rules.h"
 #include "core/isd_block.h"
 #include "core/lst_block.h"
 #include "core/mff_block.h"
@@ -34,8 +35,6 @@ struct SwitchRule {
     SwitchAction whenOn;
     SwitchAction whenOff;
     Layouts layouts = Layouts::both;
-    // In the remote layout the click changes what the remote frames send.
-    bool changesRemoteFrames = false;
 };
 
 constexpr SwitchAction kOpenEditor{nullptr, true};
@@ -48,11 +47,11 @@ constexpr SwitchRule kSwitchRules[] = {
     {{FunctionBlock::mff, BlockElement::onOff}, mffOn, {switchMffOff, false}, kOpenEditor},
     {{FunctionBlock::hold, BlockElement::onOff}, holdOn, {switchHoldOff, false}, kOpenEditor},
     {{FunctionBlock::lst, BlockElement::onOff}, nullptr, {switchLstInput, false}, {}, Layouts::standard},
-    {{FunctionBlock::lst, BlockElement::onOff}, nullptr, {switchLstInputRemote, false}, {}, Layouts::remote, true},
+    {{FunctionBlock::lst, BlockElement::onOff}, nullptr, {switchLstInputRemote, false}, {}, Layouts::remote},
     // The LSt picture has no editor: a click flips the polarity, which the remote layout does not show.
     {{FunctionBlock::lst, BlockElement::picture}, nullptr, {toggleLstPolarity, false}, {}, Layouts::standard},
     {{FunctionBlock::remote, BlockElement::selector}, nullptr, {stepRemoteInput, false}, {}},
-    {{FunctionBlock::isd, BlockElement::onOff}, isdOn, {switchIsdOff, false}, {switchIsdOn, false}, Layouts::both, true},
+    {{FunctionBlock::isd, BlockElement::onOff}, isdOn, {switchIsdOff, false}, {switchIsdOn, false}},
 };
 // clang-format on
 
@@ -92,9 +91,7 @@ void EditorHost::blockClicked(BlockClick click)
             action.write(context_.image);
             if (Editor* editor = editorOf(click.block); editor != nullptr && switchingOff)
                 editor->switchedOff();
-            context_.redraw();
-            if (remoteLayout && rule->changesRemoteFrames && context_.remoteChanged)
-                context_.remoteChanged();
+            showChangedImage();
             return;
         }
     } else if (std::find(std::begin(kOpeningElements), std::end(kOpeningElements), click.element)
@@ -128,11 +125,9 @@ void EditorHost::okClicked()
     Editor& confirmed = *open_;
     confirmed.apply(context_.image);
     close();
-    context_.redraw();
+    showChangedImage();
     if (const QString note = confirmed.repaired(); !note.isEmpty() && context_.showMessage)
         context_.showMessage(note);
-    if (context_.run.remoteMode && confirmed.changesRemoteFrames() && context_.remoteChanged)
-        context_.remoteChanged();
 }
 
 void EditorHost::cancelClicked()
@@ -142,6 +137,12 @@ void EditorHost::cancelClicked()
     close();
     // Some panels write the image while open (a repair on opening, "Random"); the
     // main panel shows what it holds now.
+    showChangedImage();
+}
+
+void EditorHost::showChangedImage()
+{
+    applyDisplayRules(context_.image, context_.run.remoteMode);
     context_.redraw();
 }
 

@@ -21,14 +21,12 @@ class Editor;
 struct EditorHostContext {
     RunState& run;
     EeBlock& image;
-    // Redraws the main panel from the image.
+    // Redraws the main panel (and in the remote layout its duration estimate) from the image.
     std::function<void()> redraw;
     // Scales a rectangle of design pixels to the screen.
     std::function<QRect(const QRect&)> scaled;
     // Tells the user what an OK had to repair.
     std::function<void(const QString&)> showMessage;
-    // `cbOnClick`: in the remote layout, re-evaluates what the remote frames send.
-    std::function<void()> remoteChanged;
 };
 
 class EditorHost final : public QObject {
@@ -48,6 +46,8 @@ private:
     void okClicked();
     void cancelClicked();
     void close();
+    // What an editor or a switch wrote is settled by the display rules, then drawn.
+    void showChangedImage();
 
     EditorHostContext context_;
     std::vector<Editor*> editors_;

@@ -1,6 +1,5 @@
-// The editor host on its own: what happens after an OK besides the redraw — the
-// message about what OK repaired, and in the remote layout the remote frames'
-// re-evaluation for the editors whose OK changes what they send.
+// The editor host on its own: what happens after an OK or a switch besides the redraw —
+// the display rules settle what was written, and the message about what OK repaired.
 
 #include <gtest/gtest.h>
 
@@ -28,8 +27,7 @@ protected:
                                 .image = image_,
                                 .redraw = [this] { ++redraws_; },
                                 .scaled = [](const QRect& design) { return design; },
-                                .showMessage = [this](const QString& text) { messages_.push_back(text); },
-                                .remoteChanged = [this] { ++remoteChanges_; }},
+                                .showMessage = [this](const QString& text) { messages_.push_back(text); }},
                                &panel_);
         host_->add(*new DimmingEngineEditor(kEngine1Layout, run_, &panel_));
         host_->add(*new RelayEditor(&panel_));
@@ -45,42 +43,30 @@ protected:
     QWidget panel_;
     EditorHost* host_ = nullptr;
     int redraws_ = 0;
-    int remoteChanges_ = 0;
     std::vector<QString> messages_;
 };
 
-TEST_F(EditorHostTest, InTheRemoteLayoutAnEngineOkReEvaluatesTheRemoteFramesAndARelayOkDoesNot)
+// The panel only draws: what an OK or a switch wrote is brought into the layout's form
+// before the redraw, the power-on level into steps of 5 % in the remote layout only.
+TEST_F(EditorHostTest, WhatAnOkOrASwitchWroteIsSettledBeforeTheRedraw)
 {
     for (const bool remote : {false, true}) {
         SCOPED_TRACE(remote ? "remote" : "local");
         run_.remoteMode = remote;
-        remoteChanges_ = 0;
-        host_->blockClicked({FunctionBlock::engine1, BlockElement::picture});
-        press("bDimmer1_OK");
+        image_ = makeDefaultImage();
+        image_[field::powerOnLevel] = 54;
+        const int redraws = redraws_;
         host_->blockClicked({FunctionBlock::relay, BlockElement::picture});
         press("bRelay_OK");
-        EXPECT_EQ(remoteChanges_, remote ? 1 : 0);
-    }
-}
+        EXPECT_EQ(image_[field::powerOnLevel], remote ? 55 : 54) << "after OK";
 
-TEST_F(EditorHostTest, InTheRemoteLayoutTheLstSwitchReEvaluatesTheRemoteFramesAndTheOtherSwitchesDoNot)
-{
-    image_[field::holdTime] = 10;
-    for (const bool remote : {false, true}) {
-        SCOPED_TRACE(remote ? "remote" : "local");
-        run_.remoteMode = remote;
-        remoteChanges_ = 0;
-        const int redraws = redraws_;
-        host_->blockClicked({FunctionBlock::lst, BlockElement::onOff});
-        EXPECT_FALSE(TestBit(image_[field::outputByte], bit::lstEnable));
-        host_->blockClicked({FunctionBlock::lst, BlockElement::onOff});
-        EXPECT_TRUE(TestBit(image_[field::outputByte], bit::lstEnable));
-        host_->blockClicked({FunctionBlock::remote, BlockElement::selector});
-        EXPECT_EQ(redraws_, redraws + 3);
-        EXPECT_EQ(remoteChanges_, remote ? 2 : 0);
+        image_[field::powerOnLevel] = 54;
+        host_->blockClicked({FunctionBlock::isd, BlockElement::onOff});
+        EXPECT_FALSE(TestBit(image_[field::outputByte], bit::isdEnable));
+        EXPECT_EQ(image_[field::powerOnLevel], remote ? 55 : 54) << "after a switch";
+        EXPECT_EQ(redraws_, redraws + 2);
         EXPECT_FALSE(run_.formDisabled);
     }
-    EXPECT_EQ(image_[field::holdTime], 0) << "LSt switched on in the standard layout starts without hold time";
 }
 
 TEST_F(EditorHostTest, WhatOkRepairedIsToldOnceAfterThePanelIsClosed)

@@ -118,7 +118,6 @@ struct DrawCase {
     Names shown;
     Names hidden;
     std::map<const char*, const char*> texts;
-    int byte0 = -1; // expected image byte 0 after the redraw, -1 when unchanged
 };
 
 class SetDisplayCase : public MainPanelTest, public ::testing::WithParamInterface<DrawCase> {};
@@ -131,27 +130,9 @@ TEST_P(SetDisplayCase, DrawsTheBlocksFromTheImage)
     expectShown(c.hidden, false);
     for (const auto& [name, expected] : c.texts)
         EXPECT_EQ(text(name), QString::fromUtf8(expected)) << name;
-    Byte byte0 = makeDefaultImage()[0];
-    for (const auto& [offset, value] : c.writes) {
-        if (offset == 0)
-            byte0 = value;
-    }
-    EXPECT_EQ(image[0], c.byte0 < 0 ? byte0 : c.byte0);
 }
 
 const DrawCase kDrawCases[] = {
-    {"Engine2FirstStepFreeSwitchesLstOff",
-     {{10, 0xFF}, {0, 0x0C}, {6, 0x45}},
-     {"LST_dis", "sw_lst_open", "dm2_dis", "HOLD_dis", "SW_hold_dis"},
-     {"iLst_en", "iLST_pol", "SW_lst_close", "iISD2_en", "iTHold_en", "sw_hold_on", "sw_hold_off", "lHold"},
-     {},
-     0x04},
-    {"Engine1FirstStepFreeSwitchesIsdOff",
-     {{40, 0xFF}},
-     {"Astro_dis", "sw_astro_open", "dm1_dis", "iLst_en"},
-     {"iISD_en", "SW_astro_close", "iISD1_en"},
-     {},
-     0x08},
     {"BurnInOnlyTurnsMffOn", {{74, 50}, {75, 0}}, {"iMFF_en", "SW_mff_on"}, {"MFF_dis", "sw_mff_off"}, {}},
     {"LifetimeOnlyTurnsMffOn", {{74, 0}, {75, 1}}, {"iMFF_en", "SW_mff_on"}, {"MFF_dis", "sw_mff_off"}, {}},
     {"InvertedPolarityPicture", {{0, 0x1C}}, {"iLST_pol", "SW_lst_close"}, {"iLst_en", "LST_dis"}, {}},
@@ -218,24 +199,6 @@ protected:
         panel->moveGr(true);
     }
 };
-
-TEST_F(RemoteLayoutTest, NormalisesLevelsAndFadesForRemoteFrames)
-{
-    draw({{2, 52}, {3, 52}, {5, 51}, {9, 51}, {10, 52}, {13, 0xFF}, {41, 0x3C}, {42, 0x99}, {43, 100 | 0x80}});
-    EXPECT_EQ(image[3], 50);
-    EXPECT_EQ(image[5], 0x4A);
-    EXPECT_EQ(image[9], 0x4A) << "engine-2 step 1 fade";
-    EXPECT_EQ(image[10], 50) << "engine-2 step 1 level";
-    EXPECT_EQ(image[13], 0xFF) << "a free step stays free";
-    EXPECT_EQ(image[41], 0x3C) << "a switching time is not a fade";
-    EXPECT_EQ(image[42], 0x94) << "engine-1 step 2 fade 1500 ms lies on a midpoint and goes down to 1200 ms";
-    EXPECT_EQ(image[43], 100 | 0x80) << "the relay bit of a level is kept";
-    for (std::size_t k = 3; k <= field::stepCount; ++k) {
-        EXPECT_EQ(image[engine1Step(k) + 2], 0xFF) << "engine-1 step " << k;
-        EXPECT_EQ(image[engine2Step(k) + 2], 0xFF) << "engine-2 step " << k;
-    }
-    EXPECT_EQ(image[2], 52) << "the minimum level is not part of a remote frame";
-}
 
 TEST_F(RemoteLayoutTest, HidesTheStandardOnlyBlocksAndShowsTheTxBoxes)
 {

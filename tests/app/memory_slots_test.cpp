@@ -28,6 +28,7 @@
 #include "app/user_dialogs.h"
 #include "app/window_fixture.h"
 #include "core/data_block.h"
+#include "core/encodings.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "link/embedded_firmware.h"
@@ -165,6 +166,28 @@ TEST_F(MemorySlotsTest, EmptyMemoryYieldsTheDefaultImageAndTheChosenButtonIsIner
     press("bM1");
     EXPECT_EQ(info(), "Mine") << "the chosen memory's button no longer reacts";
     EXPECT_FALSE(shown("bM2"));
+}
+
+// A memory whose engine has no first step is shown, and held, with the engine's function off.
+TEST_F(MemorySlotsTest, AMemoryWithoutAFirstEngineStepShowsItsFunctionOff)
+{
+    const struct {
+        const char* name;
+        std::size_t freeStep;
+        Byte clearedBit;
+        const char* offPicture;
+    } cases[] = {
+        {"engine 2: LSt off", engine2Step(1) + 2, bit::lstEnable, "LST_dis"},
+        {"engine 1: ISD off", engine1Step(1) + 2, bit::isdEnable, "Astro_dis"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EeBlock memory = makeDefaultImage();
+        memory[c.freeStep] = 0xFF;
+        editMemory(memory);
+        EXPECT_FALSE(TestBit(image()[field::outputByte], c.clearedBit));
+        EXPECT_TRUE(shown(c.offPicture));
+    }
 }
 
 // The widgets Tab visits, in order, starting from the window, one round.

@@ -53,6 +53,34 @@ TEST_F(RemoteFramesTest, TheEstimateFollowsTheBoxesAndTheImage)
     EXPECT_EQ(duration(), estimate(durationText(txDuration(image(), 0x0C)).c_str()));
 }
 
+// Default and Load change the image without a click on a box: the estimate follows them.
+TEST_F(RemoteFramesTest, TheEstimateFollowsDefaultAndLoad)
+{
+    EeBlock sixSteps = makeDefaultImage();
+    for (std::size_t k = 3; k <= 6; ++k) {
+        sixSteps[engine1Step(k)] = static_cast<Byte>(0x40 + k);
+        sixSteps[engine1Step(k) + 2] = 50;
+    }
+    const std::filesystem::path file
+        = std::filesystem::temp_directory_path() / ("ormid-six-steps-" + std::to_string(::getpid()) + ".kdc");
+    ASSERT_TRUE(writeFileAtomically(file, saveConfiguration(sixSteps, "Six")).ok());
+
+    editMemory(sixSteps, true);
+    press("cbTxISDEngine");
+    const QString sixStepEstimate = duration();
+
+    dialogs_.answers.push_back(UserDialogs::Answer::yes);
+    press("bMemClear");
+    EXPECT_EQ(image(), makeDefaultImage());
+    EXPECT_NE(duration(), sixStepEstimate);
+    EXPECT_EQ(duration(), estimate(durationText(txDuration(image(), 0x08)).c_str())) << "after Default";
+
+    dialogs_.fileName = QString::fromStdString(file.string());
+    press("bLoad");
+    std::filesystem::remove(file);
+    EXPECT_EQ(duration(), sixStepEstimate) << "after Load";
+}
+
 TEST_F(RemoteFramesTest, TransferStoresTheChosenFramesAndTheStatusByte)
 {
     editMemory(makeDefaultImage(), true);

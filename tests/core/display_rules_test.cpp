@@ -58,6 +58,28 @@ TEST(DisplayRules, TheRemoteLayoutBringsLevelsAndFadesIntoTheFormOfRemoteFrames)
     EXPECT_EQ(image[43], 0xFF);
 }
 
+TEST(DisplayRules, TheRemoteFormKeepsWhatFramesDoNotCarry)
+{
+    EeBlock image = makeDefaultImage();
+    for (const auto& [at, value] : Writes{{2, 52}, {13, 0xFF}, {41, 0x3C}, {42, 0x99}, {43, 100 | 0x80}})
+        image[at] = value;
+    applyDisplayRules(image, true);
+    EXPECT_EQ(image[2], 52) << "the minimum level is not part of a remote frame";
+    EXPECT_EQ(image[13], 0xFF) << "a free step stays free";
+    EXPECT_EQ(image[41], 0x3C) << "a switching time is not a fade";
+    EXPECT_EQ(image[42], 0x94) << "engine-1 step 2 fade 1500 ms lies on a midpoint and goes down to 1200 ms";
+    EXPECT_EQ(image[43], 100 | 0x80) << "the relay bit of a level is kept";
+}
+
+TEST(DisplayRules, TheDefaultImageIsAlreadySettledInBothLayouts)
+{
+    for (const bool remote : {false, true}) {
+        EeBlock image = makeDefaultImage();
+        applyDisplayRules(image, remote);
+        EXPECT_EQ(image, makeDefaultImage()) << (remote ? "remote" : "standard");
+    }
+}
+
 TEST(DisplayRules, AShortImageIsLeftAlone)
 {
     EeBlock image(10, 0xFF);

@@ -27,7 +27,6 @@ public:
     // `bDPC_OK`.
     void apply(EeBlock& image) override;
     void closing() override;
-    bool changesRemoteFrames() const override { return true; }
 
 private:
     void fieldClicked(StepKind kind);

@@ -59,7 +59,6 @@ public:
     void apply(EeBlock& image) override;
     void closing() override;
     QString repaired() const override;
-    bool changesRemoteFrames() const override { return true; }
 
 private:
     enum class Column { first, fade, level };
