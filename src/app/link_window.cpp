@@ -151,6 +151,8 @@ void LinkWindow::present(LinkOutcome outcome)
         return;
     case LinkOutcome::writeFailed:
         setCaption(QString::fromUtf8(kTransferError.data(), static_cast<qsizetype>(kTransferError.size())));
+        // The device may hold part of the frames now: only the window holds the configuration.
+        context_.kept.keptNowhere();
         context_.presenceWatch(true);
         return;
     case LinkOutcome::pagesBegin:
@@ -165,6 +167,8 @@ void LinkWindow::present(LinkOutcome outcome)
         showProgress(caption::updateRestarting);
         return;
     case LinkOutcome::updateDone:
+        // The device announced the version it runs now.
+        setCaption(QString::fromStdString(deviceCaption(engine_.identification())) + caption::ready);
         firmwareUpdateEnded(caption::updateFinished, false);
         return;
     case LinkOutcome::updateNotTaken:
@@ -198,8 +202,13 @@ void LinkWindow::endOfRead()
     applyDisplayRules(context_.eeBlock, context_.run.remoteMode);
     context_.panel.setDisplay();
     unlock();
-    if (verifyFailure)
-        context_.dialogs.showMessage(*verifyFailure, UserDialogs::Kind::warning);
+    if (!verifyFailure) {
+        context_.kept.keepCurrent();
+        return;
+    }
+    // The window shows what was sent, which the device does not hold.
+    context_.kept.keptNowhere();
+    context_.dialogs.showMessage(*verifyFailure, UserDialogs::Kind::warning);
 }
 
 std::optional<QString> LinkWindow::verifyRead()

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/kept_configuration.h"
 #include "core/image.h"
 #include "core/run_state.h"
 #include "link/firmware_image.h"
@@ -32,6 +33,7 @@ struct LinkWindowContext {
     QWidget& window; // its caption is the status line
     RunState& run;
     EeBlock& eeBlock;
+    KeptConfiguration& kept;
     MainPanel& panel;
     HidTransport& transport;
     UserDialogs& dialogs;

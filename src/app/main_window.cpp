@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -45,7 +46,17 @@ const QString usbStick = QStringLiteral("USB Stick");
 const QString demo = QStringLiteral("Demo Mode");
 const QString noAnswer = QStringLiteral("No answer from the stick - unplug it and plug it in again");
 const QString restartFailed = QStringLiteral("Restart failed - please start the program again");
+const QString stickPulled
+    = QStringLiteral("The stick was pulled out; save your configuration or plug the stick in again");
+const QString stickPlugged
+    = QStringLiteral("A stick was plugged in; save your configuration or pull the stick out again");
 } // namespace caption
+
+namespace text {
+const QString unsavedBeforeRestart
+    = QStringLiteral("The configuration in the window has changes that are saved nowhere else.\n\nThe program "
+                     "restarts to follow the stick. Save the changes first?");
+} // namespace text
 
 namespace fileDialog {
 const QString openTitle = QStringLiteral("Open File");
@@ -65,8 +76,9 @@ constexpr std::chrono::milliseconds kDemoPauseRound{100};
 
 MainWindow::MainWindow(std::unique_ptr<HidTransport> transport, std::vector<std::string> arguments, Waiter& waiter,
                        ProcessControl& process, WindowTiming timing, UserDialogs* dialogs, QWidget* parent)
-    : QMainWindow(parent), transport_(std::move(transport)), arguments_(std::move(arguments)), waiter_(waiter),
-      process_(process), ownDialogs_(dialogs == nullptr ? std::make_unique<SystemUserDialogs>(*this) : nullptr),
+    : QMainWindow(parent), kept_(eeBlock_, [this] { return panel_->infoField().text().toStdString(); }),
+      transport_(std::move(transport)), arguments_(std::move(arguments)), waiter_(waiter), process_(process),
+      ownDialogs_(dialogs == nullptr ? std::make_unique<SystemUserDialogs>(*this) : nullptr),
       dialogs_(dialogs == nullptr ? *ownDialogs_ : *dialogs), linkTick_(timing.linkTick)
 {
     timer4_ = new QTimer(this);
@@ -110,8 +122,9 @@ void MainWindow::FormCreate()
         .invCorrectDC = [this] { curves_->invCorrectDC(); },
         .curveOff = [this] { curves_->memoryCancelled(); },
     };
-    memories_ = new MemorySlots({run_, eeBlock_, controlBlock_, firmware_, *panel_, *transport_, waiter_, dialogs_},
-                                std::move(hooks), this);
+    memories_
+        = new MemorySlots({run_, eeBlock_, kept_, controlBlock_, firmware_, *panel_, *transport_, waiter_, dialogs_},
+                          std::move(hooks), this);
     connect(panel_, &MainPanel::actionClicked, this, &MainWindow::onAction);
     pdfReport_ = new PdfReport({run_, eeBlock_, *panel_, dialogs_}, this);
     buildEditors();
@@ -286,6 +299,7 @@ bool MainWindow::finishDemoStartUp()
     }
     eeBlock_ = makeDefaultImage();
     panel_->setDisplay();
+    kept_.keepCurrent();
     panel_->showFileButtons(true);
     run_.formDisabled = false;
     return true;
@@ -317,8 +331,41 @@ void MainWindow::setPresenceWatch(bool running)
 
 void MainWindow::Timer2Timer()
 {
-    if (checkHID() != run_.HIDStatus)
+    const bool present = checkHID();
+    if (present == run_.HIDStatus) {
+        if (captionBeforeStickChange_)
+            setWindowTitle(*std::exchange(captionBeforeStickChange_, std::nullopt));
+        return;
+    }
+    // An open editor panel or dialog decides first; the next round looks again.
+    if (editors_->editing() || QApplication::activeModalWidget() != nullptr)
+        return;
+    if (settleUnsavedChanges(present))
         restartProgram();
+}
+
+bool MainWindow::settleUnsavedChanges(bool stickPresent)
+{
+    if (!kept_.hasUnsavedChanges())
+        return true;
+    if (captionBeforeStickChange_)
+        return false; // asked already: Save, Load or the stick's return decide now
+    captionBeforeStickChange_ = windowTitle();
+    setWindowTitle(stickPresent ? caption::stickPlugged : caption::stickPulled);
+    timer2_->stop();
+    bool restart = false;
+    switch (dialogs_.askSaveOrDiscard(text::unsavedBeforeRestart)) {
+    case UserDialogs::SaveChoice::save:
+        restart = saveToFile();
+        break;
+    case UserDialogs::SaveChoice::discard:
+        restart = true;
+        break;
+    case UserDialogs::SaveChoice::keepEditing:
+        break;
+    }
+    setPresenceWatch(!restart);
+    return restart;
 }
 
 void MainWindow::restartProgram(bool withCurve)
@@ -421,6 +468,7 @@ void MainWindow::bLoadClick()
         if (loaded.info)
             panel_->infoField().setText(QString::fromStdString(*loaded.info));
         panel_->setDisplay();
+        kept_.keepCurrent();
         break;
     case ConfigLoadOutcome::Firmware:
         loadFirmwareFile(file.bytes);
@@ -435,17 +483,26 @@ void MainWindow::bSaveClick()
 {
     if (run_.formDisabled)
         return;
+    saveToFile();
+}
+
+bool MainWindow::saveToFile()
+{
     std::optional<QString> fileName
         = dialogs_.saveFileName(fileDialog::saveTitle, fileDialog::saveFilter, fileDialog::suffix);
     if (!fileName)
-        return;
+        return false;
     if (QFileInfo(*fileName).suffix().isEmpty())
         *fileName += QLatin1Char('.') + fileDialog::suffix;
     const FileWriteResult written = writeFileAtomically(
         fileName->toStdString(), saveConfiguration(eeBlock_, panel_->infoField().text().toStdString()));
-    if (!written.ok())
+    if (!written.ok()) {
         dialogs_.showMessage(fileDialog::saveFailed.arg(QString::fromStdString(written.error)),
                              UserDialogs::Kind::critical);
+        return false;
+    }
+    kept_.keepCurrent();
+    return true;
 }
 
 void MainWindow::loadFirmwareFile(const std::string& fileBytes)
@@ -480,9 +537,9 @@ void MainWindow::startLinkEngine()
 {
     const LinkEngineOptions options{
         .skipFW = run_.skipFW, .embeddedFwVersion = parseFirmwareContainer(embeddedFirmwareContainer()).header.version};
-    link_ = new LinkWindow(
-        {*this, run_, eeBlock_, *panel_, *transport_, dialogs_, [this](bool running) { setPresenceWatch(running); }},
-        options, linkTick_, this);
+    link_ = new LinkWindow({*this, run_, eeBlock_, kept_, *panel_, *transport_, dialogs_,
+                            [this](bool running) { setPresenceWatch(running); }},
+                           options, linkTick_, this);
     link_->start();
 }
 

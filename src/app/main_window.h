@@ -8,9 +8,11 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/kept_configuration.h"
 #include "app/link_window.h"
 #include "app/memory_slots.h"
 #include "app/process_control.h"
@@ -69,6 +71,8 @@ public:
     void FormActivate();
     void Timer4Timer();
     void FormActivate2();
+    // The presence watch: a stick pulled out or plugged in restarts the program, once
+    // changes kept nowhere else are saved or given up.
     void Timer2Timer();
     // A new instance with the restart arguments (after a memory Transfer with the
     // selected curve when `withCurve`), then this one ends.
@@ -100,6 +104,11 @@ private:
     bool finishDemoStartUp();
     void finishStickStartUp(bool timedOut);
     void setPresenceWatch(bool running);
+    // The stick changed while the window holds unsaved changes: the user saves, discards
+    // or keeps editing. True when the program may restart now.
+    bool settleUnsavedChanges(bool stickPresent);
+    // "Save": true when the configuration is in a file now.
+    bool saveToFile();
     void appendToCaption(const QString& text);
     void onAction(const QString& elementName);
 
@@ -113,6 +122,7 @@ private:
 
     RunState run_;
     EeBlock eeBlock_;
+    KeptConfiguration kept_;
     ControlBlock controlBlock_{};
     FirmwareImage firmware_;
     std::unique_ptr<HidTransport> transport_;
@@ -135,6 +145,9 @@ private:
     bool activated_ = false;
     bool closed_ = false;
     bool restartFailed_ = false; // the watch must not try again and again
+    // The user chose to keep editing after the stick changed; the caption from before
+    // comes back if the stick returns to how start-up found it.
+    std::optional<QString> captionBeforeStickChange_;
     bool startUpFinished_ = false;
 };
 

@@ -101,6 +101,7 @@ void MemorySlots::bMClick(int n)
     }
     applyDisplayRules(context_.eeBlock, run.remoteMode);
     context_.panel.setDisplay();
+    context_.kept.keepCurrent();
     run.formDisabled = false;
 }
 
@@ -188,6 +189,7 @@ void MemorySlots::clearMemory()
     infoField().setText(text::defaultName);
     applyDisplayRules(image, run.remoteMode);
     context_.panel.setDisplay();
+    context_.kept.keepCurrent();
 }
 
 void MemorySlots::bMemStoreClick()
@@ -241,6 +243,8 @@ void MemorySlots::transferMemory()
         // Nothing was sent for an invalid request; it is reported as the data block that was not written.
         const TransferStep step = result.failedStep.value_or(TransferStep::dataBlock);
         transferError(QString::fromUtf8(transferErrorCode(step)));
+        // The memory may hold part of the write now: only the window holds the configuration.
+        context_.kept.keptNowhere();
         offerFilesAfterFailure();
         return;
     }
@@ -271,7 +275,7 @@ void MemorySlots::transferError(const QString& code)
 }
 
 // The image the user edited must not be lost with a failed Transfer: it can still be
-// saved, and a stick pulled out or plugged in again restarts the program as usual.
+// saved, and a stick pulled out or plugged in again asks to save it before the restart.
 void MemorySlots::offerFilesAfterFailure()
 {
     context_.panel.showFileButtons(true);

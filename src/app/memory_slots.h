@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 
+#include "app/kept_configuration.h"
 #include "core/image.h"
 #include "core/memories.h"
 #include "core/run_state.h"
@@ -33,6 +34,7 @@ class UserDialogs;
 struct MemoryContext {
     RunState& run;
     EeBlock& eeBlock;
+    KeptConfiguration& kept;
     ControlBlock& controlBlock;
     FirmwareImage& firmware;
     MainPanel& panel;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace ormid {
 
@@ -47,6 +48,21 @@ UserDialogs::Answer SystemUserDialogs::askWarningAt(const QString& text, QPoint 
     QMessageBox box(QMessageBox::Warning, kTitle, text, QMessageBox::Yes | QMessageBox::No, &parent_);
     box.move(screenPosition);
     return askWith(box);
+}
+
+UserDialogs::SaveChoice SystemUserDialogs::askSaveOrDiscard(const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, kTitle, text, QMessageBox::NoButton, &parent_);
+    QPushButton* save = box.addButton(QStringLiteral("Save…"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(save);
+    box.exec();
+    if (box.clickedButton() == save)
+        return SaveChoice::save;
+    if (box.clickedButton() == discard)
+        return SaveChoice::discard;
+    return SaveChoice::keepEditing;
 }
 
 void SystemUserDialogs::beep()

@@ -17,6 +17,8 @@ public:
     enum class Answer { yes, no, dismissed };
     // The icon of a message: errors carry the warning or the critical one.
     enum class Kind { information, warning, critical };
+    // What to do with changes that are kept nowhere else.
+    enum class SaveChoice { save, discard, keepEditing };
 
     virtual ~UserDialogs() = default;
     virtual void showMessage(const QString& text, Kind kind = Kind::information) = 0;
@@ -24,6 +26,9 @@ public:
     virtual Answer askYesNo(const QString& text) = 0;
     // A warning with Yes and No, placed at a screen position.
     virtual Answer askWarningAt(const QString& text, QPoint screenPosition) = 0;
+    // A question with the buttons "Save…", "Discard" and "Cancel"; `keepEditing` for
+    // Cancel and when closed another way.
+    virtual SaveChoice askSaveOrDiscard(const QString& text) = 0;
     virtual void beep() = 0;
     // An existing file to open; nullopt when the dialog was cancelled.
     virtual std::optional<QString> openFileName(const QString& title, const QString& filter) = 0;
@@ -45,6 +50,7 @@ public:
     void showMessage(const QString& text, Kind kind = Kind::information) override;
     Answer askYesNo(const QString& text) override;
     Answer askWarningAt(const QString& text, QPoint screenPosition) override;
+    SaveChoice askSaveOrDiscard(const QString& text) override;
     void beep() override;
     std::optional<QString> openFileName(const QString& title, const QString& filter) override;
     std::optional<QString> saveFileName(const QString& title, const QString& filter,

@@ -39,6 +39,8 @@ public:
     // A click on a block of the main panel (the panel lets clicks through only while
     // the window is unlocked).
     void blockClicked(BlockClick click);
+    // An editor panel is open: its changes are not in the image yet.
+    bool editing() const { return open_ != nullptr; }
 
 private:
     Editor* editorOf(FunctionBlock block) const;

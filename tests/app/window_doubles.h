@@ -112,6 +112,17 @@ public:
         warningPositions.push_back(screenPosition);
         return askYesNo(text);
     }
+    SaveChoice askSaveOrDiscard(const QString& text) override
+    {
+        questions.push_back(text);
+        if (onQuestion)
+            onQuestion();
+        if (saveChoices.empty())
+            return SaveChoice::keepEditing;
+        const SaveChoice choice = saveChoices.front();
+        saveChoices.pop_front();
+        return choice;
+    }
     void beep() override { ++beeps; }
     std::optional<QString> openFileName(const QString& title, const QString& filter) override
     {
@@ -131,6 +142,7 @@ public:
     std::vector<QString> questions;
     std::vector<QPoint> warningPositions;
     std::deque<Answer> answers;
+    std::deque<SaveChoice> saveChoices;
     int beeps = 0;
     std::vector<FileDialog> fileDialogs;
     std::optional<QString> fileName;

@@ -1,0 +1,31 @@
+#include "app/kept_configuration.h"
+
+#include <utility>
+
+namespace ormid {
+
+KeptConfiguration::KeptConfiguration(const EeBlock& image, std::function<std::string()> name)
+    : image_(image), name_(std::move(name))
+{
+}
+
+void KeptConfiguration::keepCurrent()
+{
+    taken_ = true;
+    kept_ = Copy{image_, name_()};
+}
+
+void KeptConfiguration::keptNowhere()
+{
+    taken_ = true;
+    kept_.reset();
+}
+
+bool KeptConfiguration::hasUnsavedChanges() const
+{
+    if (!taken_)
+        return false;
+    return !kept_ || kept_->image != image_ || kept_->name != name_();
+}
+
+} // namespace ormid
