@@ -16,10 +16,12 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "app/child_process.h"
@@ -190,6 +192,77 @@ TEST_F(UiDumpEndToEnd, ScriptChoosesAMemoryWithARealClick)
     const std::optional<QJsonObject> info = entryNamed(*chosen, QStringLiteral("eInfo"));
     ASSERT_TRUE(info);
     EXPECT_EQ((*info)["text"].toString(), "Corner  ") << "the stick keeps a name as 8 characters";
+}
+
+// The stick's process ends while "Transfer" writes the device in USB Stick mode: the
+// window keeps the edit, says the stick was pulled out and asks before any restart.
+TEST_F(UiDumpEndToEnd, AStickKilledDuringAUsbTransferLeavesTheEditInTheWindow)
+{
+    startDisplay();
+    if (HasFatalFailure())
+        return;
+    const fs::path socket = folder_ / "stick.sock";
+    simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim",
+                                    {"--socket", socket.string(), "--mode", "usb", "--reply-delay", "100"}, {},
+                                    folder_ / "output");
+    ASSERT_GT(simulator_, 0);
+    ASSERT_TRUE(test::awaitCondition([&] { return fs::is_socket(socket); })) << output();
+    programmer_ = test::spawnProcess(kBinDir + "/ormid-programmer", {"-skipFW"},
+                                     {
+                                         {"DISPLAY", display_},
+                                         {"QT_QPA_PLATFORM", "xcb"},
+                                         {"ORMID_HID_BRIDGE", socket.string()},
+                                         {"ORMID_UI_DUMP", snapshotFile().string()},
+                                         {"TMPDIR", folder_.string()},
+                                         {"XDG_RUNTIME_DIR", folder_.string()},
+                                     },
+                                     folder_ / "output");
+    ASSERT_GT(programmer_, 0);
+    // Its own first snapshot says the programmer takes SIGUSR1 now.
+    ASSERT_TRUE(test::awaitCondition([&] { return readSnapshot().has_value(); })) << output();
+    const std::optional<QJsonObject> ready = snapshotWhen([](const QJsonObject& snapshot) {
+        return snapshot["caption"].toString().endsWith("Ready...") && shown(snapshot, "rc_off");
+    });
+    ASSERT_TRUE(ready && shown(*ready, "rc_off")) << output();
+    const auto click = [&](const QJsonObject& snapshot, const char* name) {
+        const std::optional<QJsonObject> entry = entryNamed(snapshot, QString::fromLatin1(name));
+        ASSERT_TRUE(entry) << name;
+        const int x = (*entry)["x"].toInt() + (*entry)["width"].toInt() / 2;
+        const int y = (*entry)["y"].toInt() + (*entry)["height"].toInt() / 2;
+        ASSERT_TRUE(xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"})) << output();
+    };
+
+    click(*ready, "rc_off"); // the remote input on, over the mains
+    const std::optional<QJsonObject> edited
+        = snapshotWhen([](const QJsonObject& snapshot) { return shown(snapshot, "rc_main"); });
+    ASSERT_TRUE(edited && shown(*edited, "rc_main")) << output();
+    const QString editedImage = (*edited)["image"].toString();
+    ASSERT_NE(editedImage, (*ready)["image"].toString());
+
+    click(*edited, "bMemStore");
+    ASSERT_TRUE(snapshotWhen([](const QJsonObject& snapshot) {
+        return snapshot["caption"].toString().contains("->Transfer ");
+    })) << output();
+    ::kill(simulator_, SIGKILL);
+    ::waitpid(std::exchange(simulator_, -1), nullptr, 0);
+
+    const std::optional<QJsonObject> pulled = snapshotWhen([](const QJsonObject& snapshot) {
+        return snapshot["caption"].toString().startsWith("The stick was pulled out");
+    });
+    ASSERT_TRUE(pulled) << output();
+    EXPECT_EQ((*pulled)["caption"].toString(),
+              "The stick was pulled out; save your configuration or plug the stick in again");
+    EXPECT_EQ((*pulled)["image"].toString(), editedImage);
+    EXPECT_TRUE(QJsonDocument(*pulled).toJson().contains("saved nowhere else")) << "the question is up";
+
+    // Cancel: the window stays with the edit.
+    ASSERT_TRUE(xdotool({"key", "Escape"})) << output();
+    const std::optional<QJsonObject> kept = snapshotWhen(
+        [](const QJsonObject& snapshot) { return !QJsonDocument(snapshot).toJson().contains("saved nowhere else"); });
+    ASSERT_TRUE(kept) << output();
+    EXPECT_EQ((*kept)["image"].toString(), editedImage);
+    EXPECT_EQ((*kept)["formDisabled"], QJsonValue(false));
+    EXPECT_EQ(::waitpid(programmer_, nullptr, WNOHANG), 0) << "the programmer still runs";
 }
 
 } // namespace
