@@ -4,7 +4,7 @@
 
 set(CPACK_PACKAGE_NAME ormid-programmer)
 set(CPACK_PACKAGE_VENDOR "Ormid Programmer developers")
-set(CPACK_PACKAGE_CONTACT "${ORMID_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGE_CONTACT "${ORMID_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configure and program Ormid outdoor-luminaire controllers")
 set(CPACK_PACKAGE_DESCRIPTION
     "Ormid Programmer edits the parameters of the Ormid outdoor-luminaire\n"

@@ -15,6 +15,7 @@ _ormid_cli()
         [show]="--no-load-check --copy-astro"
         [report]="-o --project --luminaire --driver --png"
         [diff]=""
+        [night]="--lat --date --twilight"
         [stick status]=""
         [stick read]="-o --force"
         [stick write]="--name --tx --no-verify"
@@ -29,7 +30,7 @@ _ormid_cli()
     COMPREPLY=()
 
     if ((COMP_CWORD == 1)); then
-        COMPREPLY=($(compgen -W "new check show report diff stick device help --help" -- "$cur"))
+        COMPREPLY=($(compgen -W "new check show report diff night stick device help --help --version" -- "$cur"))
         return
     fi
     local command=${COMP_WORDS[1]}
@@ -43,7 +44,7 @@ _ormid_cli()
     [[ -n ${options[$command]+set} ]] || return
 
     case $prev in
-    -o | --raw | --info | --name | --project | --luminaire | --driver | --png | --slots | --log | --count) return ;;
+    -o | --raw | --info | --name | --project | --luminaire | --driver | --png | --slots | --log | --count | --lat | --date | --twilight) return ;;
     --tx)
         COMPREPLY=($(compgen -W "pol isd isden isdengine lsten lstengine" -- "$cur"))
         return

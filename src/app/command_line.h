@@ -2,6 +2,7 @@
 // The programmer's command line: options compared in full and case-sensitively,
 // "-dc=" recognised anywhere inside an argument.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,17 @@ namespace ormid {
 // and sets them from the arguments (without the program name). A "-dc=" value that
 // is not a whole number, or is negative, sets `curveIndex` to -1.
 void parseCommandLine(const std::vector<std::string>& arguments, RunState& run);
+
+// What the program prints before it ends instead of opening the window: the usage for
+// "--help" ("-help", "-h"), the version for "--version" ("-version"), wherever they stand;
+// nullopt for a run of the window. Needs no display and no window.
+std::optional<std::string> informationRequested(const std::vector<std::string>& arguments);
+
+// One line for each argument the window makes no use of (an unknown option, any other
+// argument) and each "-dc=" that selects no curve (no number, or one a later "-dc="
+// replaces); each argument cut short for the message. `arguments` are those the window
+// gets, after Qt has taken its own (-platform, -style, ...).
+std::vector<std::string> commandLineWarnings(const std::vector<std::string>& arguments);
 
 // The argument list of a self-restart: `restartArgs`, plus "-dc=" and `curveIndex`
 // when a curve is selected and `withCurve` is set (after a memory Transfer).

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
+#include "core/program_version.h"
 
 // The command table, argument parsing, usage and runCli. The commands themselves are
-// carried out in cli_files.cpp, cli_stick.cpp and cli_device.cpp.
+// carried out in cli_files.cpp, cli_stick.cpp, cli_backup.cpp, cli_device.cpp,
+// cli_diff.cpp and cli_night.cpp.
 
 namespace ormid {
 
@@ -70,6 +72,14 @@ const std::vector<Command>& commands()
          "code 0 the same, 1 different, 2 a usage error or a source that is no configuration,\n"
          "3 and 4 as for the stick commands.",
          {}, {}, 2, 2, runDiffCommand},
+        {"night", "night [--lat DEGREES] [--date YYYY-MM-DD] [--twilight DEGREES]",
+         "Print the length of the night from evening to morning twilight as HH:MM, as the\n"
+         "ISD editor's length-of-night calculator computes it for the Auto DST thresholds:\n"
+         "at --lat degrees north, south negative (default 50), on --date from 2000 on\n"
+         "(default today), with twilight at --twilight degrees of the sun below the horizon,\n"
+         "-18 to 0 (default -3). \"no night\" or \"no day\" when the sun stays above or below\n"
+         "that angle all day. Degrees are decimal (47.5).",
+         {{"--lat", true}, {"--date", true}, {"--twilight", true}}, {}, 0, 0, runNightCommand},
         {"stick status", "stick status",
          "Find the stick as the programmer does at start-up and print its mode; in memory\n"
          "mode also the memories M1 to M4 and the firmware record. When ORMID_HID_BRIDGE\n"
@@ -158,7 +168,8 @@ void printUsage(std::ostream& os)
             summary.remove_prefix(std::min(end + 1, summary.size()));
         }
     }
-    os << "  help, --help\n      Show this text.\n\n"
+    os << "  help, --help\n      Show this text.\n"
+          "  --version\n      Print the version.\n\n"
           "The stick commands ask the stick simulator on ORMID_HID_BRIDGE when it names a socket.\n"
           "A file that is written replaces the old one as a whole; a write-protected one is\n"
           "refused (stick read and device read replace it with --force).\n\n"
@@ -244,6 +255,11 @@ bool asksForHelp(const std::vector<std::string>& args)
         || std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; });
 }
 
+bool asksForVersion(const std::vector<std::string>& args)
+{
+    return std::find(args.begin(), args.end(), "--version") != args.end();
+}
+
 } // namespace
 
 namespace cliCommands {
@@ -263,6 +279,10 @@ int runCli(std::vector<std::string> args, std::ostream& out, std::ostream& err)
         return usageError(err, "missing command");
     if (asksForHelp(args)) {
         printUsage(out);
+        return cliExit::success;
+    }
+    if (asksForVersion(args)) {
+        out << versionText("ormid-cli");
         return cliExit::success;
     }
     const auto& table = commands();

@@ -1,8 +1,9 @@
 #pragma once
 // Inside ormid-cli: what the command table (cli.cpp) shares with the command groups
 // that carry out its commands: cli_files.cpp (new, check, show, report), cli_stick.cpp
-// (stick status/read/write/erase) and cli_device.cpp (device status/read/write/
-// update-fw). Not part of the library's interface; cli/cli.h is.
+// (stick status/read/write/erase), cli_backup.cpp (stick backup/restore),
+// cli_device.cpp (device status/read/write/update-fw), cli_diff.cpp and cli_night.cpp.
+// Not part of the library's interface; cli/cli.h is.
 
 #include <functional>
 #include <iosfwd>
@@ -127,6 +128,10 @@ ConfigRead readDeviceConfiguration(HidTransport& transport, Waiter& waiter, std:
 // --- cli_diff.cpp ------------------------------------------------------------
 
 int runDiffCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+
+// --- cli_night.cpp -----------------------------------------------------------
+
+int runNightCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 
 } // namespace cliCommands
 } // namespace ormid

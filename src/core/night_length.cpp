@@ -12,9 +12,9 @@ constexpr long double kPi = 3.141592653589793238462643383279502884L;
 constexpr long double kTwoPi = 2 * kPi;
 constexpr long J2000 = 2451545;
 
-long double radians(int halfDegrees)
+long double radians(long double degrees)
 {
-    return halfDegrees / 2.0L * kPi / 180;
+    return degrees * kPi / 180;
 }
 
 } // namespace
@@ -58,19 +58,30 @@ std::string hoursToHM(long double hours)
     return padded(static_cast<int>(whole), 2) + ":" + padded(static_cast<int>(minutes), 2);
 }
 
-std::optional<long double> lengthOfNight(int day, int month, int year, int latitudeHalfDegrees, int horizonHalfDegrees)
+std::optional<Night> nightAt(int day, int month, int year, long double latitudeDegrees, long double horizonDegrees)
 {
-    if (year < 2000)
+    if (year < kFirstSeriesYear)
         return std::nullopt;
-    const long double phi = radians(latitudeHalfDegrees);
-    const long double h = radians(horizonHalfDegrees);
+    const long double phi = radians(latitudeDegrees);
+    const long double h = radians(horizonDegrees);
     const long double T = (julianDayNumber(day, month, year) - J2000) / 36525.0L;
     const long double delta = sunDeclination(T);
+    // The cosine of the hour angle at which the sun crosses h; beyond ±1 it never does.
     const long double c = (std::sin(h) - std::sin(phi) * std::sin(delta)) / (std::cos(phi) * std::cos(delta));
-    if (c < -1 || c > 1)
-        return std::nullopt;
+    if (c < -1)
+        return Night{Twilight::alwaysAbove, 0};
+    if (c > 1)
+        return Night{Twilight::alwaysBelow, 24};
     const long double H = std::acos(c) * 12 / kPi;
-    return 2 * (12 - H);
+    return Night{Twilight::crossed, 2 * (12 - H)};
+}
+
+std::optional<long double> lengthOfNight(int day, int month, int year, int latitudeHalfDegrees, int horizonHalfDegrees)
+{
+    const auto night = nightAt(day, month, year, latitudeHalfDegrees / 2.0L, horizonHalfDegrees / 2.0L);
+    if (!night || night->twilight != Twilight::crossed)
+        return std::nullopt;
+    return night->hours;
 }
 
 } // namespace ormid

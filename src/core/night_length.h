@@ -7,6 +7,9 @@
 
 namespace ormid {
 
+// The first year the series holds for.
+constexpr int kFirstSeriesYear = 2000;
+
 // Fliegel–Van Flandern, integer arithmetic.
 long julianDayNumber(int day, int month, int year);
 // An angle in radians brought into [0, 2π).
@@ -17,8 +20,21 @@ long double sunDeclination(long double T);
 // "HH:MM", minutes taken to the nearest, halves to even.
 std::string hoursToHM(long double hours);
 
-// `CalcLoN`: hours from evening to morning twilight. nullopt before the year 2000, and
-// when the sun does not reach the twilight angle that day (no night, or no day).
+// Whether the sun crosses the twilight angle that day: a night between evening and
+// morning twilight, or none because it stays above (no night) or below (no day).
+enum class Twilight { crossed, alwaysAbove, alwaysBelow };
+
+struct Night {
+    Twilight twilight;
+    long double hours; // evening to morning twilight: 0 without a night, 24 without a day
+};
+
+// The night for a latitude (degrees, north positive) and a twilight angle (the sun's
+// elevation in degrees, negative below the horizon). nullopt before `kFirstSeriesYear`.
+std::optional<Night> nightAt(int day, int month, int year, long double latitudeDegrees, long double horizonDegrees);
+
+// `CalcLoN`: hours from evening to morning twilight, angles in half degrees. nullopt
+// before the year 2000, and when the sun does not cross the twilight angle that day.
 std::optional<long double> lengthOfNight(int day, int month, int year, int latitudeHalfDegrees, int horizonHalfDegrees);
 
 } // namespace ormid

@@ -1,5 +1,6 @@
 #include "core/text_lines.h"
 
+#include <algorithm>
 #include <charconv>
 #include <system_error>
 
@@ -75,6 +76,21 @@ std::optional<int> parseDecimal(std::string_view text)
     if (text.empty() || error != std::errc() || end != text.data() + text.size())
         return std::nullopt;
     return value;
+}
+
+std::string textForMessage(std::string_view text, std::size_t maxBytes)
+{
+    std::size_t kept = std::min(text.size(), maxBytes);
+    // A UTF-8 sequence is cut before its first byte, never inside.
+    while (kept < text.size() && kept > 0 && (static_cast<unsigned char>(text[kept]) & 0xC0) == 0x80)
+        --kept;
+    std::string shown(text.substr(0, kept));
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    if (kept < text.size())
+        shown += "... (" + std::to_string(text.size()) + " bytes)";
+    return shown;
 }
 
 std::optional<std::uint32_t> parseHexNumber(std::string_view digits)

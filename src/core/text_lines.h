@@ -32,6 +32,11 @@ std::vector<std::string_view> splitList(std::string_view text, char separator = 
 // A whole decimal number ("42", "-3"); nullopt when empty, out of range or not all digits.
 std::optional<int> parseDecimal(std::string_view text);
 
+// Text from outside (a command-line argument) as a message may repeat it: control
+// characters shown as '?', and beyond `maxBytes` cut at a character boundary, with
+// "... (N bytes)" after it, so a huge argument is never printed back whole.
+std::string textForMessage(std::string_view text, std::size_t maxBytes = 60);
+
 // Digits of either case; nullopt when empty, longer than 8 digits or not all hexadecimal.
 std::optional<std::uint32_t> parseHexNumber(std::string_view digits);
 

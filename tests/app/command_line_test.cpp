@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -134,6 +135,96 @@ TEST(ParseCommandLineState, ClearsWhatAnEarlierRunSetAndLeavesTheRestAlone)
     EXPECT_TRUE(run.formDisabled);
     EXPECT_TRUE(run.remoteMode);
     EXPECT_EQ(run.selectedSlot, 2);
+}
+
+// What the program prints instead of starting: "usage", "version" or nothing.
+std::string informationKind(const Args& arguments)
+{
+    const std::optional<std::string> text = informationRequested(arguments);
+    if (!text)
+        return "";
+    if (text->starts_with("Usage: ormid-programmer [OPTION]...\n"))
+        return "usage";
+    if (text->starts_with("ormid-programmer " ORMID_PROJECT_VERSION "\n"))
+        return "version";
+    return "other: " + *text;
+}
+
+TEST(InformationRequested, HelpOrVersionAnywhereElseTheWindow)
+{
+    const struct {
+        Args arguments;
+        const char* kind;
+    } cases[] = {
+        {{}, ""},
+        {{"-skipFW", "-dc=2"}, ""},
+        {{"--help"}, "usage"},
+        {{"-help"}, "usage"},
+        {{"-h"}, "usage"},
+        {{"-skipFW", "--help", "-debug"}, "usage"},
+        {{"--version"}, "version"},
+        {{"-version"}, "version"},
+        {{"-debug", "--version"}, "version"},
+        {{"--version", "--help"}, "usage"},
+        {{"-HELP", "help", "--help ", "-v", "--Version", "-dc=--help"}, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(informationKind(c.arguments), c.kind) << testing::PrintToString(c.arguments);
+}
+
+TEST(InformationRequested, TheUsageNamesEveryOptionTheParserKnows)
+{
+    const std::string usage = informationRequested({"--help"}).value_or("");
+    for (const char* option : {"-eraseAll", "-skipFW", "-copyAstro", "-noLoadCheck", "-showLog", "-debug"}) {
+        EXPECT_NE(usage.find(std::string("\n  ") + option + " "), std::string::npos) << option;
+        RunState run;
+        parseCommandLine({option}, run);
+        EXPECT_NE(setOptions(run), "") << option << " is listed but sets nothing";
+    }
+    for (const char* option : {"-dc=N", "--help", "--version"})
+        EXPECT_NE(usage.find(std::string("\n  ") + option + " "), std::string::npos) << option;
+}
+
+TEST(CommandLineWarnings, NameWhatTheWindowDoesNotUse)
+{
+    const auto unknown
+        = [](const std::string& shown) { return '"' + shown + "\" ignored: no option of the programmer (see --help)"; };
+    const auto noOption = [](const std::string& shown) {
+        return '"' + shown + "\" ignored: the programmer takes only options (see --help)";
+    };
+    const auto replaced = [](const std::string& shown) { return '"' + shown + "\" ignored: a later -dc= counts"; };
+    const auto noCurve = [](const std::string& shown) {
+        return '"' + shown + "\" names no curve (-dc=N, N a whole number from 0): no curve is selected";
+    };
+    const struct {
+        Args arguments;
+        Args warnings;
+    } cases[] = {
+        {{}, {}},
+        {{"-eraseAll", "-skipFW", "-copyAstro", "-noLoadCheck", "-showLog", "-debug", "-dc=3"}, {}},
+        {{"-SkipFW", "--debug", "-skipFW "}, {unknown("-SkipFW"), unknown("--debug"), unknown("-skipFW ")}},
+        {{"street.kdc", ""}, {noOption("street.kdc"), noOption("")}},
+        {{"-dc=x"}, {noCurve("-dc=x")}},
+        {{"-dc=-2"}, {noCurve("-dc=-2")}},
+        {{"-debug-dc=5"}, {noCurve("-debug-dc=5")}},
+        {{"-dc=3", "-dc=x"}, {replaced("-dc=3"), noCurve("-dc=x")}},
+        {{"-dc=x", "-skipFW", "-dc=5"}, {replaced("-dc=x")}},
+        {{"-x\n\x1B[2J"}, {unknown("-x??[2J")}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(commandLineWarnings(c.arguments), c.warnings) << testing::PrintToString(c.arguments);
+}
+
+TEST(CommandLineWarnings, AHugeArgumentIsCut)
+{
+    const std::string huge = "-dc=" + std::string(100 * 1024, '7');
+    const Args warnings = commandLineWarnings({huge, std::string(100 * 1024, 'y')});
+    ASSERT_EQ(warnings.size(), 2u);
+    for (const std::string& warning : warnings)
+        EXPECT_LT(warning.size(), 200u) << warning.substr(0, 300);
+    EXPECT_TRUE(warnings[0].starts_with("\"-dc=777")) << warnings[0];
+    EXPECT_NE(warnings[0].find("... (102404 bytes)\" names no curve"), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[1].find("... (102400 bytes)\" ignored"), std::string::npos) << warnings[1];
 }
 
 class RestartArguments : public testing::Test {

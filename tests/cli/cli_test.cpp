@@ -7,6 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -23,6 +24,7 @@
 #include "core/display_rules.h"
 #include "core/encodings.h"
 #include "core/image.h"
+#include "core/night_length.h"
 #include "core/remote_frames.h"
 #include "core/text_lines.h"
 #include "files/atomic_file.h"
@@ -320,6 +322,141 @@ TEST_F(Cli, DiffSaysWhatDiffersInTheReportsWords)
         EXPECT_TRUE(contains(run.err, c.err)) << run.err;
         EXPECT_EQ(run.out, "");
     }
+}
+
+TEST_F(Cli, VersionIsTheProjectsWhereverItIsAsked)
+{
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--version"}, {"night", "--version"}}) {
+        const CliRun run = cli(args);
+        EXPECT_EQ(run.code, 0);
+        EXPECT_EQ(run.err, "");
+        EXPECT_TRUE(run.out.starts_with("ormid-cli " ORMID_PROJECT_VERSION "\n")) << run.out;
+        EXPECT_TRUE(contains(run.out, "MIT License")) << run.out;
+    }
+    EXPECT_TRUE(contains(cli({"--help"}).out, "  --version\n"));
+}
+
+// `ormid-cli night` with `args`.
+CliRun night(const std::vector<std::string>& args)
+{
+    std::vector<std::string> command = {"night"};
+    command.insert(command.end(), args.begin(), args.end());
+    return cli(command);
+}
+
+// The night as the window's calculator computes it: its known dates with the calculator's
+// start values (N 50, twilight -3) where an option is left out.
+TEST(CliNight, PrintsTheLengthOfTheNightOrThatThereIsNone)
+{
+    const struct {
+        std::vector<std::string> args;
+        const char* out;
+    } cases[] = {
+        {{"--lat", "50", "--date", "2014-03-30", "--twilight", "-3"}, "10:46\n"},
+        {{"--date", "2014-03-30"}, "10:46\n"},
+        {{"--date=2014-10-26", "--lat=50"}, "13:23\n"},
+        {{"--date", "2014-03-10", "--twilight", "-3.0"}, "12:01\n"},
+        {{"--date", "2017-06-21", "--twilight", "0"}, "07:51\n"},
+        {{"--date", "2017-12-21", "--twilight", "-6"}, "14:39\n"},
+        {{"--lat", "0", "--date", "2000-01-01", "--twilight", "0"}, "12:00\n"},
+        {{"--lat", "60", "--date", "2017-06-21", "--twilight", "-6"}, "01:35\n"},
+        {{"--lat", "62", "--date", "2017-06-21", "--twilight", "-6"}, "no night\n"},
+        {{"--lat", "75", "--date", "2017-06-21"}, "no night\n"},
+        {{"--lat", "75", "--date", "2017-12-21"}, "no day\n"},
+        {{"--lat", "-75", "--date", "2017-12-21"}, "no night\n"},
+        {{"--lat", "-75", "--date", "2017-06-21"}, "no day\n"},
+        {{"--lat", "89.5", "--date", "2017-12-21", "--twilight", "-18"}, "no day\n"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = night(c.args);
+        EXPECT_EQ(run.code, 0) << testing::PrintToString(c.args) << run.err;
+        EXPECT_EQ(run.out, c.out) << testing::PrintToString(c.args);
+        EXPECT_EQ(run.err, "");
+    }
+}
+
+TEST(CliNight, TakesDecimalDegreesAndTheSignOfTheLatitude)
+{
+    // Half degrees are the calculator's slider steps: N 47.5 is its position 95.
+    const auto slider = lengthOfNight(30, 3, 2014, 95, -6);
+    ASSERT_TRUE(slider.has_value());
+    EXPECT_EQ(cli({"night", "--lat", "47.5", "--date", "2014-03-30"}).out, hoursToHM(*slider) + "\n");
+    // With the horizon as twilight, the nights at N and S of one latitude make a day.
+    const auto minutes
+        = [](const std::string& line) { return std::stoi(line.substr(0, 2)) * 60 + std::stoi(line.substr(3, 2)); };
+    const int north = minutes(cli({"night", "--lat", "48.2", "--date", "2014-05-01", "--twilight", "0"}).out);
+    const int south = minutes(cli({"night", "--lat", "-48.2", "--date", "2014-05-01", "--twilight", "0"}).out);
+    EXPECT_NE(north, south);
+    EXPECT_NEAR(north + south, 24 * 60, 1);
+}
+
+TEST(CliNight, WithoutADateItIsTonight)
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const auto night = nightAt(local.tm_mday, local.tm_mon + 1, local.tm_year + 1900, 50, -3);
+    ASSERT_TRUE(night.has_value());
+    ASSERT_EQ(night->twilight, Twilight::crossed) << "N 50 has a night with twilight at -3 every day";
+    const CliRun run = cli({"night"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, hoursToHM(night->hours) + "\n");
+}
+
+TEST(CliNight, BadValuesAreUsageErrorsThatNameTheOption)
+{
+    const struct {
+        std::vector<std::string> args;
+        const char* problem;
+    } cases[] = {
+        {{"--lat", "90"}, "--lat takes degrees north"},
+        {{"--lat", "-90"}, "--lat takes"},
+        {{"--lat", "95.5"}, "--lat takes"},
+        {{"--lat", "N50"}, "--lat takes"},
+        {{"--lat", "50x"}, "--lat takes"},
+        {{"--lat", "50,5"}, "--lat takes"},
+        {{"--lat", ""}, "--lat takes"},
+        {{"--lat", "nan"}, "--lat takes"},
+        {{"--lat", "inf"}, "--lat takes"},
+        {{"--lat"}, "--lat needs a value"},
+        {{"--date", "2014-02-29"}, "--date takes a day from 2000 on as YYYY-MM-DD, not 2014-02-29"},
+        {{"--date", "2013-13-01"}, "--date takes"},
+        {{"--date", "2013-00-10"}, "--date takes"},
+        {{"--date", "2013-04-31"}, "--date takes"},
+        {{"--date", "2014-3-30"}, "--date takes"},
+        {{"--date", "30.03.2014"}, "--date takes"},
+        {{"--date", "1999-12-31"}, "--date takes"},
+        {{"--date", "2014-03-30x"}, "--date takes"},
+        {{"--date", "+014-03-30"}, "--date takes"},
+        {{"--twilight", "3"}, "--twilight takes the sun's elevation in degrees, from -18 to 0, not 3"},
+        {{"--twilight", "-18.5"}, "--twilight takes"},
+        {{"--twilight", "dusk"}, "--twilight takes"},
+        {{"--latitude", "50"}, "unknown option --latitude for night"},
+        {{"50"}, "night: unexpected argument 50"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = night(c.args);
+        EXPECT_EQ(run.code, cliExit::usage) << testing::PrintToString(c.args);
+        EXPECT_EQ(run.out, "");
+        EXPECT_TRUE(run.err.starts_with(std::string("ormid-cli: ") + c.problem)) << run.err.substr(0, 200);
+        EXPECT_TRUE(contains(run.err, "Usage: ormid-cli")) << testing::PrintToString(c.args);
+    }
+}
+
+TEST(CliNight, AHugeValueIsNotPrintedBackWhole)
+{
+    const std::string huge(100 * 1024, '9');
+    const CliRun run = cli({"night", "--lat", huge});
+    EXPECT_EQ(run.code, cliExit::usage);
+    EXPECT_TRUE(contains(run.err, "(102400 bytes)")) << run.err.substr(0, 300);
+    EXPECT_FALSE(contains(run.err, std::string(200, '9')));
+}
+
+TEST(CliNight, LeapDaysCount)
+{
+    EXPECT_EQ(cli({"night", "--date", "2016-02-29"}).code, 0);
+    EXPECT_EQ(cli({"night", "--date", "2000-02-29"}).code, 0);
+    EXPECT_EQ(cli({"night", "--date", "2100-02-29"}).code, cliExit::usage);
 }
 
 TEST_F(Cli, ShowRefusesWhatLoadDoesNotTake)

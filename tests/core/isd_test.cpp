@@ -137,6 +137,42 @@ TEST(NightLength, MatchesTheSeriesAtKnownDates)
     EXPECT_FALSE(lengthOfNight(21, 6, 2017, 124, -12).has_value()) << "no twilight at N 62° in June";
 }
 
+// Beyond the polar circles the sun may stay above or below the twilight angle all day.
+TEST(NightLength, TellsNoNightFromNoDay)
+{
+    const struct {
+        int d, m, y;
+        long double latitude, horizon;
+        Twilight twilight;
+        const char* length;
+    } cases[] = {
+        {21, 6, 2017, 62, -6, Twilight::alwaysAbove, "00:00"},   {21, 6, 2017, 62, -3, Twilight::crossed, "02:44"},
+        {21, 6, 2017, 75, -3, Twilight::alwaysAbove, "00:00"},   {21, 12, 2017, 75, -3, Twilight::alwaysBelow, "24:00"},
+        {21, 12, 2017, -75, -3, Twilight::alwaysAbove, "00:00"}, {21, 6, 2017, -75, -3, Twilight::alwaysBelow, "24:00"},
+        {30, 3, 2014, 50, -3, Twilight::crossed, "10:46"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<double>(c.latitude));
+        const auto night = nightAt(c.d, c.m, c.y, c.latitude, c.horizon);
+        ASSERT_TRUE(night.has_value());
+        EXPECT_EQ(night->twilight, c.twilight);
+        EXPECT_EQ(hoursToHM(night->hours), c.length);
+    }
+    EXPECT_FALSE(nightAt(31, 12, 1999, 50, -3).has_value()) << "before 2000";
+}
+
+// The calculator's half degrees and the degrees of the command line are one calculation.
+TEST(NightLength, HalfDegreesAreDegreesHalved)
+{
+    for (const int latitude : {-124, -95, 0, 1, 95, 100, 124})
+        for (const int horizon : {-12, -7, -6, 0}) {
+            const auto halves = lengthOfNight(30, 3, 2014, latitude, horizon);
+            const auto degrees = nightAt(30, 3, 2014, latitude / 2.0L, horizon / 2.0L);
+            ASSERT_TRUE(halves.has_value() && degrees.has_value());
+            EXPECT_EQ(*halves, degrees->hours) << latitude << " " << horizon;
+        }
+}
+
 TEST(NightLength, AnglesAndMinutesRound)
 {
     constexpr long double kPi = 3.141592653589793238462643383279502884L;

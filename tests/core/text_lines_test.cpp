@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace ormid {
 namespace {
 
@@ -61,6 +63,33 @@ TEST(Decimal, TakesOnlyAWholeNumber)
     EXPECT_EQ(parseDecimal("-3"), -3);
     for (const char* bad : {"", "3x", " 3", "+3", "99999999999"})
         EXPECT_EQ(parseDecimal(bad), std::nullopt) << bad;
+}
+
+TEST(TextForMessage, ShowsShortTextAsItIsAndCutsLongTextAtACharacter)
+{
+    const struct {
+        std::string text;
+        std::size_t maxBytes;
+        std::string shown;
+    } cases[] = {
+        {"", 60, ""},
+        {"-skipfw", 60, "-skipfw"},
+        {"abcdef", 6, "abcdef"},
+        {"abcdefg", 6, "abcdef... (7 bytes)"},
+        {"a\nb\x1B[2Jc\x7F", 60, "a?b?[2Jc?"},
+        {"ab\xC3\xA4"
+         "cd",
+         3, "ab... (6 bytes)"}, // "ä" is not split
+        {"ab\xE2\x82\xAC"
+         "cd",
+         4, "ab... (7 bytes)"}, // nor "€"
+        {"ab\xE2\x82\xAC"
+         "cd",
+         5, "ab\xE2\x82\xAC... (7 bytes)"},
+        {std::string(100 * 1024, 'x'), 60, std::string(60, 'x') + "... (102400 bytes)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(textForMessage(c.text, c.maxBytes), c.shown) << c.text.substr(0, 20);
 }
 
 TEST(Hex, ParsesEitherCaseAndRejectsOtherCharacters)

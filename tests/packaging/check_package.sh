@@ -85,10 +85,26 @@ check "the installed sample is valid" output_contains '^valid: yes' \
 check "ormid-cli report of the installed sample" output_contains '^Wrote street.pdf' \
     env -u LD_LIBRARY_PATH "$usr/bin/ormid-cli" report "$usr/share/ormid/samples/street.kdc" -o street.pdf --project Street
 check "ormid-stick-sim --help" output_contains '^Usage: ormid-stick-sim' env -u LD_LIBRARY_PATH "$usr/bin/ormid-stick-sim" --help
+check "ormid-cli --version is the package's" output_contains "^ormid-cli $version\$" env -u LD_LIBRARY_PATH "$usr/bin/ormid-cli" --version
+check "ormid-programmer --version is the package's, without a display" output_contains "^ormid-programmer $version\$" \
+    env -u LD_LIBRARY_PATH -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$usr/bin/ormid-programmer" --version
+check "ormid-cli night" output_contains '^10:46$' \
+    env -u LD_LIBRARY_PATH "$usr/bin/ormid-cli" night --lat 50 --date 2014-03-30 --twilight -3
+
+maintainer="Ormid Programmer developers <ormid-programmer@users.noreply.github.com>"
+check "the package's maintainer" test "$(dpkg-deb -f "$package" Maintainer)" = "$maintainer"
+check "the changelog names the maintainer" output_contains "^ -- $maintainer  " zcat "$usr/share/doc/ormid-programmer/changelog.gz"
+copyright=$usr/share/doc/ormid-programmer/copyright
+check "the copyright file is machine-readable" contains "$copyright" '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$'
+check "the copyright file gives the MIT licence (Expat) for every file" \
+    output_contains '^License: Expat$' grep -A2 '^Files: \*$' "$copyright"
+check "the copyright file holds the licence's text" contains "$copyright" '^ Permission is hereby granted, free of charge'
+check "the copyright file names the contact" contains "$copyright" "^Upstream-Contact: $maintainer\$"
 
 check "the desktop entry is valid" desktop-file-validate "$usr/share/applications/$app.desktop"
 check "the desktop entry starts the installed programmer" contains "$usr/share/applications/$app.desktop" '^Exec=ormid-programmer$'
 check "the metainfo is valid" appstreamcli validate --no-net "$usr/share/metainfo/$app.metainfo.xml"
+check "the metainfo's licence is MIT" contains "$usr/share/metainfo/$app.metainfo.xml" '<project_license>MIT</project_license>'
 check "the metainfo's newest release is the package's version" contains "$usr/share/metainfo/$app.metainfo.xml" "<release version=\"$version\""
 for type in configuration firmware dimming-curve; do
     check "the file type application/x-ormid-$type" contains "$usr/share/mime/packages/ormid-programmer.xml" "type=\"application/x-ormid-$type\""

@@ -39,7 +39,9 @@ help=$("$cli" --help) || { echo "FAIL: ormid-cli --help"; exit 1; }
 mapfile -t synopses < <(grep -E '^  [a-z]' <<<"$help" | grep -v '^  help')
 [[ ${#synopses[@]} -gt 0 ]] || { echo "FAIL: no commands in ormid-cli --help"; exit 1; }
 
-first_words="help --help"
+# The words that stand alone: "help, --help", "--version".
+first_words=$(grep -E '^  (help|-)' <<<"$help" | tr -d ',' | xargs)
+[[ $first_words == *--version* ]] || { echo "FAIL: no --version in ormid-cli --help"; exit 1; }
 declare -A second_words=()
 for synopsis in "${synopses[@]}"; do
     read -ra words <<<"$synopsis"
