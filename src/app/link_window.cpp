@@ -106,6 +106,8 @@ void LinkWindow::stop()
 void LinkWindow::Timer3Timer()
 {
     timer3_->stop();
+    if (sentForVerify_)
+        imageBeforeVerify_ = context_.eeBlock;
     for (const LinkOutcome outcome : engine_.tick())
         present(outcome);
     if (!stopped_)
@@ -195,20 +197,32 @@ void LinkWindow::present(LinkOutcome outcome)
 void LinkWindow::endOfRead()
 {
     setCaption(QString::fromStdString(deviceCaption(engine_.identification())) + caption::ready);
+    const std::optional<std::vector<Byte>> changed = changedSinceTransfer();
     const std::optional<QString> verifyFailure = verifyRead();
     context_.panel.showDeviceLog(deviceLogShown(context_.run.showLog, engine_.deviceFwVersion())
                                      ? std::optional<DeviceLog>(readDeviceLog(context_.eeBlock))
                                      : std::nullopt);
     applyDisplayRules(context_.eeBlock, context_.run.remoteMode);
+    if (verifyFailure)
+        context_.kept.keptNowhere(); // the window shows what was sent, which the device does not hold
+    else
+        context_.kept.keepCurrent();
+    if (changed)
+        std::copy(changed->begin(), changed->end(), context_.eeBlock.begin());
     context_.panel.setDisplay();
     unlock();
-    if (!verifyFailure) {
-        context_.kept.keepCurrent();
-        return;
-    }
-    // The window shows what was sent, which the device does not hold.
-    context_.kept.keptNowhere();
-    context_.dialogs.showMessage(*verifyFailure, UserDialogs::Kind::warning);
+    if (verifyFailure)
+        context_.dialogs.showMessage(*verifyFailure, UserDialogs::Kind::warning);
+}
+
+std::optional<std::vector<Byte>> LinkWindow::changedSinceTransfer() const
+{
+    if (!sentForVerify_ || imageBeforeVerify_.size() < sentForVerify_->size())
+        return std::nullopt;
+    const auto userBytes = imageBeforeVerify_.begin();
+    if (std::equal(sentForVerify_->begin(), sentForVerify_->end(), userBytes))
+        return std::nullopt;
+    return std::vector<Byte>(userBytes, userBytes + static_cast<std::ptrdiff_t>(sentForVerify_->size()));
 }
 
 std::optional<QString> LinkWindow::verifyRead()

@@ -66,6 +66,9 @@ private:
     // The read after a write: compares it with what the write sent; on a difference the
     // image gets back what was sent, and the result is the message for the user.
     std::optional<QString> verifyRead();
+    // Bytes 0..249 the user changed since the Transfer click, which the read after the
+    // write replaced; nullopt when the window held what was sent.
+    std::optional<std::vector<Byte>> changedSinceTransfer() const;
     void askFirmwareUpdate();
     // Shows how the update ended (with a beep when it failed) and unlocks the window.
     void firmwareUpdateEnded(const QString& captionText, bool failed);
@@ -84,6 +87,9 @@ private:
     QString caption_; // the window caption without the progress or verdict after it
     // Bytes 0..249 as the last write sent them, until the read after it compares them.
     std::optional<std::vector<Byte>> sentForVerify_;
+    // The window's image just before the read after a write replaced it: what the user
+    // changed since the Transfer click goes back into the window.
+    EeBlock imageBeforeVerify_;
 };
 
 } // namespace ormid

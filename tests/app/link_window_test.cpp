@@ -138,7 +138,8 @@ TEST_F(LinkWindowTest, TransferWritesTheImageOfItsClickWhateverFollows)
     runClockUntil([&] { return clock_.now() >= 250 + startOfWrite_; });
     dialogs_.answers = {UserDialogs::Answer::yes};
     press("bMemClear"); // the default settings, FF beyond them
-    ASSERT_NE(window_->eeBlock(), transferred);
+    const EeBlock changedMeanwhile = window_->eeBlock();
+    ASSERT_NE(changedMeanwhile, transferred);
     ASSERT_TRUE(runClockUntil([&] { return caption().endsWith("->Transfer finished."); }));
 
     const auto& device = model_->state().deviceMemory;
@@ -147,6 +148,11 @@ TEST_F(LinkWindowTest, TransferWritesTheImageOfItsClickWhateverFollows)
     EXPECT_FALSE(window_->runState().formDisabled);
     EXPECT_TRUE(presenceWatchRunning());
     EXPECT_TRUE(dialogs_.messages.empty());
+
+    // The read that verifies the write leaves the change made meanwhile in the window.
+    ASSERT_TRUE(runClockUntil([&] { return caption().endsWith("->Transfer verified."); }));
+    EXPECT_TRUE(std::equal(changedMeanwhile.begin(), changedMeanwhile.begin() + 250, window_->eeBlock().begin()));
+    EXPECT_TRUE(std::equal(transferred.begin(), transferred.begin() + 250, device.begin()));
 }
 
 // A write that fails stays visible: no read replaces the caption, nor the image the
