@@ -113,6 +113,11 @@ void EditorHost::openEditor(Editor& editor)
 {
     open_ = &editor;
     editor.open(context_.image);
+    // At its place, and taller than designed when what it shows needs it (which may
+    // differ between the layouts): its fields are never squashed.
+    QRect geometry = context_.scaled(editor.designGeometry());
+    geometry.setHeight(std::max(geometry.height(), editor.sizeHint().height()));
+    editor.setGeometry(geometry);
     editor.show();
     editor.raise();
     context_.run.formDisabled = true;
