@@ -78,7 +78,7 @@ OutputEditor::OutputEditor(const RunState& run, DimmingCurves& curves, QWidget* 
 // Beside the output block, over the two block columns on its left.
 QRect OutputEditor::designGeometry() const
 {
-    return {16, 14, 442, 274};
+    return {468, 156, 442, 274};
 }
 
 void OutputEditor::open(EeBlock& image)
