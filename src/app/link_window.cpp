@@ -15,7 +15,7 @@ namespace ormid {
 
 namespace {
 
-// Where the firmware version question appears on the screen.
+// Where the firmware version question appears, from the window's top left.
 constexpr QPoint kVersionQuestionPosition{400, 350};
 
 namespace caption {

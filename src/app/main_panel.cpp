@@ -33,7 +33,7 @@ namespace {
 
 // ---- Geometry (design pixels at 96 dpi) ---------------------------------------------
 
-constexpr int kActionBarTop = 440;
+constexpr int kActionBarTop = MainPanel::kBlocksArea.height();
 constexpr int kGridLeft = 16;
 constexpr int kGridTop = 14;
 constexpr int kCellWidth = 226;

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include <QHash>
+#include <QRect>
 #include <QWidget>
 
 class QLineEdit;
@@ -71,6 +72,8 @@ public:
     // Size of the panel at 96 dpi; the panel scales it by the screen's logical dpi.
     static constexpr int kDesignWidth = 928;
     static constexpr int kDesignHeight = 600;
+    // The function blocks, above the action bar, in design pixels.
+    static constexpr QRect kBlocksArea{0, 0, kDesignWidth, 440};
 
 signals:
     // A block picture, label or switch was clicked while the panel is unlocked; the

@@ -139,7 +139,8 @@ void MainWindow::buildEditors()
          .image = eeBlock_,
          .redraw = [this] { panel_->setDisplay(); },
          .scaled = [this](const QRect& design) { return panel_->scaled(design); },
-         .showMessage = [this](const QString& text) { dialogs_.showMessage(text, UserDialogs::Kind::warning); }},
+         .showMessage = [this](const QString& text) { dialogs_.showMessage(text, UserDialogs::Kind::warning); },
+         .blocksArea = MainPanel::kBlocksArea},
         this);
     outputEditor_ = new OutputEditor(run_, *curves_, panel_);
     editors_->add(*outputEditor_);

@@ -4,6 +4,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace ormid {
 
@@ -14,6 +17,18 @@ QMessageBox::Icon iconOf(UserDialogs::Kind kind)
     static constexpr QMessageBox::Icon kIcons[]
         = {QMessageBox::Information, QMessageBox::Warning, QMessageBox::Critical};
     return kIcons[static_cast<int>(kind)];
+}
+
+// `value` moved into low..high; to low when the range is empty.
+int within(int value, int low, int high)
+{
+    return std::max(low, std::min(value, high));
+}
+
+QPoint within(QPoint point, QSize size, const QRect& area)
+{
+    return {within(point.x(), area.left(), area.right() + 1 - size.width()),
+            within(point.y(), area.top(), area.bottom() + 1 - size.height())};
 }
 
 UserDialogs::Answer askWith(QMessageBox& box)
@@ -31,6 +46,11 @@ UserDialogs::Answer askWith(QMessageBox& box)
 
 } // namespace
 
+QPoint placeInWindow(QPoint position, QSize size, const QRect& window, const QRect& screen)
+{
+    return within(within(window.topLeft() + position, size, window), size, screen);
+}
+
 void SystemUserDialogs::showMessage(const QString& text, Kind kind)
 {
     QMessageBox box(iconOf(kind), kTitle, text, QMessageBox::Ok, &parent_);
@@ -43,10 +63,12 @@ UserDialogs::Answer SystemUserDialogs::askYesNo(const QString& text)
     return askWith(box);
 }
 
-UserDialogs::Answer SystemUserDialogs::askWarningAt(const QString& text, QPoint screenPosition)
+UserDialogs::Answer SystemUserDialogs::askWarningAt(const QString& text, QPoint windowPosition)
 {
     QMessageBox box(QMessageBox::Warning, kTitle, text, QMessageBox::Yes | QMessageBox::No, &parent_);
-    box.move(screenPosition);
+    const QScreen* screen = parent_.screen();
+    box.move(placeInWindow(windowPosition, box.sizeHint(), parent_.frameGeometry(),
+                           screen != nullptr ? screen->availableGeometry() : parent_.frameGeometry()));
     return askWith(box);
 }
 

@@ -6,6 +6,8 @@
 #include <optional>
 
 #include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 
 class QWidget;
@@ -24,8 +26,8 @@ public:
     virtual void showMessage(const QString& text, Kind kind = Kind::information) = 0;
     // A question with the buttons Yes and No; `dismissed` when closed another way.
     virtual Answer askYesNo(const QString& text) = 0;
-    // A warning with Yes and No, placed at a screen position.
-    virtual Answer askWarningAt(const QString& text, QPoint screenPosition) = 0;
+    // A warning with Yes and No, placed at a position counted from the window's top left.
+    virtual Answer askWarningAt(const QString& text, QPoint windowPosition) = 0;
     // A question with the buttons "Save…", "Discard" and "Cancel"; `keepEditing` for
     // Cancel and when closed another way.
     virtual SaveChoice askSaveOrDiscard(const QString& text) = 0;
@@ -38,6 +40,11 @@ public:
         = 0;
 };
 
+// Where a box of `size` goes that is asked for at `position` from the top left of
+// `window`: there, but moved back inside the window where it would reach past its edge
+// (to its top left when it is larger), and then onto the screen in the same way.
+QPoint placeInWindow(QPoint position, QSize size, const QRect& window, const QRect& screen);
+
 // QMessageBox, QFileDialog and QApplication::beep over the given window.
 class SystemUserDialogs final : public UserDialogs {
 public:
@@ -49,7 +56,7 @@ public:
 
     void showMessage(const QString& text, Kind kind = Kind::information) override;
     Answer askYesNo(const QString& text) override;
-    Answer askWarningAt(const QString& text, QPoint screenPosition) override;
+    Answer askWarningAt(const QString& text, QPoint windowPosition) override;
     SaveChoice askSaveOrDiscard(const QString& text) override;
     void beep() override;
     std::optional<QString> openFileName(const QString& title, const QString& filter) override;

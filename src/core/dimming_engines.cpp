@@ -83,8 +83,11 @@ StepBuffer loadSteps(const EeBlock& image, DimmingEngine engine)
 StepRowView drawStepRow(DimmingEngine engine, StepBuffer& buffer, int k, bool enabled, bool remoteMode)
 {
     Byte* step = buffer.data() + stepOffset(k);
-    const bool used = step[2] != kFreeLevel && enabled;
-    if (!used)
+    const bool free = step[2] == kFreeLevel;
+    const bool used = !free && enabled;
+    // Only a used step below a free one is freed; a free step keeps and shows its
+    // time and fade, which become the step's when the row is taken into use.
+    if (!free && !enabled)
         freeStep(step);
     const Byte level = step[2];
     // In remote mode engine 1 knows no relay bit: level 0 is the relay off.

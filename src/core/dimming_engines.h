@@ -28,6 +28,7 @@ struct StepRowView {
 };
 
 // Draws row k (1..10). A used step below a free one (`enabled` false) is freed in the
+// buffer; a free step keeps its bytes, and every row shows its time and fade from the
 // buffer. The row may be used, and the next row enabled, exactly when view.used.
 StepRowView drawStepRow(DimmingEngine engine, StepBuffer& buffer, int k, bool enabled, bool remoteMode);
 

@@ -64,8 +64,31 @@ ThermalFields openThermal(EeBlock& image)
     return fields;
 }
 
-void applyThermal(EeBlock& image, const ThermalFields& fields)
+bool repairThresholdOrder(ThermalFields& fields)
 {
+    bool repaired = false;
+    for (std::size_t i = 1; i < fields.threshold.size(); ++i) {
+        const std::string& above = fields.threshold[i - 1];
+        std::string& threshold = fields.threshold[i];
+        if (above.empty() || threshold.empty())
+            break; // OK ignores whatever follows a missing threshold
+        if (numberOf(threshold) < numberOf(above))
+            continue;
+        repaired = true;
+        const int lowered = numberOf(above) - 1;
+        if (lowered > kThermalNotSet) {
+            threshold = std::to_string(lowered);
+            continue;
+        }
+        std::fill(fields.threshold.begin() + static_cast<std::ptrdiff_t>(i), fields.threshold.end(), "");
+        break;
+    }
+    return repaired;
+}
+
+bool applyThermal(EeBlock& image, ThermalFields fields)
+{
+    const bool repaired = repairThresholdOrder(fields);
     Byte& enable = image[field::outputByte];
     if (fields.threshold[0].empty()) {
         clearFrom(image, 0);
@@ -85,6 +108,7 @@ void applyThermal(EeBlock& image, const ThermalFields& fields)
         enable = SetBit(enable, bit::tmEnable);
     }
     image[field::tmReserved] = kReservedFill;
+    return repaired;
 }
 
 void switchThermalOff(EeBlock& image)

@@ -25,8 +25,15 @@ struct ThermalFields {
 // only way to open it while off) shows them.
 ThermalFields openThermal(EeBlock& image);
 
-// OK: a present T1 switches the function on, an empty one off.
-void applyThermal(EeBlock& image, const ThermalFields& fields);
+// Keeps every present threshold below the one above it: one that is not is lowered
+// to one degree below it, and goes, with the ones after it, when that leaves it at
+// "not set" (30). Thresholds below a missing one are left alone (OK ignores them).
+// Returns whether anything was lowered.
+bool repairThresholdOrder(ThermalFields& fields);
+
+// OK: a present T1 switches the function on, an empty one off. The thresholds are
+// stored in order (repairThresholdOrder); returns whether that had to repair them.
+bool applyThermal(EeBlock& image, ThermalFields fields);
 
 // The on-switch: off, the thresholds kept.
 void switchThermalOff(EeBlock& image);

@@ -1,5 +1,6 @@
 #include "editors/card.h"
 
+#include <QFrame>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
@@ -13,6 +14,13 @@ const QColor kFrame(0x8F, 0xA3, 0xB3);
 const QColor kBand(0x2F, 0x5F, 0x7A);
 constexpr qreal kRadius = 6;
 } // namespace
+
+void keepPlaceWhenHidden(QWidget& widget)
+{
+    QSizePolicy policy = widget.sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget.setSizePolicy(policy);
+}
 
 int Card::captionBand() const
 {
@@ -49,6 +57,16 @@ QLayout* Card::okCancelRow(const char* okName, const char* cancelName, QPushButt
     row->addWidget(ok);
     row->addWidget(cancel);
     return row;
+}
+
+QFrame* Card::sliderStrip(const char* name)
+{
+    auto* strip = new QFrame(this);
+    strip->setObjectName(QString::fromLatin1(name));
+    strip->setFrameShape(QFrame::StyledPanel);
+    keepPlaceWhenHidden(*strip);
+    strip->hide();
+    return strip;
 }
 
 void Card::paintEvent(QPaintEvent*)

@@ -5,10 +5,15 @@
 
 #include <QGroupBox>
 
+class QFrame;
 class QLayout;
 class QPushButton;
 
 namespace ormid {
+
+// Keeps a widget's place in its layout while it is hidden, so that what is around it
+// stays put when it comes and goes.
+void keepPlaceWhenHidden(QWidget& widget);
 
 class Card : public QGroupBox {
     Q_OBJECT
@@ -28,6 +33,9 @@ protected:
     // OK and Cancel at the right, named as given; they report okClicked and cancelClicked.
     // A help button, when given, sits at the left.
     QLayout* okCancelRow(const char* okName, const char* cancelName, QPushButton* help = nullptr);
+    // A framed strip, named as given, for the panel's slider; hidden until a field
+    // click shows it, and keeping its place meanwhile.
+    QFrame* sliderStrip(const char* name);
     void paintEvent(QPaintEvent* event) override;
 };
 

@@ -17,7 +17,8 @@ public:
     using Card::Card;
 
     virtual FunctionBlock block() const = 0;
-    // Where the panel sits over the main panel, in design pixels (96 dpi).
+    // Where the panel sits over the main panel, in design pixels (96 dpi); the height is
+    // the least it takes: the host makes it as tall as its fields need.
     virtual QRect designGeometry() const = 0;
     // Fills the fields from the image. A panel whose opening repairs the image, or whose
     // controls write it at once, writes it here and may keep it until closing().

@@ -1,5 +1,8 @@
 #include "editors/editor_host.h"
 
+#include <QPainter>
+#include <QWidget>
+
 #include <algorithm>
 #include <iterator>
 
@@ -58,6 +61,21 @@ constexpr SwitchRule kSwitchRules[] = {
 // A click on these elements opens the block's editor.
 constexpr BlockElement kOpeningElements[] = {BlockElement::picture, BlockElement::label};
 
+// A translucent layer that dims what lies under it and lets every click through, so
+// that the blocks take clicks exactly as before (a locked window ignores them).
+class Shade final : public QWidget {
+public:
+    explicit Shade(QWidget* parent) : QWidget(parent)
+    {
+        setObjectName(QStringLiteral("pLockShade"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        hide();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(0x20, 0x2A, 0x33, 0x55)); }
+};
+
 bool holdsIn(Layouts layouts, bool remoteLayout)
 {
     return layouts == Layouts::both || (layouts == Layouts::remote) == remoteLayout;
@@ -72,6 +90,8 @@ EditorHost::EditorHost(EditorHostContext context, QObject* parent) : QObject(par
 void EditorHost::add(Editor& editor)
 {
     editors_.push_back(&editor);
+    if (shade_ == nullptr)
+        shade_ = new Shade(editor.parentWidget()); // the editors share the main panel
     editor.setGeometry(context_.scaled(editor.designGeometry()));
     editor.hide();
     connect(&editor, &Editor::okClicked, this, &EditorHost::okClicked);
@@ -113,6 +133,14 @@ void EditorHost::openEditor(Editor& editor)
 {
     open_ = &editor;
     editor.open(context_.image);
+    // At its place, and taller than designed when what it shows needs it (which may
+    // differ between the layouts): its fields are never squashed.
+    QRect geometry = context_.scaled(editor.designGeometry());
+    geometry.setHeight(std::max(geometry.height(), editor.sizeHint().height()));
+    editor.setGeometry(geometry);
+    shade_->setGeometry(context_.scaled(context_.blocksArea));
+    shade_->show();
+    shade_->raise();
     editor.show();
     editor.raise();
     context_.run.formDisabled = true;
@@ -150,6 +178,7 @@ void EditorHost::close()
 {
     open_->closing();
     open_->hide();
+    shade_->hide();
     open_ = nullptr;
     context_.run.formDisabled = false;
 }

@@ -5,6 +5,7 @@
 // the same path. While a panel is open the window is locked (`formDisabled`).
 
 #include <QObject>
+#include <QRect>
 #include <QString>
 
 #include <functional>
@@ -13,6 +14,8 @@
 #include "core/function_block.h"
 #include "core/image.h"
 #include "core/run_state.h"
+
+class QWidget;
 
 namespace ormid {
 
@@ -27,6 +30,8 @@ struct EditorHostContext {
     std::function<QRect(const QRect&)> scaled;
     // Tells the user what an OK had to repair.
     std::function<void(const QString&)> showMessage;
+    // The blocks of the main panel, in design pixels: dimmed while a panel is open.
+    QRect blocksArea;
 };
 
 class EditorHost final : public QObject {
@@ -54,6 +59,8 @@ private:
     EditorHostContext context_;
     std::vector<Editor*> editors_;
     Editor* open_ = nullptr;
+    // Over the blocks while a panel is open: they look as locked as they are.
+    QWidget* shade_ = nullptr;
 };
 
 } // namespace ormid

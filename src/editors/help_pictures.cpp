@@ -1,9 +1,11 @@
 #include "editors/help_pictures.h"
 
+#include <QFontMetricsF>
 #include <QLayout>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStringList>
 
 #include <array>
 #include <cmath>
@@ -23,8 +25,9 @@ const QColor kNote(0x2F, 0x5F, 0x7A);
 const QColor kOption(0x7A, 0x4F, 0x9A);
 
 constexpr qreal kTwoPiF = 6.283185307179586;
-constexpr double kHigh = 0.85; // the output before and after a dimmed period
-constexpr double kLow = 0.4;   // the dimmed output
+constexpr int kSmallestText = 9; // pixels
+constexpr double kHigh = 0.85;   // the output before and after a dimmed period
+constexpr double kLow = 0.4;     // the dimmed output
 
 // Saves the painter and starts a picture on white, measured in the unit it returns (a
 // fortieth of the picture's height), with a font `textUnits` units high.
@@ -35,7 +38,7 @@ qreal startPicture(QPainter& painter, const QRectF& area, qreal textUnits)
     painter.fillRect(area, Qt::white);
     const qreal unit = area.height() / 40;
     QFont font = painter.font();
-    font.setPixelSize(qMax(9, qRound(unit * textUnits)));
+    font.setPixelSize(qMax(kSmallestText, qRound(unit * textUnits)));
     painter.setFont(font);
     return unit;
 }
@@ -51,7 +54,7 @@ public:
         painter_.setRenderHint(QPainter::Antialiasing);
         painter_.fillRect(area, Qt::white);
         font_ = painter_.font();
-        font_.setPixelSize(qMax(9, qRound(unit_ * 1.7)));
+        font_.setPixelSize(qMax(kSmallestText, qRound(unit_ * 1.7)));
         chart_ = QRectF(area.left() + unit_ * 11, area.top() + unit_ * 6, area.width() - unit_ * 14,
                         area.height() - unit_ * 13);
         QFont bold = font_;
@@ -232,8 +235,19 @@ void paintPowerOnHelp(QPainter& painter, const QRectF& area)
     chart.span(kOn, kOn + kDelay, spanY, QStringLiteral("Delay"));
     chart.span(kOff, kOff + kDelay, spanY, QStringLiteral("Delay"));
     chart.note({chart.x(kOn + kDelay + kFadeIn / 2) + chart.unit(), chart.y(kHigh / 2)}, QStringLiteral("Fade"));
-    chart.note({chart.x(kOff) + chart.unit() * 0.6, chart.y(kHigh) + chart.unit() * 2.4},
-               QStringLiteral("with DPC / DOO"), kOption);
+    // Low in the room between "Power off" and the delayed fade, which leans away from
+    // the mark further down: the note ends left of the fade at its own top.
+    const qreal noteLeft = chart.x(kOff) + chart.unit() * 0.6;
+    const qreal noteBottom = chart.y(0) - chart.unit() * 0.6;
+    const qreal noteTop = noteBottom - 2 * QFontMetricsF(chart.painter().font()).height();
+    const qreal fadeTop = chart.x(kOff + kDelay);
+    const qreal fadeBottom = chart.x(kOff + kDelay + kFadeIn / 2);
+    const qreal fadeAtNoteTop
+        = fadeTop + (fadeBottom - fadeTop) * (noteTop - chart.y(kHigh)) / (chart.y(0) - chart.y(kHigh));
+    chart.painter().setPen(kOption);
+    chart.painter().drawText(
+        QRectF(noteLeft, noteTop, fadeAtNoteTop - chart.unit() * 0.6 - noteLeft, noteBottom - noteTop),
+        Qt::AlignLeft | Qt::AlignBottom | Qt::TextWordWrap, QStringLiteral("with DPC\u00A0/\u00A0DOO"));
     chart.mark(kOn, kEvent, Qt::SolidLine);
     chart.mark(kOff, kEvent, Qt::SolidLine);
     chart.underAxis(kOn, QStringLiteral("Power on"), kEvent);
@@ -332,6 +346,23 @@ void paintChainBox(QPainter& painter, const QRectF& box, const QString& caption,
     painter.setFont(plain);
 }
 
+// The font, made smaller where needed, in which the widest of the texts (bold, as
+// the values are) fits the width.
+QFont fittingFont(QFont font, const QStringList& texts, qreal width)
+{
+    const auto widest = [&texts](QFont bold) {
+        bold.setBold(true);
+        const QFontMetricsF metrics(bold);
+        qreal most = 0;
+        for (const QString& text : texts)
+            most = qMax(most, metrics.horizontalAdvance(text));
+        return most;
+    };
+    while (font.pixelSize() > kSmallestText && widest(font) > width)
+        font.setPixelSize(font.pixelSize() - 1);
+    return font;
+}
+
 void paintChainArrow(QPainter& painter, QPointF from, QPointF to, qreal unit)
 {
     painter.setPen(QPen(kNote, unit * 0.25));
@@ -379,8 +410,9 @@ void paintCurveHelp(QPainter& painter, const QRectF& area)
     painter.drawLine(at(0.5, 0), at(0.5, sent));
     painter.drawLine(at(0.5, sent), at(0, sent));
     painter.setPen(kEvent);
-    painter.drawText(QRectF(at(0.5, 0).x() - unit * 3, chart.bottom() - unit * 2.2, unit * 6, unit * 2),
-                     Qt::AlignCenter, QStringLiteral("50"));
+    // Right of the dashed line, below the curve.
+    painter.drawText(QRectF(at(0.5, 0).x() + unit * 0.4, chart.bottom() - unit * 2.2, unit * 6, unit * 2),
+                     Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("50"));
     painter.drawText(QRectF(chart.left() + unit * 0.3, at(0, sent).y() - unit * 2.2, unit * 6, unit * 2),
                      Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("33"));
 
@@ -392,6 +424,10 @@ void paintCurveHelp(QPainter& painter, const QRectF& area)
                                 QStringLiteral("Ormid to driver"), QStringLiteral("Light")};
     const QString values[]
         = {QStringLiteral("50 %"), QStringLiteral("50 % \u2192 33 %"), QStringLiteral("33 %"), QStringLiteral("50 %")};
+    const QFont font = painter.font();
+    QStringList texts(std::begin(captions), std::end(captions));
+    texts.append(QStringList(std::begin(values), std::end(values)));
+    painter.setFont(fittingFont(font, texts, boxWidth - unit));
     for (int i = 0; i < 4; ++i) {
         const QRectF box(area.left() + unit * 2 + i * (boxWidth + unit * 2), top, boxWidth, boxHeight);
         paintChainBox(painter, box, captions[i], values[i], unit);
@@ -399,6 +435,7 @@ void paintCurveHelp(QPainter& painter, const QRectF& area)
             paintChainArrow(painter, QPointF(box.left() - unit * 2, box.center().y()),
                             QPointF(box.left(), box.center().y()), unit);
     }
+    painter.setFont(font);
     painter.setPen(kAxis);
     painter.drawText(
         QRectF(chart.right() + unit * 3, chart.top(), area.right() - chart.right() - unit * 4, chart.height()),

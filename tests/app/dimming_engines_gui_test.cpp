@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/window_fixture.h"
@@ -154,6 +155,104 @@ TEST_F(DimmingEnginesTest, DeletingRow3OfFiveFreesRows3To10)
     }
     press("bDimmer1_OK");
     EXPECT_EQ(engineBytes(image(), field::engine1Steps), engineBytes(imageWith({-36, -24}), field::engine1Steps));
+}
+
+// Row 2 of each engine is free but holds a time (engine 1: 05:00) or a delay (engine 2:
+// 10 s) and a fade of 100 ms per %.
+struct FreeRowCase {
+    const char* picture;
+    std::size_t firstByte;
+    Byte time;
+    const char* prefix; // "eD1_" or "eD2_"
+    const char* first;  // "Time" or "Delay"
+    const char* shownTime;
+    const char* on;
+    const char* off;
+    const char* ok;
+};
+constexpr FreeRowCase kFreeRowCases[] = {
+    {"iISD1_en", field::engine1Steps, 0x3C, "eD1_", "Time", "05:00:00", "rbD1_On", "rbD1_Off", "bDimmer1_OK"},
+    {"iISD2_en", field::engine2Steps, 0x0A, "eD2_", "Delay", "00:00:10", "rbD2_On", "rbD2_Off", "bDimmer2OK"},
+};
+
+EeBlock withFreeRow2(const FreeRowCase& c)
+{
+    EeBlock memory = imageWith({-24}, {0});
+    memory[c.firstByte + 3] = c.time;
+    memory[c.firstByte + 4] = 0x4A;
+    return memory;
+}
+
+TEST_F(DimmingEnginesTest, AFreeRowShowsItsStoredTimeAndFadeAndKeepsThemWhenTakenIntoUse)
+{
+    for (const FreeRowCase& c : kFreeRowCases) {
+        SCOPED_TRACE(c.picture);
+        editMemory(withFreeRow2(c));
+        const std::string prefix = c.prefix;
+        press(c.picture);
+        EXPECT_EQ(text(prefix + c.first + "2"), c.shownTime);
+        EXPECT_EQ(text(prefix + "Fade2"), "00,100");
+        EXPECT_EQ(text(prefix + "Level2"), "-");
+        for (const char* relay : {c.on, c.off})
+            EXPECT_FALSE(checked(std::string(relay) + "2")) << relay << ": a free row has no relay state";
+
+        pressName(prefix + "Level2");
+        EXPECT_EQ(text(prefix + "Level2"), "100");
+        EXPECT_EQ(text(prefix + c.first + "2"), c.shownTime);
+        EXPECT_TRUE(checked(std::string(c.on) + "2")) << "shown as OK stores it";
+        EXPECT_FALSE(checked(std::string(c.off) + "2"));
+        press(c.ok);
+        EXPECT_TRUE(dialogs_.messages.empty());
+        const std::vector<Byte> step2(image().begin() + static_cast<std::ptrdiff_t>(c.firstByte + 3),
+                                      image().begin() + static_cast<std::ptrdiff_t>(c.firstByte + 6));
+        EXPECT_EQ(step2, (std::vector<Byte>{c.time, 0x4A, 100}));
+    }
+}
+
+TEST_F(DimmingEnginesTest, RowsFreedByADeleteBoxLookLikeFreeRowsOnOpening)
+{
+    for (const auto& [picture, level, remove, on, off] :
+         {std::tuple{"iISD1_en", "eD1_Level", "ED1_cbDel2", "rbD1_On", "rbD1_Off"},
+          std::tuple{"iISD2_en", "eD2_Level", "ED2_cbDel2", "rbD2_On", "rbD2_Off"}}) {
+        SCOPED_TRACE(picture);
+        EeBlock memory = imageWith({-36, -24, -12}, {0, 30, 40});
+        memory[engine1Step(2) + 2] = 0x80 | 50; // relay off
+        memory[engine2Step(2) + 2] = 0x80 | 50;
+        editMemory(memory);
+        press(picture);
+        ASSERT_TRUE(checked(std::string(off) + "2"));
+        press(remove);
+        for (int row = 2; row <= 4; ++row) {
+            EXPECT_EQ(text(level + std::to_string(row)), "-") << row;
+            EXPECT_FALSE(checked(on + std::to_string(row))) << row;
+            EXPECT_FALSE(checked(off + std::to_string(row))) << row;
+        }
+        pressName(level + std::string("2"));
+        EXPECT_TRUE(checked(on + std::string("2"))) << "taken into use again: On, as OK stores it";
+    }
+}
+
+TEST_F(DimmingEnginesTest, RowsStayInPlaceWhenTheFirstClickBringsTheDeleteColumnAndTheStrip)
+{
+    for (const auto& [picture, level, cancel] : {std::tuple{"iISD1_en", "eD1_Level", "bDimmer1_Cancel"},
+                                                 std::tuple{"iISD2_en", "eD2_Level", "bDimmer2Cancel"}}) {
+        SCOPED_TRACE(picture);
+        editMemory(imageWith({-24}, {0})); // one row: no delete box, no "DEL" yet
+        press(picture);
+        const auto places = [this, level] {
+            std::vector<QRect> rects;
+            for (int row = 1; row <= 10; ++row) {
+                const QWidget* field = element(std::string(level + std::to_string(row)).c_str());
+                rects.emplace_back(field->mapTo(window_.get(), QPoint(0, 0)), field->size());
+            }
+            return rects;
+        };
+        const std::vector<QRect> before = places();
+        pressName(level + std::string("2"));
+        ASSERT_EQ(text(level + std::string("2")), "100");
+        EXPECT_EQ(places(), before);
+        press(cancel);
+    }
 }
 
 TEST_F(DimmingEnginesTest, CancelLeavesTheImageAndTheNextOpeningShowsItAgain)

@@ -27,7 +27,8 @@ protected:
                                 .image = image_,
                                 .redraw = [this] { ++redraws_; },
                                 .scaled = [](const QRect& design) { return design; },
-                                .showMessage = [this](const QString& text) { messages_.push_back(text); }},
+                                .showMessage = [this](const QString& text) { messages_.push_back(text); },
+                                .blocksArea = QRect(0, 0, 928, 440)},
                                &panel_);
         host_->add(*new DimmingEngineEditor(kEngine1Layout, run_, &panel_));
         host_->add(*new RelayEditor(&panel_));

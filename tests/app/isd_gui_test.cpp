@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDateEdit>
 #include <QLineEdit>
 #include <QSlider>
 #include <QTest>
@@ -142,6 +143,32 @@ TEST_F(IsdTest, AutoDstTakesItsThresholdsFromTheNightCalculator)
     press("bISDOK");
     EXPECT_EQ(image()[field::autoDstStart], 0) << "both or nothing";
     EXPECT_EQ(image()[field::autoDstEnd], 0);
+}
+
+TEST_F(IsdTest, DigitsTypedOverAFullDayOfTheNightCalculatorReplaceIt)
+{
+    press("iISD_en");
+    press("cbADSTEnable");
+    press("bADSTCalc");
+    auto* picker = element<QDateEdit>("DateTimePicker1");
+    ASSERT_EQ(picker->date(), QDate(2014, 3, 10));
+    auto* line = picker->findChild<QLineEdit*>();
+    ASSERT_NE(line, nullptr);
+    const qsizetype day = line->text().indexOf(QStringLiteral("10"));
+    ASSERT_GE(day, 0) << line->text().toStdString();
+    // The user clicks on the day, once before its digits, once between and once behind them.
+    for (const qsizetype cursor : {day, day + 1, day + 2}) {
+        SCOPED_TRACE(cursor);
+        picker->setDate(QDate(2014, 3, 10));
+        int x = 0;
+        while (x < line->width() && line->cursorPositionAt(QPoint(x, line->height() / 2)) < cursor)
+            ++x;
+        QTest::mouseClick(line, Qt::LeftButton, Qt::NoModifier, QPoint(x, line->height() / 2));
+        ASSERT_EQ(line->cursorPosition(), cursor);
+        QTest::keyClicks(picker, "30");
+        EXPECT_EQ(picker->date().toString(Qt::ISODate).toStdString(), "2014-03-30") << line->text().toStdString();
+    }
+    EXPECT_LT(text("eLoN").toStdString(), "12:01") << "the nights are shorter at the end of March";
 }
 
 TEST_F(IsdTest, TheHelpOfEachCalculatorComesAndGoesWithAClick)

@@ -176,5 +176,99 @@ TEST_F(OutputProtectionTest, ThermalThresholdsThroughTheSliderAndTheSwitchKeepsT
     EXPECT_TRUE(shown("sw_tm_off"));
 }
 
+TEST_F(OutputProtectionTest, ThermalOkLowersThresholdsLeftAboveAMovedT1AndSaysSoOnce)
+{
+    editMemory(makeDefaultImage());
+    press("sw_tm_off");
+    press("eOutput_T1");
+    keys("sbThermo", Qt::Key_End);
+    keys("sbThermo", Qt::Key_Left, 15);
+    for (const char* lower : {"eOutput_T2", "eOutput_T3"}) {
+        press(lower);
+        keys("sbThermo", Qt::Key_End); // one below the threshold above
+    }
+    ASSERT_EQ(text("eOutput_T3"), "68");
+    press("eOutput_T1");
+    keys("sbThermo", Qt::Key_Left, 20);
+    ASSERT_EQ(text("eOutput_T1"), "50");
+    EXPECT_EQ(text("eOutput_T2"), "69") << "the fields keep what the user set until OK";
+    press("bTMOk");
+    const std::vector<Byte> expected{50, 0, 49, 0, 48, 0, 0xFF};
+    EXPECT_EQ(std::vector<Byte>(image().begin() + field::tmT1, image().begin() + field::tmReserved + 1), expected);
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_TRUE(dialogs_.messages.front().startsWith(QStringLiteral("Error: Invalid Temperatures.")));
+    EXPECT_FALSE(run().formDisabled) << "the message comes after the panel is closed";
+
+    press("iTM");
+    EXPECT_EQ(text("eOutput_T2"), "49");
+    press("bTMOk");
+    EXPECT_EQ(dialogs_.messages.size(), 1u) << "thresholds in order need no repair";
+}
+
+// Where each of the panel's fields is in the window.
+std::vector<QRect> placesOf(const QWidget& window, const std::vector<QWidget*>& fields)
+{
+    std::vector<QRect> rects;
+    for (const QWidget* field : fields)
+        rects.emplace_back(field->mapTo(&window, QPoint(0, 0)), field->size());
+    return rects;
+}
+
+TEST_F(OutputProtectionTest, FieldsKeepTheirSizeAndPlaceWhenTheSliderStripComes)
+{
+    const struct {
+        const char* open;
+        std::vector<const char*> fields;
+        const char* clicked;
+        const char* strip;
+        const char* cancel;
+    } panels[] = {
+        {"iTDpc_en", {"ePORelayDelay", "ePOFade", "ePOLevel", "cbEnableDPC"}, "ePOLevel", "pPOSlider", "bDPC_Cancel"},
+        {"sw_mff_off",
+         {"eLifeTime", "eReduction", "eL3", "eBurnIn", "cbresetOH"},
+         "eLifeTime",
+         "pMFFSlider",
+         "bMFFCancel"},
+        {"sw_tm_off", {"eOutput_T1", "eOutput_L3", "cbOutput_Off"}, "eOutput_T1", "pThermo", "bTMCancel"},
+        {"sw_block_open", {"eBlockTime"}, "eBlockTime", "pBTSlider", "bTBlockCancel"},
+    };
+    editMemory(makeDefaultImage());
+    for (const auto& panel : panels) {
+        SCOPED_TRACE(panel.open);
+        press(panel.open);
+        std::vector<QWidget*> fields;
+        for (const char* name : panel.fields)
+            fields.push_back(element(name));
+        const std::vector<QRect> before = placesOf(*window_, fields);
+        press(panel.clicked);
+        ASSERT_TRUE(shown(panel.strip));
+        EXPECT_EQ(placesOf(*window_, fields), before);
+        for (const QWidget* field : fields)
+            EXPECT_GE(field->height(), field->sizeHint().height()) << field->objectName().toStdString() << " squashed";
+        press(panel.cancel);
+    }
+}
+
+TEST_F(OutputProtectionTest, ThePowerOnPanelOfTheRemoteLayoutHasNoRoomLeftForTheHiddenDpcGroup)
+{
+    // The gap between the last field and the OK row.
+    const auto gap = [this] {
+        press("iTDpc_en");
+        const QWidget* panel = element("pStartupDelay");
+        const int below = element("pPOSlider")->geometry().bottom();
+        const int gapToOk = element("bDPC_OK")->mapTo(panel, QPoint(0, 0)).y() - below;
+        const int height = panel->height();
+        press("bDPC_Cancel");
+        return std::pair{gapToOk, height};
+    };
+    editMemory(makeDefaultImage());
+    const auto [standardGap, standardHeight] = gap();
+    editMemory(makeDefaultImage(), true);
+    ASSERT_FALSE(shown("cbEnableDPC"));
+    const auto [remoteGap, remoteHeight] = gap();
+    EXPECT_EQ(remoteGap, standardGap);
+    EXPECT_LT(remoteHeight, standardHeight);
+}
+
 } // namespace
 } // namespace ormid

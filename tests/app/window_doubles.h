@@ -107,9 +107,9 @@ public:
         answers.pop_front();
         return answer;
     }
-    Answer askWarningAt(const QString& text, QPoint screenPosition) override
+    Answer askWarningAt(const QString& text, QPoint windowPosition) override
     {
-        warningPositions.push_back(screenPosition);
+        warningPositions.push_back(windowPosition);
         return askYesNo(text);
     }
     SaveChoice askSaveOrDiscard(const QString& text) override

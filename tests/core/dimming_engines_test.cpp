@@ -163,6 +163,66 @@ TEST(StepRows, RowsShowTheStepsAndFreeAUsedStepBelowAFreeOne)
         << "0x80 is written back as 0";
 }
 
+TEST(StepRows, AFreeStepKeepsAndShowsItsTimeAndFade)
+{
+    const struct {
+        const char* name;
+        DimmingEngine engine;
+        std::size_t first;
+        std::array<Byte, 3> step2;
+        bool enabled; // whether row 2 is drawn below a used row 1
+        const char* time;
+        const char* fade;
+        std::array<Byte, 3> kept;
+    } cases[] = {
+        {"engine 2, first free row",
+         DimmingEngine::engine2,
+         field::engine2Steps,
+         {0x0A, 0x4A, kFreeLevel},
+         true,
+         "00:00:10",
+         "00,100",
+         {0x0A, 0x4A, kFreeLevel}},
+        {"engine 2, free row below a free one",
+         DimmingEngine::engine2,
+         field::engine2Steps,
+         {0x0A, 0x4A, kFreeLevel},
+         false,
+         "00:00:10",
+         "00,100",
+         {0x0A, 0x4A, kFreeLevel}},
+        {"engine 1, first free row",
+         DimmingEngine::engine1,
+         field::engine1Steps,
+         {0xE8, 0x4A, kFreeLevel},
+         true,
+         "22:00:00",
+         "00,100",
+         {0xE8, 0x4A, kFreeLevel}},
+        {"a used step below a free one is freed",
+         DimmingEngine::engine2,
+         field::engine2Steps,
+         {0x0A, 0x4A, 40},
+         false,
+         "0",
+         "0",
+         {0, 0, kFreeLevel}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EeBlock image = makeDefaultImage();
+        std::copy(c.step2.begin(), c.step2.end(), image.begin() + static_cast<std::ptrdiff_t>(c.first + 3));
+        StepBuffer buffer = loadSteps(image, c.engine);
+        const StepRowView view = drawStepRow(c.engine, buffer, 2, c.enabled, false);
+        EXPECT_FALSE(view.used);
+        EXPECT_EQ(view.first, c.time);
+        EXPECT_EQ(view.fade, c.fade);
+        EXPECT_EQ(view.level, "-");
+        EXPECT_EQ(std::vector<Byte>(buffer.begin() + 3, buffer.begin() + 6),
+                  std::vector<Byte>(c.kept.begin(), c.kept.end()));
+    }
+}
+
 TEST(StepRows, InRemoteModeEngine1ShowsLevel0AsRelayOffAndEngine2KeepsBit7)
 {
     EeBlock image = makeDefaultImage();

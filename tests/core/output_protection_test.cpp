@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <string>
 #include <vector>
 
 #include "core/block_timer_block.h"
@@ -94,6 +96,38 @@ TEST(ThermalOk, WritesThePresentThresholdsAndSwitchesByT1)
         applyThermal(image, c.fields);
         EXPECT_EQ(thermalBytes(image), c.after);
         EXPECT_EQ(thermalOn(image), c.on);
+    }
+}
+
+TEST(ThermalOk, StoresTheThresholdsInDescendingOrder)
+{
+    const struct {
+        const char* name;
+        std::array<std::string, 3> thresholds;
+        std::array<std::string, 3> repaired;
+        std::vector<Byte> after;
+    } cases[] = {
+        {"in order: nothing to repair", {"70", "69", "68"}, {"70", "69", "68"}, {70, 10, 69, 20, 68, 30, 0xFF}},
+        {"T1 moved down below both", {"50", "69", "68"}, {"50", "49", "48"}, {50, 10, 49, 20, 48, 30, 0xFF}},
+        {"T2 equal to T1", {"60", "60", "40"}, {"60", "59", "40"}, {60, 10, 59, 20, 40, 30, 0xFF}},
+        {"only T3 above T2", {"70", "50", "55"}, {"70", "50", "49"}, {70, 10, 50, 20, 49, 30, 0xFF}},
+        {"T2 has no room below T1 = 31: T2 and T3 go", {"31", "40", "35"}, {"31", "", ""}, {31, 10, 0, 0, 0, 0, 0xFF}},
+        {"T3 has no room below T2 = 31", {"60", "31", "45"}, {"60", "31", ""}, {60, 10, 31, 20, 0, 0, 0xFF}},
+        {"T3 under a missing T2 is not a repair", {"60", "", "70"}, {"60", "", "70"}, {60, 10, 0, 0, 0, 0, 0xFF}},
+        {"no T1: off, nothing repaired", {"", "60", "70"}, {"", "60", "70"}, {0, 0, 0, 0, 0, 0, 0xFF}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ThermalFields fields{c.thresholds, {"10", "20", "30"}, false};
+        const bool repairs = c.repaired != c.thresholds;
+        ThermalFields repaired = fields;
+        EXPECT_EQ(repairThresholdOrder(repaired), repairs);
+        EXPECT_EQ(repaired.threshold, c.repaired);
+        EXPECT_EQ(repaired.level, fields.level) << "levels stay with their rows";
+
+        EeBlock image = thermalImage(false, {0, 0, 0, 0, 0, 0, 0});
+        EXPECT_EQ(applyThermal(image, fields), repairs);
+        EXPECT_EQ(thermalBytes(image), c.after);
     }
 }
 

@@ -21,9 +21,7 @@ BlockTimerEditor::BlockTimerEditor(QWidget* parent) : Editor(QStringLiteral("Blo
     eBlockTime_->setFixedWidth(80);
     connect(eBlockTime_, &ClickField::clicked, this, &BlockTimerEditor::eBlockTimeClick);
 
-    pBTSlider_ = new QFrame(this);
-    pBTSlider_->setObjectName(QStringLiteral("pBTSlider"));
-    pBTSlider_->setFrameShape(QFrame::StyledPanel);
+    pBTSlider_ = sliderStrip("pBTSlider");
     sbBlockTime_ = new QSlider(Qt::Horizontal, pBTSlider_);
     sbBlockTime_->setObjectName(QStringLiteral("sbBlockTime"));
     sbBlockTime_->setRange(0, kLargestBlockTime);
@@ -31,7 +29,6 @@ BlockTimerEditor::BlockTimerEditor(QWidget* parent) : Editor(QStringLiteral("Blo
     strip->addWidget(sbBlockTime_);
     connect(sbBlockTime_, &QSlider::valueChanged, this,
             [this](int position) { eBlockTime_->setText(QString::fromStdString(blockTimeText(position))); });
-    pBTSlider_->hide();
 
     auto* period = new QHBoxLayout;
     period->addWidget(new QLabel(QStringLiteral("Blocking Time"), this));

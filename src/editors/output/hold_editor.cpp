@@ -22,9 +22,7 @@ HoldEditor::HoldEditor(QWidget* parent) : Editor(QStringLiteral(" Hold Time Setu
     eHoldTime_->setFixedWidth(80);
     connect(eHoldTime_, &ClickField::clicked, this, &HoldEditor::eHoldTimeClick);
 
-    pHoldTime_ = new QFrame(this);
-    pHoldTime_->setObjectName(QStringLiteral("pHoldTime"));
-    pHoldTime_->setFrameShape(QFrame::StyledPanel);
+    pHoldTime_ = sliderStrip("pHoldTime");
     sbHold_ = new QSlider(Qt::Horizontal, pHoldTime_);
     sbHold_->setObjectName(QStringLiteral("sbHold"));
     sbHold_->setRange(0, kRangeSteps);
@@ -38,7 +36,6 @@ HoldEditor::HoldEditor(QWidget* parent) : Editor(QStringLiteral(" Hold Time Setu
     connect(sbHold_, &QSlider::valueChanged, this, &HoldEditor::sbHoldChange);
     // Only the user's pick: opening the field places the selector without it.
     connect(combHold_, &QComboBox::activated, this, &HoldEditor::combHoldClick);
-    pHoldTime_->hide();
 
     auto* time = new QHBoxLayout;
     time->addWidget(new QLabel(QStringLiteral("Input Hold Time"), this));

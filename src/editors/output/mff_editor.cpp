@@ -71,16 +71,13 @@ MffEditor::MffEditor(QWidget* parent) : Editor(QStringLiteral("MFF / BBT"), pare
     cbresetOH_ = new QCheckBox(QStringLiteral("Reset operating hours"), this);
     cbresetOH_->setObjectName(QStringLiteral("cbresetOH"));
 
-    pMFFSlider_ = new QFrame(this);
-    pMFFSlider_->setObjectName(QStringLiteral("pMFFSlider"));
-    pMFFSlider_->setFrameShape(QFrame::StyledPanel);
+    pMFFSlider_ = sliderStrip("pMFFSlider");
     sbMFF_ = new QSlider(Qt::Horizontal, pMFFSlider_);
     sbMFF_->setObjectName(QStringLiteral("sbMFF"));
     sbMFF_->setPageStep(10);
     auto* strip = new QHBoxLayout(pMFFSlider_);
     strip->addWidget(sbMFF_);
     connect(sbMFF_, &QSlider::valueChanged, this, &MffEditor::sbMFFChange);
-    pMFFSlider_->hide();
 
     auto* help = helpButton("bMFFHelp");
     connect(help, &QPushButton::clicked, this, &MffEditor::bMFFHelpClick);

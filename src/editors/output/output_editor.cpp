@@ -29,9 +29,7 @@ OutputEditor::OutputEditor(const RunState& run, DimmingCurves& curves, QWidget* 
     eMinLevel_->setFixedWidth(56);
     connect(eMinLevel_, &ClickField::clicked, this, [this] { eOutputSlider(*eMinLevel_); });
 
-    pMinLevel_ = new QFrame(this);
-    pMinLevel_->setObjectName(QStringLiteral("pMinLevel"));
-    pMinLevel_->setFrameShape(QFrame::StyledPanel);
+    pMinLevel_ = sliderStrip("pMinLevel");
     sbMinLevel_ = new QSlider(Qt::Horizontal, pMinLevel_);
     sbMinLevel_->setObjectName(QStringLiteral("sbMinLevel"));
     sbMinLevel_->setRange(0, kLevelMaximum);
@@ -42,7 +40,6 @@ OutputEditor::OutputEditor(const RunState& run, DimmingCurves& curves, QWidget* 
     strip->addWidget(sbMinLevel_, 1);
     strip->addWidget(new QLabel(QStringLiteral("100"), pMinLevel_));
     connect(sbMinLevel_, &QSlider::valueChanged, this, &OutputEditor::sbMinLevelChange);
-    pMinLevel_->hide();
 
     cbDaliLog_ = new QCheckBox(QStringLiteral("Logarithmic"), this);
     cbDaliLog_->setObjectName(QStringLiteral("cbDaliLog"));
@@ -81,7 +78,7 @@ OutputEditor::OutputEditor(const RunState& run, DimmingCurves& curves, QWidget* 
 // Beside the output block, over the two block columns on its left.
 QRect OutputEditor::designGeometry() const
 {
-    return {16, 14, 442, 274};
+    return {468, 156, 442, 274};
 }
 
 void OutputEditor::open(EeBlock& image)

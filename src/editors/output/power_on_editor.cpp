@@ -78,10 +78,10 @@ PowerOnEditor::PowerOnEditor(const RunState& run, QWidget* parent)
     setLayout(column);
 }
 
-// Beside the power-on block.
+// Beside the power-on block; as tall as its fields, which the remote layout has fewer of.
 QRect PowerOnEditor::designGeometry() const
 {
-    return {16, 14, 330, 300};
+    return {16, 14, 330, 200};
 }
 
 void PowerOnEditor::open(EeBlock& image)

@@ -22,7 +22,7 @@ RelayEditor::RelayEditor(QWidget* parent) : Editor(QStringLiteral("Relay"), pare
 // Above the relay block.
 QRect RelayEditor::designGeometry() const
 {
-    return {694, 14, 220, 132};
+    return {694, 156, 220, 132};
 }
 
 void RelayEditor::open(EeBlock& image)

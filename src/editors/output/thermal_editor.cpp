@@ -44,15 +44,12 @@ ThermalEditor::ThermalEditor(QWidget* parent) : Editor(QStringLiteral("Thermo-Ma
     for (int tag = kThermalT1Tag; tag < kThermalL1Tag + 3; ++tag)
         connect(&fieldOf(tag), &ClickField::clicked, this, [this, tag] { eTMSlider(tag); });
 
-    pThermo_ = new QFrame(this);
-    pThermo_->setObjectName(QStringLiteral("pThermo"));
-    pThermo_->setFrameShape(QFrame::StyledPanel);
+    pThermo_ = sliderStrip("pThermo");
     sbThermo_ = new QSlider(Qt::Horizontal, pThermo_);
     sbThermo_->setObjectName(QStringLiteral("sbThermo"));
     auto* strip = new QHBoxLayout(pThermo_);
     strip->addWidget(sbThermo_);
     connect(sbThermo_, &QSlider::valueChanged, this, &ThermalEditor::sbThermoChange);
-    pThermo_->hide();
 
     auto* layout = new QVBoxLayout(this);
     setCardLayout(*layout);
@@ -119,7 +116,14 @@ void ThermalEditor::apply(EeBlock& image)
         fields.level[i] = textOf(*levels_[i]);
     }
     fields.relayOff = cbOutput_Off_->isChecked();
-    applyThermal(image, fields);
+    thresholdsLowered_ = applyThermal(image, fields);
+}
+
+QString ThermalEditor::repaired() const
+{
+    return thresholdsLowered_ ? QStringLiteral("Error: Invalid Temperatures. Thresholds were lowered below the one "
+                                               "above them!")
+                              : QString();
 }
 
 void ThermalEditor::closing()

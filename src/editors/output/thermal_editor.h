@@ -23,9 +23,10 @@ public:
     QRect designGeometry() const override;
     // `displayTM`: repairs the image at once.
     void open(EeBlock& image) override;
-    // `bTMOk`.
+    // `bTMOk`; thresholds out of order are lowered below the one above.
     void apply(EeBlock& image) override;
     void closing() override;
+    QString repaired() const override;
 
 private:
     // The field of a slider tag (2..4 thresholds, 5..7 levels).
@@ -40,6 +41,7 @@ private:
     QFrame* pThermo_ = nullptr;
     QSlider* sbThermo_ = nullptr;
     int tag_ = 0;
+    bool thresholdsLowered_ = false;
 };
 
 } // namespace ormid

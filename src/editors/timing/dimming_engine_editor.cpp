@@ -9,6 +9,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <optional>
+
 #include "editors/click_field.h"
 
 namespace ormid {
@@ -35,6 +37,22 @@ namespace {
 constexpr int kRows = static_cast<int>(field::stepCount);
 const QColor kUsedRow(192, 220, 192);
 const QColor kFreeRow(192, 192, 192);
+
+// The relay buttons of a row: "Off" or "On" as a used step stores it, neither for a
+// free step, which has no relay state.
+void showRelay(const TBox& controls, std::optional<bool> off)
+{
+    if (off) {
+        (*off ? controls._off : controls._on)->setChecked(true);
+        return;
+    }
+    for (QRadioButton* button : {controls._on, controls._off}) {
+        // An exclusive button cannot be unchecked while it is the group's checked one.
+        button->setAutoExclusive(false);
+        button->setChecked(false);
+        button->setAutoExclusive(true);
+    }
+}
 
 QString rowName(const char* prefix, int row)
 {
@@ -64,10 +82,11 @@ DimmingEngineEditor::DimmingEngineEditor(const EngineLayout& layout, const RunSt
     auto* table = new QWidget(this);
     auto* grid = new QGridLayout(table);
     grid->setContentsMargins(0, 0, 0, 0);
-    grid->setVerticalSpacing(3);
+    grid->setVerticalSpacing(2);
     deleteCaption_ = new QLabel(QStringLiteral("DEL"), table);
+    // The rows keep their width and place while the caption and the delete boxes come and go.
+    keepPlaceWhenHidden(*deleteCaption_);
     grid->addWidget(deleteCaption_, 0, 1, Qt::AlignHCenter);
-    // The rows keep their width while delete boxes come and go.
     grid->setColumnMinimumWidth(1, deleteCaption_->sizeHint().width() + 8);
     for (int row = 1; row <= kRows; ++row)
         buildRow(row, *table);
@@ -139,6 +158,7 @@ void DimmingEngineEditor::buildRow(int row, QWidget& rows)
     if (row > 1) {
         controls._delete = new QCheckBox(&rows);
         controls._delete->setObjectName(rowName(layout_.remove, row));
+        keepPlaceWhenHidden(*controls._delete);
         connect(controls._delete, &QCheckBox::clicked, this, [this, row] { deleteClicked(row); });
         grid->addWidget(controls._delete, row, 1, Qt::AlignCenter);
     }
@@ -147,7 +167,7 @@ void DimmingEngineEditor::buildRow(int row, QWidget& rows)
 // Over the blocks, leaving the action bar free.
 QRect DimmingEngineEditor::designGeometry() const
 {
-    return {134, 8, 660, 424};
+    return {134, 4, 660, 424};
 }
 
 TBox DimmingEngineEditor::box(int row) const
@@ -174,8 +194,7 @@ bool DimmingEngineEditor::setGB(bool enabled, int row)
     controls._delay->setText(QString::fromStdString(view.first));
     controls._fade->setText(QString::fromStdString(view.fade));
     controls._level->setText(QString::fromStdString(view.level));
-    if (view.used)
-        (view.off ? controls._off : controls._on)->setChecked(true);
+    showRelay(controls, view.used ? std::optional<bool>(view.off) : std::nullopt);
     for (ClickField* field : {controls._delay, controls._fade, controls._level})
         field->setHighlighted(false);
     showRowState(row, view.used, enabled);
@@ -202,6 +221,8 @@ void DimmingEngineEditor::fieldClicked(int row, Column column)
 void DimmingEngineEditor::takeIntoUse(int row)
 {
     box(row)._level->setText(QStringLiteral("100"));
+    // What OK stores for a level without "Off".
+    showRelay(box(row), false);
     showRowState(row, true, true);
     if (row < kRows)
         setGB(true, row + 1);

@@ -75,9 +75,7 @@ IsdEditor::IsdEditor(QWidget* parent) : Editor(QStringLiteral("ISD  Setup "), pa
     autoDstControls_ << bADSTCalc;
     grid->setColumnStretch(3, 1);
 
-    pISDSLider_ = new QFrame(this);
-    pISDSLider_->setObjectName(QStringLiteral("pISDSLider"));
-    pISDSLider_->setFrameShape(QFrame::StyledPanel);
+    pISDSLider_ = sliderStrip("pISDSLider");
     sbISD_ = new QSlider(Qt::Horizontal, pISDSLider_);
     sbISD_->setObjectName(QStringLiteral("sbISD"));
     sbISD_->setRange(0, kOffsetPositions);
@@ -85,7 +83,6 @@ IsdEditor::IsdEditor(QWidget* parent) : Editor(QStringLiteral("ISD  Setup "), pa
     auto* strip = new QHBoxLayout(pISDSLider_);
     strip->addWidget(sbISD_);
     connect(sbISD_, &QSlider::valueChanged, this, &IsdEditor::sbISDChange);
-    pISDSLider_->hide();
 
     auto* column = new QVBoxLayout(this);
     setCardLayout(*column);

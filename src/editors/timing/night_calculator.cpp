@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -71,6 +72,27 @@ protected:
     }
 };
 
+// A date picker in which a digit typed where the section has no room for it starts
+// the section afresh, as the system's pickers do: "30" typed over the day "10" gives
+// the 30th wherever the cursor stands in it (QDateEdit would refuse "310" or "130").
+class DatePicker final : public QDateEdit {
+public:
+    using QDateEdit::QDateEdit;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const QString before = text();
+        const Section typedInto = currentSection(); // refused, QDateEdit may move on to the next
+        QDateEdit::keyPressEvent(event);
+        const bool digit = event->text().size() == 1 && event->text().front().isDigit();
+        if (digit && text() == before && typedInto != NoSection) {
+            setSelectedSection(typedInto);
+            QDateEdit::keyPressEvent(event);
+        }
+    }
+};
+
 QSlider* newSlider(const char* name, int minimum, int maximum, int start, QWidget& parent)
 {
     auto* slider = new QSlider(Qt::Horizontal, &parent);
@@ -100,7 +122,7 @@ NightCalculator::NightCalculator(QWidget* parent) : Card(QStringLiteral("Lenght 
     lHorizon_ = new QLabel(this);
     lHorizon_->setObjectName(QStringLiteral("lHorizon"));
     lHorizon_->setMinimumWidth(60);
-    DateTimePicker1_ = new QDateEdit(QDate(2014, 3, 10), this);
+    DateTimePicker1_ = new DatePicker(QDate(2014, 3, 10), this);
     DateTimePicker1_->setObjectName(QStringLiteral("DateTimePicker1"));
     DateTimePicker1_->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
     DateTimePicker1_->setCalendarPopup(true);

@@ -34,7 +34,7 @@ public:
         : QWidget(parent), zone_(zone), longitude_(longitude)
     {
         setObjectName(QStringLiteral("iTimeZones"));
-        setMinimumHeight(140);
+        setMinimumHeight(2 * textRow() + kLeastBandHeight);
     }
 
 protected:
@@ -42,11 +42,12 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF area = QRectF(rect()).adjusted(4, 20, -4, -22);
+        // The caption has a row above the bands and the zone numbers one below them;
+        // the outer numbers, centred under the outer bands, need half their width beside.
+        const qreal row = textRow();
+        const qreal beside = fontMetrics().horizontalAdvance(QStringLiteral("+12")) / 2.0 + 2;
+        const QRectF area = QRectF(rect()).adjusted(beside, row, -beside, -row);
         const auto x = [&](double degrees) { return area.left() + area.width() * (degrees + 180) / 360; };
-        QFont font = painter.font();
-        font.setPixelSize(qMax(9, qRound(area.height() / 9)));
-        painter.setFont(font);
         for (int zone = -12; zone <= 12; ++zone) {
             const QRectF band(QPointF(x(qMax(-180.0, zone * 15 - 7.5)), area.top()),
                               QPointF(x(qMin(180.0, zone * 15 + 7.5)), area.bottom()));
@@ -56,7 +57,7 @@ protected:
                                     : (zone % 2 == 0 ? QColor(0xE4, 0xEC, 0xF1) : QColor(0xF4, 0xF7, 0xF9)));
             if (zone % 3 == 0 || chosen) {
                 painter.setPen(chosen ? QColor(0x1F, 0x4F, 0x5C) : QColor(0x55, 0x60, 0x6A));
-                painter.drawText(QRectF(band.center().x() - 20, area.bottom() + 2, 40, 18), Qt::AlignCenter,
+                painter.drawText(QRectF(band.center().x() - beside, area.bottom(), 2 * beside, row), Qt::AlignCenter,
                                  zone > 0 ? QStringLiteral("+%1").arg(zone) : QString::number(zone));
             }
         }
@@ -74,6 +75,10 @@ protected:
     }
 
 private:
+    static constexpr int kLeastBandHeight = 60;
+    // A line of the widget's text with a little air.
+    int textRow() const { return fontMetrics().height() + 4; }
+
     const QSlider& zone_;
     const QSlider& longitude_;
 };

@@ -6,6 +6,7 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include "editors/card.h"
 #include "editors/click_field.h"
 
 namespace ormid {
@@ -45,12 +46,15 @@ StepEditor::StepEditor(Names names, Rows rows, QWidget* parent) : QFrame(parent)
     selector_ = new QComboBox(this);
     selector_->setObjectName(QString::fromLatin1(names.selector));
     selector_->setMinimumContentsLength(11);
+    // The strip keeps its height and the slider its length whether the selector is up or not.
+    keepPlaceWhenHidden(*selector_);
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(slider_, 1);
     layout->addWidget(selector_);
     connect(slider_, &QSlider::valueChanged, this, &StepEditor::sliderChange);
     // Only the user's pick: the refill and initSlider place the selector without it.
     connect(selector_, &QComboBox::activated, this, &StepEditor::comboChange);
+    keepPlaceWhenHidden(*this);
     hide();
 }
 
