@@ -111,7 +111,11 @@ void MainWindow::FormCreate()
     curves_ = new DimmingCurves({.run = run_,
                                  .image = eeBlock_,
                                  .folder = findCurveFolder(processResourceFolders()),
-                                 .setOutput = [this] { outputEditor_->open(eeBlock_); }},
+                                 .setOutput =
+                                     [this] {
+                                         if (Editor* output = editors_->builtEditor(FunctionBlock::output))
+                                             output->open(eeBlock_);
+                                     }},
                                 *new DimmingCurvePanel(panel_), this);
     MemoryWindowHooks hooks{
         .appendDotToCaption = [this] { appendToCaption(QStringLiteral(".")); },
@@ -131,7 +135,8 @@ void MainWindow::FormCreate()
     setWindowTitle(caption::memoryMode);
 }
 
-// Each editor panel lies over the main panel; the host opens it from its block.
+// Each editor panel lies over the main panel; the host builds it when its block is first
+// clicked and opens it from there.
 void MainWindow::buildEditors()
 {
     editors_ = new EditorHost(
@@ -142,17 +147,16 @@ void MainWindow::buildEditors()
          .showMessage = [this](const QString& text) { dialogs_.showMessage(text, UserDialogs::Kind::warning); },
          .blocksArea = MainPanel::kBlocksArea},
         this);
-    outputEditor_ = new OutputEditor(run_, *curves_, panel_);
-    editors_->add(*outputEditor_);
-    editors_->add(*new RelayEditor(panel_));
-    editors_->add(*new PowerOnEditor(run_, panel_));
-    editors_->add(*new BlockTimerEditor(panel_));
-    editors_->add(*new ThermalEditor(panel_));
-    editors_->add(*new MffEditor(panel_));
-    editors_->add(*new HoldEditor(panel_));
-    editors_->add(*new DimmingEngineEditor(kEngine1Layout, run_, panel_));
-    editors_->add(*new DimmingEngineEditor(kEngine2Layout, run_, panel_));
-    editors_->add(*new IsdEditor(panel_));
+    editors_->add(FunctionBlock::output, [this] { return new OutputEditor(run_, *curves_, panel_); });
+    editors_->add(FunctionBlock::relay, [this] { return new RelayEditor(panel_); });
+    editors_->add(FunctionBlock::powerOn, [this] { return new PowerOnEditor(run_, panel_); });
+    editors_->add(FunctionBlock::blockTimer, [this] { return new BlockTimerEditor(panel_); });
+    editors_->add(FunctionBlock::thermal, [this] { return new ThermalEditor(panel_); });
+    editors_->add(FunctionBlock::mff, [this] { return new MffEditor(panel_); });
+    editors_->add(FunctionBlock::hold, [this] { return new HoldEditor(panel_); });
+    editors_->add(FunctionBlock::engine1, [this] { return new DimmingEngineEditor(kEngine1Layout, run_, panel_); });
+    editors_->add(FunctionBlock::engine2, [this] { return new DimmingEngineEditor(kEngine2Layout, run_, panel_); });
+    editors_->add(FunctionBlock::isd, [this] { return new IsdEditor(panel_); });
     connect(panel_, &MainPanel::blockClicked, editors_, &EditorHost::blockClicked);
 }
 

@@ -32,7 +32,6 @@ namespace ormid {
 class DimmingCurves;
 class EditorHost;
 class MainPanel;
-class OutputEditor;
 class PdfReport;
 
 // The periods of the window timers. Tests shorten them; the waits of start-up take
@@ -134,7 +133,6 @@ private:
     UserDialogs& dialogs_;
     MainPanel* panel_ = nullptr;
     EditorHost* editors_ = nullptr;
-    OutputEditor* outputEditor_ = nullptr;
     DimmingCurves* curves_ = nullptr;
     MemorySlots* memories_ = nullptr;
     PdfReport* pdfReport_ = nullptr;

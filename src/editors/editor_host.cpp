@@ -87,9 +87,13 @@ EditorHost::EditorHost(EditorHostContext context, QObject* parent) : QObject(par
 {
 }
 
-void EditorHost::add(Editor& editor)
+void EditorHost::add(FunctionBlock block, EditorFactory make)
 {
-    editors_.push_back(&editor);
+    editors_.push_back({block, std::move(make)});
+}
+
+void EditorHost::take(Editor& editor)
+{
     if (shade_ == nullptr)
         shade_ = new Shade(editor.parentWidget()); // the editors share the main panel
     editor.setGeometry(context_.scaled(editor.designGeometry()));
@@ -109,7 +113,8 @@ void EditorHost::blockClicked(BlockClick click)
         const SwitchAction& action = rule->isOn == nullptr || switchingOff ? rule->whenOn : rule->whenOff;
         if (!action.opensEditor) {
             action.write(context_.image);
-            if (Editor* editor = editorOf(click.block); editor != nullptr && switchingOff)
+            // A panel never opened keeps nothing between openings.
+            if (Editor* editor = builtEditor(click.block); editor != nullptr && switchingOff)
                 editor->switchedOff();
             showChangedImage();
             return;
@@ -122,11 +127,27 @@ void EditorHost::blockClicked(BlockClick click)
         openEditor(*editor);
 }
 
-Editor* EditorHost::editorOf(FunctionBlock block) const
+Editor* EditorHost::builtEditor(FunctionBlock block) const
 {
-    const auto editor
-        = std::find_if(editors_.begin(), editors_.end(), [block](const Editor* e) { return e->block() == block; });
-    return editor != editors_.end() ? *editor : nullptr;
+    for (const Entry& entry : editors_) {
+        if (entry.block == block)
+            return entry.built;
+    }
+    return nullptr;
+}
+
+Editor* EditorHost::editorOf(FunctionBlock block)
+{
+    for (Entry& entry : editors_) {
+        if (entry.block != block)
+            continue;
+        if (entry.built == nullptr) {
+            entry.built = entry.make();
+            take(*entry.built);
+        }
+        return entry.built;
+    }
+    return nullptr;
 }
 
 void EditorHost::openEditor(Editor& editor)

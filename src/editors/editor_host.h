@@ -39,8 +39,13 @@ class EditorHost final : public QObject {
 public:
     explicit EditorHost(EditorHostContext context, QObject* parent = nullptr);
 
-    // Takes the editor of its block; the editor stays a child of its own parent widget.
-    void add(Editor& editor);
+    // How the editor of a block is made, the first time the user opens it: a user opens
+    // one panel at a time, so none is built at start-up. The editor is a child of its
+    // own parent widget.
+    using EditorFactory = std::function<Editor*()>;
+    void add(FunctionBlock block, EditorFactory make);
+    // The block's editor if it was opened before; nullptr otherwise.
+    Editor* builtEditor(FunctionBlock block) const;
     // A click on a block of the main panel (the panel lets clicks through only while
     // the window is unlocked).
     void blockClicked(BlockClick click);
@@ -48,7 +53,15 @@ public:
     bool editing() const { return open_ != nullptr; }
 
 private:
-    Editor* editorOf(FunctionBlock block) const;
+    struct Entry {
+        FunctionBlock block;
+        EditorFactory make;
+        Editor* built = nullptr;
+    };
+
+    // The block's editor, built now if it never was; nullptr for a block without one.
+    Editor* editorOf(FunctionBlock block);
+    void take(Editor& editor);
     void openEditor(Editor& editor);
     void okClicked();
     void cancelClicked();
@@ -57,7 +70,7 @@ private:
     void showChangedImage();
 
     EditorHostContext context_;
-    std::vector<Editor*> editors_;
+    std::vector<Entry> editors_;
     Editor* open_ = nullptr;
     // Over the blocks while a panel is open: they look as locked as they are.
     QWidget* shade_ = nullptr;

@@ -11,6 +11,7 @@
 #include "app/window_doubles.h"
 #include "core/encodings.h"
 #include "core/image.h"
+#include "editors/editor.h"
 #include "editors/editor_host.h"
 #include "editors/output/relay_editor.h"
 #include "editors/timing/dimming_engine_editor.h"
@@ -30,8 +31,8 @@ protected:
                                 .showMessage = [this](const QString& text) { messages_.push_back(text); },
                                 .blocksArea = QRect(0, 0, 928, 440)},
                                &panel_);
-        host_->add(*new DimmingEngineEditor(kEngine1Layout, run_, &panel_));
-        host_->add(*new RelayEditor(&panel_));
+        host_->add(FunctionBlock::engine1, [this] { return new DimmingEngineEditor(kEngine1Layout, run_, &panel_); });
+        host_->add(FunctionBlock::relay, [this] { return new RelayEditor(&panel_); });
         panel_.show();
     }
 
@@ -46,6 +47,21 @@ protected:
     int redraws_ = 0;
     std::vector<QString> messages_;
 };
+
+// A user opens one panel at a time: each is built on its block's first click, once.
+TEST_F(EditorHostTest, APanelIsBuiltWhenItsBlockIsFirstClicked)
+{
+    EXPECT_TRUE(panel_.findChildren<Editor*>().empty());
+    for (int opening = 0; opening < 2; ++opening) {
+        host_->blockClicked({FunctionBlock::engine1, BlockElement::picture});
+        const QList<Editor*> built = panel_.findChildren<Editor*>();
+        ASSERT_EQ(built.size(), 1) << "opening " << opening;
+        EXPECT_TRUE(built.front()->isVisible());
+        EXPECT_EQ(host_->builtEditor(FunctionBlock::engine1), built.front());
+        press("bDimmer1_Cancel");
+    }
+    EXPECT_EQ(host_->builtEditor(FunctionBlock::relay), nullptr) << "never opened";
+}
 
 // The panel only draws: what an OK or a switch wrote is brought into the layout's form
 // before the redraw, the power-on level into steps of 5 % in the remote layout only.

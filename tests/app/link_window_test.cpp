@@ -327,7 +327,9 @@ TEST_F(LinkWindowTest, AnUpdateAfterALostAnswerResetsTheDeviceBeforeItsFirstPage
     press("bUpdateFw"); // the last verdict gives way to the new progress
     EXPECT_EQ(caption(), ready + "->FW Update: waiting for the device to restart before the first page...");
     EXPECT_TRUE(window_->runState().formDisabled);
-    const std::vector<QString> captions = captionsUntil([&] { return caption() == ready + "->FW Update finished."; });
+    const QString finished = "USB Stick, Device Nr. 12345678, FW 1.77            Ready...->FW Update finished.";
+    const std::vector<QString> captions = captionsUntil([&] { return caption() == finished; });
+    EXPECT_EQ(captions.back(), finished);
     EXPECT_NE(std::find(captions.begin(), captions.end(), ready + "->FW Update 0/80"), captions.end());
     const std::vector<Byte>& image = window_->firmware().fwImage;
     EXPECT_EQ(model_->state().receivedFirmware, std::vector<Byte>(image.begin(), image.begin() + 80 * 72));

@@ -336,12 +336,13 @@ TEST_F(ProgrammerEndToEnd, UsbStickReadUpdateAndWriteAgainstTheSimulator)
     })) << caption()
         << "\n"
         << output();
-    EXPECT_EQ(caption(), "USB Stick, Device Nr. 0A1B2C3D, FW 1.70            Ready...->FW Update finished.");
+    EXPECT_EQ(caption(), "USB Stick, Device Nr. 0A1B2C3D, FW 1.77            Ready...->FW Update finished.")
+        << "the caption names the firmware the device announced after the update";
     EXPECT_GE(shownPages, 70) << "the bar follows the pages";
     EXPECT_FALSE(progress->isVisible());
     EXPECT_FALSE(window.runState().formDisabled);
 
-    // After its Reset the device announces the new version; ReRead shows it.
+    // ReRead keeps the new version in the caption.
     ASSERT_TRUE(processEventsUntil([&] { return engine().identification().firmware == 77; })) << output();
     test::press(window, "bReread");
     ASSERT_TRUE(processEventsUntil([&] { return caption().ends_with("Ready..."); })) << caption();
