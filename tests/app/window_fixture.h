@@ -212,10 +212,11 @@ protected:
     {
         return test::element<T>(*window_, name);
     }
-    // Whether the element is on screen.
+    // Whether the element is on screen. An editor panel never opened is not built yet,
+    // and so not on screen either.
     bool shown(const char* name) const
     {
-        const QWidget* found = element(name);
+        const QWidget* found = window_->findChild<QWidget*>(QString::fromLatin1(name));
         return found != nullptr && found->isVisible();
     }
     // The user clicks the element with the mouse (it must be on screen and enabled).
