@@ -172,7 +172,6 @@ TEST_F(DimmingCurvesTest, TickingOffersTheCurvesAndTheChartShowsTheSelectedOne)
 
     // Each error shows its text at (100, 100) on the blank chart, and no line.
     CurveChart reference(nullptr);
-    reference.takeBlank();
     for (const auto& [curve, message] :
          {std::pair{countError, "Error: Nr. of points is not 101!"}, std::pair{dataError, "Error: Wrong Data!"}}) {
         SCOPED_TRACE(message);

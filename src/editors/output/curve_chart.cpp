@@ -25,36 +25,42 @@ const ChartAxes& curveAxes()
 
 } // namespace
 
-CurveChart::CurveChart(QWidget* parent) : QWidget(parent), picture_(kChartSize, kChartSize, QImage::Format_RGB32)
+CurveChart::CurveChart(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("iDimmingCurve"));
     setMinimumSize(kChartSize / 2, kChartSize / 2);
-    QPainter painter(&picture_);
-    paintChartBackground(painter, curveAxes());
 }
 
-void CurveChart::takeBlank()
+const QImage& CurveChart::picture()
 {
-    blank_ = picture_.copy();
+    return canvas();
+}
+
+QImage& CurveChart::canvas()
+{
+    if (picture_.isNull())
+        wipe();
+    return picture_;
 }
 
 void CurveChart::wipe()
 {
-    if (hasBlank())
-        picture_ = blank_.copy();
+    picture_ = QImage(kChartSize, kChartSize, QImage::Format_RGB32);
+    QPainter painter(&picture_);
+    paintChartBackground(painter, curveAxes());
     update();
 }
 
 void CurveChart::drawCurve(const std::vector<ChartPoint>& points)
 {
-    QPainter painter(&picture_);
+    QPainter painter(&canvas());
     paintChartLine(painter, points);
     update();
 }
 
 void CurveChart::writeMessage(const QString& message, const QString& detail)
 {
-    QPainter painter(&picture_);
+    QPainter painter(&canvas());
     QFont font = painter.font();
     font.setPixelSize(kTextSize);
     painter.setFont(font);
@@ -80,7 +86,7 @@ void CurveChart::paintEvent(QPaintEvent*)
     const int side = std::min(width(), height());
     const QRect target((width() - side) / 2, (height() - side) / 2, side, side);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, picture_);
+    painter.drawImage(target, canvas());
 }
 
 } // namespace ormid

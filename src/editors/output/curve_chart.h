@@ -1,6 +1,7 @@
 #pragma once
 // The curve chart `iDimmingCurve`: a 500 × 500 picture that keeps what was drawn on it
-// until it is wiped with the blank chart, shown scaled to the widget.
+// until it is wiped back to the blank chart, shown scaled to the widget. The picture is
+// made when it is first drawn on or shown: most runs never open the curve panel.
 
 #include <QImage>
 #include <QWidget>
@@ -17,12 +18,9 @@ public:
     explicit CurveChart(QWidget* parent);
 
     // The picture at its own 500 × 500 pixels.
-    const QImage& picture() const { return picture_; }
+    const QImage& picture();
 
-    // Keeps the chart as it stands as the blank chart.
-    void takeBlank();
-    bool hasBlank() const { return !blank_.isNull(); }
-    // Copies the blank chart over the picture.
+    // The blank chart (axes and grid) over the whole picture.
     void wipe();
     // The curve through its points, red and 2 pixels wide.
     void drawCurve(const std::vector<ChartPoint>& points);
@@ -37,8 +35,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The picture, made blank on first use.
+    QImage& canvas();
+
     QImage picture_;
-    QImage blank_;
 };
 
 } // namespace ormid

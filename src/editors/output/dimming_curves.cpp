@@ -50,10 +50,8 @@ bool DimmingCurves::dimmCurve(bool atStartup)
         return false;
     names_ = std::move(names);
     panel_.setEntries(names_);
-    if (atStartup) {
-        panel_.chart().takeBlank();
+    if (atStartup)
         return true;
-    }
     RunState& run = context_.run;
     if (run.curveIndex == -1) {
         panel_.selectEntry(0);
