@@ -120,6 +120,43 @@ protected:
         return snapshot;
     }
 
+    // ormid-stick-sim serving `socket` with `options`; true once the socket is there.
+    bool startSimulator(const fs::path& socket, std::vector<std::string> options)
+    {
+        options.insert(options.begin(), {"--socket", socket.string()});
+        simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim", std::move(options), {}, folder_ / "output");
+        return simulator_ > 0 && test::awaitCondition([&] { return fs::is_socket(socket); });
+    }
+
+    // The programmer on the virtual display over the stick at `socket`; true once it has
+    // written its first snapshot, from when on it takes SIGUSR1. The instance guard's lock
+    // goes to the test's own folder, apart from any other programmer.
+    bool startProgrammer(const fs::path& socket)
+    {
+        programmer_ = test::spawnProcess(kBinDir + "/ormid-programmer", {"-skipFW"},
+                                         {
+                                             {"DISPLAY", display_},
+                                             {"QT_QPA_PLATFORM", "xcb"},
+                                             {"ORMID_HID_BRIDGE", socket.string()},
+                                             {"ORMID_UI_DUMP", snapshotFile().string()},
+                                             {"TMPDIR", folder_.string()},
+                                             {"XDG_RUNTIME_DIR", folder_.string()},
+                                         },
+                                         folder_ / "output");
+        return programmer_ > 0 && test::awaitCondition([&] { return readSnapshot().has_value(); });
+    }
+
+    // A real click in the middle of the element the snapshot names; true when it went out.
+    bool clickOn(const QJsonObject& snapshot, const char* name)
+    {
+        const std::optional<QJsonObject> entry = entryNamed(snapshot, QString::fromLatin1(name));
+        if (!entry)
+            return false;
+        const int x = (*entry)["x"].toInt() + (*entry)["width"].toInt() / 2;
+        const int y = (*entry)["y"].toInt() + (*entry)["height"].toInt() / 2;
+        return xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"});
+    }
+
     // xdotool on the virtual display; true when it succeeded.
     bool xdotool(std::vector<std::string> arguments)
     {
@@ -150,36 +187,16 @@ TEST_F(UiDumpEndToEnd, ScriptChoosesAMemoryWithARealClick)
     const fs::path configuration = folder_ / "corner.kdc";
     ASSERT_TRUE(writeFileAtomically(configuration, saveConfiguration(makeDefaultImage(), "Corner")).ok());
     const fs::path socket = folder_ / "stick.sock";
-    simulator_ = test::spawnProcess(
-        kBinDir + "/ormid-stick-sim",
-        {"--socket", socket.string(), "--mode", "memory", "--preset", "M2=" + configuration.string() + ":Corner"}, {},
-        folder_ / "output");
-    ASSERT_GT(simulator_, 0);
-    ASSERT_TRUE(test::awaitCondition([&] { return fs::is_socket(socket); })) << output();
-
-    // The instance guard's lock goes to the test's own folder, apart from any other programmer.
-    programmer_ = test::spawnProcess(kBinDir + "/ormid-programmer", {"-skipFW"},
-                                     {
-                                         {"DISPLAY", display_},
-                                         {"QT_QPA_PLATFORM", "xcb"},
-                                         {"ORMID_HID_BRIDGE", socket.string()},
-                                         {"ORMID_UI_DUMP", snapshotFile().string()},
-                                         {"TMPDIR", folder_.string()},
-                                         {"XDG_RUNTIME_DIR", folder_.string()},
-                                     },
-                                     folder_ / "output");
-    ASSERT_GT(programmer_, 0);
-    ASSERT_TRUE(test::awaitCondition([&] { return readSnapshot().has_value(); })) << "no snapshot after start-up\n"
-                                                                                  << output();
+    ASSERT_TRUE(startSimulator(socket, {"--mode", "memory", "--preset", "M2=" + configuration.string() + ":Corner"}))
+        << output();
+    ASSERT_TRUE(startProgrammer(socket)) << "no snapshot after start-up\n" << output();
     const QJsonObject started = *readSnapshot();
     ASSERT_EQ(started["caption"].toString(), "Ormid") << output();
     EXPECT_EQ(started["formDisabled"], QJsonValue(true)) << "nothing to edit before a memory is chosen";
     const std::optional<QJsonObject> m2 = entryNamed(started, QStringLiteral("bM2"));
     ASSERT_TRUE(m2 && (*m2)["visible"].toBool() && (*m2)["enabled"].toBool());
 
-    const int x = (*m2)["x"].toInt() + (*m2)["width"].toInt() / 2;
-    const int y = (*m2)["y"].toInt() + (*m2)["height"].toInt() / 2;
-    ASSERT_TRUE(xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"})) << output();
+    ASSERT_TRUE(clickOn(started, "bM2")) << output();
 
     const std::optional<QJsonObject> chosen
         = snapshotWhen([](const QJsonObject& snapshot) { return !shown(snapshot, "bM1"); });
@@ -202,44 +219,21 @@ TEST_F(UiDumpEndToEnd, AStickKilledDuringAUsbTransferLeavesTheEditInTheWindow)
     if (HasFatalFailure())
         return;
     const fs::path socket = folder_ / "stick.sock";
-    simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim",
-                                    {"--socket", socket.string(), "--mode", "usb", "--reply-delay", "100"}, {},
-                                    folder_ / "output");
-    ASSERT_GT(simulator_, 0);
-    ASSERT_TRUE(test::awaitCondition([&] { return fs::is_socket(socket); })) << output();
-    programmer_ = test::spawnProcess(kBinDir + "/ormid-programmer", {"-skipFW"},
-                                     {
-                                         {"DISPLAY", display_},
-                                         {"QT_QPA_PLATFORM", "xcb"},
-                                         {"ORMID_HID_BRIDGE", socket.string()},
-                                         {"ORMID_UI_DUMP", snapshotFile().string()},
-                                         {"TMPDIR", folder_.string()},
-                                         {"XDG_RUNTIME_DIR", folder_.string()},
-                                     },
-                                     folder_ / "output");
-    ASSERT_GT(programmer_, 0);
-    // Its own first snapshot says the programmer takes SIGUSR1 now.
-    ASSERT_TRUE(test::awaitCondition([&] { return readSnapshot().has_value(); })) << output();
+    ASSERT_TRUE(startSimulator(socket, {"--mode", "usb", "--reply-delay", "100"})) << output();
+    ASSERT_TRUE(startProgrammer(socket)) << output();
     const std::optional<QJsonObject> ready = snapshotWhen([](const QJsonObject& snapshot) {
         return snapshot["caption"].toString().endsWith("Ready...") && shown(snapshot, "rc_off");
     });
     ASSERT_TRUE(ready && shown(*ready, "rc_off")) << output();
-    const auto click = [&](const QJsonObject& snapshot, const char* name) {
-        const std::optional<QJsonObject> entry = entryNamed(snapshot, QString::fromLatin1(name));
-        ASSERT_TRUE(entry) << name;
-        const int x = (*entry)["x"].toInt() + (*entry)["width"].toInt() / 2;
-        const int y = (*entry)["y"].toInt() + (*entry)["height"].toInt() / 2;
-        ASSERT_TRUE(xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"})) << output();
-    };
 
-    click(*ready, "rc_off"); // the remote input on, over the mains
+    ASSERT_TRUE(clickOn(*ready, "rc_off")) << output(); // the remote input on, over the mains
     const std::optional<QJsonObject> edited
         = snapshotWhen([](const QJsonObject& snapshot) { return shown(snapshot, "rc_main"); });
     ASSERT_TRUE(edited && shown(*edited, "rc_main")) << output();
     const QString editedImage = (*edited)["image"].toString();
     ASSERT_NE(editedImage, (*ready)["image"].toString());
 
-    click(*edited, "bMemStore");
+    ASSERT_TRUE(clickOn(*edited, "bMemStore")) << output();
     ASSERT_TRUE(snapshotWhen([](const QJsonObject& snapshot) {
         return snapshot["caption"].toString().contains("->Transfer ");
     })) << output();

@@ -96,17 +96,7 @@ public:
         if (onMessage)
             onMessage(text);
     }
-    Answer askYesNo(const QString& text) override
-    {
-        questions.push_back(text);
-        if (onQuestion)
-            onQuestion();
-        if (answers.empty())
-            return Answer::dismissed;
-        const Answer answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
+    Answer askYesNo(const QString& text) override { return ask(text, answers, Answer::dismissed); }
     Answer askWarningAt(const QString& text, QPoint windowPosition) override
     {
         warningPositions.push_back(windowPosition);
@@ -114,14 +104,7 @@ public:
     }
     SaveChoice askSaveOrDiscard(const QString& text) override
     {
-        questions.push_back(text);
-        if (onQuestion)
-            onQuestion();
-        if (saveChoices.empty())
-            return SaveChoice::keepEditing;
-        const SaveChoice choice = saveChoices.front();
-        saveChoices.pop_front();
-        return choice;
+        return ask(text, saveChoices, SaveChoice::keepEditing);
     }
     void beep() override { ++beeps; }
     std::optional<QString> openFileName(const QString& title, const QString& filter) override
@@ -146,6 +129,21 @@ public:
     int beeps = 0;
     std::vector<FileDialog> fileDialogs;
     std::optional<QString> fileName;
+
+private:
+    // Keeps the question and takes the next scripted reply; `closed` when none is left.
+    template <typename Reply>
+    Reply ask(const QString& text, std::deque<Reply>& replies, Reply closed)
+    {
+        questions.push_back(text);
+        if (onQuestion)
+            onQuestion();
+        if (replies.empty())
+            return closed;
+        const Reply reply = replies.front();
+        replies.pop_front();
+        return reply;
+    }
 };
 
 } // namespace ormid::test
