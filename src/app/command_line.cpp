@@ -18,18 +18,18 @@ constexpr std::size_t kCurveValueOffset = 4;
 
 struct Option {
     std::string_view argument;
-    bool RunState::*flag;
+    bool ProgramOptions::*flag;
     std::string_view help;
 };
 
 // clang-format off
 constexpr Option kOptions[] = {
-    {"-eraseAll", &RunState::enableErase, "offer \"Erase ALL\" for a stick that does not answer the mode query"},
-    {"-skipFW", &RunState::skipFW, "do not compare or store the built-in firmware in memory mode"},
-    {"-copyAstro", &RunState::copyAstro, "keep the astro-clock bytes of a memory or a file when it is loaded"},
-    {"-noLoadCheck", &RunState::noLoadCheck, "load a configuration file even when its checksum is wrong"},
-    {"-showLog", &RunState::showLog, "show the connected device's operating counters (firmware 1.72 and newer)"},
-    {"-debug", &RunState::debugMode, "offer the \"Debug\" box with the link log in USB Stick mode"},
+    {"-eraseAll", &ProgramOptions::enableErase, "offer \"Erase ALL\" for a stick that does not answer the mode query"},
+    {"-skipFW", &ProgramOptions::skipFW, "do not compare or store the built-in firmware in memory mode"},
+    {"-copyAstro", &ProgramOptions::copyAstro, "keep the astro-clock bytes of a memory or a file when it is loaded"},
+    {"-noLoadCheck", &ProgramOptions::noLoadCheck, "load a configuration file even when its checksum is wrong"},
+    {"-showLog", &ProgramOptions::showLog, "show the connected device's operating counters (firmware 1.72 and newer)"},
+    {"-debug", &ProgramOptions::debugMode, "offer the \"Debug\" box with the link log in USB Stick mode"},
 };
 // clang-format on
 
@@ -117,29 +117,22 @@ int curvePosition(std::string_view argument)
     return number && *number >= 0 ? *number : -1;
 }
 
-void clearOptions(RunState& run)
-{
-    for (const Option& option : kOptions)
-        run.*option.flag = false;
-    run.curveIndex = -1;
-    run.restartArgs.clear();
-}
-
 } // namespace
 
-void parseCommandLine(const std::vector<std::string>& arguments, RunState& run)
+ProgramOptions parseCommandLine(const std::vector<std::string>& arguments)
 {
-    clearOptions(run);
+    ProgramOptions options;
     for (const std::string& argument : arguments) {
         if (namesCurve(argument)) {
-            run.curveIndex = curvePosition(argument);
+            options.curveIndex = curvePosition(argument);
             continue;
         }
         for (const Option& option : kOptions)
             if (argument == option.argument)
-                run.*option.flag = true;
-        run.restartArgs.push_back(argument);
+                options.*option.flag = true;
+        options.restartArgs.push_back(argument);
     }
+    return options;
 }
 
 std::optional<std::string> informationRequested(const std::vector<std::string>& arguments)
@@ -172,11 +165,11 @@ std::vector<std::string> commandLineWarnings(const std::vector<std::string>& arg
     return warnings;
 }
 
-std::vector<std::string> restartArguments(const RunState& run, bool withCurve)
+std::vector<std::string> restartArguments(const ProgramOptions& options, int curveIndex)
 {
-    std::vector<std::string> arguments = run.restartArgs;
-    if (withCurve && run.curveIndex != -1)
-        arguments.push_back(std::string(kCurveMark) + std::to_string(run.curveIndex));
+    std::vector<std::string> arguments = options.restartArgs;
+    if (curveIndex != -1)
+        arguments.push_back(std::string(kCurveMark) + std::to_string(curveIndex));
     return arguments;
 }
 

@@ -10,10 +10,9 @@
 
 namespace ormid {
 
-// Clears the option flags (`debugMode` too), `curveIndex` and `restartArgs` of `run`
-// and sets them from the arguments (without the program name). A "-dc=" value that
-// is not a whole number, or is negative, sets `curveIndex` to -1.
-void parseCommandLine(const std::vector<std::string>& arguments, RunState& run);
+// The options of the arguments (without the program name). A "-dc=" value that is not
+// a whole number, or is negative, gives `curveIndex` -1.
+ProgramOptions parseCommandLine(const std::vector<std::string>& arguments);
 
 // What the program prints before it ends instead of opening the window: the usage for
 // "--help" ("-help", "-h"), the version for "--version" ("-version"), wherever they stand;
@@ -26,8 +25,8 @@ std::optional<std::string> informationRequested(const std::vector<std::string>& 
 // gets, after Qt has taken its own (-platform, -style, ...).
 std::vector<std::string> commandLineWarnings(const std::vector<std::string>& arguments);
 
-// The argument list of a self-restart: `restartArgs`, plus "-dc=" and `curveIndex`
-// when a curve is selected and `withCurve` is set (after a memory Transfer).
-std::vector<std::string> restartArguments(const RunState& run, bool withCurve);
+// The argument list of a self-restart: `restartArgs`, plus "-dc=" with `curveIndex`
+// unless it is -1 (a memory Transfer passes the selected curve on).
+std::vector<std::string> restartArguments(const ProgramOptions& options, int curveIndex = -1);
 
 } // namespace ormid

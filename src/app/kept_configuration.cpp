@@ -4,15 +4,14 @@
 
 namespace ormid {
 
-KeptConfiguration::KeptConfiguration(const EeBlock& image, std::function<std::string()> name)
-    : image_(image), name_(std::move(name))
+KeptConfiguration::KeptConfiguration(const EeBlock& image, const std::string& name) : image_(image), name_(name)
 {
 }
 
 void KeptConfiguration::keepCurrent()
 {
     taken_ = true;
-    kept_ = Copy{image_, name_()};
+    kept_ = Copy{image_, name_};
 }
 
 void KeptConfiguration::keptNowhere()
@@ -25,7 +24,7 @@ bool KeptConfiguration::hasUnsavedChanges() const
 {
     if (!taken_)
         return false;
-    return !kept_ || kept_->image != image_ || kept_->name != name_();
+    return !kept_ || kept_->image != image_ || kept_->name != name_;
 }
 
 } // namespace ormid

@@ -3,7 +3,6 @@
 // memory, the device, or the defaults. Changes that are kept nowhere must not go with a
 // self-restart before the user had the chance to save them.
 
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,7 +13,7 @@ namespace ormid {
 class KeptConfiguration {
 public:
     // The window's image and the name (`eInfo`) it would save with it; both must outlive this.
-    KeptConfiguration(const EeBlock& image, std::function<std::string()> name);
+    KeptConfiguration(const EeBlock& image, const std::string& name);
 
     // What the window holds now was read, loaded, saved, written or is the defaults.
     void keepCurrent();
@@ -31,7 +30,7 @@ private:
     };
 
     const EeBlock& image_;
-    std::function<std::string()> name_;
+    const std::string& name_;
     bool taken_ = false;
     std::optional<Copy> kept_;
 };

@@ -19,11 +19,11 @@ namespace {
 constexpr QPoint kVersionQuestionPosition{400, 350};
 
 namespace caption {
-const QString usbStick = QStringLiteral("USB Stick");
-const QString ready = QStringLiteral("            Ready...");
-const QString readError = QStringLiteral("Read Error!");
-const QString transferFinished = QStringLiteral("->Transfer finished.");
-const QString updateFinished = QStringLiteral("->FW Update finished.");
+constexpr const char* usbStick = "USB Stick";
+constexpr const char* ready = "            Ready...";
+constexpr const char* readError = "Read Error!";
+constexpr const char* transferFinished = "->Transfer finished.";
+constexpr const char* updateFinished = "->FW Update finished.";
 const QString updateRefused = QStringLiteral("->FW Update refused at page %1 of %2!");
 // Nobody knows whether the device took the page whose answer did not come.
 const QString updateUnanswered
@@ -31,15 +31,13 @@ const QString updateUnanswered
 // While a write or an update runs the caption keeps moving, however slow the replies.
 const QString transferProgress = QStringLiteral("->Transfer %1/%2");
 const QString updateProgress = QStringLiteral("->FW Update %1/%2");
-const QString updateResetFirst
-    = QStringLiteral("->FW Update: waiting for the device to restart before the first page...");
-const QString updateRestarting = QStringLiteral("->FW Update: waiting for the device to restart...");
-const QString updateNotStarted
-    = QStringLiteral("->FW Update not started: the device did not come back after its Reset!");
+constexpr const char* updateResetFirst = "->FW Update: waiting for the device to restart before the first page...";
+constexpr const char* updateRestarting = "->FW Update: waiting for the device to restart...";
+constexpr const char* updateNotStarted = "->FW Update not started: the device did not come back after its Reset!";
 const QString updateNotTaken = QStringLiteral("->FW Update failed: the device announces %1!");
-const QString updateUnconfirmed = QStringLiteral("->FW Update not confirmed: the device did not come back!");
-const QString verified = QStringLiteral("  ->Transfer verified.");
-const QString notVerified = QStringLiteral("  ->Transfer NOT verified!");
+constexpr const char* updateUnconfirmed = "->FW Update not confirmed: the device did not come back!";
+constexpr const char* verified = "  ->Transfer verified.";
+constexpr const char* notVerified = "  ->Transfer NOT verified!";
 } // namespace caption
 
 namespace text {
@@ -86,7 +84,7 @@ LinkWindow::LinkWindow(LinkWindowContext context, LinkEngineOptions options, std
     timer3_ = new QTimer(this);
     timer3_->setObjectName(QStringLiteral("Timer3"));
     timer3_->setInterval(tickPeriod);
-    connect(timer3_, &QTimer::timeout, this, &LinkWindow::Timer3Timer);
+    connect(timer3_, &QTimer::timeout, this, &LinkWindow::tickEngine);
 }
 
 void LinkWindow::start()
@@ -103,7 +101,7 @@ void LinkWindow::stop()
 
 // The timer rests while the outcomes are shown: the version question holds the
 // engine until it is answered (and the window may close meanwhile).
-void LinkWindow::Timer3Timer()
+void LinkWindow::tickEngine()
 {
     timer3_->stop();
     if (sentForVerify_)
@@ -125,7 +123,7 @@ void LinkWindow::present(LinkOutcome outcome)
         run.formDisabled = true;
         panel.disableButtons();
         panel.hideFirmwareProgress(); // an update is abandoned with its device
-        context_.presenceWatch(true);
+        emit presenceWatchWanted(true);
         return;
     case LinkOutcome::readDone:
         endOfRead();
@@ -141,28 +139,30 @@ void LinkWindow::present(LinkOutcome outcome)
         unlock();
         return;
     case LinkOutcome::frameWritten:
-        showProgress(
-            caption::transferProgress.arg(engine_.writeProgress().framesAcknowledged).arg(LinkEngine::kWriteFrames));
+        showProgress(caption::transferProgress.arg(engine_.writeProgress().framesAcknowledged)
+                         .arg(LinkEngine::kWriteFrames)
+                         .toStdString());
         return;
     case LinkOutcome::writeDone:
         // The read the device's next identification starts shows whether it holds what was sent.
         sentForVerify_.emplace(engine_.writtenImage().begin(),
                                engine_.writtenImage().begin() + LinkEngine::kWrittenBytes);
-        showProgress(caption::transferFinished);
-        context_.presenceWatch(true);
+        showVerdict(caption::transferFinished);
+        emit presenceWatchWanted(true);
         return;
     case LinkOutcome::writeFailed:
-        setCaption(QString::fromUtf8(kTransferError.data(), static_cast<qsizetype>(kTransferError.size())));
+        setCaption(std::string(kTransferError));
         // The device may hold part of the frames now: only the window holds the configuration.
         context_.kept.keptNowhere();
-        context_.presenceWatch(true);
+        emit presenceWatchWanted(true);
         return;
     case LinkOutcome::pagesBegin:
-        showProgress(caption::updateProgress.arg(0).arg(engine_.firmwarePages()));
+        showProgress(caption::updateProgress.arg(0).arg(engine_.firmwarePages()).toStdString());
         return;
     case LinkOutcome::pageSent:
         panel.setFirmwareProgress(engine_.firmwareProgress());
-        showProgress(caption::updateProgress.arg(engine_.firmwareProgress()).arg(engine_.firmwarePages()));
+        showProgress(
+            caption::updateProgress.arg(engine_.firmwareProgress()).arg(engine_.firmwarePages()).toStdString());
         return;
     case LinkOutcome::resetSent:
         panel.hideFirmwareProgress();
@@ -170,12 +170,14 @@ void LinkWindow::present(LinkOutcome outcome)
         return;
     case LinkOutcome::updateDone:
         // The device announced the version it runs now.
-        setCaption(QString::fromStdString(deviceCaption(engine_.identification())) + caption::ready);
+        showDevice();
         firmwareUpdateEnded(caption::updateFinished, false);
         return;
     case LinkOutcome::updateNotTaken:
         firmwareUpdateEnded(
-            caption::updateNotTaken.arg(QString::fromStdString(firmwareVersionText(engine_.identification()))), true);
+            caption::updateNotTaken.arg(QString::fromStdString(firmwareVersionText(engine_.identification())))
+                .toStdString(),
+            true);
         return;
     case LinkOutcome::updateUnconfirmed:
         firmwareUpdateEnded(caption::updateUnconfirmed, true);
@@ -184,22 +186,24 @@ void LinkWindow::present(LinkOutcome outcome)
         firmwareUpdateEnded(caption::updateNotStarted, true);
         return;
     case LinkOutcome::updateRefused:
-        firmwareUpdateEnded(caption::updateRefused.arg(engine_.firmwarePageInFlight()).arg(engine_.firmwarePages()),
-                            true);
+        firmwareUpdateEnded(
+            caption::updateRefused.arg(engine_.firmwarePageInFlight()).arg(engine_.firmwarePages()).toStdString(),
+            true);
         return;
     case LinkOutcome::updateUnanswered:
-        firmwareUpdateEnded(caption::updateUnanswered.arg(engine_.firmwarePageInFlight()).arg(engine_.firmwarePages()),
-                            true);
+        firmwareUpdateEnded(
+            caption::updateUnanswered.arg(engine_.firmwarePageInFlight()).arg(engine_.firmwarePages()).toStdString(),
+            true);
         return;
     }
 }
 
 void LinkWindow::endOfRead()
 {
-    setCaption(QString::fromStdString(deviceCaption(engine_.identification())) + caption::ready);
+    showDevice();
     const std::optional<std::vector<Byte>> changed = changedSinceTransfer();
     const std::optional<QString> verifyFailure = verifyRead();
-    context_.panel.showDeviceLog(deviceLogShown(context_.run.showLog, engine_.deviceFwVersion())
+    context_.panel.showDeviceLog(deviceLogShown(context_.run.options.showLog, engine_.deviceFwVersion())
                                      ? std::optional<DeviceLog>(readDeviceLog(context_.eeBlock))
                                      : std::nullopt);
     applyDisplayRules(context_.eeBlock, context_.run.remoteMode);
@@ -235,10 +239,10 @@ std::optional<QString> LinkWindow::verifyRead()
     const std::vector<ByteMismatch> mismatches
         = byteMismatches(sent, ByteSpan(image).first(std::min(LinkEngine::kWrittenBytes, image.size())));
     if (mismatches.empty()) {
-        showProgress(caption::verified);
+        showVerdict(caption::verified);
         return std::nullopt;
     }
-    showProgress(caption::notVerified);
+    showVerdict(caption::notVerified);
     // Nothing the user sent is lost: the window shows it again, ready for another Transfer.
     std::copy(sent.begin(), sent.end(), image.begin());
     return text::verifyFailed.arg(mismatchText(mismatches));
@@ -249,14 +253,14 @@ void LinkWindow::askFirmwareUpdate()
     const QString question = QString::fromStdString(
         LinkEngine::versionQuestion(engine_.deviceFwVersion(), engine_.options().embeddedFwVersion));
     if (context_.dialogs.askWarningAt(question, kVersionQuestionPosition) == UserDialogs::Answer::yes)
-        bUpdateFwClick();
+        updateFirmware();
 }
 
-void LinkWindow::firmwareUpdateEnded(const QString& captionText, bool failed)
+void LinkWindow::firmwareUpdateEnded(const std::string& verdict, bool failed)
 {
     if (failed)
         context_.dialogs.beep();
-    showProgress(captionText);
+    showVerdict(verdict);
     context_.panel.hideFirmwareProgress();
     context_.run.formDisabled = false;
 }
@@ -290,21 +294,21 @@ bool LinkWindow::started(LinkStart start)
 }
 
 // The window stays usable while the frames go out: the engine writes a snapshot.
-void LinkWindow::storeUSBStick()
+void LinkWindow::transfer()
 {
-    context_.presenceWatch(false);
+    emit presenceWatchWanted(false);
     if (!started(engine_.startWrite()))
-        context_.presenceWatch(true);
+        emit presenceWatchWanted(true);
 }
 
-void LinkWindow::bRereadClick()
+void LinkWindow::reread()
 {
     if (context_.run.formDisabled)
         return;
     started(engine_.startRead());
 }
 
-void LinkWindow::bUpdateFwClick()
+void LinkWindow::updateFirmware()
 {
     if (context_.run.formDisabled || !started(engine_.startUpdate()))
         return;
@@ -318,15 +322,29 @@ void LinkWindow::setFirmware(const FirmwareImage& firmware)
     engine_.setFirmware(firmware.fwImage, firmware.fwSize, updateVersion(firmware));
 }
 
-void LinkWindow::setCaption(const QString& text)
+void LinkWindow::setCaption(std::string text)
 {
-    caption_ = text;
-    context_.window.setWindowTitle(text);
+    context_.status.setMode(std::move(text));
+    emit statusChanged();
 }
 
-void LinkWindow::showProgress(const QString& text)
+void LinkWindow::showDevice()
 {
-    context_.window.setWindowTitle(caption_ + text);
+    context_.status.setMode(caption::usbStick);
+    context_.status.setDevice(deviceText(engine_.identification()) + caption::ready);
+    emit statusChanged();
+}
+
+void LinkWindow::showProgress(std::string text)
+{
+    context_.status.setProgress(std::move(text));
+    emit statusChanged();
+}
+
+void LinkWindow::showVerdict(std::string text)
+{
+    context_.status.setVerdict(std::move(text));
+    emit statusChanged();
 }
 
 void LinkWindow::log(const std::string& line)

@@ -1,14 +1,13 @@
 #pragma once
 // The window side of the USB Stick mode link engine: drives it with the 100 ms timer
 // "Timer3", takes the user's "Transfer", "ReRead" and "Update FW" to it, and shows
-// what it reports (caption, lock, buttons, progress, the "Log" group, the debug memo).
+// what it reports (status line, lock, buttons, progress, the "Log" group, the debug memo).
 // The engine never waits or asks; the version question is asked here, after its tick.
 
 #include <QObject>
 #include <QString>
 
 #include <chrono>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,12 +15,12 @@
 #include "app/kept_configuration.h"
 #include "core/image.h"
 #include "core/run_state.h"
+#include "core/status_line.h"
 #include "link/firmware_image.h"
 #include "link/hid_transport.h"
 #include "link/link_engine.h"
 
 class QTimer;
-class QWidget;
 
 namespace ormid {
 
@@ -30,15 +29,13 @@ class UserDialogs;
 
 // What the window lends to the link; everything must outlive the LinkWindow.
 struct LinkWindowContext {
-    QWidget& window; // its caption is the status line
     RunState& run;
+    StatusLine& status;
     EeBlock& eeBlock;
     KeptConfiguration& kept;
     MainPanel& panel;
     HidTransport& transport;
     UserDialogs& dialogs;
-    // Runs or stops the presence watch: stopped while a write is on the wire.
-    std::function<void(bool running)> presenceWatch;
 };
 
 class LinkWindow final : public QObject {
@@ -52,13 +49,21 @@ public:
     // Start-up found USB Stick mode: the engine waits for a device, Timer3 runs.
     void start();
     void stop();
-    void Timer3Timer();
+    // One turn of the engine, and what it reports shown.
+    void tickEngine();
     // "Transfer" in USB Stick mode: the device gets the image as it is now.
-    void storeUSBStick();
-    void bRereadClick();
-    void bUpdateFwClick();
+    void transfer();
+    // "ReRead": the device memory read again.
+    void reread();
+    // "Update FW": the device gets the loaded or the built-in firmware.
+    void updateFirmware();
     // The image "Update FW" sends; an image without pages is not taken.
     void setFirmware(const FirmwareImage& firmware);
+
+signals:
+    void statusChanged();
+    // Stopped while a write is on the wire.
+    void presenceWatchWanted(bool running);
 
 private:
     void present(LinkOutcome outcome);
@@ -71,20 +76,23 @@ private:
     std::optional<std::vector<Byte>> changedSinceTransfer() const;
     void askFirmwareUpdate();
     // Shows how the update ended (with a beep when it failed) and unlocks the window.
-    void firmwareUpdateEnded(const QString& captionText, bool failed);
+    void firmwareUpdateEnded(const std::string& verdict, bool failed);
     // Tells the user why a request did not start; false then.
     bool started(LinkStart start);
     void log(const std::string& line);
-    void setCaption(const QString& text);
-    // The caption followed by `text`: a progress or a verdict, which the next one replaces.
-    void showProgress(const QString& text);
+    // The whole caption replaced by `text`.
+    void setCaption(std::string text);
+    // The device that announced itself, ready for work.
+    void showDevice();
+    // After the caption, replacing the verdict or the progress before.
+    void showProgress(std::string text);
+    void showVerdict(std::string text);
     void unlock();
 
     LinkWindowContext context_;
     LinkEngine engine_;
     QTimer* timer3_ = nullptr;
     bool stopped_ = false;
-    QString caption_; // the window caption without the progress or verdict after it
     // Bytes 0..249 as the last write sent them, until the read after it compares them.
     std::optional<std::vector<Byte>> sentForVerify_;
     // The window's image just before the read after a write replaced it: what the user

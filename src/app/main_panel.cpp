@@ -276,25 +276,26 @@ struct ButtonSpec {
     const char* name;
     const char* caption;
     QRect rect;
+    Action action;
 };
 
 constexpr std::array kMemoryButtons{
-    ButtonSpec{"bM1", "M1", QRect(16, 452, 46, 30)},
-    ButtonSpec{"bM2", "M2", QRect(66, 452, 46, 30)},
-    ButtonSpec{"bM3", "M3", QRect(116, 452, 46, 30)},
-    ButtonSpec{"bM4", "M4", QRect(166, 452, 46, 30)},
+    ButtonSpec{"bM1", "M1", QRect(16, 452, 46, 30), Action::memory1},
+    ButtonSpec{"bM2", "M2", QRect(66, 452, 46, 30), Action::memory2},
+    ButtonSpec{"bM3", "M3", QRect(116, 452, 46, 30), Action::memory3},
+    ButtonSpec{"bM4", "M4", QRect(166, 452, 46, 30), Action::memory4},
 };
 
 constexpr std::array kActionButtons{
-    ButtonSpec{"bMemCancel", "Cancel", QRect(392, 452, 84, 30)},
-    ButtonSpec{"bMemStore", "Transfer", QRect(482, 452, 84, 30)},
-    ButtonSpec{"bMemClear", "Default", QRect(572, 452, 84, 30)},
-    ButtonSpec{"bErase", "Erase ALL", QRect(662, 452, 90, 30)},
-    ButtonSpec{"bLoad", "Load", QRect(16, 494, 84, 30)},
-    ButtonSpec{"bSave", "Save", QRect(106, 494, 84, 30)},
-    ButtonSpec{"bPdf", "PDF", QRect(196, 494, 84, 30)},
-    ButtonSpec{"bUpdateFw", "Update FW", QRect(392, 494, 84, 30)},
-    ButtonSpec{"bReread", "ReRead", QRect(662, 494, 90, 30)},
+    ButtonSpec{"bMemCancel", "Cancel", QRect(392, 452, 84, 30), Action::memCancel},
+    ButtonSpec{"bMemStore", "Transfer", QRect(482, 452, 84, 30), Action::memStore},
+    ButtonSpec{"bMemClear", "Default", QRect(572, 452, 84, 30), Action::memClear},
+    ButtonSpec{"bErase", "Erase ALL", QRect(662, 452, 90, 30), Action::erase},
+    ButtonSpec{"bLoad", "Load", QRect(16, 494, 84, 30), Action::load},
+    ButtonSpec{"bSave", "Save", QRect(106, 494, 84, 30), Action::save},
+    ButtonSpec{"bPdf", "PDF", QRect(196, 494, 84, 30), Action::pdf},
+    ButtonSpec{"bUpdateFw", "Update FW", QRect(392, 494, 84, 30), Action::updateFw},
+    ButtonSpec{"bReread", "ReRead", QRect(662, 494, 90, 30), Action::reread},
 };
 
 constexpr const char* kEraseButton = "bErase";
@@ -324,7 +325,15 @@ QString tileName(Tile tile)
 
 } // namespace
 
-MainPanel::MainPanel(RunState& run, const EeBlock& eeBlock, QWidget* parent)
+int memoryNumber(Action action)
+{
+    for (const ButtonSpec& spec : kMemoryButtons)
+        if (spec.action == action)
+            return static_cast<int>(&spec - kMemoryButtons.data()) + 1;
+    return 0;
+}
+
+MainPanel::MainPanel(const RunState& run, const EeBlock& eeBlock, QWidget* parent)
     : QWidget(parent), run_(run), eeBlock_(eeBlock)
 {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -440,7 +449,7 @@ void MainPanel::buildActionBar()
             button->setObjectName(QString::fromLatin1(spec.name));
             button->setGeometry(scaled(spec.rect));
             button->hide();
-            connect(button, &QPushButton::clicked, this, [this, name = button->objectName()] { onActionButton(name); });
+            connect(button, &QPushButton::clicked, this, [this, action = spec.action] { onActionButton(action); });
         }
     }
 
@@ -454,6 +463,7 @@ void MainPanel::buildActionBar()
     name->setGeometry(scaled(QRect(268, 455, 112, 24)));
     name->setMaxLength(8); // a memory name holds at most 8 characters
     name->hide();
+    connect(name, &QLineEdit::textEdited, this, &MainPanel::memoryNameEdited);
 
     auto* progress = new QProgressBar(this);
     progress->setObjectName(QStringLiteral("pbFWUpdate"));
@@ -585,21 +595,18 @@ void MainPanel::cbShowHintsClick(bool checked)
     enableHint(checked);
 }
 
-void MainPanel::onActionButton(const QString& name)
+void MainPanel::onActionButton(Action action)
 {
     if (run_.stickBusy)
         return;
-    const bool memoryButton = name.startsWith(QStringLiteral("bM")) && name.size() == 3;
-    const bool modeButton = name == QLatin1String(kEraseButton) && run_.modeButtonShown;
-    if (memoryButton || modeButton || !run_.formDisabled)
-        emit actionClicked(name);
+    const bool modeButton = action == Action::erase && run_.modeButtonShown;
+    if (memoryNumber(action) != 0 || modeButton || !run_.formDisabled)
+        emit actionClicked(action);
 }
 
 void MainPanel::moveGr(bool remoteLayout)
 {
     remoteLayout_ = remoteLayout;
-    if (remoteLayout)
-        run_.skipFW = true;
     for (const TileSpec& spec : kTiles) {
         if (spec.standardOnly)
             setShown(tileName(spec.tile), !remoteLayout);
@@ -645,15 +652,15 @@ void MainPanel::cbOnClick()
 
 void MainPanel::enableButtons()
 {
-    if (run_.usbStick) {
+    if (run_.usbStick()) {
         setShown(QStringLiteral("bUpdateFw"), true);
         setShown(QStringLiteral("bReread"), true);
-    } else if (!run_.demo) {
+    } else if (!run_.demo()) {
         // Without a stick there is no memory to cancel or name; the memory-mode group stays hidden.
         setShown(QStringLiteral("bMemCancel"), true);
         QPushButton& erase = eraseButton();
         erase.setText(QString::fromLatin1(kEraseCaption));
-        erase.setVisible(run_.enableErase && !run_.modeQueryAnswered);
+        erase.setVisible(run_.options.enableErase && !run_.modeQueryAnswered);
         setShown(QStringLiteral("lInfo"), true);
         setShown(QStringLiteral("eInfo"), true);
     }
@@ -679,6 +686,11 @@ QPushButton& MainPanel::memoryButton(int n) const
 QLineEdit& MainPanel::infoField() const
 {
     return named<QLineEdit>("eInfo");
+}
+
+void MainPanel::showMemoryName(const QString& name)
+{
+    infoField().setText(name);
 }
 
 QPushButton& MainPanel::eraseButton() const
@@ -743,7 +755,7 @@ void MainPanel::showDeviceLog(const std::optional<DeviceLog>& values)
 void MainPanel::logDebugLine(const QString& line)
 {
     auto* memo = qobject_cast<QPlainTextEdit*>(element(QStringLiteral("mDebug")));
-    const bool taking = run_.debugMode && memo != nullptr && named<QCheckBox>("cbStickDebug").isChecked()
+    const bool taking = run_.options.debugMode && memo != nullptr && named<QCheckBox>("cbStickDebug").isChecked()
         && !named<QCheckBox>("cbDebugHold").isChecked();
     if (taking)
         memo->appendPlainText(line);

@@ -20,12 +20,32 @@ class QPushButton;
 
 namespace ormid {
 
+// What an action-bar button asks for.
+enum class Action {
+    memory1,
+    memory2,
+    memory3,
+    memory4,
+    memCancel,
+    memStore,
+    memClear,
+    erase,
+    load,
+    save,
+    pdf,
+    updateFw,
+    reread,
+};
+
+// 1..4 for the memory buttons, 0 for the others.
+int memoryNumber(Action action);
+
 class MainPanel : public QWidget {
     Q_OBJECT
 public:
-    // The panel reads the window's image and flags; it never writes the image. Whoever
+    // The panel reads the window's image and run state; it never writes them. Whoever
     // changes the image applies its display rules (applyDisplayRules) before the redraw.
-    MainPanel(RunState& run, const EeBlock& eeBlock, QWidget* parent = nullptr);
+    MainPanel(const RunState& run, const EeBlock& eeBlock, QWidget* parent = nullptr);
 
     // Redraws every block and label from the image, and in the remote layout the duration
     // estimate.
@@ -42,7 +62,7 @@ public:
     void cbOnClick();
     // Hint display on or off for the block pictures ("Show Hints").
     void enableHint(bool on);
-    // Standard or remote layout; sets skipFW for the remote one.
+    // Standard or remote layout.
     void moveGr(bool remoteLayout);
     // The start-up logo panel over the blocks.
     void showLogo(bool shown);
@@ -53,13 +73,14 @@ public:
     QRect scaled(const QRect& design) const;
 
     // Action-bar elements that start-up, the memories and the link drive.
-    QPushButton& memoryButton(int n) const; // M1..M4
-    QLineEdit& infoField() const;           // `eInfo`
-    QPushButton& eraseButton() const;       // "Erase ALL", "Go2Loc" or "Go2Rem"
-    void showFileButtons(bool shown);       // "Load", "Save", "PDF"
-    void showDebugBox(bool shown);          // "Debug"
-    void showTransferDuration(bool shown);  // `Memo1`
-    void showHintsBox(bool shown);          // "Show Hints"
+    QPushButton& memoryButton(int n) const;   // M1..M4
+    QLineEdit& infoField() const;             // `eInfo`
+    void showMemoryName(const QString& name); // in `eInfo`
+    QPushButton& eraseButton() const;         // "Erase ALL", "Go2Loc" or "Go2Rem"
+    void showFileButtons(bool shown);         // "Load", "Save", "PDF"
+    void showDebugBox(bool shown);            // "Debug"
+    void showTransferDuration(bool shown);    // `Memo1`
+    void showHintsBox(bool shown);            // "Show Hints"
     // `pbFWUpdate`: shown from 0 of `pages`, moved on, hidden.
     void startFirmwareProgress(int pages);
     void setFirmwareProgress(int page);
@@ -82,7 +103,9 @@ signals:
     // An action-bar button was clicked and the window lock lets it through: the memory
     // buttons always, the Erase button also while it serves as mode button, the
     // others only while `formDisabled` is clear; none while a blocking stick sequence runs.
-    void actionClicked(const QString& elementName);
+    void actionClicked(ormid::Action action);
+    // The user typed into `eInfo`.
+    void memoryNameEdited(const QString& name);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -95,7 +118,7 @@ private:
     QWidget* debugPanel();
     void initHint();
     void cbShowHintsClick(bool checked);
-    void onActionButton(const QString& name);
+    void onActionButton(Action action);
 
     // Redraw steps, one per block group.
     void drawLstStandard();
@@ -122,7 +145,7 @@ private:
     void showOnly(std::initializer_list<const char*> group, const char* chosen);
     void setLabel(const char* name, const QString& text);
 
-    RunState& run_;
+    const RunState& run_;
     const EeBlock& eeBlock_;
     QHash<QString, QWidget*> elements_;
     qreal scale_ = 1.0;

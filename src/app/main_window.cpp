@@ -40,16 +40,14 @@ namespace ormid {
 namespace {
 
 namespace caption {
-const QString memoryMode = QStringLiteral("Ormid");
-const QString loading = QStringLiteral("Loading");
-const QString usbStick = QStringLiteral("USB Stick");
-const QString demo = QStringLiteral("Demo Mode");
-const QString noAnswer = QStringLiteral("No answer from the stick - unplug it and plug it in again");
-const QString restartFailed = QStringLiteral("Restart failed - please start the program again");
-const QString stickPulled
-    = QStringLiteral("The stick was pulled out; save your configuration or plug the stick in again");
-const QString stickPlugged
-    = QStringLiteral("A stick was plugged in; save your configuration or pull the stick out again");
+constexpr const char* memoryMode = "Ormid";
+constexpr const char* loading = "Loading";
+constexpr const char* usbStick = "USB Stick";
+constexpr const char* demo = "Demo Mode";
+constexpr const char* noAnswer = "No answer from the stick - unplug it and plug it in again";
+constexpr const char* restartFailed = "Restart failed - please start the program again";
+constexpr const char* stickPulled = "The stick was pulled out; save your configuration or plug the stick in again";
+constexpr const char* stickPlugged = "A stick was plugged in; save your configuration or pull the stick out again";
 } // namespace caption
 
 namespace text {
@@ -76,22 +74,22 @@ constexpr std::chrono::milliseconds kDemoPauseRound{100};
 
 MainWindow::MainWindow(std::unique_ptr<HidTransport> transport, std::vector<std::string> arguments, Waiter& waiter,
                        ProcessControl& process, WindowTiming timing, UserDialogs* dialogs, QWidget* parent)
-    : QMainWindow(parent), kept_(eeBlock_, [this] { return panel_->infoField().text().toStdString(); }),
-      transport_(std::move(transport)), arguments_(std::move(arguments)), waiter_(waiter), process_(process),
+    : QMainWindow(parent), kept_(eeBlock_, memoryName_), transport_(std::move(transport)),
+      arguments_(std::move(arguments)), waiter_(waiter), process_(process),
       ownDialogs_(dialogs == nullptr ? std::make_unique<SystemUserDialogs>(*this) : nullptr),
       dialogs_(dialogs == nullptr ? *ownDialogs_ : *dialogs), linkTick_(timing.linkTick)
 {
-    timer4_ = new QTimer(this);
-    timer4_->setObjectName(QStringLiteral("Timer4"));
-    timer4_->setInterval(timing.modeQueryPoll);
-    connect(timer4_, &QTimer::timeout, this, &MainWindow::Timer4Timer);
+    modeQueryTimer_ = new QTimer(this);
+    modeQueryTimer_->setObjectName(QStringLiteral("Timer4"));
+    modeQueryTimer_->setInterval(timing.modeQueryPoll);
+    connect(modeQueryTimer_, &QTimer::timeout, this, &MainWindow::pollModeQuery);
 
-    timer2_ = new QTimer(this);
-    timer2_->setObjectName(QStringLiteral("Timer2"));
-    timer2_->setInterval(timing.presenceWatch);
-    connect(timer2_, &QTimer::timeout, this, &MainWindow::Timer2Timer);
+    presenceTimer_ = new QTimer(this);
+    presenceTimer_->setObjectName(QStringLiteral("Timer2"));
+    presenceTimer_->setInterval(timing.presenceWatch);
+    connect(presenceTimer_, &QTimer::timeout, this, &MainWindow::watchStickPresence);
 
-    FormCreate();
+    buildWindow();
 }
 
 MainWindow::~MainWindow()
@@ -100,15 +98,17 @@ MainWindow::~MainWindow()
     delete panel_;
 }
 
-// Qt scales the window to the screen's resolution itself; the run flags start clear.
-void MainWindow::FormCreate()
+// Qt scales the window to the screen's resolution itself; the run state starts clear.
+void MainWindow::buildWindow()
 {
     eeBlock_.assign(kImageSize, 0);
     panel_ = new MainPanel(run_, eeBlock_, this);
     setCentralWidget(panel_);
     // The panel has one size; an enlarged window would only show blank space.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    curves_ = new DimmingCurves({.run = run_,
+    connect(panel_, &MainPanel::memoryNameEdited, this,
+            [this](const QString& name) { memoryName_ = name.toStdString(); });
+    curves_ = new DimmingCurves({.mode = run_.mode,
                                  .image = eeBlock_,
                                  .folder = findCurveFolder(processResourceFolders()),
                                  .setOutput =
@@ -117,22 +117,21 @@ void MainWindow::FormCreate()
                                              output->open(eeBlock_);
                                      }},
                                 *new DimmingCurvePanel(panel_), this);
-    MemoryWindowHooks hooks{
-        .appendDotToCaption = [this] { appendToCaption(QStringLiteral(".")); },
-        .showModeButton = [this] { showModeButton(); },
-        .presenceWatch = [this](bool running) { setPresenceWatch(running); },
-        .restart = [this](bool withCurve) { restartProgram(withCurve); },
-        .storeUSBStick = [this] { link_->storeUSBStick(); },
-        .invCorrectDC = [this] { curves_->invCorrectDC(); },
-        .curveOff = [this] { curves_->memoryCancelled(); },
-    };
-    memories_
-        = new MemorySlots({run_, eeBlock_, kept_, controlBlock_, firmware_, *panel_, *transport_, waiter_, dialogs_},
-                          std::move(hooks), this);
+    memories_ = new MemorySlots({run_, status_, eeBlock_, memoryName_, kept_, controlBlock_, firmware_,
+                                 curves_->selectedCurve(), *panel_, *transport_, waiter_, dialogs_},
+                                this);
+    connect(memories_, &MemorySlots::statusChanged, this, &MainWindow::showStatus);
+    connect(memories_, &MemorySlots::memoryNameChanged, this, &MainWindow::setMemoryName);
+    connect(memories_, &MemorySlots::modeButtonWanted, this, &MainWindow::showModeButton);
+    connect(memories_, &MemorySlots::presenceWatchWanted, this, &MainWindow::setPresenceWatch);
+    connect(memories_, &MemorySlots::restartWanted, this, &MainWindow::restartProgram);
+    connect(memories_, &MemorySlots::filledMemoryShown, curves_, &DimmingCurves::invCorrectDC);
+    connect(memories_, &MemorySlots::memoryCancelled, curves_, &DimmingCurves::memoryCancelled);
     connect(panel_, &MainPanel::actionClicked, this, &MainWindow::onAction);
     pdfReport_ = new PdfReport({run_, eeBlock_, *panel_, dialogs_}, this);
     buildEditors();
-    setWindowTitle(caption::memoryMode);
+    status_.setMode(caption::memoryMode);
+    showStatus();
 }
 
 // Each editor panel lies over the main panel; the host builds it when its block is first
@@ -140,22 +139,25 @@ void MainWindow::FormCreate()
 void MainWindow::buildEditors()
 {
     editors_ = new EditorHost(
-        {.run = run_,
+        {.remoteLayout = run_.remoteMode,
+         .locked = run_.formDisabled,
          .image = eeBlock_,
          .redraw = [this] { panel_->setDisplay(); },
          .scaled = [this](const QRect& design) { return panel_->scaled(design); },
          .showMessage = [this](const QString& text) { dialogs_.showMessage(text, UserDialogs::Kind::warning); },
          .blocksArea = MainPanel::kBlocksArea},
         this);
-    editors_->add(FunctionBlock::output, [this] { return new OutputEditor(run_, *curves_, panel_); });
+    editors_->add(FunctionBlock::output, [this] { return new OutputEditor(*curves_, panel_); });
     editors_->add(FunctionBlock::relay, [this] { return new RelayEditor(panel_); });
-    editors_->add(FunctionBlock::powerOn, [this] { return new PowerOnEditor(run_, panel_); });
+    editors_->add(FunctionBlock::powerOn, [this] { return new PowerOnEditor(run_.remoteMode, panel_); });
     editors_->add(FunctionBlock::blockTimer, [this] { return new BlockTimerEditor(panel_); });
     editors_->add(FunctionBlock::thermal, [this] { return new ThermalEditor(panel_); });
     editors_->add(FunctionBlock::mff, [this] { return new MffEditor(panel_); });
     editors_->add(FunctionBlock::hold, [this] { return new HoldEditor(panel_); });
-    editors_->add(FunctionBlock::engine1, [this] { return new DimmingEngineEditor(kEngine1Layout, run_, panel_); });
-    editors_->add(FunctionBlock::engine2, [this] { return new DimmingEngineEditor(kEngine2Layout, run_, panel_); });
+    editors_->add(FunctionBlock::engine1,
+                  [this] { return new DimmingEngineEditor(kEngine1Layout, run_.remoteMode, panel_); });
+    editors_->add(FunctionBlock::engine2,
+                  [this] { return new DimmingEngineEditor(kEngine2Layout, run_.remoteMode, panel_); });
     editors_->add(FunctionBlock::isd, [this] { return new IsdEditor(panel_); });
     connect(panel_, &MainPanel::blockClicked, editors_, &EditorHost::blockClicked);
 }
@@ -167,55 +169,54 @@ void MainWindow::showEvent(QShowEvent* event)
         return;
     activated_ = true;
     // Runs once the window is on screen, so that the caption shows the progress.
-    QMetaObject::invokeMethod(this, &MainWindow::FormActivate, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &MainWindow::startUp, Qt::QueuedConnection);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    FormClose();
+    stopForClose();
     QMainWindow::closeEvent(event);
 }
 
-void MainWindow::FormActivate()
+void MainWindow::startUp()
 {
     panel_->showLogo(true);
-    timer2_->stop();
+    presenceTimer_->stop();
     run_.formDisabled = true;
-    run_.demo = true;
-    parseCommandLine(arguments_, run_);
+    run_.mode = WindowMode::starting;
+    run_.options = parseCommandLine(arguments_);
 
     run_.remoteMode = false;
     run_.modeQueryAnswered = false;
     probe_.start(*transport_);
     if (probe_.finished()) {
-        FormActivate2();
+        enterMode();
         return;
     }
-    timer4_->start();
+    modeQueryTimer_->start();
 }
 
-void MainWindow::Timer4Timer()
+void MainWindow::pollModeQuery()
 {
     probe_.tick();
     if (probe_.phase() == ProbePhase::modeQuery)
         return;
-    timer4_->stop();
+    modeQueryTimer_->stop();
     run_.modeQueryAnswered = probe_.modeQueryAnswered();
     run_.remoteMode = probe_.remoteMode();
-    FormActivate2();
+    enterMode();
 }
 
-void MainWindow::FormActivate2()
+void MainWindow::enterMode()
 {
-    timer2_->stop();
+    presenceTimer_->stop();
     panel_->moveGr(run_.remoteMode);
     // The probe asks for the control block only when the stick is still there.
-    run_.HIDStatus = probe_.phase() == ProbePhase::controlBlock;
+    const bool stickThere = probe_.phase() == ProbePhase::controlBlock;
 
-    if (run_.HIDStatus) {
-        setWindowTitle(caption::loading);
-        run_.demo = false;
-        run_.usbStick = false;
+    if (stickThere) {
+        status_.setMode(caption::loading);
+        showStatus();
         {
             BusyCursor busy;
             if (!waitForControlBlock())
@@ -234,14 +235,14 @@ void MainWindow::FormActivate2()
         }
     }
 
-    if (run_.demo) {
+    if (!stickThere) {
         if (!finishDemoStartUp())
             return;
     } else {
         finishStickStartUp(probe_.result() == ProbeResult::timeOut);
     }
-    timer2_->start();
-    curves_->startUp();
+    presenceTimer_->start();
+    curves_->startUp(run_.options.curveIndex);
     startUpFinished_ = true;
     emit startUpDone();
 }
@@ -253,8 +254,10 @@ bool MainWindow::waitForControlBlock()
         waiter_.sleep(StickProbe::kTickPeriod);
         if (closed_)
             return false;
-        if (probe_.waitCycle() % kDotEvery == 0)
-            appendToCaption(QStringLiteral("."));
+        if (probe_.waitCycle() % kDotEvery == 0) {
+            status_.addProgressDot();
+            showStatus();
+        }
         probe_.tick();
     }
     return true;
@@ -262,18 +265,21 @@ bool MainWindow::waitForControlBlock()
 
 void MainWindow::enterUsbStickMode()
 {
-    run_.usbStick = true;
-    setWindowTitle(caption::usbStick);
+    run_.mode = WindowMode::usbStick;
+    status_.setMode(caption::usbStick);
+    showStatus();
     startLinkEngine();
-    panel_->showDebugBox(run_.debugMode);
+    panel_->showDebugBox(run_.options.debugMode);
     showModeButton();
 }
 
 void MainWindow::enterMemoryMode()
 {
+    run_.mode = run_.remoteMode ? WindowMode::memoryRemote : WindowMode::memoryLocal;
     controlBlock_ = probe_.controlBlock();
-    readMemories();
-    setWindowTitle(caption::memoryMode);
+    memories_->readMemories();
+    status_.setMode(caption::memoryMode);
+    showStatus();
     showModeButton();
 }
 
@@ -282,7 +288,9 @@ void MainWindow::enterMemoryMode()
 // the presence watch restart the program, which reads the stick afresh.
 void MainWindow::controlBlockTimedOut()
 {
-    setWindowTitle(caption::noAnswer);
+    run_.mode = WindowMode::noAnswer;
+    status_.setMode(caption::noAnswer);
+    showStatus();
 }
 
 void MainWindow::showModeButton()
@@ -296,7 +304,9 @@ void MainWindow::showModeButton()
 
 bool MainWindow::finishDemoStartUp()
 {
-    setWindowTitle(caption::demo);
+    run_.mode = WindowMode::demo;
+    status_.setMode(caption::demo);
+    showStatus();
     for (int round = 0; round < kDemoPauseRounds; ++round) {
         waiter_.sleep(kDemoPauseRound);
         if (closed_)
@@ -313,33 +323,35 @@ bool MainWindow::finishDemoStartUp()
 void MainWindow::finishStickStartUp(bool timedOut)
 {
     for (int n = 1; n <= kMemoryCount; ++n) {
-        panel_->memoryButton(n).setVisible(!run_.usbStick);
+        panel_->memoryButton(n).setVisible(!run_.usbStick());
         panel_->memoryButton(n).setEnabled(!timedOut);
     }
     run_.selectedSlot = 0;
     // Without a control block there is no stick firmware version to compare with.
-    if (!timedOut && (!run_.skipFW || run_.usbStick))
+    if (!timedOut && (!run_.skipFirmwareCheck() || run_.usbStick()))
         checkFirmware();
     // The image is no configuration before the device has been read: the logo stays
     // over the blocks until the link shows the read image.
-    if (!run_.remoteMode && run_.usbStick)
+    if (!run_.remoteMode && run_.usbStick())
         run_.formDisabled = false;
 }
 
 void MainWindow::setPresenceWatch(bool running)
 {
     if (running && !closed_ && !restartFailed_)
-        timer2_->start();
+        presenceTimer_->start();
     else
-        timer2_->stop();
+        presenceTimer_->stop();
 }
 
-void MainWindow::Timer2Timer()
+void MainWindow::watchStickPresence()
 {
     const bool present = checkHID();
-    if (present == run_.HIDStatus) {
-        if (captionBeforeStickChange_)
-            setWindowTitle(*std::exchange(captionBeforeStickChange_, std::nullopt));
+    if (present == run_.stickFound()) {
+        if (status_.hasNotice()) {
+            status_.setNotice(std::nullopt);
+            showStatus();
+        }
         return;
     }
     // An open editor panel or dialog decides first; the next round looks again.
@@ -353,11 +365,11 @@ bool MainWindow::settleUnsavedChanges(bool stickPresent)
 {
     if (!kept_.hasUnsavedChanges())
         return true;
-    if (captionBeforeStickChange_)
+    if (status_.hasNotice())
         return false; // asked already: Save, Load or the stick's return decide now
-    captionBeforeStickChange_ = windowTitle();
-    setWindowTitle(stickPresent ? caption::stickPlugged : caption::stickPulled);
-    timer2_->stop();
+    status_.setNotice(stickPresent ? caption::stickPlugged : caption::stickPulled);
+    showStatus();
+    presenceTimer_->stop();
     bool restart = false;
     switch (dialogs_.askSaveOrDiscard(text::unsavedBeforeRestart)) {
     case UserDialogs::SaveChoice::save:
@@ -375,14 +387,16 @@ bool MainWindow::settleUnsavedChanges(bool stickPresent)
 
 void MainWindow::restartProgram(bool withCurve)
 {
-    timer2_->stop();
+    presenceTimer_->stop();
     QStringList arguments;
-    for (const std::string& argument : restartArguments(run_, withCurve))
+    for (const std::string& argument : restartArguments(run_.options, withCurve ? curves_->selectedIndex() : -1))
         arguments << QString::fromStdString(argument);
     process_.releaseInstance();
     if (!process_.startInstance(arguments)) {
         restartFailed_ = true;
-        setWindowTitle(caption::restartFailed);
+        status_.setNotice(std::nullopt);
+        status_.setMode(caption::restartFailed);
+        showStatus();
         return;
     }
     process_.quit();
@@ -390,11 +404,11 @@ void MainWindow::restartProgram(bool withCurve)
 
 // The image and the control block go with the window; the timers stop here so that
 // no restart starts from a closing window.
-void MainWindow::FormClose()
+void MainWindow::stopForClose()
 {
     closed_ = true;
-    timer4_->stop();
-    timer2_->stop();
+    modeQueryTimer_->stop();
+    presenceTimer_->stop();
     if (link_)
         link_->stop();
 }
@@ -404,51 +418,59 @@ bool MainWindow::checkHID()
     return transport_->findHidDevice(kStickVendorId, kStickProductId);
 }
 
-void MainWindow::appendToCaption(const QString& text)
+void MainWindow::showStatus()
 {
-    setWindowTitle(windowTitle() + text);
+    setWindowTitle(QString::fromStdString(status_.caption()));
 }
 
-void MainWindow::readMemories()
+void MainWindow::setMemoryName(std::string name)
 {
-    memories_->readMemories();
+    memoryName_ = std::move(name);
+    panel_->showMemoryName(QString::fromStdString(memoryName_));
 }
 
-void MainWindow::onAction(const QString& elementName)
+void MainWindow::onAction(Action action)
 {
-    using Handler = std::function<void()>;
-    const std::pair<const char*, Handler> handlers[] = {
-        {"bM1", [this] { memories_->bMClick(1); }},
-        {"bM2", [this] { memories_->bMClick(2); }},
-        {"bM3", [this] { memories_->bMClick(3); }},
-        {"bM4", [this] { memories_->bMClick(4); }},
-        {"bMemCancel", [this] { memories_->bMemCancelClick(); }},
-        {"bMemStore", [this] { memories_->bMemStoreClick(); }},
-        {"bMemClear", [this] { memories_->bMemClearClick(); }},
-        {"bErase", [this] { memories_->bEraseClick(); }},
-        {"bLoad", [this] { bLoadClick(); }},
-        {"bSave", [this] { bSaveClick(); }},
-        {"bPdf", [this] { pdfReport_->bPdfClick(); }},
-        {"bReread",
-         [this] {
-             if (link_)
-                 link_->bRereadClick();
-         }},
-        {"bUpdateFw",
-         [this] {
-             if (link_)
-                 link_->bUpdateFwClick();
-         }},
-    };
-    for (const auto& [name, handler] : handlers) {
-        if (elementName == QLatin1String(name)) {
-            handler();
-            return;
-        }
+    switch (action) {
+    case Action::memory1:
+    case Action::memory2:
+    case Action::memory3:
+    case Action::memory4:
+        memories_->chooseMemory(memoryNumber(action));
+        break;
+    case Action::memCancel:
+        memories_->cancelMemory();
+        break;
+    case Action::memStore:
+        memories_->transfer();
+        break;
+    case Action::memClear:
+        memories_->askToClearMemory();
+        break;
+    case Action::erase:
+        memories_->eraseAll();
+        break;
+    case Action::load:
+        load();
+        break;
+    case Action::save:
+        save();
+        break;
+    case Action::pdf:
+        pdfReport_->bPdfClick();
+        break;
+    case Action::reread:
+        if (link_)
+            link_->reread();
+        break;
+    case Action::updateFw:
+        if (link_)
+            link_->updateFirmware();
+        break;
     }
 }
 
-void MainWindow::bLoadClick()
+void MainWindow::load()
 {
     if (run_.formDisabled)
         return;
@@ -462,7 +484,8 @@ void MainWindow::bLoadClick()
         return;
     }
     const ConfigLoadResult loaded = loadAndRedraw(
-        file.bytes, eeBlock_, {.noLoadCheck = run_.noLoadCheck, .copyAstro = run_.copyAstro}, run_.remoteMode);
+        file.bytes, eeBlock_, {.noLoadCheck = run_.options.noLoadCheck, .copyAstro = run_.options.copyAstro},
+        run_.remoteMode);
     for (const std::string_view message : loaded.messages)
         dialogs_.showMessage(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())),
                              UserDialogs::Kind::warning);
@@ -471,7 +494,7 @@ void MainWindow::bLoadClick()
     case ConfigLoadOutcome::Corrupted:
         eeBlock_ = loaded.image;
         if (loaded.info)
-            panel_->infoField().setText(QString::fromStdString(*loaded.info));
+            setMemoryName(*loaded.info);
         panel_->setDisplay();
         kept_.keepCurrent();
         break;
@@ -484,7 +507,7 @@ void MainWindow::bLoadClick()
     }
 }
 
-void MainWindow::bSaveClick()
+void MainWindow::save()
 {
     if (run_.formDisabled)
         return;
@@ -499,8 +522,8 @@ bool MainWindow::saveToFile()
         return false;
     if (QFileInfo(*fileName).suffix().isEmpty())
         *fileName += QLatin1Char('.') + fileDialog::suffix;
-    const FileWriteResult written = writeFileAtomically(
-        fileName->toStdString(), saveConfiguration(eeBlock_, panel_->infoField().text().toStdString()));
+    const FileWriteResult written
+        = writeFileAtomically(fileName->toStdString(), saveConfiguration(eeBlock_, memoryName_));
     if (!written.ok()) {
         dialogs_.showMessage(fileDialog::saveFailed.arg(QString::fromStdString(written.error)),
                              UserDialogs::Kind::critical);
@@ -512,7 +535,7 @@ bool MainWindow::saveToFile()
 
 void MainWindow::loadFirmwareFile(const std::string& fileBytes)
 {
-    const FirmwareFileLoad loaded = ormid::loadFirmwareFile(firmware_, fileBytes, run_.demo);
+    const FirmwareFileLoad loaded = ormid::loadFirmwareFile(firmware_, fileBytes, run_.demo());
     if (loaded.message)
         dialogs_.showMessage(QString::fromStdString(*loaded.message), UserDialogs::Kind::warning);
     if (loaded.hint)
@@ -523,9 +546,9 @@ void MainWindow::loadFirmwareFile(const std::string& fileBytes)
 
 void MainWindow::checkFirmware()
 {
-    if (!run_.usbStick)
+    if (!run_.usbStick())
         firmware_.stickFwVersion = stickFirmwareVersion(controlBlock_);
-    if (const std::optional<std::string> hint = loadRes(firmware_, embeddedFirmwareContainer(), run_.usbStick))
+    if (const std::optional<std::string> hint = loadRes(firmware_, embeddedFirmwareContainer(), run_.usbStick()))
         panel_->showFirmwareIcon(QString::fromStdString(*hint));
     if (link_)
         link_->setFirmware(firmware_);
@@ -540,11 +563,13 @@ void MainWindow::useCurveFolder(const std::filesystem::path& folder)
 // because the image itself is loaded only after the engine has started.
 void MainWindow::startLinkEngine()
 {
-    const LinkEngineOptions options{
-        .skipFW = run_.skipFW, .embeddedFwVersion = parseFirmwareContainer(embeddedFirmwareContainer()).header.version};
-    link_ = new LinkWindow({*this, run_, eeBlock_, kept_, *panel_, *transport_, dialogs_,
-                            [this](bool running) { setPresenceWatch(running); }},
-                           options, linkTick_, this);
+    const LinkEngineOptions options{.skipFW = run_.skipFirmwareCheck(),
+                                    .embeddedFwVersion
+                                    = parseFirmwareContainer(embeddedFirmwareContainer()).header.version};
+    link_ = new LinkWindow({run_, status_, eeBlock_, kept_, *panel_, *transport_, dialogs_}, options, linkTick_, this);
+    connect(link_, &LinkWindow::statusChanged, this, &MainWindow::showStatus);
+    connect(link_, &LinkWindow::presenceWatchWanted, this, &MainWindow::setPresenceWatch);
+    connect(memories_, &MemorySlots::usbTransferWanted, link_, &LinkWindow::transfer);
     link_->start();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The programmer's main window: owns the run state, the parameter image and the
 // stick, runs start-up (stick and mode finding), the presence watch and the
-// self-restart. The window caption is the status line.
+// self-restart. The window caption shows the status line.
 
 #include <QMainWindow>
 
@@ -14,11 +14,13 @@
 
 #include "app/kept_configuration.h"
 #include "app/link_window.h"
+#include "app/main_panel.h"
 #include "app/memory_slots.h"
 #include "app/process_control.h"
 #include "app/user_dialogs.h"
 #include "core/image.h"
 #include "core/run_state.h"
+#include "core/status_line.h"
 #include "link/control_block.h"
 #include "link/firmware_image.h"
 #include "link/hid_transport.h"
@@ -31,15 +33,14 @@ namespace ormid {
 
 class DimmingCurves;
 class EditorHost;
-class MainPanel;
 class PdfReport;
 
 // The periods of the window timers. Tests shorten them; the waits of start-up take
 // their time from the Waiter instead.
 struct WindowTiming {
-    std::chrono::milliseconds modeQueryPoll{StickProbe::kTickPeriod}; // Timer4
-    std::chrono::milliseconds presenceWatch{1000};                    // Timer2
-    std::chrono::milliseconds linkTick{LinkEngine::kTickPeriod};      // Timer3
+    std::chrono::milliseconds modeQueryPoll{StickProbe::kTickPeriod}; // the "Timer4" timer
+    std::chrono::milliseconds presenceWatch{1000};                    // the "Timer2" timer
+    std::chrono::milliseconds linkTick{LinkEngine::kTickPeriod};      // the "Timer3" timer
 };
 
 class MainWindow : public QMainWindow {
@@ -55,6 +56,9 @@ public:
 
     const RunState& runState() const { return run_; }
     const EeBlock& eeBlock() const { return eeBlock_; }
+    // The memory name (`eInfo`) that goes with the image into a file or a memory.
+    const std::string& memoryName() const { return memoryName_; }
+    const DimmingCurves& curves() const { return *curves_; }
     const ControlBlock& controlBlock() const { return controlBlock_; }
     const MemorySlots& memories() const { return *memories_; }
     const FirmwareImage& firmware() const { return firmware_; }
@@ -65,20 +69,22 @@ public:
     // beside the program; takes effect when start-up lists the curves.
     void useCurveFolder(const std::filesystem::path& folder);
 
-    // Start-up and run handlers, in the order a run meets them.
-    void FormCreate();
-    void FormActivate();
-    void Timer4Timer();
-    void FormActivate2();
+    // Start-up, in the order a run meets it: the window and its units are built, the
+    // stick is asked for its mode once the window shows, polled for the answer, and
+    // then the mode is entered.
+    void buildWindow();
+    void startUp();
+    void pollModeQuery();
+    void enterMode();
     // The presence watch: a stick pulled out or plugged in restarts the program, once
     // changes kept nowhere else are saved or given up.
-    void Timer2Timer();
+    void watchStickPresence();
     // A new instance with the restart arguments (after a memory Transfer with the
     // selected curve when `withCurve`), then this one ends.
     void restartProgram(bool withCurve = false);
-    void FormClose();
-    void bLoadClick();
-    void bSaveClick();
+    void stopForClose();
+    void load();
+    void save();
 
 signals:
     // Start-up has decided the mode and brought the window into it (also after a
@@ -108,8 +114,10 @@ private:
     bool settleUnsavedChanges(bool stickPresent);
     // "Save": true when the configuration is in a file now.
     bool saveToFile();
-    void appendToCaption(const QString& text);
-    void onAction(const QString& elementName);
+    void showStatus();
+    void onAction(Action action);
+    // The memory name changed in the model: the `eInfo` field shows it.
+    void setMemoryName(std::string name);
 
     // The four memories of a stick in memory mode (the firmware record is checkFirmware's).
     void readMemories();
@@ -120,7 +128,9 @@ private:
     void startLinkEngine();
 
     RunState run_;
+    StatusLine status_;
     EeBlock eeBlock_;
+    std::string memoryName_;
     KeptConfiguration kept_;
     ControlBlock controlBlock_{};
     FirmwareImage firmware_;
@@ -136,16 +146,13 @@ private:
     DimmingCurves* curves_ = nullptr;
     MemorySlots* memories_ = nullptr;
     PdfReport* pdfReport_ = nullptr;
-    QTimer* timer4_ = nullptr;
-    QTimer* timer2_ = nullptr;
+    QTimer* modeQueryTimer_ = nullptr;
+    QTimer* presenceTimer_ = nullptr;
     std::chrono::milliseconds linkTick_;
     LinkWindow* link_ = nullptr;
     bool activated_ = false;
     bool closed_ = false;
     bool restartFailed_ = false; // the watch must not try again and again
-    // The user chose to keep editing after the stick changed; the caption from before
-    // comes back if the stick returns to how start-up found it.
-    std::optional<QString> captionBeforeStickChange_;
     bool startUpFinished_ = false;
 };
 

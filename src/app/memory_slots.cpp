@@ -1,6 +1,5 @@
 #include "app/memory_slots.h"
 
-#include <QLineEdit>
 #include <QPushButton>
 
 #include <algorithm>
@@ -22,8 +21,7 @@ const QString areYouSure = QStringLiteral("Are youe sure?");
 const QString eraseAll = QStringLiteral("All parameter in M1, M2, M3 and M4 will be erased! Are youe sure?");
 const QString writeError = QStringLiteral("Firmware Write Error!");
 const QString hintPrefix = QStringLiteral("Info: ");
-const QString defaultName = QStringLiteral("Default");
-const QString goRemote = QStringLiteral("Go2Rem");
+constexpr const char* defaultName = "Default";
 const QString damaged = QStringLiteral("The data of memory M%1 is damaged (%2); the default image is shown instead.");
 const QString damagedHint = QStringLiteral(" - damaged: %1");
 } // namespace text
@@ -35,19 +33,13 @@ constexpr int kDotEvery = 10; // block-read wait cycles per "."
 
 } // namespace
 
-MemorySlots::MemorySlots(MemoryContext context, MemoryWindowHooks hooks, QObject* parent)
-    : QObject(parent), context_(context), hooks_(std::move(hooks))
+MemorySlots::MemorySlots(MemoryContext context, QObject* parent) : QObject(parent), context_(context)
 {
 }
 
 QPushButton& MemorySlots::memoryButton(int n) const
 {
     return context_.panel.memoryButton(n);
-}
-
-QLineEdit& MemorySlots::infoField() const
-{
-    return context_.panel.infoField();
 }
 
 void MemorySlots::setMemoryLook(int n)
@@ -72,14 +64,16 @@ void MemorySlots::readMemories()
         // A block that does not arrive leaves what did arrive; start-up goes on without a word.
         if (!memory.mEmpty)
             memory.mData = readBlock(context_.transport, context_.waiter, memory.mAddress, [this](int cycle) {
-                               if (cycle % kDotEvery == 0)
-                                   hooks_.appendDotToCaption();
+                               if (cycle % kDotEvery == 0) {
+                                   context_.status.addProgressDot();
+                                   emit statusChanged();
+                               }
                            }).block;
         setMemoryLook(n); // with the data block: a damaged memory says so before it is chosen
     }
 }
 
-void MemorySlots::bMClick(int n)
+void MemorySlots::chooseMemory(int n)
 {
     if (!isMemorySlot(n) || n == inertSlot_)
         return;
@@ -94,7 +88,7 @@ void MemorySlots::bMClick(int n)
     showImageOf(n);
     const TMemory& memory = memories_[n - 1];
     if (!memory.mString.empty())
-        infoField().setText(QString::fromStdString(memory.mString));
+        emit memoryNameChanged(memory.mString);
     if (run.remoteMode) {
         context_.panel.setRemCB(memory.cbStatus);
         context_.panel.showTransferDuration(true);
@@ -120,8 +114,8 @@ void MemorySlots::showImageOf(int n)
         return;
     // A remote stick's memories are written without the forward conversion.
     if (!context_.run.remoteMode)
-        hooks_.invCorrectDC();
-    if (!context_.run.copyAstro)
+        emit filledMemoryShown();
+    if (!context_.run.options.copyAstro)
         clearAstroData(image);
 }
 
@@ -134,7 +128,7 @@ void MemorySlots::showMemoryButtons()
     }
 }
 
-void MemorySlots::bMemCancelClick()
+void MemorySlots::cancelMemory()
 {
     RunState& run = context_.run;
     if (run.formDisabled)
@@ -144,15 +138,15 @@ void MemorySlots::bMemCancelClick()
     panel.showTransferDuration(false);
     panel.showHintsBox(false);
     showMemoryButtons();
-    infoField().clear();
+    emit memoryNameChanged({});
     panel.disableButtons();
     run.formDisabled = true;
-    hooks_.curveOff();
+    emit memoryCancelled();
     if (run.modeQueryAnswered)
-        hooks_.showModeButton();
+        emit modeButtonWanted();
 }
 
-void MemorySlots::bMemClearClick()
+void MemorySlots::askToClearMemory()
 {
     if (context_.run.formDisabled)
         return;
@@ -172,7 +166,7 @@ void MemorySlots::clearMemory()
 {
     RunState& run = context_.run;
     EeBlock& image = context_.eeBlock;
-    if (run.usbStick) {
+    if (run.usbStick()) {
         std::fill(image.begin(), image.end(), Byte{0xFF});
     } else if (isMemorySlot(run.selectedSlot)) {
         const int n = run.selectedSlot;
@@ -186,35 +180,35 @@ void MemorySlots::clearMemory()
     if (image.size() < defaults.size())
         image.resize(defaults.size());
     std::copy(defaults.begin(), defaults.end(), image.begin());
-    infoField().setText(text::defaultName);
+    emit memoryNameChanged(text::defaultName);
     applyDisplayRules(image, run.remoteMode);
     context_.panel.setDisplay();
     context_.kept.keepCurrent();
 }
 
-void MemorySlots::bMemStoreClick()
+void MemorySlots::transfer()
 {
     RunState& run = context_.run;
     if (run.formDisabled)
         return;
-    if (!run.HIDStatus) {
+    if (!run.stickFound()) {
         context_.dialogs.showMessage(text::usbError, UserDialogs::Kind::critical);
         return;
     }
-    if (run.usbStick) {
-        hooks_.storeUSBStick();
+    if (run.usbStick()) {
+        emit usbTransferWanted();
         return;
     }
     // Without a chosen memory in memory mode there is nothing to write to.
     if (!isMemorySlot(run.selectedSlot))
         return;
-    transferMemory();
+    writeMemory();
 }
 
-void MemorySlots::transferMemory()
+void MemorySlots::writeMemory()
 {
     RunState& run = context_.run;
-    hooks_.presenceWatch(false);
+    emit presenceWatchWanted(false);
     context_.panel.disableButtons();
     run.formDisabled = true;
 
@@ -222,10 +216,10 @@ void MemorySlots::transferMemory()
     request.controlBlock = context_.controlBlock;
     request.memory = run.selectedSlot;
     request.image = context_.eeBlock;
-    request.infoText = infoField().text().toStdString();
+    request.infoText = context_.memoryName;
     request.remoteMode = run.remoteMode;
     request.txStatus = run.remoteMode ? context_.panel.txSelection() : Byte{0};
-    request.curveCorrection = [&curve = run.dimmingCurve](EeBlock& image) { correctDC(image, curve); };
+    request.curveCorrection = [&curve = context_.selectedCurve](EeBlock& image) { correctDC(image, curve); };
     request.firmware = pendingFirmware();
     // Reported as it happens; the Transfer goes on with the control block.
     request.firmwareStoreFailed = [this](BlockWriteResult) {
@@ -255,7 +249,7 @@ void MemorySlots::transferMemory()
         firmware.fwPending = false;
         firmware.stickFwVersion = firmware.fwVersion;
     }
-    hooks_.restart(!run.remoteMode);
+    emit restartWanted(!run.remoteMode);
 }
 
 std::optional<PendingFirmware> MemorySlots::pendingFirmware() const
@@ -280,34 +274,33 @@ void MemorySlots::offerFilesAfterFailure()
 {
     context_.panel.showFileButtons(true);
     context_.run.formDisabled = false;
-    hooks_.presenceWatch(true);
+    emit presenceWatchWanted(true);
 }
 
-void MemorySlots::bEraseClick()
+void MemorySlots::eraseAll()
 {
     RunState& run = context_.run;
     if (run.formDisabled && !run.modeButtonShown)
         return;
-    const bool remote
-        = run.modeQueryAnswered && run.modeButtonShown && context_.panel.eraseButton().text() == text::goRemote;
-    if (!run.HIDStatus) {
+    const bool remote = run.modeSwitchToRemote();
+    if (!run.stickFound()) {
         context_.dialogs.showMessage(text::usbError, UserDialogs::Kind::critical);
         return;
     }
-    hooks_.presenceWatch(false);
+    emit presenceWatchWanted(false);
     switch (context_.dialogs.askYesNo(text::eraseAll)) {
     case UserDialogs::Answer::yes:
         // The stick only changes its kind once the user has agreed.
         run.remoteMode = remote;
         eraseStick(context_.transport, remote);
-        hooks_.restart(false);
+        emit restartWanted(false);
         break;
     case UserDialogs::Answer::no:
         context_.dialogs.beep();
-        hooks_.presenceWatch(true);
+        emit presenceWatchWanted(true);
         break;
     case UserDialogs::Answer::dismissed:
-        hooks_.presenceWatch(true);
+        emit presenceWatchWanted(true);
         break;
     }
 }

@@ -2,27 +2,28 @@
 // The four configuration memories of a stick in memory mode: the TMemory records
 // (core/memories.h), the M1..M4 buttons, Default and Cancel, and the operations that write the stick
 // (Transfer, Erase ALL and the mode switch). Works on the state the main window
-// owns, passed in by reference.
+// owns, passed in by reference, and asks the window for the rest through its signals.
 
 #include <QObject>
 #include <QString>
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <optional>
+#include <string>
 
 #include "app/kept_configuration.h"
+#include "core/dimming_curve.h"
 #include "core/image.h"
 #include "core/memories.h"
 #include "core/run_state.h"
+#include "core/status_line.h"
 #include "link/control_block.h"
 #include "link/firmware_image.h"
 #include "link/hid_transport.h"
 #include "link/memory_transfer.h"
 #include "link/waiter.h"
 
-class QLineEdit;
 class QPushButton;
 
 namespace ormid {
@@ -33,35 +34,23 @@ class UserDialogs;
 // What the window owns and lends to the memories.
 struct MemoryContext {
     RunState& run;
+    StatusLine& status;
     EeBlock& eeBlock;
+    const std::string& memoryName; // `eInfo`; changed through memoryNameChanged
     KeptConfiguration& kept;
     ControlBlock& controlBlock;
     FirmwareImage& firmware;
+    const CurvePoints& selectedCurve; // what a local memory's Transfer converts the levels with
     MainPanel& panel;
     HidTransport& transport;
     Waiter& waiter;
     UserDialogs& dialogs;
 };
 
-// What only the window itself can do.
-struct MemoryWindowHooks {
-    std::function<void()> appendDotToCaption;
-    std::function<void()> showModeButton;
-    // Runs or stops the presence watch: stopped while the stick is being written.
-    std::function<void(bool running)> presenceWatch;
-    std::function<void(bool withCurve)> restart;
-    // "Transfer" in USB Stick mode: the link engine starts writing the device.
-    std::function<void()> storeUSBStick;
-    // `invCorrectDC`: the image of a filled memory back through the selected dimming curve.
-    std::function<void()> invCorrectDC;
-    // The memory Cancel switches the dimming-curve correction off.
-    std::function<void()> curveOff;
-};
-
 class MemorySlots final : public QObject {
     Q_OBJECT
 public:
-    MemorySlots(MemoryContext context, MemoryWindowHooks hooks, QObject* parent = nullptr);
+    explicit MemorySlots(MemoryContext context, QObject* parent = nullptr);
 
     const std::array<TMemory, kMemoryCount>& memories() const { return memories_; }
 
@@ -70,17 +59,35 @@ public:
     void readMemories();
 
     // Choosing memory n (1..4); ignores the chosen memory's own button.
-    void bMClick(int n);
-    void bMemCancelClick();
-    void bMemClearClick();
+    void chooseMemory(int n);
+    // "Cancel": back to the choice of a memory.
+    void cancelMemory();
+    // "Default": asks, then clears the chosen memory.
+    void askToClearMemory();
     void clearMemory();
-    void bMemStoreClick();
-    void bEraseClick();
+    // "Transfer": the chosen memory gets the window's configuration (in USB Stick mode
+    // the link writes the device).
+    void transfer();
+    // "Erase ALL", or the mode switch while the Erase button offers it.
+    void eraseAll();
+
+signals:
+    void statusChanged();
+    void memoryNameChanged(const std::string& name);
+    void modeButtonWanted();
+    // Stopped while the stick is being written.
+    void presenceWatchWanted(bool running);
+    // After a memory Transfer the restarted run keeps the selected curve when `withCurve`.
+    void restartWanted(bool withCurve);
+    void usbTransferWanted();
+    // A filled memory's image is in the window, not yet converted back through a curve.
+    void filledMemoryShown();
+    void memoryCancelled();
 
 private:
     void setMemoryLook(int n);
     void showImageOf(int n);
-    void transferMemory();
+    void writeMemory();
     void transferError(const QString& code);
     void offerFilesAfterFailure();
     // The pending firmware image that goes into a local stick with this Transfer.
@@ -89,10 +96,8 @@ private:
     void showMemoryButtons();
 
     QPushButton& memoryButton(int n) const;
-    QLineEdit& infoField() const;
 
     MemoryContext context_;
-    MemoryWindowHooks hooks_;
     std::array<TMemory, kMemoryCount> memories_{};
     int inertSlot_ = 0; // the chosen memory's button no longer reacts to clicks
 };

@@ -66,15 +66,15 @@ private:
 
 const char* runModeName(const RunState& run)
 {
-    if (run.demo)
+    if (run.demo())
         return "demo";
-    return run.usbStick ? "usb" : "memory";
+    return run.usbStick() ? "usb" : "memory";
 }
 
 std::string startUpStatusLine(long long processId, const RunState& run)
 {
     std::string line = std::to_string(processId) + ' ' + runModeName(run);
-    for (const std::string& argument : run.restartArgs)
+    for (const std::string& argument : run.options.restartArgs)
         line += ' ' + argument;
     return line + '\n';
 }

@@ -104,7 +104,7 @@ void EditorHost::take(Editor& editor)
 
 void EditorHost::blockClicked(BlockClick click)
 {
-    const bool remoteLayout = context_.run.remoteMode;
+    const bool remoteLayout = context_.remoteLayout;
     const auto rule = std::find_if(std::begin(kSwitchRules), std::end(kSwitchRules), [&](const SwitchRule& r) {
         return r.click == click && holdsIn(r.layouts, remoteLayout);
     });
@@ -164,7 +164,7 @@ void EditorHost::openEditor(Editor& editor)
     shade_->raise();
     editor.show();
     editor.raise();
-    context_.run.formDisabled = true;
+    context_.locked = true;
 }
 
 void EditorHost::okClicked()
@@ -191,7 +191,7 @@ void EditorHost::cancelClicked()
 
 void EditorHost::showChangedImage()
 {
-    applyDisplayRules(context_.image, context_.run.remoteMode);
+    applyDisplayRules(context_.image, context_.remoteLayout);
     context_.redraw();
 }
 
@@ -201,7 +201,7 @@ void EditorHost::close()
     open_->hide();
     shade_->hide();
     open_ = nullptr;
-    context_.run.formDisabled = false;
+    context_.locked = false;
 }
 
 } // namespace ormid

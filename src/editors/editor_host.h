@@ -13,7 +13,6 @@
 
 #include "core/function_block.h"
 #include "core/image.h"
-#include "core/run_state.h"
 
 class QWidget;
 
@@ -22,7 +21,10 @@ namespace ormid {
 class Editor;
 
 struct EditorHostContext {
-    RunState& run;
+    // The window's layout (known before any block takes clicks) and its lock, set while
+    // a panel is open.
+    const bool& remoteLayout;
+    bool& locked;
     EeBlock& image;
     // Redraws the main panel (and in the remote layout its duration estimate) from the image.
     std::function<void()> redraw;

@@ -58,9 +58,9 @@ std::string firmwareVersionText(const DeviceIdentification& identification)
     return identification.firmware == kNoVersion ? "FW ???" : "FW 1." + std::to_string(identification.firmware);
 }
 
-std::string deviceCaption(const DeviceIdentification& identification)
+std::string deviceText(const DeviceIdentification& identification)
 {
-    return "USB Stick, Device Nr. " + identification.deviceNumber() + ", " + firmwareVersionText(identification);
+    return "Device Nr. " + identification.deviceNumber() + ", " + firmwareVersionText(identification);
 }
 
 LinkEngine::LinkEngine(HidTransport& transport, EeBlock& eeBlock, LinkEngineOptions options, LinkLog log)

@@ -38,8 +38,8 @@ bool deviceLogShown(bool showLog, Byte deviceFwVersion);
 
 // "FW 1.77", or "FW ???" when the identification carries no version.
 std::string firmwareVersionText(const DeviceIdentification& identification);
-// The caption after a read: "USB Stick, Device Nr. 12345678, FW 1.77".
-std::string deviceCaption(const DeviceIdentification& identification);
+// The device in the caption after a read: "Device Nr. 12345678, FW 1.77".
+std::string deviceText(const DeviceIdentification& identification);
 
 // The caption when a write fails.
 inline constexpr std::string_view kTransferError = "Transfer Error!";

@@ -16,19 +16,20 @@ namespace {
 using Args = std::vector<std::string>;
 
 // The option flags that are set, by name, so a failure shows which one is wrong.
-std::string setOptions(const RunState& run)
+std::string setOptions(const ProgramOptions& options)
 {
     struct Flag {
         const char* name;
-        bool RunState::*flag;
+        bool ProgramOptions::*flag;
     };
     static constexpr Flag kFlags[] = {
-        {"enableErase", &RunState::enableErase}, {"skipFW", &RunState::skipFW},   {"copyAstro", &RunState::copyAstro},
-        {"noLoadCheck", &RunState::noLoadCheck}, {"showLog", &RunState::showLog}, {"debugMode", &RunState::debugMode},
+        {"enableErase", &ProgramOptions::enableErase}, {"skipFW", &ProgramOptions::skipFW},
+        {"copyAstro", &ProgramOptions::copyAstro},     {"noLoadCheck", &ProgramOptions::noLoadCheck},
+        {"showLog", &ProgramOptions::showLog},         {"debugMode", &ProgramOptions::debugMode},
     };
     std::string names;
     for (const Flag& f : kFlags)
-        if (run.*f.flag)
+        if (options.*f.flag)
             names += names.empty() ? f.name : std::string(" ") + f.name;
     return names;
 }
@@ -72,8 +73,7 @@ class ParseCommandLine : public testing::TestWithParam<ParseCase> {};
 TEST_P(ParseCommandLine, SetsOptionsCurveAndRestartArguments)
 {
     const ParseCase& c = GetParam();
-    RunState run;
-    parseCommandLine(c.arguments, run);
+    const ProgramOptions run = parseCommandLine(c.arguments);
     EXPECT_EQ(setOptions(run), c.options);
     EXPECT_EQ(run.restartArgs, c.restartArgs);
     EXPECT_EQ(run.curveIndex, c.curveIndex);
@@ -118,25 +118,6 @@ INSTANTIATE_TEST_SUITE_P(
                     ParseCase{{"-dc=3", "-dc=x"}, "", {}, -1}, ParseCase{{"-dc=x", "-dc=5"}, "", {}, 5}),
     argumentsName);
 
-TEST(ParseCommandLineState, ClearsWhatAnEarlierRunSetAndLeavesTheRestAlone)
-{
-    RunState run;
-    run.enableErase = run.skipFW = run.copyAstro = run.noLoadCheck = run.showLog = run.debugMode = true;
-    run.curveIndex = 7;
-    run.restartArgs = {"-old"};
-    run.formDisabled = run.remoteMode = true;
-    run.selectedSlot = 2;
-
-    parseCommandLine({"-copyAstro"}, run);
-
-    EXPECT_EQ(setOptions(run), "copyAstro");
-    EXPECT_EQ(run.curveIndex, -1);
-    EXPECT_EQ(run.restartArgs, Args{"-copyAstro"});
-    EXPECT_TRUE(run.formDisabled);
-    EXPECT_TRUE(run.remoteMode);
-    EXPECT_EQ(run.selectedSlot, 2);
-}
-
 // What the program prints instead of starting: "usage", "version" or nothing.
 std::string informationKind(const Args& arguments)
 {
@@ -177,9 +158,7 @@ TEST(InformationRequested, TheUsageNamesEveryOptionTheParserKnows)
     const std::string usage = informationRequested({"--help"}).value_or("");
     for (const char* option : {"-eraseAll", "-skipFW", "-copyAstro", "-noLoadCheck", "-showLog", "-debug"}) {
         EXPECT_NE(usage.find(std::string("\n  ") + option + " "), std::string::npos) << option;
-        RunState run;
-        parseCommandLine({option}, run);
-        EXPECT_NE(setOptions(run), "") << option << " is listed but sets nothing";
+        EXPECT_NE(setOptions(parseCommandLine({option})), "") << option << " is listed but sets nothing";
     }
     for (const char* option : {"-dc=N", "--help", "--version"})
         EXPECT_NE(usage.find(std::string("\n  ") + option + " "), std::string::npos) << option;
@@ -229,25 +208,20 @@ TEST(CommandLineWarnings, AHugeArgumentIsCut)
 
 class RestartArguments : public testing::Test {
 protected:
-    RunState run;
-    void SetUp() override { parseCommandLine({"-skipFW", "-dc=3", "-debug"}, run); }
+    const ProgramOptions run = parseCommandLine({"-skipFW", "-dc=3", "-debug"});
 };
 
-TEST_F(RestartArguments, CarryTheCurveOnlyWhenAskedAndOneIsSelected)
+TEST_F(RestartArguments, CarryTheCurveOnlyWhenOneIsPassed)
 {
-    EXPECT_EQ(restartArguments(run, false), (Args{"-skipFW", "-debug"}));
-    EXPECT_EQ(restartArguments(run, true), (Args{"-skipFW", "-debug", "-dc=3"}));
-    run.curveIndex = 0;
-    EXPECT_EQ(restartArguments(run, true), (Args{"-skipFW", "-debug", "-dc=0"}));
-    run.curveIndex = -1;
-    EXPECT_EQ(restartArguments(run, true), (Args{"-skipFW", "-debug"}));
+    EXPECT_EQ(restartArguments(run), (Args{"-skipFW", "-debug"}));
+    EXPECT_EQ(restartArguments(run, 3), (Args{"-skipFW", "-debug", "-dc=3"}));
+    EXPECT_EQ(restartArguments(run, 0), (Args{"-skipFW", "-debug", "-dc=0"}));
+    EXPECT_EQ(restartArguments(run, -1), (Args{"-skipFW", "-debug"}));
 }
 
 TEST_F(RestartArguments, TheRestartedRunParsesBackTheSameState)
 {
-    run.curveIndex = 11;
-    RunState restarted;
-    parseCommandLine(restartArguments(run, true), restarted);
+    const ProgramOptions restarted = parseCommandLine(restartArguments(run, 11));
     EXPECT_EQ(setOptions(restarted), setOptions(run));
     EXPECT_EQ(restarted.restartArgs, run.restartArgs);
     EXPECT_EQ(restarted.curveIndex, 11);

@@ -22,6 +22,7 @@
 #include "core/encodings.h"
 #include "core/image.h"
 #include "editors/output/curve_chart.h"
+#include "editors/output/dimming_curves.h"
 #include "link/control_block.h"
 #include "sim/presets.h"
 
@@ -215,7 +216,7 @@ TEST_F(DimmingCurvesTest, OkConvertsBackOnceAndTransferWritesForwardAcrossTheRes
     EXPECT_EQ(image()[field::powerOnLevel], 0x80 + 50);
     EXPECT_EQ(image()[engine1Step(1) + 2], 50);
     EXPECT_EQ(image()[engine1Step(2) + 2], kFreeLevel);
-    EXPECT_TRUE(run().inverseApplied);
+    EXPECT_TRUE(window_->curves().inverseApplied());
 
     press("bDC"); // choosing again converts no second time
     ASSERT_TRUE(shown("pDimmingCurve"));
@@ -243,7 +244,7 @@ TEST_F(DimmingCurvesTest, OkConvertsBackOnceAndTransferWritesForwardAcrossTheRes
     for (const QString& argument : process_.startedWith)
         arguments.push_back(argument.toStdString());
     start(sameStick, arguments);
-    EXPECT_EQ(run().curveIndex, fifty);
+    EXPECT_EQ(window_->curves().selectedIndex(), fifty);
     press("bM1");
     EXPECT_EQ(image()[field::minLevel], 50);
     EXPECT_EQ(image()[field::powerOnLevel], 0x80 + 50);
@@ -271,9 +272,9 @@ TEST_F(DimmingCurvesTest, ChoosingAFilledMemoryConvertsBackOnlyForALocalAnalogIm
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         chooseMemory(c.memory, {"-dc=1"}, c.remote);
-        EXPECT_EQ(run().curveIndex, fifty) << "the selection stays";
+        EXPECT_EQ(window_->curves().selectedIndex(), fifty) << "the selection stays";
         EXPECT_EQ(image()[field::minLevel], c.minLevel);
-        EXPECT_EQ(run().inverseApplied, c.minLevel != 33);
+        EXPECT_EQ(window_->curves().inverseApplied(), c.minLevel != 33);
     }
 }
 
@@ -293,16 +294,16 @@ TEST_F(DimmingCurvesTest, OkConvertsTheDefaultImageOnlyWhereItWasReadFromAStick)
         SCOPED_TRACE(c.name);
         launch(c.stick, {"-skipFW"});
         ASSERT_TRUE(runClockUntil([&] { return window_->startUpFinished(); }));
-        if (run().usbStick) {
+        if (run().usbStick()) {
             ASSERT_TRUE(runClockUntil([&] { return window_->link()->engine().imageRead(); }));
         }
-        if (!run().demo && !run().usbStick)
+        if (!run().demo() && !run().usbStick())
             press("bM1");
         ASSERT_EQ(image()[field::minLevel], 0);
         tickCorrection();
         selectCurve(zeroLow);
         EXPECT_EQ(correction().text(), "e-zero-low");
-        EXPECT_EQ(run().curveIndex, zeroLow);
+        EXPECT_EQ(window_->curves().selectedIndex(), zeroLow);
         EXPECT_EQ(image()[field::minLevel], c.minLevel);
         EXPECT_EQ(element<QLineEdit>("eMinLevel")->text(), QString::number(c.minLevel));
     }
@@ -318,25 +319,25 @@ TEST_F(DimmingCurvesTest, CancelAndTheMemoryCancelSwitchTheCorrectionOff)
     EXPECT_FALSE(correction().isChecked());
     EXPECT_EQ(correction().text(), "Correction OFF");
     EXPECT_FALSE(element("bDC")->isEnabled());
-    EXPECT_EQ(run().curveIndex, -1);
-    EXPECT_TRUE(run().dimmingCurve.empty());
+    EXPECT_EQ(window_->curves().selectedIndex(), -1);
+    EXPECT_TRUE(window_->curves().selectedCurve().empty());
     EXPECT_EQ(image()[field::minLevel], 33);
 
     press("cbDC");
     selectCurve(fifty);
     press("cbDC"); // unticked by the user
     EXPECT_EQ(correction().text(), "Correction OFF");
-    EXPECT_EQ(run().curveIndex, -1);
-    EXPECT_TRUE(run().dimmingCurve.empty());
+    EXPECT_EQ(window_->curves().selectedIndex(), -1);
+    EXPECT_TRUE(window_->curves().selectedCurve().empty());
 
     press("cbDC");
     selectCurve(fifty);
     press("bOutput_OK");
-    ASSERT_TRUE(run().inverseApplied);
+    ASSERT_TRUE(window_->curves().inverseApplied());
     press("bMemCancel");
-    EXPECT_EQ(run().curveIndex, -1);
-    EXPECT_FALSE(run().inverseApplied) << "a memory chosen next may be converted again";
-    EXPECT_TRUE(run().dimmingCurve.empty());
+    EXPECT_EQ(window_->curves().selectedIndex(), -1);
+    EXPECT_FALSE(window_->curves().inverseApplied()) << "a memory chosen next may be converted again";
+    EXPECT_TRUE(window_->curves().selectedCurve().empty());
     press("bM1");
     EXPECT_EQ(image()[field::minLevel], 33) << "no curve selected any more";
     press("lMinLevel");
@@ -358,10 +359,10 @@ TEST_F(DimmingCurvesTest, StartUpSelectsTheNamedCurveOnlyWhenItCanBeUsed)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.argument);
         chooseMemory(makeDefaultImage(), {c.argument});
-        EXPECT_EQ(run().curveIndex, c.curveIndex);
-        ASSERT_EQ(run().dimmingCurve.empty(), c.curveIndex == -1);
+        EXPECT_EQ(window_->curves().selectedIndex(), c.curveIndex);
+        ASSERT_EQ(window_->curves().selectedCurve().empty(), c.curveIndex == -1);
         if (c.curveIndex != -1) {
-            EXPECT_EQ(run().dimmingCurve[50], c.point50);
+            EXPECT_EQ(window_->curves().selectedCurve()[50], c.point50);
         }
         press("lMinLevel");
         EXPECT_EQ(correction().isChecked(), c.curveIndex != -1);
@@ -377,11 +378,11 @@ TEST_F(DimmingCurvesTest, TheControlsAreForAnalogOutputsWithCurvesOnly)
     press("lMinLevel");
     EXPECT_FALSE(shown("cbDC"));
     EXPECT_FALSE(shown("bDC"));
-    EXPECT_EQ(run().curveIndex, fifty) << "the selection itself stays for DALI";
+    EXPECT_EQ(window_->curves().selectedIndex(), fifty) << "the selection itself stays for DALI";
 
     fs::remove_all(curveFolder_);
     chooseMemory(makeDefaultImage());
-    EXPECT_FALSE(run().curvesAvailable);
+    EXPECT_FALSE(window_->curves().available());
     press("lMinLevel");
     EXPECT_FALSE(shown("cbDC")) << "no curve folder";
 }
@@ -406,7 +407,7 @@ TEST_F(DimmingCurvesTest, ACurveThatVanishedSinceTheListingCannotBeChosen)
     EXPECT_FALSE(element("bDCOk")->isEnabled());
     EXPECT_FALSE(isRed(chart().pixelColor(449, 46)));
     press("bDCCancel");
-    EXPECT_EQ(run().curveIndex, -1);
+    EXPECT_EQ(window_->curves().selectedIndex(), -1);
 }
 
 } // namespace

@@ -24,14 +24,16 @@ protected:
     void SetUp() override
     {
         panel_.resize(928, 600);
-        host_ = new EditorHost({.run = run_,
+        host_ = new EditorHost({.remoteLayout = remoteLayout_,
+                                .locked = locked_,
                                 .image = image_,
                                 .redraw = [this] { ++redraws_; },
                                 .scaled = [](const QRect& design) { return design; },
                                 .showMessage = [this](const QString& text) { messages_.push_back(text); },
                                 .blocksArea = QRect(0, 0, 928, 440)},
                                &panel_);
-        host_->add(FunctionBlock::engine1, [this] { return new DimmingEngineEditor(kEngine1Layout, run_, &panel_); });
+        host_->add(FunctionBlock::engine1,
+                   [this] { return new DimmingEngineEditor(kEngine1Layout, remoteLayout_, &panel_); });
         host_->add(FunctionBlock::relay, [this] { return new RelayEditor(&panel_); });
         panel_.show();
     }
@@ -40,7 +42,8 @@ protected:
 
     // Before the panel: a widget needs the application, also when this test runs alone.
     QApplication& app_ = test::qtApp();
-    RunState run_;
+    bool remoteLayout_ = false;
+    bool locked_ = false;
     EeBlock image_ = makeDefaultImage();
     QWidget panel_;
     EditorHost* host_ = nullptr;
@@ -69,7 +72,7 @@ TEST_F(EditorHostTest, WhatAnOkOrASwitchWroteIsSettledBeforeTheRedraw)
 {
     for (const bool remote : {false, true}) {
         SCOPED_TRACE(remote ? "remote" : "local");
-        run_.remoteMode = remote;
+        remoteLayout_ = remote;
         image_ = makeDefaultImage();
         image_[field::powerOnLevel] = 54;
         const int redraws = redraws_;
@@ -82,18 +85,18 @@ TEST_F(EditorHostTest, WhatAnOkOrASwitchWroteIsSettledBeforeTheRedraw)
         EXPECT_FALSE(TestBit(image_[field::outputByte], bit::isdEnable));
         EXPECT_EQ(image_[field::powerOnLevel], remote ? 55 : 54) << "after a switch";
         EXPECT_EQ(redraws_, redraws + 2);
-        EXPECT_FALSE(run_.formDisabled);
+        EXPECT_FALSE(locked_);
     }
 }
 
 TEST_F(EditorHostTest, WhatOkRepairedIsToldOnceAfterThePanelIsClosed)
 {
     host_->blockClicked({FunctionBlock::engine1, BlockElement::picture});
-    EXPECT_TRUE(run_.formDisabled);
+    EXPECT_TRUE(locked_);
     press("eD1_Level3"); // a third step at 00:00, after step 2 at 05:00
     press("bDimmer1_OK");
     EXPECT_EQ(messages_, std::vector<QString>{QStringLiteral("Error: Invalid Times. Lines were removed!")});
-    EXPECT_FALSE(run_.formDisabled);
+    EXPECT_FALSE(locked_);
     EXPECT_EQ(redraws_, 1);
 
     host_->blockClicked({FunctionBlock::engine1, BlockElement::picture});

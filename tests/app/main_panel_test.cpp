@@ -202,7 +202,6 @@ protected:
 
 TEST_F(RemoteLayoutTest, HidesTheStandardOnlyBlocksAndShowsTheTxBoxes)
 {
-    EXPECT_TRUE(run.skipFW);
     draw({{6, 0x45}, {1, 12}});
     expectShown({"Lst_en_r1", "SW_lst_close", "iISD2_en", "iISD_en", "iISD1_en", "iTDpc_en", "cbTxPOL", "cbTxISD",
                  "cbTxISDen", "cbTxISDEngine", "cbTxLstEn", "cbTXLstEngine"},
@@ -273,9 +272,8 @@ class EnableButtonsCase : public MainPanelTest, public ::testing::WithParamInter
 TEST_P(EnableButtonsCase, ShowsTheButtonsOfTheMode)
 {
     const ButtonsCase& c = GetParam();
-    run.usbStick = c.usbStick;
-    run.demo = c.demo;
-    run.enableErase = c.enableErase;
+    run.mode = c.usbStick ? WindowMode::usbStick : c.demo ? WindowMode::demo : WindowMode::memoryLocal;
+    run.options.enableErase = c.enableErase;
     run.modeQueryAnswered = c.modeQueryAnswered;
     const bool memoryMode = !c.usbStick && !c.demo;
     if (memoryMode) {
@@ -412,8 +410,8 @@ TEST_F(MainPanelTest, ActionButtonsHonourTheLock)
     run.modeButtonShown = true;
     click("bErase");
     ASSERT_EQ(spy.count(), 2);
-    EXPECT_EQ(spy.at(0).at(0).toString(), "bM1");
-    EXPECT_EQ(spy.at(1).at(0).toString(), "bErase");
+    EXPECT_EQ(spy.at(0).at(0).value<Action>(), Action::memory1);
+    EXPECT_EQ(spy.at(1).at(0).value<Action>(), Action::erase);
     run.formDisabled = false;
     click("bLoad");
     EXPECT_EQ(spy.count(), 3);

@@ -108,12 +108,12 @@ TEST_F(MainWindowTest, MemoryModeFollowsTheModeQueryAnswer)
             EXPECT_EQ(text("bErase"), c.eraseCaption);
         }
         // The remote layout sets skipFW and offers the Tx boxes.
-        EXPECT_EQ(run().skipFW, c.remote);
+        EXPECT_EQ(run().skipFirmwareCheck(), c.remote);
         EXPECT_EQ(shown("cbTxPOL"), c.remote);
 
-        EXPECT_TRUE(run().HIDStatus);
-        EXPECT_FALSE(run().demo);
-        EXPECT_FALSE(run().usbStick);
+        EXPECT_TRUE(run().stickFound());
+        EXPECT_FALSE(run().demo());
+        EXPECT_FALSE(run().usbStick());
         EXPECT_TRUE(run().formDisabled) << "the panel stays locked until a memory is chosen";
         for (const char* name : kMemoryButtons) {
             EXPECT_TRUE(shown(name)) << name;
@@ -135,8 +135,8 @@ TEST_F(MainWindowTest, UsbStickModeUnlocksThePanelAndShowsDebugOnlyWhenAsked)
         ASSERT_FALSE(captions_.empty());
         EXPECT_EQ(captions_.front(), "Loading");
         EXPECT_EQ(captions_.back(), "USB Stick");
-        EXPECT_TRUE(run().usbStick);
-        EXPECT_FALSE(run().demo);
+        EXPECT_TRUE(run().usbStick());
+        EXPECT_FALSE(run().demo());
         EXPECT_FALSE(run().formDisabled);
         EXPECT_FALSE(shown("bErase")) << "a stick in USB Stick mode does not answer the mode query";
         for (const char* name : kMemoryButtons)
@@ -170,8 +170,8 @@ TEST_F(MainWindowTest, DemoModeShowsTheDefaultImageAfterItsPause)
         EXPECT_TRUE(shown(name)) << name;
     for (const char* name : kMemoryButtons)
         EXPECT_FALSE(shown(name)) << name;
-    EXPECT_TRUE(run().demo);
-    EXPECT_FALSE(run().HIDStatus);
+    EXPECT_TRUE(run().demo());
+    EXPECT_FALSE(run().stickFound());
     EXPECT_FALSE(run().formDisabled);
     EXPECT_TRUE(traffic_.written.empty()) << "nothing is sent without a stick";
 }

@@ -3,6 +3,7 @@
 // the simulated stick on a virtual clock, with scripted dialogs.
 
 #include "app/memory_slots.h"
+#include "editors/output/dimming_curves.h"
 
 #include <gtest/gtest.h>
 
@@ -162,7 +163,7 @@ TEST_F(MemorySlotsTest, EmptyMemoryYieldsTheDefaultImageAndTheChosenButtonIsIner
     start(parkStick(false));
     press("bM1");
     EXPECT_EQ(image(), makeDefaultImage());
-    element<QLineEdit>("eInfo")->setText("Mine");
+    test::typeInto(*window_, "eInfo", "Mine");
     press("bM1");
     EXPECT_EQ(info(), "Mine") << "the chosen memory's button no longer reacts";
     EXPECT_FALSE(shown("bM2"));
@@ -305,9 +306,9 @@ TEST_F(MemorySlotsTest, DefaultOnM3ClearsTheMemoryAfterYes)
 TEST_F(MemorySlotsTest, CancelReturnsToTheChoice)
 {
     start(parkStick(false), {"-dc=3"});
-    ASSERT_EQ(run().curveIndex, 3);
+    ASSERT_EQ(window_->curves().selectedIndex(), 3);
     press("bM1");
-    element<QLineEdit>("eInfo")->setText("Street");
+    test::typeInto(*window_, "eInfo", "Street");
     press("bMemCancel");
 
     for (const char* name : kMemoryButtons)
@@ -316,7 +317,7 @@ TEST_F(MemorySlotsTest, CancelReturnsToTheChoice)
     EXPECT_TRUE(shown("pLogo"));
     EXPECT_FALSE(shown("bMemStore"));
     EXPECT_TRUE(run().formDisabled);
-    EXPECT_EQ(run().curveIndex, -1);
+    EXPECT_EQ(window_->curves().selectedIndex(), -1);
     EXPECT_TRUE(run().modeButtonShown);
     EXPECT_TRUE(shown("bErase"));
     EXPECT_EQ(element<QAbstractButton>("bErase")->text(), "Go2Rem");
@@ -346,7 +347,7 @@ TEST_F(MemorySlotsTest, TransferWritesTheMemoryAndRestarts)
         start(setup, {"-dc=2"});
         const char* button = kMemoryButtons[c.memory - 1];
         press(button);
-        element<QLineEdit>("eInfo")->setText("Hall");
+        test::typeInto(*window_, "eInfo", "Hall");
         if (c.remote)
             element<QAbstractButton>("cbTxISD")->setChecked(true);
         bool busyWhileWriting = false;
@@ -488,7 +489,7 @@ TEST_F(MemorySlotsTest, TransferWithoutAChosenMemoryDoesNothing)
     press("bM1");
     press("bMemCancel");
     EXPECT_FALSE(shown("bMemStore"));
-    window_->findChild<MemorySlots*>()->bMemStoreClick(); // locked again: the handler does nothing
+    window_->findChild<MemorySlots*>()->transfer(); // locked again: the handler does nothing
     EXPECT_EQ(model_->state(), before);
     EXPECT_TRUE(dialogs_.messages.empty());
     EXPECT_TRUE(process_.calls.empty());
@@ -497,10 +498,10 @@ TEST_F(MemorySlotsTest, TransferWithoutAChosenMemoryDoesNothing)
 TEST_F(MemorySlotsTest, TransferWithoutAStickSaysUsbError)
 {
     start(StickSetup{}.unplugged());
-    ASSERT_TRUE(run().demo);
+    ASSERT_TRUE(run().demo());
     const EeBlock before = image();
     EXPECT_FALSE(shown("bMemStore")) << "demo mode offers no Transfer";
-    window_->findChild<MemorySlots*>()->bMemStoreClick();
+    window_->findChild<MemorySlots*>()->transfer();
     EXPECT_EQ(dialogs_.messages, std::vector<QString>{"   USB Error!   "});
     EXPECT_EQ(dialogs_.messageKinds, std::vector<UserDialogs::Kind>{UserDialogs::Kind::critical});
     EXPECT_EQ(image(), before);
@@ -730,7 +731,7 @@ TEST_F(FirmwareTest, AFailedFirmwareBlockIsReportedAndTheTransferGoesOn)
     start(lossy);
     const ControlBlock before = stickControlBlock();
     press("bM2");
-    element<QLineEdit>("eInfo")->setText("Hall");
+    test::typeInto(*window_, "eInfo", "Hall");
     std::optional<ControlBlock> atMessage;
     dialogs_.onMessage = [&](const QString&) { atMessage = stickControlBlock(); };
     bool pressedDuringTransfer = false;

@@ -3,6 +3,7 @@
 // its socket. (The same window in process, on a virtual clock: main_window_test.cpp.)
 
 #include "app/main_window.h"
+#include "editors/output/dimming_curves.h"
 
 #include <gtest/gtest.h>
 
@@ -212,7 +213,7 @@ TEST_F(ProgrammerEndToEnd, TransferIsFoundByTheRunAfterTheRestart)
     ASSERT_TRUE(first->startUpFinished()) << output();
     ASSERT_EQ(first->windowTitle(), "Ormid");
     test::press(*first, "bM2");
-    static_cast<QLineEdit*>(element(*first, "eInfo"))->setText("Corner");
+    test::typeInto(*first, "eInfo", "Corner");
     test::press(*first, "bMemStore");
     EXPECT_EQ(firstProcess.calls, (std::vector<std::string>{"release", "start", "quit"})) << output();
     first.reset();
@@ -243,7 +244,7 @@ TEST_F(ProgrammerEndToEnd, ADimmingCurveConvertsOnTransferAndCrossesTheRestart)
     RecordingProcess firstProcess;
     auto first = startWindow(socket, firstProcess, {"-skipFW"});
     ASSERT_TRUE(first->startUpFinished()) << output();
-    ASSERT_TRUE(first->runState().curvesAvailable) << "the build puts the sample curves beside the programs";
+    ASSERT_TRUE(first->curves().available()) << "the build puts the sample curves beside the programs";
     test::press(*first, "bM2");
     test::press(*first, "lMinLevel");
     test::press(*first, "cbDC");
@@ -275,7 +276,7 @@ TEST_F(ProgrammerEndToEnd, ADimmingCurveConvertsOnTransferAndCrossesTheRestart)
         arguments.push_back(argument.toStdString());
     auto second = startWindow(socket, secondProcess, arguments);
     ASSERT_TRUE(second->startUpFinished()) << output();
-    EXPECT_EQ(second->runState().curveIndex, 2);
+    EXPECT_EQ(second->curves().selectedIndex(), 2);
     test::press(*second, "bM2");
     EXPECT_EQ(second->eeBlock()[field::minLevel], 7);
     test::press(*second, "lMinLevel");

@@ -46,6 +46,16 @@ inline void press(const QWidget& window, const char* name)
     QTest::mouseClick(target, Qt::LeftButton);
 }
 
+// The user clicks into the line edit, selects what it holds and types `text` over it.
+inline void typeInto(const QWidget& window, const char* name, const QString& text)
+{
+    QWidget* field = element(window, name);
+    ASSERT_NE(field, nullptr);
+    QTest::mouseClick(field, Qt::LeftButton);
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(field, text);
+}
+
 class RecordingProcess final : public ProcessControl {
 public:
     void releaseInstance() override { calls.push_back("release"); }

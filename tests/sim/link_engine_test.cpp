@@ -175,7 +175,7 @@ TEST_F(LinkEngineOnStick, AFullReadTakesTenFramesAfterItsPause)
     EXPECT_EQ(reads.back().length, 22);
     EXPECT_EQ(image_, deviceMemory());
     EXPECT_EQ(outcomes_, (Outcomes{LinkOutcome::readDone, LinkOutcome::questionDue}));
-    EXPECT_EQ(deviceCaption(engine_->identification()), "USB Stick, Device Nr. 12345678, FW ???");
+    EXPECT_EQ(deviceText(engine_->identification()), "Device Nr. 12345678, FW ???");
     EXPECT_EQ(engine_->deviceFwVersion(), 0);
     EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
     EXPECT_FALSE(engine_->busy());

@@ -23,17 +23,18 @@ DimmingCurves::DimmingCurves(DimmingCurvesContext context, DimmingCurvePanel& pa
     connect(&panel_, &DimmingCurvePanel::cancelClicked, this, &DimmingCurves::bDCCancelClick);
 }
 
-void DimmingCurves::startUp()
+void DimmingCurves::startUp(int requestedCurve)
 {
-    RunState& run = context_.run;
-    run.curvesAvailable = dimmCurve(true);
-    if (!run.curvesAvailable || run.curveIndex == -1)
+    available_ = dimmCurve(true);
+    // Without a curve list the request stays as it was, for the restart's arguments.
+    curveIndex_ = requestedCurve;
+    if (!available_ || curveIndex_ == -1)
         return;
-    if (run.curveIndex >= static_cast<int>(names_.size())) {
-        run.curveIndex = -1;
+    if (curveIndex_ >= static_cast<int>(names_.size())) {
+        curveIndex_ = -1;
         return;
     }
-    caption_ = entryCaption(run.curveIndex);
+    caption_ = entryCaption(curveIndex_);
     tick();
     // A curve that cannot be read or is damaged would convert with stray points.
     if (!drawnValid_)
@@ -52,14 +53,13 @@ bool DimmingCurves::dimmCurve(bool atStartup)
     panel_.setEntries(names_);
     if (atStartup)
         return true;
-    RunState& run = context_.run;
-    if (run.curveIndex == -1) {
+    if (curveIndex_ == -1) {
         panel_.selectEntry(0);
         lbOldItemIdx_ = 0;
         showPanel();
         paintDC(true);
     } else {
-        panel_.selectEntry(run.curveIndex);
+        panel_.selectEntry(curveIndex_);
         paintDC(false);
     }
     return true;
@@ -67,7 +67,7 @@ bool DimmingCurves::dimmCurve(bool atStartup)
 
 void DimmingCurves::paintDC(bool draw)
 {
-    CurvePoints& curve = context_.run.dimmingCurve;
+    CurvePoints& curve = curve_;
     curve.resize(kCurvePoints, 0);
     CurveChart& chart = panel_.chart();
     chart.wipe();
@@ -92,12 +92,12 @@ void DimmingCurves::outputSetupShown()
     if (!ticked_) {
         buttonEnabled_ = false;
         caption_ = kCorrectionOff;
-    } else if (context_.run.curveIndex == -1) {
+    } else if (curveIndex_ == -1) {
         untick();
         return;
     } else {
         buttonEnabled_ = true;
-        caption_ = entryCaption(context_.run.curveIndex);
+        caption_ = entryCaption(curveIndex_);
     }
     emit controlsChanged();
 }
@@ -134,9 +134,8 @@ void DimmingCurves::noCurves()
 
 void DimmingCurves::untick()
 {
-    RunState& run = context_.run;
-    run.curveIndex = -1;
-    run.dimmingCurve.clear();
+    curveIndex_ = -1;
+    curve_.clear();
     ticked_ = false;
     buttonEnabled_ = false;
     caption_ = kCorrectionOff;
@@ -145,7 +144,7 @@ void DimmingCurves::untick()
 
 void DimmingCurves::bDCClick()
 {
-    context_.run.curveIndex = -1;
+    curveIndex_ = -1;
     if (!dimmCurve(false))
         noCurves();
     showPanel();
@@ -166,19 +165,19 @@ void DimmingCurves::listSelection(int row)
 
 void DimmingCurves::bDCOkClick()
 {
-    RunState& run = context_.run;
     // A curve that failed to load would convert the levels with stray points.
     if (!drawnValid_)
         return;
-    run.curveIndex = panel_.selectedEntry();
+    curveIndex_ = panel_.selectedEntry();
     panel_.dismiss();
     buttonEnabled_ = true;
-    caption_ = entryCaption(run.curveIndex);
+    caption_ = entryCaption(curveIndex_);
     ticked_ = true;
     emit controlsChanged();
     // Without a stick nothing was read to convert; in USB Stick mode the device gets the
     // image without the forward conversion, so converting it backward would alter it.
-    if (!run.inverseApplied && !run.demo && !run.usbStick) {
+    const bool memoryMode = context_.mode == WindowMode::memoryLocal || context_.mode == WindowMode::memoryRemote;
+    if (!inverseApplied_ && memoryMode) {
         invCorrectDC();
         if (context_.setOutput)
             context_.setOutput();
@@ -193,17 +192,16 @@ void DimmingCurves::bDCCancelClick()
 
 void DimmingCurves::invCorrectDC()
 {
-    RunState& run = context_.run;
-    if (!ticked_ || run.curveIndex == -1)
+    if (!ticked_ || curveIndex_ == -1)
         return;
-    if (ormid::invCorrectDC(context_.image, run.dimmingCurve))
-        run.inverseApplied = true;
+    if (ormid::invCorrectDC(context_.image, curve_))
+        inverseApplied_ = true;
 }
 
 void DimmingCurves::memoryCancelled()
 {
     untick();
-    context_.run.inverseApplied = false;
+    inverseApplied_ = false;
 }
 
 QString DimmingCurves::entryCaption(int row) const

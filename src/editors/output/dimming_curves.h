@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/dimming_curve.h"
 #include "core/image.h"
 #include "core/run_state.h"
 
@@ -21,7 +22,9 @@ namespace ormid {
 class DimmingCurvePanel;
 
 struct DimmingCurvesContext {
-    RunState& run;
+    // Only a memory's image is converted back through a curve that OK selects: without a
+    // stick nothing was read, and a USB Stick mode device gets the image unconverted.
+    const WindowMode& mode;
     EeBlock& image;
     // The curve folder `DimmingCurve`; none when the program has none.
     std::optional<std::filesystem::path> folder;
@@ -35,10 +38,20 @@ public:
     // `panel` must outlive this object.
     DimmingCurves(DimmingCurvesContext context, DimmingCurvePanel& panel, QObject* parent = nullptr);
 
-    // The end of start-up: the list (its result is `curvesAvailable`) and, when "-dc="
-    // named a usable curve, that curve selected and loaded for the Transfer. A position
-    // beyond the list or a curve that can no longer be used leaves the correction off.
-    void startUp();
+    // The end of start-up: the list (its result is `available`) and, when "-dc=" named a
+    // usable curve (`requestedCurve`, -1 for none), that curve selected and loaded for the
+    // Transfer. A position beyond the list or a curve that can no longer be used leaves
+    // the correction off.
+    void startUp(int requestedCurve);
+
+    // The curve folder offered curves at start-up.
+    bool available() const { return available_; }
+    // The selected curve's position in the list, -1 when none.
+    int selectedIndex() const { return curveIndex_; }
+    // `dimmingCurve`: the curve last loaded; empty when none.
+    const CurvePoints& selectedCurve() const { return curve_; }
+    // The image in the window has been converted back through the selected curve.
+    bool inverseApplied() const { return inverseApplied_; }
 
     // Lists curves from `folder` from now on.
     void setFolder(const std::filesystem::path& folder) { context_.folder = folder; }
@@ -60,7 +73,7 @@ public:
 
     // `dimmCurve`: reads the curve folder into the list; true when it offered a curve.
     bool dimmCurve(bool atStartup);
-    // `paintDC`: loads the selected entry's file into `dimmingCurve`, draws it when `draw`.
+    // `paintDC`: loads the selected entry's file into the selected curve, draws it when `draw`.
     void paintDC(bool draw);
 
 signals:
@@ -85,6 +98,12 @@ private:
     bool ticked_ = false;
     bool buttonEnabled_ = false;
     QString caption_;
+    bool available_ = false;
+    int curveIndex_ = -1;
+    CurvePoints curve_;
+    // The image has been converted back through the curve, so the curve panel's OK must
+    // not convert it a second time. Cleared by the memory Cancel.
+    bool inverseApplied_ = false;
 };
 
 } // namespace ormid

@@ -19,8 +19,8 @@ namespace {
 constexpr int kLevelMaximum = 100;
 } // namespace
 
-OutputEditor::OutputEditor(const RunState& run, DimmingCurves& curves, QWidget* parent)
-    : Editor(QStringLiteral("Output Setup"), parent), run_(run), curves_(curves)
+OutputEditor::OutputEditor(DimmingCurves& curves, QWidget* parent)
+    : Editor(QStringLiteral("Output Setup"), parent), curves_(curves)
 {
     setObjectName(QStringLiteral("pOutput"));
 
@@ -84,7 +84,7 @@ QRect OutputEditor::designGeometry() const
 void OutputEditor::open(EeBlock& image)
 {
     const bool dali = isDali(outputKind(image));
-    const bool curveControls = !dali && run_.curvesAvailable;
+    const bool curveControls = !dali && curves_.available();
     cbDC_->setVisible(curveControls);
     bDC_->setVisible(curveControls);
     if (curveControls)

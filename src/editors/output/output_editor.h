@@ -4,7 +4,6 @@
 // `bDC` sit here for 1-10V and PWM when curve files are available.
 
 #include "core/output_block.h"
-#include "core/run_state.h"
 #include "editors/editor.h"
 
 class QCheckBox;
@@ -22,7 +21,7 @@ class OutputEditor final : public Editor {
 public:
     // `run` and `curves` must outlive the editor: the run tells whether curve files are
     // available, `curves` acts on the correction controls.
-    OutputEditor(const RunState& run, DimmingCurves& curves, QWidget* parent);
+    OutputEditor(DimmingCurves& curves, QWidget* parent);
 
     FunctionBlock block() const override { return FunctionBlock::output; }
     QRect designGeometry() const override;
@@ -38,7 +37,6 @@ private:
     // `cbDC` and `bDC` as the curve selection stands.
     void showCurveControls();
 
-    const RunState& run_;
     DimmingCurves& curves_;
     ClickField* eMinLevel_ = nullptr;
     QFrame* pMinLevel_ = nullptr;

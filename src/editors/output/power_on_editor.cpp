@@ -15,8 +15,8 @@
 
 namespace ormid {
 
-PowerOnEditor::PowerOnEditor(const RunState& run, QWidget* parent)
-    : Editor(QStringLiteral("Power On Setup"), parent), run_(run)
+PowerOnEditor::PowerOnEditor(bool remoteLayout, QWidget* parent)
+    : Editor(QStringLiteral("Power On Setup"), parent), remoteLayout_(remoteLayout)
 {
     setObjectName(QStringLiteral("pStartupDelay"));
     ePORelayDelay_ = new ClickField(QStringLiteral("ePORelayDelay"), 80, this);
@@ -36,8 +36,8 @@ PowerOnEditor::PowerOnEditor(const RunState& run, QWidget* parent)
         this);
     connect(strip_, &StepEditor::fieldChanged, this, &PowerOnEditor::dpcRule);
     connect(ePORelayDelay_, &ClickField::clicked, this, [this] { fieldClicked(kindDelay); });
-    connect(ePOFade_, &ClickField::clicked, this, [this] { fieldClicked(fadeKind(run_.remoteMode)); });
-    connect(ePOLevel_, &ClickField::clicked, this, [this] { fieldClicked(levelKind(run_.remoteMode)); });
+    connect(ePOFade_, &ClickField::clicked, this, [this] { fieldClicked(fadeKind(remoteLayout_)); });
+    connect(ePOLevel_, &ClickField::clicked, this, [this] { fieldClicked(levelKind(remoteLayout_)); });
 
     auto* fields = new QGridLayout;
     const struct {
@@ -96,7 +96,7 @@ void PowerOnEditor::open(EeBlock& image)
     ePOLevel_->setText(QString::fromStdString(fields.level));
     cbEnableDPC_->setEnabled(dpcAvailable(fields.delay));
     cbEnableDPC_->setChecked(fields.dpc);
-    dpcGroup_->setVisible(!run_.remoteMode);
+    dpcGroup_->setVisible(!remoteLayout_);
     strip_->setMinLevel(image[field::minLevel]);
     strip_->closeStrip();
     help_->dismiss();
@@ -132,7 +132,7 @@ void PowerOnEditor::apply(EeBlock& image)
                   .fade = ePOFade_->text().toStdString(),
                   .level = ePOLevel_->text().toStdString(),
                   .dpc = cbEnableDPC_->isChecked()},
-                 run_.remoteMode);
+                 remoteLayout_);
 }
 
 void PowerOnEditor::closing()

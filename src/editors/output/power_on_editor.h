@@ -2,7 +2,6 @@
 // The Power On Setup panel `pStartupDelay`: delay (or "Random"), fade speed and level
 // after power on through the step editor's single row, and DPC/DOO, which needs a delay.
 
-#include "core/run_state.h"
 #include "core/step_values.h"
 #include "editors/editor.h"
 
@@ -19,7 +18,7 @@ class PowerOnEditor final : public Editor {
     Q_OBJECT
 public:
     // `run` must outlive the editor: remote mode changes the fade and level kinds.
-    PowerOnEditor(const RunState& run, QWidget* parent);
+    PowerOnEditor(bool remoteLayout, QWidget* parent);
 
     FunctionBlock block() const override { return FunctionBlock::powerOn; }
     QRect designGeometry() const override;
@@ -35,7 +34,7 @@ private:
     // The DPC box is offered only while the delay is not "0".
     void dpcRule();
 
-    const RunState& run_;
+    bool remoteLayout_;
     EeBlock* image_ = nullptr; // while open, for "Random"
     ClickField* ePORelayDelay_ = nullptr;
     ClickField* ePOFade_ = nullptr;

@@ -74,8 +74,8 @@ QString rowStyle(const QColor& colour)
 
 } // namespace
 
-DimmingEngineEditor::DimmingEngineEditor(const EngineLayout& layout, const RunState& run, QWidget* parent)
-    : Editor(QString::fromLatin1(layout.title), parent), layout_(layout), run_(run)
+DimmingEngineEditor::DimmingEngineEditor(const EngineLayout& layout, bool remoteLayout, QWidget* parent)
+    : Editor(QString::fromLatin1(layout.title), parent), layout_(layout), remoteLayout_(remoteLayout)
 {
     setObjectName(QString::fromLatin1(layout.panel));
 
@@ -189,7 +189,7 @@ void DimmingEngineEditor::open(EeBlock& image)
 
 bool DimmingEngineEditor::setGB(bool enabled, int row)
 {
-    const StepRowView view = drawStepRow(layout_.engine, stepBuffer_, row, enabled, run_.remoteMode);
+    const StepRowView view = drawStepRow(layout_.engine, stepBuffer_, row, enabled, remoteLayout_);
     const TBox controls = box(row);
     controls._delay->setText(QString::fromStdString(view.first));
     controls._fade->setText(QString::fromStdString(view.fade));
@@ -213,7 +213,7 @@ void DimmingEngineEditor::showRowState(int row, bool used, bool enabled)
 
 void DimmingEngineEditor::fieldClicked(int row, Column column)
 {
-    const bool remote = run_.remoteMode;
+    const bool remote = remoteLayout_;
     const StepKind kinds[] = {layout_.firstKind, fadeKind(remote), levelKind(remote)};
     strip_->clickEdit(stepTag(row, kinds[static_cast<int>(column)]));
 }

@@ -7,7 +7,6 @@
 #include <array>
 
 #include "core/dimming_engines.h"
-#include "core/run_state.h"
 #include "editors/editor.h"
 #include "editors/help_pictures.h"
 #include "editors/timing/step_editor.h"
@@ -49,7 +48,7 @@ class DimmingEngineEditor final : public Editor {
     Q_OBJECT
 public:
     // `run` must outlive the editor: remote mode changes the level and fade kinds.
-    DimmingEngineEditor(const EngineLayout& layout, const RunState& run, QWidget* parent);
+    DimmingEngineEditor(const EngineLayout& layout, bool remoteLayout, QWidget* parent);
 
     FunctionBlock block() const override { return layout_.block; }
     QRect designGeometry() const override;
@@ -76,7 +75,7 @@ private:
     void deleteClicked(int row);
 
     const EngineLayout& layout_;
-    const RunState& run_;
+    bool remoteLayout_;
     StepBuffer stepBuffer_{};
     std::array<TBox, field::stepCount> rows_{};
     QLabel* deleteCaption_ = nullptr;
