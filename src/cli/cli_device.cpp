@@ -136,8 +136,7 @@ public:
                 return DeviceWait::stickGone;
             if (interrupted && *interrupted)
                 return DeviceWait::interrupted;
-            if (!engine_.busy() && engine_.stickState() == LinkEngine::kRead
-                && engine_.identification().deviceNumber() != previous)
+            if (engine_.isIdle() && engine_.identification().deviceNumber() != previous)
                 return DeviceWait::arrived;
             nextTick();
         }
@@ -233,9 +232,9 @@ private:
 
     std::optional<int> awaitIdentification(std::ostream& err)
     {
-        for (int tick = 0; tick < kIdentifyTicks && !stickGone_ && engine_.stickState() != LinkEngine::kRead; ++tick)
+        for (int tick = 0; tick < kIdentifyTicks && !stickGone_ && engine_.isWaitingForDevice(); ++tick)
             nextTick();
-        if (engine_.stickState() == LinkEngine::kRead)
+        if (!engine_.isWaitingForDevice())
             return std::nullopt;
         err << (stickGone_ ? kPulledOut : "No device announced itself on the stick.") << '\n';
         return cliExit::transferFailed;
