@@ -940,6 +940,76 @@ TEST_F(LinkEngineReplies, AnUnansweredUpdateIsOverAndANewOneStartsCleanly)
     EXPECT_EQ(outcomes_.back(), LinkOutcome::updateDone);
 }
 
+// The phase at each step of a read, a write and an update, and the segment each
+// firmware frame carries.
+TEST_F(LinkEngineReplies, ThePhaseFollowsEachOperationStepByStep)
+{
+    ASSERT_TRUE(engine_->setFirmware(Bytes(0x3000, 0x5A), 2 * kPageBytes, kNewVersion));
+    const auto repeat = [this](char code, int times) {
+        for (int i = 0; i < times; ++i)
+            feed(reply(code));
+    };
+    const struct {
+        const char* name;
+        std::function<void()> step;
+        LinkPhase phase;
+        bool busy;
+    } steps[] = {
+        {"started", [] {}, LinkPhase::waitingForDevice, false},
+        {"announced", [this] { feed(identification()); }, LinkPhase::readPause, true},
+        {"pause over", [this] { quietTicks(LinkEngine::kReadPauseTicks); }, LinkPhase::reading, true},
+        {"read", [this] { readUpTo(256); }, LinkPhase::idle, false},
+        {"Transfer", [this] { engine_->startWrite(); }, LinkPhase::writingMemory, true},
+        {"memory written", [&] { repeat('T', 10); }, LinkPhase::writingEe, true},
+        {"EE written", [&] { repeat('V', 10); }, LinkPhase::waitingForDevice, false},
+        {"announced again", [this] { readAll(); }, LinkPhase::idle, false},
+        {"Update FW", [this] { engine_->startUpdate(); }, LinkPhase::awaitingRestart, true},
+        {"back from the Reset", [this] { feed(identification()); }, LinkPhase::sendingSegment, true},
+        {"page 1 taken",
+         [&] {
+             repeat('X', 2);
+             repeat('Z', 1);
+         },
+         LinkPhase::sendingSegment, true},
+        {"page 2 taken",
+         [&] {
+             repeat('X', 2);
+             repeat('Z', 1);
+         },
+         LinkPhase::awaitingRestart, true},
+        {"back with the new version", [this] { feed(identification()); }, LinkPhase::idle, false},
+        {"ReRead", [this] { engine_->startRead(); }, LinkPhase::reading, true},
+        {"no device", [this] { feed(reply('Q')); }, LinkPhase::waitingForDevice, false},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.name);
+        s.step();
+        EXPECT_EQ(engine_->phase(), s.phase);
+        EXPECT_EQ(engine_->busy(), s.busy);
+        EXPECT_EQ(engine_->isIdle(), s.phase == LinkPhase::idle);
+        EXPECT_EQ(engine_->isWaitingForDevice(), s.phase == LinkPhase::waitingForDevice);
+    }
+    std::vector<int> segments;
+    for (const auto& report : transport_.written)
+        if (report[2] == kSegmentOp)
+            segments.push_back(report[5]);
+    EXPECT_EQ(segments, (std::vector<int>{1, 2, 3, 1, 2, 3}));
+    EXPECT_EQ(outcomes_.back(), LinkOutcome::deviceGone);
+}
+
+TEST(LinkEngineStart, BeforeStartTheEngineIsNotStartedAndTicksDoNothing)
+{
+    test::FakeTransport transport(64, 64);
+    transport.queue({0xB2, '_', 0x12, 0x34, 0x56, 0x78, 0x00, 0x4D});
+    EeBlock image = makeDefaultImage();
+    LinkEngine engine(transport, image);
+    EXPECT_TRUE(engine.tick().empty());
+    EXPECT_EQ(engine.phase(), LinkPhase::notStarted);
+    EXPECT_FALSE(engine.busy());
+    EXPECT_EQ(engine.startRead(), LinkStart::notReady);
+    EXPECT_EQ(transport.inputs.size(), 1u) << "the announcement waits for the engine to start";
+}
+
 TEST_F(LinkEngineReplies, QuietAndUnknownReportsAreLogged)
 {
     feed({0x41, 0x00});
