@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
+#include "cli/file_folder_test.h"
 #include "core/remote_frames.h"
 #include "link/control_block.h"
 #include "link/stick_frames.h"
@@ -34,19 +33,8 @@ std::vector<Byte> writeMemoryFrame()
     return buildLinkFrame(writeMemoryCommand(0, image)->bytes, 64).report;
 }
 
-class StateFileKeeperTest : public ::testing::Test {
+class StateFileKeeperTest : public test::FileFolderTest {
 protected:
-    void SetUp() override
-    {
-        folder_ = fs::temp_directory_path()
-            / ("ormid_keeper_" + std::to_string(::getpid()) + "_"
-               + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    fs::path folder_;
     std::ostringstream err_;
 };
 
