@@ -1,8 +1,9 @@
 #pragma once
 // The block-read collector of memory mode: sends a read block
 // command and gathers the 16 data reports of the answer into the window's
-// `controlBlock` or `sendBlock`. Sans I/O: `tick()` is one 50 ms collector tick,
-// driven by the caller's timer (the window's QTimer, a test's loop).
+// `controlBlock` or `sendBlock`. It never blocks: `tick()` is one 50 ms collector
+// tick, driven by the caller's timer (the window's QTimer, a test's loop), and reads
+// from the transport the caller hands in.
 
 #include <cstdint>
 
@@ -33,7 +34,7 @@ public:
     void readControlBlock(HidTransport& transport);
     // `readDataBlock(address)`: read block for `address`; dataFlag set, controlFlag clear, count 0, running.
     void readDataBlock(HidTransport& transport, std::uint16_t address);
-    // One collector tick (`Timer1Timer`): reads at most one input report and handles it.
+    // One collector tick: reads at most one input report and handles it.
     CollectorTick tick(HidTransport& transport);
     // Stops the collector (as a stopped timer would); flags and count stay as they are.
     void stop() { running_ = false; }

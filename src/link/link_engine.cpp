@@ -53,9 +53,14 @@ bool deviceLogShown(bool showLog, Byte deviceFwVersion)
     return showLog && deviceFwVersion >= kLogShownFrom;
 }
 
+std::string firmwareVersionText(Byte firmware)
+{
+    return firmware == kNoVersion ? "FW ???" : "FW 1." + std::to_string(firmware);
+}
+
 std::string firmwareVersionText(const DeviceIdentification& identification)
 {
-    return identification.firmware == kNoVersion ? "FW ???" : "FW 1." + std::to_string(identification.firmware);
+    return firmwareVersionText(identification.firmware);
 }
 
 std::string deviceText(const DeviceIdentification& identification)
@@ -76,12 +81,46 @@ std::string LinkEngine::versionQuestion(Byte deviceFwVersion, Byte embeddedFwVer
 
 void LinkEngine::start()
 {
-    stickState_ = kWaiting;
+    phase_ = WaitingForDevice{};
+}
+
+LinkPhase LinkEngine::phase() const
+{
+    return std::visit([](const auto& phase) { return phase.kPhase; }, phase_);
 }
 
 bool LinkEngine::busy() const
 {
-    return reading_ || stickState_ == kWriting || inFirmwareUpdate() || restart_.has_value();
+    switch (phase()) {
+    case LinkPhase::notStarted:
+    case LinkPhase::waitingForDevice:
+    case LinkPhase::idle:
+        return false;
+    case LinkPhase::readPause:
+    case LinkPhase::reading:
+    case LinkPhase::writingMemory:
+    case LinkPhase::writingEe:
+    case LinkPhase::sendingSegment:
+    case LinkPhase::awaitingRestart:
+        return true;
+    }
+    return false;
+}
+
+std::optional<LinkEngine::Family> LinkEngine::awaitedFamily() const
+{
+    switch (phase()) {
+    case LinkPhase::reading:
+        return Family::read;
+    case LinkPhase::writingMemory:
+        return Family::writeMemory;
+    case LinkPhase::writingEe:
+        return Family::writeEe;
+    case LinkPhase::sendingSegment:
+        return Family::firmware;
+    default:
+        return std::nullopt;
+    }
 }
 
 void LinkEngine::log(const std::string& line) const
@@ -110,16 +149,18 @@ const std::vector<LinkEngine::ReplyRule>& LinkEngine::replyRules()
 
 std::vector<LinkOutcome> LinkEngine::tick()
 {
-    if (stickState_ == kNotStarted)
+    if (phase() == LinkPhase::notStarted)
         return {};
     ++ticks_;
-    if (pauseTicks_ > 0 && --pauseTicks_ == 0)
+    if (auto* pause = std::get_if<ReadPause>(&phase_); pause && --pause->ticksLeft == 0) {
+        phase_ = Reading{};
         readMemoryAt(0);
+    }
     if (const std::optional<Report> report = nextReport())
         handleReport(*report);
-    if (awaited_ && ticks_ - awaitedSentAt_ >= kReplyTimeoutTicks)
+    if (awaitedFamily() && ticks_ - awaitedSentAt_ >= kReplyTimeoutTicks)
         replyOverdue();
-    if (restart_ && ticks_ >= restart_->deadline)
+    if (const auto* restart = std::get_if<AwaitingRestart>(&phase_); restart && ticks_ >= restart->deadline)
         restartMissed();
     return std::exchange(outcomes_, {});
 }
@@ -167,7 +208,7 @@ bool LinkEngine::answersAwaitedFrame(Family family)
         return false;
     const OwedReply answered = owed.front();
     owed.pop_front();
-    return awaited_ == family && answered.frame == awaitedFrame_;
+    return awaitedFamily() == family && answered.frame == awaitedFrame_;
 }
 
 void LinkEngine::forgetExpiredReplies()
@@ -190,7 +231,7 @@ void LinkEngine::forgetOwedReplies()
     sync_.reset();
 }
 
-void LinkEngine::send2Stick(const LinkCommand& command)
+void LinkEngine::sendFrame(const LinkCommand& command)
 {
     const LinkFrame frame = buildLinkFrame(command.bytes, transport_.getOutputReportLength());
     if (frame.status != LinkFrameStatus::built)
@@ -216,14 +257,14 @@ std::optional<LinkCommand> LinkEngine::buildCommand(StickCommand kind) const
     case StickCommand::writeEe:
         return writeEeCommand(memAddr_, writeImage_);
     case StickCommand::firmwareSegment:
-        return firmwareSegmentCommand(currentSegment(), fwImage_, fwAddr_);
+        return firmwareSegmentCommand(segmentInFlight(), fwImage_, fwAddr_);
     case StickCommand::reset:
         return resetCommand();
     }
     return std::nullopt;
 }
 
-bool LinkEngine::stickCmd(StickCommand kind, bool repeat)
+bool LinkEngine::sendCommand(StickCommand kind, bool repeat)
 {
     // The family of replies that answers a frame of each kind, in the order of StickCommand.
     static constexpr std::array<std::optional<Family>, 5> kAnsweredBy = {
@@ -236,41 +277,39 @@ bool LinkEngine::stickCmd(StickCommand kind, bool repeat)
     if (family && replyStillOwed()) {
         // Waits like a frame on the wire: its time-out counts as an unanswered try.
         deferred_ = kind;
-        markAwaited(*family, repeat);
+        markAwaited(repeat);
         sendSyncRead();
         return true;
     }
     deferred_.reset();
-    send2Stick(*command);
+    sendFrame(*command);
     if (family)
         awaitReply(*family, repeat);
     return true;
 }
 
-void LinkEngine::markAwaited(Family family, bool repeat)
+void LinkEngine::markAwaited(bool repeat)
 {
     if (!repeat)
         awaitedFrame_ = ++lastFrame_;
-    awaited_ = family;
     awaitedSentAt_ = ticks_;
 }
 
 void LinkEngine::awaitReply(Family family, bool repeat)
 {
-    markAwaited(family, repeat);
+    markAwaited(repeat);
     owed_[static_cast<std::size_t>(family)].push_back({awaitedFrame_, ticks_, sends_});
 }
 
-void LinkEngine::stopAwaiting()
+void LinkEngine::dropDeferredFrame()
 {
-    awaited_.reset();
     deferred_.reset();
 }
 
 void LinkEngine::sendSyncRead()
 {
     const Byte tag = nextSyncTag_++;
-    send2Stick(syncReadCommand(tag));
+    sendFrame(syncReadCommand(tag));
     sync_ = SyncRead{tag, sends_};
 }
 
@@ -287,12 +326,12 @@ void LinkEngine::onSyncAnswer(const MemoryDataReply& reply)
     for (std::deque<OwedReply>& owed : owed_)
         std::erase_if(owed, [&](const OwedReply& o) { return o.sent < syncSent; });
     if (const std::optional<StickCommand> waiting = std::exchange(deferred_, std::nullopt))
-        stickCmd(*waiting, true);
+        sendCommand(*waiting, true);
 }
 
 void LinkEngine::replyOverdue()
 {
-    switch (*awaited_) {
+    switch (*awaitedFamily()) {
     case Family::read:
         repeatRead();
         return;
@@ -312,32 +351,34 @@ void LinkEngine::replyOverdue()
 void LinkEngine::readMemoryAt(Byte address, bool repeat)
 {
     memAddr_ = address;
-    stickCmd(StickCommand::readMemory, repeat);
+    sendCommand(StickCommand::readMemory, repeat);
 }
 
 void LinkEngine::sendWriteMemory(bool repeat)
 {
-    if (!stickCmd(StickCommand::writeMemory, repeat))
+    if (!sendCommand(StickCommand::writeMemory, repeat))
         endWrite(LinkOutcome::writeFailed); // the snapshot is not a device image: nothing of it may go out
 }
 
 void LinkEngine::sendWriteEe(bool repeat)
 {
-    if (!stickCmd(StickCommand::writeEe, repeat))
+    if (!sendCommand(StickCommand::writeEe, repeat))
         endWrite(LinkOutcome::writeFailed);
 }
 
-Byte LinkEngine::currentSegment() const
+Byte LinkEngine::segmentInFlight() const
 {
-    return static_cast<Byte>(stickState_ - kFirstSegment + 1);
+    const auto* sending = std::get_if<SendingSegment>(&phase_);
+    return sending ? sending->segment : Byte{0};
 }
 
-void LinkEngine::sendSegment()
+void LinkEngine::sendSegment(Byte segment)
 {
-    if (!stickCmd(StickCommand::firmwareSegment))
+    phase_ = SendingSegment{segment};
+    if (!sendCommand(StickCommand::firmwareSegment))
         return; // setFirmware keeps only images that hold every page
-    fwAddr_ += segmentImageBytes(currentSegment());
-    if (stickState_ == kLastSegment) {
+    fwAddr_ += segmentImageBytes(segment);
+    if (segment == kSegmentsPerPage) {
         ++firmwareProgress_;
         outcomes_.push_back(LinkOutcome::pageSent);
     }
@@ -348,13 +389,13 @@ void LinkEngine::onIdentification(const Report& report)
     const auto identification = parseIdentification(report);
     if (identification)
         identification_ = *identification;
-    if (identification && restart_)
+    // The announcement after a Reset starts the pages or confirms the update, not a read.
+    if (identification && phase() == LinkPhase::awaitingRestart)
         restartAnnounced();
-    if (stickState_ != kWaiting)
+    if (!isWaitingForDevice())
         return;
-    stickState_ = kRead;
     beginRead();
-    pauseTicks_ = kReadPauseTicks;
+    phase_ = ReadPause{};
 }
 
 // Until the read ends the image is no device image to write back; the data goes to
@@ -364,18 +405,14 @@ void LinkEngine::beginRead()
     enlargeToDeviceImage(eeBlock_);
     readImage_.assign(kDeviceMemorySize, 0);
     imageRead_ = false;
-    reading_ = true;
     retryCount_ = 0;
 }
 
 void LinkEngine::onNoDevice(const Report&)
 {
-    stickState_ = kWaiting;
-    reading_ = false;
-    pauseTicks_ = 0;
+    phase_ = WaitingForDevice{};
     imageRead_ = false;
-    stopAwaiting();
-    restart_.reset();
+    dropDeferredFrame();
     forgetOwedReplies(); // no device is left to answer
     outcomes_.push_back(LinkOutcome::deviceGone);
 }
@@ -387,7 +424,7 @@ void LinkEngine::onMemoryData(const Report& report)
     const MemoryDataReply reply = parseMemoryData(report);
     if (reply.status != MemoryDataStatus::valid || reply.address != memAddr_ || reply.data.empty()
         || reply.address + reply.data.size() > readImage_.size()) {
-        readStopped();
+        stopRead();
         return;
     }
     retryCount_ = 0;
@@ -397,13 +434,13 @@ void LinkEngine::onMemoryData(const Report& report)
         readMemoryAt(static_cast<Byte>(next));
         return;
     }
-    endOfRead();
+    endRead();
 }
 
-void LinkEngine::endOfRead()
+void LinkEngine::endRead()
 {
-    stopAwaiting();
-    reading_ = false;
+    dropDeferredFrame();
+    phase_ = Idle{};
     eeBlock_ = readImage_;
     deviceFwVersion_ = identification_.firmware == kNoVersion ? Byte{0} : identification_.firmware;
     imageRead_ = true;
@@ -413,10 +450,10 @@ void LinkEngine::endOfRead()
         outcomes_.push_back(LinkOutcome::questionDue);
 }
 
-void LinkEngine::readStopped()
+void LinkEngine::stopRead()
 {
-    stopAwaiting();
-    reading_ = false;
+    dropDeferredFrame();
+    phase_ = Idle{};
     log("Read stopped");
     outcomes_.push_back(LinkOutcome::readFailed);
 }
@@ -436,7 +473,7 @@ void LinkEngine::memoryDump()
 void LinkEngine::repeatRead()
 {
     if (retryCount_ + 1 >= kMaxTries) {
-        readStopped();
+        stopRead();
         return;
     }
     ++retryCount_;
@@ -448,9 +485,10 @@ LinkStart LinkEngine::startRead()
 {
     if (busy())
         return LinkStart::busy;
-    if (stickState_ != kRead)
+    if (!isIdle())
         return LinkStart::notReady;
     beginRead();
+    phase_ = Reading{};
     readMemoryAt(0);
     return LinkStart::started;
 }
@@ -462,7 +500,7 @@ LinkStart LinkEngine::startWrite()
     if (!imageRead_)
         return LinkStart::notRead;
     writeImage_ = eeBlock_;
-    stickState_ = kWriting;
+    phase_ = WritingMemory{};
     memAddr_ = 0;
     retryCount_ = 0;
     writeProgress_ = {};
@@ -482,6 +520,7 @@ void LinkEngine::onWriteDone(const Report&)
         return;
     }
     memAddr_ = 0;
+    phase_ = WritingEe{};
     sendWriteEe();
 }
 
@@ -536,8 +575,11 @@ void LinkEngine::repeatWriteEe()
 // tried to write with what the device half holds.
 void LinkEngine::endWrite(LinkOutcome outcome)
 {
-    stopAwaiting();
-    stickState_ = outcome == LinkOutcome::writeDone ? kWaiting : kRead;
+    dropDeferredFrame();
+    if (outcome == LinkOutcome::writeDone)
+        phase_ = WaitingForDevice{};
+    else
+        phase_ = Idle{};
     outcomes_.push_back(outcome);
 }
 
@@ -565,7 +607,6 @@ LinkStart LinkEngine::startUpdate()
     firmwareProgress_ = 0;
     firmwarePagesWritten_ = 0;
     firmwareStop_.reset();
-    stickState_ = kRead; // the device's announcement after the Reset starts the pages, not a read
     log("FW Update: Reset first");
     sendReset(RestartFor::pages);
     return LinkStart::started;
@@ -575,24 +616,23 @@ LinkStart LinkEngine::startUpdate()
 // taking one for the other would skip or repeat a part of a page.
 void LinkEngine::onSegmentAccepted(const Report& report)
 {
-    if (stickState_ == kLastSegment) {
+    const Byte segment = segmentInFlight();
+    if (segment == kSegmentsPerPage) {
         wrongFirmwareReply(report);
         return;
     }
-    ++stickState_;
-    sendSegment();
+    sendSegment(static_cast<Byte>(segment + 1));
 }
 
 void LinkEngine::onPageWritten(const Report& report)
 {
-    if (stickState_ != kLastSegment) {
+    if (segmentInFlight() != kSegmentsPerPage) {
         wrongFirmwareReply(report);
         return;
     }
     ++firmwarePagesWritten_;
     if (firmwareProgress_ < firmwarePages_) {
-        stickState_ = kFirstSegment;
-        sendSegment();
+        sendSegment(1);
         return;
     }
     log("FW Update done.");
@@ -610,7 +650,7 @@ void LinkEngine::onPageRefused(const Report& report)
 void LinkEngine::wrongFirmwareReply(const Report& report)
 {
     log("FW Update: '" + std::string(1, static_cast<char>(report[1])) + "' does not answer segment "
-        + std::to_string(currentSegment()));
+        + std::to_string(segmentInFlight()));
     stopUpdate(LinkOutcome::updateRefused, report[1]);
 }
 
@@ -618,28 +658,28 @@ void LinkEngine::wrongFirmwareReply(const Report& report)
 // reply that comes late belongs to no frame any more.
 void LinkEngine::endUpdate(LinkOutcome outcome)
 {
-    stopAwaiting();
-    stickState_ = kRead;
+    dropDeferredFrame();
+    phase_ = Idle{};
     outcomes_.push_back(outcome);
 }
 
 // An update that ends here leaves the device in the middle of it; the next one resets it first.
 void LinkEngine::stopUpdate(LinkOutcome outcome, std::optional<Byte> reply)
 {
-    firmwareStop_ = FirmwareStop{firmwarePageInFlight(), currentSegment(), reply};
+    firmwareStop_ = FirmwareStop{firmwarePageInFlight(), segmentInFlight(), reply};
     endUpdate(outcome);
 }
 
 void LinkEngine::sendReset(RestartFor purpose)
 {
-    stickCmd(StickCommand::reset);
-    restart_ = AwaitedRestart{purpose, ticks_ + kRestartTicks};
+    sendCommand(StickCommand::reset);
+    phase_ = AwaitingRestart{purpose, ticks_ + kRestartTicks};
 }
 
 void LinkEngine::restartMissed()
 {
-    const RestartFor purpose = restart_->purpose;
-    restart_.reset();
+    const RestartFor purpose = std::get<AwaitingRestart>(phase_).purpose;
+    phase_ = Idle{};
     log("FW Update: the device did not announce itself");
     outcomes_.push_back(purpose == RestartFor::pages ? LinkOutcome::updateNotStarted : LinkOutcome::updateUnconfirmed);
 }
@@ -647,14 +687,13 @@ void LinkEngine::restartMissed()
 // After a Reset the device answers nothing it was asked before: replies still owed are lost.
 void LinkEngine::restartAnnounced()
 {
-    const RestartFor purpose = restart_->purpose;
-    restart_.reset();
+    const RestartFor purpose = std::get<AwaitingRestart>(phase_).purpose;
+    phase_ = Idle{};
     forgetOwedReplies();
     if (purpose == RestartFor::pages) {
         log("FW Update: the device is back");
-        stickState_ = kFirstSegment;
         outcomes_.push_back(LinkOutcome::pagesBegin);
-        sendSegment();
+        sendSegment(1);
         return;
     }
     const bool updated = identification_.firmware == fwVersion_;

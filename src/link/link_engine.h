@@ -1,10 +1,14 @@
 #pragma once
 // The USB Stick mode link engine: waits for the connected Ormid to announce itself,
 // reads its 256-byte memory into the parameter image, writes it back with repeats,
-// reads again on request and carries the firmware update page by page. Sans I/O and
-// never blocking: `tick()` is one 100 ms tick driven from outside, a pause is a state
-// that lasts some ticks, and what happened comes back as typed outcomes that the
-// window and ormid-cli each present in their own way.
+// reads again on request and carries the firmware update page by page.
+//
+// It never blocks: `tick()` is one 100 ms tick driven from outside (the window's
+// timer, the command line's sleep loop, a test's virtual clock), and a pause is a
+// phase that lasts some ticks. The transport is injected: the engine writes its
+// frames to the transport it is given and reads one report from it per tick. What
+// happened comes back as typed outcomes that the window and ormid-cli each present
+// in their own way.
 
 #include <array>
 #include <chrono>
@@ -15,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "core/image.h"
@@ -36,7 +41,9 @@ DeviceLog readDeviceLog(const EeBlock& eeBlock);
 // The counters are shown with "-showLog" for a device of firmware 1.72 or newer.
 bool deviceLogShown(bool showLog, Byte deviceFwVersion);
 
-// "FW 1.77", or "FW ???" when the identification carries no version.
+// "FW 1.77", or "FW ???" for 0xFF, the version byte of a device that reports none.
+std::string firmwareVersionText(Byte firmware);
+// The version the identification carries, as above.
 std::string firmwareVersionText(const DeviceIdentification& identification);
 // The device in the caption after a read: "Device Nr. 12345678, FW 1.77".
 std::string deviceText(const DeviceIdentification& identification);
@@ -102,14 +109,22 @@ struct LinkEngineOptions {
 // The debug lines ("Send: …", "RET: …", the memory dump); the window filters them.
 using LinkLog = std::function<void(const std::string& line)>;
 
+// Where the engine is. A read, a write or an update runs in the phases between
+// `readPause` and `awaitingRestart`; no other may start meanwhile.
+enum class LinkPhase {
+    notStarted,       // start-up has not found USB Stick mode yet
+    waitingForDevice, // for a device to announce itself: at the start, after 'Q', after a good write
+    readPause,        // the second a device needs after announcing itself, before the first Read Memory
+    reading,          // Read Memory frames, from address 0 on
+    idle,             // a device is there: its memory read, or the read stopped, or a write failed, or an update ended
+    writingMemory,    // Write Memory frames (bytes 0..249)
+    writingEe,        // Write EE frames (bytes 0..119), after the Write Memory frames
+    sendingSegment,   // the firmware pages, one segment after the other
+    awaitingRestart,  // a Reset went out; the device's announcement is awaited
+};
+
 class LinkEngine {
 public:
-    static constexpr int kNotStarted = -1;
-    static constexpr int kWaiting = 0;
-    static constexpr int kRead = 1;
-    static constexpr int kWriting = 2;
-    static constexpr int kFirstSegment = 3; // 3, 4, 5: firmware segments 1, 2, 3
-    static constexpr int kLastSegment = 5;
     static constexpr int kMaxTries = 6; // the first try and five repeats
     static constexpr std::chrono::milliseconds kTickPeriod{100};
     // The device needs a second after announcing itself before the first read.
@@ -155,10 +170,13 @@ public:
     // pages to what it holds, and only a Reset makes it start afresh.
     LinkStart startUpdate();
 
+    LinkPhase phase() const;
     // A read, write or update is under way: no other may start.
     bool busy() const;
+    bool isWaitingForDevice() const { return phase() == LinkPhase::waitingForDevice; }
+    // A device is there and nothing runs: a read, a write or an update may start.
+    bool isIdle() const { return phase() == LinkPhase::idle; }
     const LinkEngineOptions& options() const { return options_; }
-    int stickState() const { return stickState_; }
     const DeviceIdentification& identification() const { return identification_; }
     Byte deviceFwVersion() const { return deviceFwVersion_; }
     // What the last write sent (the snapshot it took); bytes 0..249 are the device memory.
@@ -202,13 +220,35 @@ private:
         Byte tag = 0;
         std::uint64_t sent = 0;
     };
+    // The phase, with the data only it has. A phase without data is `Plain`.
+    template <LinkPhase P>
+    struct Plain {
+        static constexpr LinkPhase kPhase = P;
+    };
+    struct ReadPause {
+        static constexpr LinkPhase kPhase = LinkPhase::readPause;
+        int ticksLeft = kReadPauseTicks;
+    };
+    struct SendingSegment {
+        static constexpr LinkPhase kPhase = LinkPhase::sendingSegment;
+        Byte segment = 1; // of the page in flight, 1..kSegmentsPerPage
+    };
     // A Reset whose device has not announced itself yet: before an update's pages or
     // after them, and the tick by which it must have.
     enum class RestartFor { pages, confirmation };
-    struct AwaitedRestart {
+    struct AwaitingRestart {
+        static constexpr LinkPhase kPhase = LinkPhase::awaitingRestart;
         RestartFor purpose = RestartFor::pages;
         std::uint64_t deadline = 0;
     };
+    using NotStarted = Plain<LinkPhase::notStarted>;
+    using WaitingForDevice = Plain<LinkPhase::waitingForDevice>;
+    using Reading = Plain<LinkPhase::reading>;
+    using Idle = Plain<LinkPhase::idle>;
+    using WritingMemory = Plain<LinkPhase::writingMemory>;
+    using WritingEe = Plain<LinkPhase::writingEe>;
+    using Phase = std::variant<NotStarted, WaitingForDevice, ReadPause, Reading, Idle, WritingMemory, WritingEe,
+                               SendingSegment, AwaitingRestart>;
 
     static const std::vector<ReplyRule>& replyRules();
     std::optional<Report> nextReport();
@@ -217,19 +257,22 @@ private:
     // order, so a reply belongs to the oldest frame of its family still owed one: the
     // late answer of a frame whose operation has ended, or a stray, is dropped here.
     bool answersAwaitedFrame(Family family);
+    // The family of the frame whose reply the phase awaits; none between frame chains.
+    std::optional<Family> awaitedFamily() const;
     void forgetExpiredReplies();
     bool replyStillOwed();
-    void send2Stick(const LinkCommand& command);
+    void sendFrame(const LinkCommand& command);
     enum class StickCommand { readMemory, writeMemory, writeEe, firmwareSegment, reset };
     // Builds the command of `kind` from the engine state and sends it. A new logical
     // frame unless `repeat`. While a reply to an earlier frame may still come (it would
     // be taken for this frame's), the frame waits behind a sync read and goes out once
     // that is answered. False, nothing sent, when the data is not there.
-    bool stickCmd(StickCommand kind, bool repeat = false);
+    bool sendCommand(StickCommand kind, bool repeat = false);
     std::optional<LinkCommand> buildCommand(StickCommand kind) const;
-    void markAwaited(Family family, bool repeat);
+    void markAwaited(bool repeat);
     void awaitReply(Family family, bool repeat);
-    void stopAwaiting();
+    // Whatever ended the frame chain: a frame waiting behind a sync read does not go out.
+    void dropDeferredFrame();
     void replyOverdue();
     void sendSyncRead();
     void onSyncAnswer(const MemoryDataReply& reply);
@@ -238,8 +281,9 @@ private:
     void readMemoryAt(Byte address, bool repeat = false);
     void sendWriteMemory(bool repeat = false);
     void sendWriteEe(bool repeat = false);
-    void sendSegment();
-    Byte currentSegment() const; // 1..3 during an update
+    // Enters `sendingSegment` with `segment` (1..kSegmentsPerPage) of the next page and sends it.
+    void sendSegment(Byte segment);
+    Byte segmentInFlight() const;
 
     void beginRead();
     void onIdentification(const Report& report);
@@ -257,15 +301,14 @@ private:
     void repeatRead();
     void repeatWriteMemory();
     void repeatWriteEe();
-    void endOfRead();
-    void readStopped();
+    void endRead();
+    void stopRead();
     void endWrite(LinkOutcome outcome);
     void endUpdate(LinkOutcome outcome);
     void stopUpdate(LinkOutcome outcome, std::optional<Byte> reply);
     void sendReset(RestartFor purpose);
     void restartAnnounced();
     void restartMissed();
-    bool inFirmwareUpdate() const { return stickState_ >= kFirstSegment && stickState_ <= kLastSegment; }
     void memoryDump();
     void log(const std::string& line) const;
 
@@ -274,15 +317,13 @@ private:
     LinkEngineOptions options_;
     LinkLog log_;
 
-    int stickState_ = kNotStarted;
+    Phase phase_ = NotStarted{};
     Byte memAddr_ = 0;       // device memory address (read, write)
     std::size_t fwAddr_ = 0; // firmware image address (update)
     int retryCount_ = 0;
     DeviceIdentification identification_;
     Byte deviceFwVersion_ = 0;
     bool imageRead_ = false;
-    bool reading_ = false;              // a read runs: its pause, then its frames
-    int pauseTicks_ = 0;                // ticks left before the first Read Memory
     EeBlock readImage_;                 // the device memory as it arrives; the image takes it at the end
     EeBlock writeImage_;                // what a write sends, taken when it started
     std::vector<LinkOutcome> outcomes_; // of the running tick or request
@@ -290,7 +331,6 @@ private:
     // Link replies that the read after a frame found already waiting, for the next ticks.
     std::deque<Report> earlyReplies_;
     std::array<std::deque<OwedReply>, kFamilies> owed_;
-    std::optional<Family> awaited_; // the family of the frame whose reply is awaited
     std::uint32_t awaitedFrame_ = 0;
     std::uint32_t lastFrame_ = 0;
     std::uint64_t ticks_ = 0;
@@ -308,7 +348,6 @@ private:
     int firmwareProgress_ = 0;
     int firmwarePagesWritten_ = 0;
     std::optional<FirmwareStop> firmwareStop_;
-    std::optional<AwaitedRestart> restart_;
 };
 
 } // namespace ormid

@@ -201,7 +201,7 @@ LinkFrame buildLinkFrame(ByteSpan command, std::size_t outputReportLength)
 {
     LinkFrame frame;
     if (command.size() < 2)
-        return frame; // nothingToSend
+        return frame; // its status stays nothingToSend: no operation byte to send
     const std::size_t frameLength = kLinkFramePrefix.size() + command.size() - 1;
     if (frameLength > outputReportLength) {
         frame.status = LinkFrameStatus::tooLong;
@@ -247,7 +247,7 @@ MemoryDataReply parseMemoryData(const Report& report)
     constexpr std::size_t kHeaderSize = 6; // B2 52 crcLo crcHi addr len
     MemoryDataReply reply;
     if (linkReplyCode(report) != static_cast<Byte>(ReplyCode::memoryData))
-        return reply; // notMemoryData
+        return reply; // its status stays notMemoryData
     reply.status = MemoryDataStatus::truncated;
     if (report.size() < kHeaderSize)
         return reply;

@@ -1,10 +1,10 @@
 #pragma once
 // How the program finds the stick and its mode at start-up: presence, the mode
-// query polled once per tick for up to 20 ticks (`Timer4Timer`), then presence again
-// and the control-block request with its wait of up to 101 collector cycles
-// (`FormActivate2`). Sans I/O: `tick()` is one 50 ms tick driven from outside, so the
-// window (a QTimer), the command-line tool (a loop with a waiter) and the tests run
-// the same logic.
+// query polled once per tick for up to 20 ticks, then presence again and the
+// control-block request with its wait of up to 101 collector cycles. It never
+// blocks: `tick()` is one 50 ms tick driven from outside, so the window (a QTimer),
+// the command-line tool (a loop with a waiter) and the tests run the same logic on
+// the transport each of them hands in.
 
 #include <chrono>
 

@@ -3,12 +3,12 @@
 #include <atomic>
 #include <csignal>
 #include <iostream>
+#include <optional>
 
-#include "core/remote_frames.h"
-#include "link/control_block.h"
 #include "sim/bridge_server.h"
 #include "sim/sim_options.h"
 #include "sim/state_file.h"
+#include "sim/stick_observers.h"
 
 namespace {
 
@@ -41,38 +41,11 @@ int main(int argc, char** argv)
         return simExit::failure;
     }
     StickModel model(options.config, options.faults, std::move(prepared.state));
-    // A state that could not be saved is said at once and ends the run with a failure,
-    // so that nobody trusts a state file that does not hold what the stick held.
-    bool unsaved = false;
-    if (options.stateFile) {
-        const auto save = [&] { return saveStickState(*options.stateFile, model.state()); };
-        if (const std::string error = save(); !error.empty()) {
-            std::cerr << "ormid-stick-sim: " << error << '\n';
-            return simExit::failure;
-        }
-        model.onStateChanged([save, &unsaved] {
-            if (const std::string error = save(); !error.empty()) {
-                unsaved = true;
-                std::cerr << "ormid-stick-sim: " << error << "; the stick's state is not saved" << std::endl;
-            }
-        });
-    }
-    if (options.log) {
-        model.onReport([](Direction direction, ormid::ByteSpan report) {
-            std::cout << reportLogLine(direction, report) << std::endl; // one flushed line per report
-        });
-        // What a remote memory will send, in words, as it is stored.
-        model.onBlockStored([](std::uint16_t address, const ormid::Block& block) {
-            for (int n = 1; n <= 4; ++n) {
-                if (address != ormid::remoteBlockAddress(n))
-                    continue;
-                std::cout << "M" << n << " remote frames:\n";
-                for (const ormid::RemoteFrame& frame : ormid::decodeRemote(block))
-                    std::cout << "  " << ormid::describeFrame(frame) << '\n';
-                std::cout << std::flush;
-            }
-        });
-    }
+    std::optional<StateFileKeeper> stateFile;
+    if (options.stateFile && !stateFile.emplace(*options.stateFile, std::cerr).keep(model))
+        return simExit::failure;
+    if (options.log)
+        logStickTraffic(model, std::cout);
 
     std::string error;
     const auto server = BridgeServer::open(model, options.socketPath, error);
@@ -85,7 +58,9 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, stopServing);
     server->run();
     servedStick.store(nullptr);
-    if (unsaved)
-        std::cerr << "ormid-stick-sim: " << *options.stateFile << " does not hold the stick's last state\n";
-    return unsaved ? simExit::failure : simExit::success;
+    if (stateFile && !stateFile->allSaved()) {
+        std::cerr << "ormid-stick-sim: " << stateFile->path().string() << " does not hold the stick's last state\n";
+        return simExit::failure;
+    }
+    return simExit::success;
 }

@@ -69,7 +69,7 @@ protected:
         launch(stick, std::move(arguments));
         ASSERT_TRUE(runClockUntil([&] { return window_->startUpFinished(); }));
         ASSERT_NE(window_->link(), nullptr);
-        EXPECT_EQ(window_->link()->engine().stickState(), LinkEngine::kWaiting);
+        EXPECT_TRUE(window_->link()->engine().isWaitingForDevice());
         if (beforeRead)
             beforeRead();
     }
@@ -279,7 +279,7 @@ TEST_F(LinkWindowTest, DifferentDeviceFirmwareAsksAndNoLeavesItAlone)
     EXPECT_TRUE(dialogs_.questions.front().contains("(1.71)"));
     EXPECT_EQ(caption(), "USB Stick, Device Nr. 12345678, FW 1.71            Ready...");
     runClockUntil([] { return false; }); // give a started update every chance to show
-    EXPECT_EQ(window_->link()->engine().stickState(), LinkEngine::kRead);
+    EXPECT_TRUE(window_->link()->engine().isIdle());
     EXPECT_FALSE(element("pbFWUpdate")->isVisible());
     EXPECT_TRUE(model_->state().receivedFirmware.empty());
     EXPECT_EQ(model_->state().deviceFirmware, 71);

@@ -42,6 +42,7 @@
 #include "sim/sim_transport.h"
 #include "sim/stick_model.h"
 #include "sim/virtual_clock.h"
+#include "waiter_double.h"
 
 namespace ormid {
 namespace {
@@ -528,11 +529,6 @@ struct ScriptedStick : test::FakeTransport {
     }
 };
 
-// Time does not matter to these stick scripts: no real sleeping.
-struct InstantWaiter final : Waiter {
-    void sleep(std::chrono::milliseconds) override {}
-};
-
 // M1 named on a local stick, M2 named on a remote stick, M3 local without a name,
 // M4 never written; firmware 1.77 of 5704 bytes.
 ControlBlock sampleControlBlock()
@@ -569,7 +565,7 @@ TEST(CliStickStatus, PrintsTheModeAndTheMemoriesAsStartUpFindsThem)
         stick.modeAnswer = c.modeAnswer;
         stick.controlBlockReply = c.controlBlockReply;
         stick.block = sampleControlBlock();
-        InstantWaiter waiter;
+        test::TestWaiter waiter;
         std::ostringstream out;
         std::ostringstream err;
         EXPECT_EQ(runStickStatus(stick, waiter, out, err), 0) << c.name;
@@ -584,7 +580,7 @@ TEST(CliStickStatus, NoFirmwareRecord)
     stick.modeAnswer = Bytes{0xC0, 0x22, 0x5A, 0x00, 0x00};
     stick.block = sampleControlBlock();
     stick.block[kFirmwareRecordOffset + 2] = 0xC2; // a memory signature is no firmware record
-    InstantWaiter waiter;
+    test::TestWaiter waiter;
     std::ostringstream out;
     std::ostringstream err;
     EXPECT_EQ(runStickStatus(stick, waiter, out, err), 0);
@@ -608,7 +604,7 @@ TEST(CliStickStatus, NoStickAndMissingControlBlockHaveTheirExitCodes)
         ScriptedStick stick;
         stick.present = c.present;
         stick.answersBlock = false;
-        InstantWaiter waiter;
+        test::TestWaiter waiter;
         std::ostringstream out;
         std::ostringstream err;
         EXPECT_EQ(runStickStatus(stick, waiter, out, err), c.code) << c.name;
@@ -624,7 +620,7 @@ TEST(CliStickErase, AnEraseThatDidNotTakeIsReported)
     ScriptedStick stick;
     stick.modeAnswer = Bytes{0xC0, 0x22, 0x5A, 0x00, 0x00};
     stick.block = sampleControlBlock();
-    InstantWaiter waiter;
+    test::TestWaiter waiter;
     std::ostringstream out;
     std::ostringstream err;
     EXPECT_EQ(runStickErase(stick, waiter, false, out, err), cliExit::transferFailed);
@@ -1278,25 +1274,6 @@ TEST_F(CliOnDevice, ALogThatCannotBeWrittenIsSaid)
 // device it is programming has been written, verified and logged.
 TEST_F(CliOnDevice, AnInterruptedBatchFinishesTheDeviceItIsProgramming)
 {
-    // Sets the flag on the first sleep after `when` holds.
-    class InterruptingWaiter : public sim::VirtualWaiter {
-    public:
-        InterruptingWaiter(sim::VirtualClock& clock, std::function<bool()> when, std::atomic<bool>& flag)
-            : VirtualWaiter(clock), when_(std::move(when)), flag_(flag)
-        {
-        }
-        void sleep(std::chrono::milliseconds duration) override
-        {
-            VirtualWaiter::sleep(duration);
-            if (when_())
-                flag_ = true;
-        }
-
-    private:
-        std::function<bool()> when_;
-        std::atomic<bool>& flag_;
-    };
-
     const std::string file = put("lamp.kdc", saveConfiguration(customImage(), "Lamp"));
     EeBlock expected = customImage();
     clearAstroData(expected); // as "Load" takes the file
@@ -1312,8 +1289,12 @@ TEST_F(CliOnDevice, AnInterruptedBatchFinishesTheDeviceItIsProgramming)
         startDevice();
         const Bytes before = deviceMemory();
         std::atomic<bool> interrupted{false};
-        InterruptingWaiter waiter(
-            clock_, [&] { return c.when(before); }, interrupted);
+        // Sets the flag on the first sleep after `when` holds.
+        test::TestWaiter waiter(clock_);
+        waiter.onSleep = [&] {
+            if (c.when(before))
+                interrupted = true;
+        };
         const DeviceBatch batch{.path = file,
                                 .logPath = nullptr,
                                 .updateFirmware = false,

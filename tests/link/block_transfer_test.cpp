@@ -5,18 +5,13 @@
 #include <vector>
 
 #include "fake_transport.h"
+#include "waiter_double.h"
 
 namespace ormid {
 namespace {
 
 using Bytes = std::vector<Byte>;
 using test::FakeTransport;
-
-// Counts the waits instead of sleeping.
-struct CountingWaiter final : Waiter {
-    int sleeps = 0;
-    void sleep(std::chrono::milliseconds) override { ++sleeps; }
-};
 
 Bytes ack(std::uint16_t address, Byte status)
 {
@@ -36,7 +31,7 @@ TEST(WriteBlock, SendsTheCommandAndTheBlockInSixteenReports)
     FakeTransport stick;
     stick.queue({0x00}); // taken by the discarded read
     stick.queue(ack(0x8000, 1));
-    CountingWaiter waiter;
+    test::TestWaiter waiter;
     EXPECT_EQ(writeBlock(stick, waiter, 0x8000, numberedBlock()), BlockWriteResult::written);
 
     ASSERT_EQ(stick.written.size(), 17u);
@@ -50,7 +45,7 @@ TEST(WriteBlock, AnAcknowledgementPendingBeforeTheDataIsNotTakenForThisBlock)
 {
     FakeTransport stick;
     stick.queue(ack(0x4000, 1)); // left over from an earlier write
-    CountingWaiter waiter;
+    test::TestWaiter waiter;
     EXPECT_EQ(writeBlock(stick, waiter, 0x4000, numberedBlock()), BlockWriteResult::noAcknowledgement);
 }
 
@@ -83,7 +78,7 @@ TEST(TransferCheck, TheFirstAcknowledgementDecidesAtOnce)
         FakeTransport stick;
         for (const auto& report : c.reports)
             stick.queue(report);
-        CountingWaiter waiter;
+        test::TestWaiter waiter;
         EXPECT_EQ(transferCheck(stick, waiter, 0xFF80), c.result) << c.name;
         EXPECT_EQ(waiter.sleeps, c.sleeps) << c.name;
         EXPECT_EQ(stick.readCalls, c.sleeps) << c.name << ": one read per cycle";
@@ -98,7 +93,7 @@ TEST(ReadBlock, CollectsTheAnnouncedBlock)
     for (std::size_t at = 0; at < expected.size(); at += 8)
         stick.queue(Bytes(expected.begin() + static_cast<std::ptrdiff_t>(at),
                           expected.begin() + static_cast<std::ptrdiff_t>(at + 8)));
-    CountingWaiter waiter;
+    test::TestWaiter waiter;
     std::vector<int> cycles;
     const BlockRead read = readBlock(stick, waiter, 0x4000, [&](int cycle) { cycles.push_back(cycle); });
 
@@ -128,7 +123,7 @@ TEST(ReadBlock, EndsWithoutTheBlock)
         FakeTransport stick;
         for (const auto& report : c.reports)
             stick.queue(report);
-        CountingWaiter waiter;
+        test::TestWaiter waiter;
         int lastCycle = -1;
         const BlockRead read = readBlock(stick, waiter, 0x0000, [&](int cycle) { lastCycle = cycle; });
         EXPECT_EQ(read.status, c.status) << c.name;

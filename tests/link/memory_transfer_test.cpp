@@ -6,15 +6,12 @@
 
 #include "core/crc16.h"
 #include "fake_transport.h"
+#include "waiter_double.h"
 
 namespace ormid {
 namespace {
 
 using test::FakeTransport;
-
-struct NoWait final : Waiter {
-    void sleep(std::chrono::milliseconds) override {}
-};
 
 TEST(RemoteFrameBlock, FramesThenTheirCrcThenZeros)
 {
@@ -67,7 +64,7 @@ TEST(TransferMemory, AnInvalidRequestSendsNothing)
     };
     for (const auto& c : cases) {
         FakeTransport stick;
-        NoWait waiter;
+        test::TestWaiter waiter;
         MemoryTransferRequest request;
         request.memory = c.memory;
         request.image = EeBlock(c.imageSize, 0x01);

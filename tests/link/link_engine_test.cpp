@@ -17,8 +17,10 @@
 #include "sim/sim_transport.h"
 #include "sim/stick_model.h"
 
-namespace ormid::sim {
+namespace ormid {
 namespace {
+
+using namespace ormid::sim; // the simulated stick, its faults and its clock
 
 using Bytes = std::vector<Byte>;
 using Outcomes = std::vector<LinkOutcome>;
@@ -154,7 +156,7 @@ protected:
 TEST_F(LinkEngineOnStick, AFullReadTakesTenFramesAfterItsPause)
 {
     start(StickConfig{.deviceFirmware = 0xFF}, {}, {.embeddedFwVersion = 77});
-    runUntil([this] { return engine_->stickState() == LinkEngine::kRead; });
+    runUntil([this] { return engine_->phase() == LinkPhase::readPause; });
     ASSERT_TRUE(frames_.empty());
     // The device has a second to settle: no frame, and no other sequence may start.
     runTicks(LinkEngine::kReadPauseTicks - 1);
@@ -177,7 +179,7 @@ TEST_F(LinkEngineOnStick, AFullReadTakesTenFramesAfterItsPause)
     EXPECT_EQ(outcomes_, (Outcomes{LinkOutcome::readDone, LinkOutcome::questionDue}));
     EXPECT_EQ(deviceText(engine_->identification()), "Device Nr. 12345678, FW ???");
     EXPECT_EQ(engine_->deviceFwVersion(), 0);
-    EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+    EXPECT_EQ(engine_->phase(), LinkPhase::idle);
     EXPECT_FALSE(engine_->busy());
     EXPECT_TRUE(logged("Send: Read Memory 0xEA"));
     EXPECT_EQ(LinkEngine::versionQuestion(engine_->deviceFwVersion(), 77),
@@ -276,7 +278,7 @@ TEST_F(LinkEngineOnStick, AnIdentificationAfterARead_OnlyUpdatesIt)
     const std::size_t reads = framesOf(kReadOp).size();
     runTicks(200); // further identifications arrive every 2 s; no reply is awaited any more
     EXPECT_EQ(framesOf(kReadOp).size(), reads);
-    EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+    EXPECT_EQ(engine_->phase(), LinkPhase::idle);
     EXPECT_TRUE(outcomes_.empty());
     EXPECT_EQ(engine_->identification().deviceNumber(), "12345678");
 }
@@ -287,7 +289,7 @@ TEST_F(LinkEngineOnStick, NoDeviceIsReportedAndWaitedFor)
     transport_->writeData(buildLinkFrame(readMemoryCommand(0).bytes, 64).report); // answered 'Q'
     runTicks(5);
     EXPECT_EQ(outcomes_, Outcomes{LinkOutcome::deviceGone});
-    EXPECT_EQ(engine_->stickState(), LinkEngine::kWaiting);
+    EXPECT_EQ(engine_->phase(), LinkPhase::waitingForDevice);
 }
 
 struct WriteCase {
@@ -338,7 +340,7 @@ TEST_F(LinkEngineOnStick, AWriteRepeatsAFrameFiveTimesAndFailsAtTheSixth)
             EXPECT_FALSE(logged("EE Write OK"));
             // The configuration that failed to go out stays in the window: the device's
             // next identification does not replace it with what the device half holds.
-            EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+            EXPECT_EQ(engine_->phase(), LinkPhase::idle);
             EXPECT_EQ(framesOf(kReadOp).size(), 0u);
             EXPECT_TRUE(engine_->imageRead()) << "the Transfer may be tried again";
         }
@@ -384,7 +386,7 @@ TEST_F(LinkEngineOnStick, NothingElseStartsWhileAReadAWriteOrAnUpdateRuns)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        runUntil([this] { return engine_->stickState() == LinkEngine::kRead && !engine_->busy(); });
+        runUntil([this] { return engine_->isIdle(); });
         ASSERT_EQ(c.begin(*engine_), LinkStart::started);
         runTicks(2);
         const std::size_t sent = frames_.size();
@@ -417,7 +419,7 @@ TEST_F(LinkEngineOnStick, AfterAWriteTheNextIdentificationReadsAgain)
     readDevice();
     ASSERT_EQ(engine_->startWrite(), LinkStart::started);
     runUntilOutcome(LinkOutcome::writeDone);
-    EXPECT_EQ(engine_->stickState(), LinkEngine::kWaiting);
+    EXPECT_EQ(engine_->phase(), LinkPhase::waitingForDevice);
     frames_.clear();
     runUntilOutcome(LinkOutcome::readDone, 100);
     EXPECT_EQ(framesOf(kReadOp).size(), 10u);
@@ -464,7 +466,7 @@ TEST_F(LinkEngineOnStick, AFirmwareUpdateSendsEightyPagesAndEndsWithReset)
     EXPECT_EQ(std::count(outcomes_.begin(), outcomes_.end(), LinkOutcome::pageSent), 80);
     EXPECT_EQ(outcomes_.back(), LinkOutcome::updateDone);
     EXPECT_EQ(engine_->firmwareProgress(), 80);
-    EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+    EXPECT_EQ(engine_->phase(), LinkPhase::idle);
     EXPECT_EQ(model_->state().receivedFirmware, Bytes(firmware.begin(), firmware.begin() + 5760));
     EXPECT_TRUE(logged("FW Update done."));
     EXPECT_TRUE(logged("Send: Reset!"));
@@ -498,7 +500,7 @@ TEST_F(LinkEngineOnStick, AnUpdateIsDoneOnlyWhenTheDeviceAnnouncesTheNewVersion)
         runUntilOutcome(c.end, LinkEngine::kRestartTicks);
         EXPECT_EQ(outcomes_.back(), c.end);
         EXPECT_FALSE(engine_->busy());
-        EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+        EXPECT_EQ(engine_->phase(), LinkPhase::idle);
         outcomes_.clear();
     }
 }
@@ -518,7 +520,7 @@ TEST_F(LinkEngineOnStick, ARefusedPageEndsTheUpdateAndANewOneGoesThrough)
         ASSERT_EQ(engine_->startUpdate(), LinkStart::started);
         runTicks(40);
         EXPECT_EQ(outcomes_.back(), LinkOutcome::updateRefused);
-        EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+        EXPECT_EQ(engine_->phase(), LinkPhase::idle);
         EXPECT_FALSE(engine_->busy());
         EXPECT_EQ(framesOf(kSegmentOp).size(), 12u);
         EXPECT_EQ(framesOf(kResetOp).size(), 1u) << "only the one before the pages";
@@ -700,14 +702,14 @@ protected:
     std::optional<LinkEngine> engine_;
 };
 
-TEST_F(LinkEngineReplies, AnIdentificationInStateOneOnlyUpdatesIt)
+TEST_F(LinkEngineReplies, AnIdentificationWhileReadingOnlyUpdatesIt)
 {
     identify();
-    ASSERT_EQ(engine_->stickState(), LinkEngine::kRead);
+    ASSERT_EQ(engine_->phase(), LinkPhase::reading);
     const std::size_t written = transport_.written.size();
     feed({0xB2, '_', 0xAB, 0xCD, 0xEF, 0x01, 0x00, 0x4D});
     EXPECT_EQ(transport_.written.size(), written);
-    EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+    EXPECT_EQ(engine_->phase(), LinkPhase::reading);
     EXPECT_EQ(engine_->identification().deviceNumber(), "ABCDEF01");
     EXPECT_EQ(engine_->identification().firmware, 0x4D);
 }
@@ -896,7 +898,7 @@ TEST_F(LinkEngineReplies, RepliesOutsideTheirOperationChangeNothing)
     for (const char code : {'T', 'U', 'V', 'W', 'X', 'Y', 'Z', '['})
         feed(reply(code));
     feed(memoryData(0, Bytes(26, 0x77)));
-    EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+    EXPECT_EQ(engine_->phase(), LinkPhase::idle);
     EXPECT_EQ(transport_.written.size(), written) << "no frame goes out";
     EXPECT_EQ(image_, image);
     EXPECT_TRUE(outcomes_.empty());
@@ -916,7 +918,7 @@ TEST_F(LinkEngineReplies, AnUnansweredUpdateIsOverAndANewOneStartsCleanly)
     EXPECT_EQ(engine_->firmwareStop(), (FirmwareStop{1, 1, std::nullopt}));
     EXPECT_TRUE(logged("FW Update: no answer"));
     EXPECT_FALSE(engine_->busy());
-    EXPECT_EQ(engine_->stickState(), LinkEngine::kRead);
+    EXPECT_EQ(engine_->phase(), LinkPhase::idle);
 
     feed(reply('X')); // the stick answers again, too late
     EXPECT_EQ(transport_.written.size(), first + 1) << "the ended update does not carry on";
@@ -938,6 +940,76 @@ TEST_F(LinkEngineReplies, AnUnansweredUpdateIsOverAndANewOneStartsCleanly)
     EXPECT_EQ(outcomes_.back(), LinkOutcome::updateDone);
 }
 
+// The phase at each step of a read, a write and an update, and the segment each
+// firmware frame carries.
+TEST_F(LinkEngineReplies, ThePhaseFollowsEachOperationStepByStep)
+{
+    ASSERT_TRUE(engine_->setFirmware(Bytes(0x3000, 0x5A), 2 * kPageBytes, kNewVersion));
+    const auto repeat = [this](char code, int times) {
+        for (int i = 0; i < times; ++i)
+            feed(reply(code));
+    };
+    const struct {
+        const char* name;
+        std::function<void()> step;
+        LinkPhase phase;
+        bool busy;
+    } steps[] = {
+        {"started", [] {}, LinkPhase::waitingForDevice, false},
+        {"announced", [this] { feed(identification()); }, LinkPhase::readPause, true},
+        {"pause over", [this] { quietTicks(LinkEngine::kReadPauseTicks); }, LinkPhase::reading, true},
+        {"read", [this] { readUpTo(256); }, LinkPhase::idle, false},
+        {"Transfer", [this] { engine_->startWrite(); }, LinkPhase::writingMemory, true},
+        {"memory written", [&] { repeat('T', 10); }, LinkPhase::writingEe, true},
+        {"EE written", [&] { repeat('V', 10); }, LinkPhase::waitingForDevice, false},
+        {"announced again", [this] { readAll(); }, LinkPhase::idle, false},
+        {"Update FW", [this] { engine_->startUpdate(); }, LinkPhase::awaitingRestart, true},
+        {"back from the Reset", [this] { feed(identification()); }, LinkPhase::sendingSegment, true},
+        {"page 1 taken",
+         [&] {
+             repeat('X', 2);
+             repeat('Z', 1);
+         },
+         LinkPhase::sendingSegment, true},
+        {"page 2 taken",
+         [&] {
+             repeat('X', 2);
+             repeat('Z', 1);
+         },
+         LinkPhase::awaitingRestart, true},
+        {"back with the new version", [this] { feed(identification()); }, LinkPhase::idle, false},
+        {"ReRead", [this] { engine_->startRead(); }, LinkPhase::reading, true},
+        {"no device", [this] { feed(reply('Q')); }, LinkPhase::waitingForDevice, false},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.name);
+        s.step();
+        EXPECT_EQ(engine_->phase(), s.phase);
+        EXPECT_EQ(engine_->busy(), s.busy);
+        EXPECT_EQ(engine_->isIdle(), s.phase == LinkPhase::idle);
+        EXPECT_EQ(engine_->isWaitingForDevice(), s.phase == LinkPhase::waitingForDevice);
+    }
+    std::vector<int> segments;
+    for (const auto& report : transport_.written)
+        if (report[2] == kSegmentOp)
+            segments.push_back(report[5]);
+    EXPECT_EQ(segments, (std::vector<int>{1, 2, 3, 1, 2, 3}));
+    EXPECT_EQ(outcomes_.back(), LinkOutcome::deviceGone);
+}
+
+TEST(LinkEngineStart, BeforeStartTheEngineIsNotStartedAndTicksDoNothing)
+{
+    test::FakeTransport transport(64, 64);
+    transport.queue({0xB2, '_', 0x12, 0x34, 0x56, 0x78, 0x00, 0x4D});
+    EeBlock image = makeDefaultImage();
+    LinkEngine engine(transport, image);
+    EXPECT_TRUE(engine.tick().empty());
+    EXPECT_EQ(engine.phase(), LinkPhase::notStarted);
+    EXPECT_FALSE(engine.busy());
+    EXPECT_EQ(engine.startRead(), LinkStart::notReady);
+    EXPECT_EQ(transport.inputs.size(), 1u) << "the announcement waits for the engine to start";
+}
+
 TEST_F(LinkEngineReplies, QuietAndUnknownReportsAreLogged)
 {
     feed({0x41, 0x00});
@@ -945,7 +1017,7 @@ TEST_F(LinkEngineReplies, QuietAndUnknownReportsAreLogged)
     EXPECT_EQ(log_, (std::vector<std::string>{"?: 41", "RET: 50"}));
     feed(reply('Q'));
     EXPECT_EQ(outcomes_, Outcomes{LinkOutcome::deviceGone});
-    EXPECT_EQ(engine_->stickState(), LinkEngine::kWaiting);
+    EXPECT_EQ(engine_->phase(), LinkPhase::waitingForDevice);
 }
 
 TEST(LinkEngineFirmware, AnImageThatDoesNotHoldItsPagesIsRefused)
@@ -963,4 +1035,4 @@ TEST(LinkEngineFirmware, AnImageThatDoesNotHoldItsPagesIsRefused)
 }
 
 } // namespace
-} // namespace ormid::sim
+} // namespace ormid
