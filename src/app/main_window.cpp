@@ -208,6 +208,9 @@ void MainWindow::Timer4Timer()
 void MainWindow::FormActivate2()
 {
     timer2_->stop();
+    // A remote stick carries remote frames instead of firmware: none is compared or stored.
+    if (run_.remoteMode)
+        run_.skipFW = true;
     panel_->moveGr(run_.remoteMode);
     // The probe asks for the control block only when the stick is still there.
     run_.HIDStatus = probe_.phase() == ProbePhase::controlBlock;
