@@ -10,6 +10,7 @@
 #include "core/block_timer_block.h"
 #include "editors/click_field.h"
 #include "editors/help_pictures.h"
+#include "editors/panel_grid.h"
 
 namespace ormid {
 
@@ -53,7 +54,7 @@ BlockTimerEditor::BlockTimerEditor(QWidget* parent) : Editor(QStringLiteral("Blo
 // Beside the block-timer block.
 QRect BlockTimerEditor::designGeometry() const
 {
-    return {242, 14, 330, 170};
+    return {panelGrid::columnLeft(1), panelGrid::rowTop(0), 330, 170};
 }
 
 void BlockTimerEditor::open(EeBlock& image)

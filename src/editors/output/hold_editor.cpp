@@ -10,6 +10,7 @@
 #include "core/lst_block.h"
 #include "core/step_values.h"
 #include "editors/click_field.h"
+#include "editors/panel_grid.h"
 
 namespace ormid {
 
@@ -54,7 +55,8 @@ HoldEditor::HoldEditor(QWidget* parent) : Editor(QStringLiteral(" Hold Time Setu
 // Over the hold block.
 QRect HoldEditor::designGeometry() const
 {
-    return {468, 262, 320, 170};
+    constexpr int kHeight = 170;
+    return {panelGrid::columnLeft(2), panelGrid::kBlocksHeight - panelGrid::kInset - kHeight, 320, kHeight};
 }
 
 void HoldEditor::open(EeBlock& image)

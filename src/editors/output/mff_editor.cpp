@@ -14,6 +14,7 @@
 
 #include "editors/click_field.h"
 #include "editors/output/mff_chart.h"
+#include "editors/panel_grid.h"
 
 namespace ormid {
 
@@ -100,7 +101,8 @@ MffEditor::MffEditor(QWidget* parent) : Editor(QStringLiteral("MFF / BBT"), pare
 // Over the MFF block and the thermal block beside it.
 QRect MffEditor::designGeometry() const
 {
-    return {468, 8, 452, 330};
+    constexpr int kLeft = panelGrid::columnLeft(2);
+    return {kLeft, panelGrid::kInset, panelGrid::kWidth - panelGrid::kInset - kLeft, 330};
 }
 
 ClickField& MffEditor::field(MffTag tag) const

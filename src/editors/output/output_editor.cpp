@@ -12,6 +12,7 @@
 
 #include "editors/click_field.h"
 #include "editors/output/dimming_curves.h"
+#include "editors/panel_grid.h"
 
 namespace ormid {
 
@@ -75,10 +76,11 @@ OutputEditor::OutputEditor(const RunState& run, DimmingCurves& curves, QWidget* 
     layout->addLayout(okCancelRow("bOutput_OK", "bOutput_Cancel"));
 }
 
-// Beside the output block, over the two block columns on its left.
+// Over the output block and the relay beside it, down to the last block row.
 QRect OutputEditor::designGeometry() const
 {
-    return {468, 156, 442, 274};
+    constexpr int kTop = panelGrid::rowTop(1);
+    return {panelGrid::columnLeft(2), kTop, 442, panelGrid::rowBottom(2) - kTop};
 }
 
 void OutputEditor::open(EeBlock& image)

@@ -10,6 +10,7 @@
 
 #include "core/thermal_block.h"
 #include "editors/click_field.h"
+#include "editors/panel_grid.h"
 
 namespace ormid {
 
@@ -62,7 +63,8 @@ ThermalEditor::ThermalEditor(QWidget* parent) : Editor(QStringLiteral("Thermo-Ma
 // Over the thermal block and its neighbour on the left.
 QRect ThermalEditor::designGeometry() const
 {
-    return {574, 14, 340, 230};
+    constexpr int kWidth = 340;
+    return {panelGrid::columnRight(3) - kWidth, panelGrid::rowTop(0), kWidth, 230};
 }
 
 ClickField& ThermalEditor::fieldOf(int tag) const

@@ -1,4 +1,5 @@
 #include "editors/timing/isd_editor.h"
+#include "editors/panel_grid.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -120,7 +121,7 @@ IsdEditor::IsdEditor(QWidget* parent) : Editor(QStringLiteral("ISD  Setup "), pa
 // Over the blocks from the ISD block on, leaving the action bar free.
 QRect IsdEditor::designGeometry() const
 {
-    return {16, 8, 520, 424};
+    return {panelGrid::columnLeft(0), panelGrid::kInset, 520, panelGrid::kBlocksHeight - 2 * panelGrid::kInset};
 }
 
 ClickField& IsdEditor::fieldOf(int tag) const
