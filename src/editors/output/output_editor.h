@@ -8,13 +8,13 @@
 #include "editors/editor.h"
 
 class QCheckBox;
-class QFrame;
 class QPushButton;
 class QSlider;
 
 namespace ormid {
 
 class ClickField;
+class SliderStrip;
 class DimmingCurves;
 
 class OutputEditor final : public Editor {
@@ -41,7 +41,7 @@ private:
     const RunState& run_;
     DimmingCurves& curves_;
     ClickField* eMinLevel_ = nullptr;
-    QFrame* pMinLevel_ = nullptr;
+    SliderStrip* pMinLevel_ = nullptr;
     QSlider* sbMinLevel_ = nullptr;
     QCheckBox* cbDaliLog_ = nullptr;
     QCheckBox* cbStorePOL_ = nullptr;

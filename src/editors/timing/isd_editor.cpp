@@ -2,7 +2,6 @@
 #include "editors/panel_grid.h"
 
 #include <QCheckBox>
-#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,6 +12,7 @@
 
 #include "core/isd_block.h"
 #include "editors/click_field.h"
+#include "editors/slider_strip.h"
 #include "editors/timing/night_calculator.h"
 #include "editors/timing/offset_calculator.h"
 
@@ -76,13 +76,10 @@ IsdEditor::IsdEditor(QWidget* parent) : Editor(QStringLiteral("ISD  Setup "), pa
     autoDstControls_ << bADSTCalc;
     grid->setColumnStretch(3, 1);
 
-    pISDSLider_ = sliderStrip("pISDSLider");
-    sbISD_ = new QSlider(Qt::Horizontal, pISDSLider_);
-    sbISD_->setObjectName(QStringLiteral("sbISD"));
+    pISDSLider_ = new SliderStrip("pISDSLider", "sbISD", this);
+    sbISD_ = &pISDSLider_->slider();
     sbISD_->setRange(0, kOffsetPositions);
     sbISD_->setValue(kNoOffset);
-    auto* strip = new QHBoxLayout(pISDSLider_);
-    strip->addWidget(sbISD_);
     connect(sbISD_, &QSlider::valueChanged, this, &IsdEditor::sbISDChange);
 
     auto* column = new QVBoxLayout(this);
@@ -109,8 +106,7 @@ IsdEditor::IsdEditor(QWidget* parent) : Editor(QStringLiteral("ISD  Setup "), pa
     connect(pCalc_, &OffsetCalculator::offsetChosen, this, [this](int minutes) {
         // The calculated offset is solar time; with DST the clock runs an hour ahead.
         attachSlider(offsetTag, 0, kOffsetPositions, calculatorPosition(minutes, cbDST_->isChecked()));
-        pISDSLider_->hide();
-        eISDOffset_->setHighlighted(false);
+        pISDSLider_->detach();
     });
     connect(pAstroCalc_, &NightCalculator::nightLengthSet, this, [this](bool start, const QString& length) {
         fieldOf(start ? startTag : endTag)
@@ -143,14 +139,12 @@ void IsdEditor::open(EeBlock& image)
 
 void IsdEditor::attachSlider(int tag, int minimum, int maximum, int position)
 {
-    for (const int other : {offsetTag, startTag, endTag})
-        fieldOf(other).setHighlighted(other == tag);
     tag_ = tag;
     sbISD_->setRange(minimum, maximum);
     sbISD_->setValue(position);
     // The field shows the slider's value even when the slider did not move.
     sbISDChange(sbISD_->value());
-    pISDSLider_->show();
+    pISDSLider_->attach(fieldOf(tag));
 }
 
 void IsdEditor::eISDOffsetClick()
@@ -198,9 +192,7 @@ void IsdEditor::apply(EeBlock& image)
 
 void IsdEditor::closing()
 {
-    pISDSLider_->hide();
-    for (const int tag : {offsetTag, startTag, endTag})
-        fieldOf(tag).setHighlighted(false);
+    pISDSLider_->detach();
     pCalc_->hide();
     pAstroCalc_->hide();
 }
