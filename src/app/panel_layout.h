@@ -17,9 +17,11 @@
 
 namespace ormid::panelLayout {
 
+// The action bar lies below the blocks.
+inline constexpr int kActionBarTop = panelGrid::kBlocksHeight;
+
 // ---- Geometry inside a tile -------------------------------------------------------------
 
-inline constexpr int kActionBarTop = panelGrid::kBlocksHeight;
 inline constexpr QRect kPictureRect(8, 8, 118, 96);
 inline constexpr QRect kSwitchRect(134, 12, 60, 26);
 inline constexpr QRect kSelectorRect(134, 10, 80, 66);
