@@ -3,8 +3,8 @@
 // image, the action bar below them, the start-up logo and the hints. Every element
 // carries its on-screen name as objectName, so the window and tests find it by name.
 
-#include <initializer_list>
 #include <optional>
+#include <string_view>
 
 #include <QHash>
 #include <QRect>
@@ -13,32 +13,14 @@
 class QLineEdit;
 class QPushButton;
 
+#include "app/action.h"
 #include "core/function_block.h"
 #include "core/image.h"
 #include "core/run_state.h"
+#include "editors/panel_grid.h"
 #include "link/link_engine.h"
 
 namespace ormid {
-
-// What an action-bar button asks for.
-enum class Action {
-    memory1,
-    memory2,
-    memory3,
-    memory4,
-    memCancel,
-    memStore,
-    memClear,
-    erase,
-    load,
-    save,
-    pdf,
-    updateFw,
-    reread,
-};
-
-// 1..4 for the memory buttons, 0 for the others.
-int memoryNumber(Action action);
 
 class MainPanel : public QWidget {
     Q_OBJECT
@@ -47,8 +29,8 @@ public:
     // changes the image applies its display rules (applyDisplayRules) before the redraw.
     MainPanel(const RunState& run, const EeBlock& eeBlock, QWidget* parent = nullptr);
 
-    // Redraws every block and label from the image, and in the remote layout the duration
-    // estimate.
+    // Shows what panelView gives for the image in the panel's layout, and in the remote
+    // layout the duration estimate.
     void setDisplay();
     // Shows the action buttons that fit the mode / hides them.
     void enableButtons();
@@ -62,7 +44,7 @@ public:
     void cbOnClick();
     // Hint display on or off for the block pictures ("Show Hints").
     void enableHint(bool on);
-    // Standard or remote layout.
+    // Standard or remote layout: which blocks are on the panel, and the Tx boxes.
     void moveGr(bool remoteLayout);
     // The start-up logo panel over the blocks.
     void showLogo(bool shown);
@@ -91,10 +73,10 @@ public:
     void logDebugLine(const QString& line);
 
     // Size of the panel at 96 dpi; the panel scales it by the screen's logical dpi.
-    static constexpr int kDesignWidth = 928;
-    static constexpr int kDesignHeight = 600;
+    static constexpr int kDesignWidth = panelGrid::kWidth;
+    static constexpr int kDesignHeight = panelGrid::kHeight;
     // The function blocks, above the action bar, in design pixels.
-    static constexpr QRect kBlocksArea{0, 0, kDesignWidth, 440};
+    static constexpr QRect kBlocksArea = panelGrid::kBlocksArea;
 
 signals:
     // A block picture, label or switch was clicked while the panel is unlocked; the
@@ -120,30 +102,17 @@ private:
     void cbShowHintsClick(bool checked);
     void onActionButton(Action action);
 
-    // Redraw steps, one per block group.
-    void drawLstStandard();
-    void drawLstRemote();
-    void drawOutput();
-    void drawBlockTimer();
-    void drawMff();
-    void drawThermal();
-    void drawRemoteControl();
-    void drawIsd();
-    void drawPowerOnLabels();
-
-    bool imageBit(Byte bit) const;
     // Every named element, by its name; filled once the panel is built.
     void registerElements(const QWidget& root);
     QWidget* element(const QString& name) const;
+    static QString elementName(std::string_view name);
     template <typename T>
-    T& named(const char* name) const
+    T& named(std::string_view name) const
     {
-        return *qobject_cast<T*>(element(QString::fromLatin1(name)));
+        return *qobject_cast<T*>(element(elementName(name)));
     }
     void setShown(const QString& name, bool shown);
-    // Shows `chosen` and hides the other elements of its group (pictures at one place).
-    void showOnly(std::initializer_list<const char*> group, const char* chosen);
-    void setLabel(const char* name, const QString& text);
+    void setLabel(std::string_view name, const QString& text);
 
     const RunState& run_;
     const EeBlock& eeBlock_;

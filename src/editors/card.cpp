@@ -1,6 +1,5 @@
 #include "editors/card.h"
 
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
@@ -57,16 +56,6 @@ QLayout* Card::okCancelRow(const char* okName, const char* cancelName, QPushButt
     row->addWidget(ok);
     row->addWidget(cancel);
     return row;
-}
-
-QFrame* Card::sliderStrip(const char* name)
-{
-    auto* strip = new QFrame(this);
-    strip->setObjectName(QString::fromLatin1(name));
-    strip->setFrameShape(QFrame::StyledPanel);
-    keepPlaceWhenHidden(*strip);
-    strip->hide();
-    return strip;
 }
 
 void Card::paintEvent(QPaintEvent*)

@@ -5,7 +5,6 @@
 
 #include <QGroupBox>
 
-class QFrame;
 class QLayout;
 class QPushButton;
 
@@ -33,9 +32,6 @@ protected:
     // OK and Cancel at the right, named as given; they report okClicked and cancelClicked.
     // A help button, when given, sits at the left.
     QLayout* okCancelRow(const char* okName, const char* cancelName, QPushButton* help = nullptr);
-    // A framed strip, named as given, for the panel's slider; hidden until a field
-    // click shows it, and keeping its place meanwhile.
-    QFrame* sliderStrip(const char* name);
     void paintEvent(QPaintEvent* event) override;
 };
 

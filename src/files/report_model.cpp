@@ -7,7 +7,10 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "core/block_timer_block.h"
 #include "core/encodings.h"
+#include "core/lst_block.h"
+#include "core/power_on_block.h"
 
 namespace ormid {
 
@@ -40,15 +43,21 @@ constexpr std::array<Threshold, 3> kThresholds = {{
 constexpr int kAutoDstMin = 60;
 constexpr int kAutoDstMax = 216;
 
+// Bytes missing from a short image read as 0, so a truncated image prints, never overruns.
 class ImageReader {
 public:
-    explicit ImageReader(const EeBlock& image) : image_(image) {}
-    // Bytes missing from a short image read as 0, so a truncated image prints, never overruns.
+    explicit ImageReader(const EeBlock& image) : image_(image)
+    {
+        if (image_.size() < kStoredImageBytes)
+            image_.resize(kStoredImageBytes, 0);
+    }
     int operator[](std::size_t i) const { return i < image_.size() ? image_[i] : 0; }
     bool bitSet(std::size_t i, Byte bitNumber) const { return TestBit((*this)[i], bitNumber); }
+    // At least the stored bytes, for the blocks' own text functions.
+    const EeBlock& bytes() const { return image_; }
 
 private:
-    const EeBlock& image_;
+    EeBlock image_;
 };
 
 std::string number(int value)
@@ -138,22 +147,22 @@ ReportSection remoteControlSection(const ImageReader& image)
 
 ReportSection powerOnSection(const ImageReader& image)
 {
-    const int delay = image[field::powerOnDelay];
-    const int fade = image[field::powerOnFade];
-    return {
-        ReportSectionId::PowerOn,
-        {line({label("Power On:"),
-               at(col::value, "Delay= " + (delay == kRandomDelay ? std::string("Random") : timeCodeText(delay))),
-               at(col::second, "Fade= " + (fade == 0 ? std::string("OFF") : displayTime2(DecodeTime(fade)) + " s/%")),
-               at(col::third, "Level= " + number(image[field::powerOnLevel]) + " %")})},
-        std::nullopt};
+    // The power-on panel's and the main panel's texts; the report says "OFF" for no fade
+    // and gives its unit.
+    const PowerOnFields powerOn = readPowerOn(image.bytes());
+    const bool noFade = image[field::powerOnFade] == 0;
+    return {ReportSectionId::PowerOn,
+            {line({label("Power On:"), at(col::value, "Delay= " + powerOn.delay),
+                   at(col::second, "Fade= " + (noFade ? std::string("OFF") : powerOn.fade + " s/%")),
+                   at(col::third, "Level= " + powerOn.level + " %")})},
+            std::nullopt};
 }
 
 ReportSection blockingTimeSection(const ImageReader& image)
 {
     const int blockTime = image[field::blockTime];
     return {ReportSectionId::BlockingTime,
-            {line({label("Blocking time: "), at(col::value, blockTime == 0 ? "OFF" : displayTime(5 * blockTime))})},
+            {line({label("Blocking time: "), at(col::value, blockTime == 0 ? "OFF" : blockTimeText(blockTime))})},
             std::nullopt};
 }
 
@@ -238,7 +247,7 @@ ReportSection lstSection(const ImageReader& image)
     return {
         ReportSectionId::Lst,
         {line({label("LSt:"), at(col::value, std::string("Input polarity: ") + (highToLow ? "High->Low" : "Low->High")),
-               at(col::third, "Hold time: " + (hold == 0 ? std::string("OFF") : timeCodeText(hold)))})},
+               at(col::third, "Hold time: " + (hold == 0 ? std::string("OFF") : holdTimeText(image.bytes())))})},
         engineTable(image, field::engine2Steps, "Delay", timeCodeText)};
 }
 

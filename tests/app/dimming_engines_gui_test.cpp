@@ -124,6 +124,25 @@ TEST_F(DimmingEnginesTest, ClickingTheLevelOfTheFirstFreeRowTakesItIntoUse)
     EXPECT_EQ(image()[engine1Step(4) + 2], kFreeLevel);
 }
 
+// No time of day follows 09:00: a click on the time after it opens nothing, and the strip
+// goes on editing the field it edited, so the slider cannot write the refused field.
+TEST_F(DimmingEnginesTest, ATimeAfter0900CannotBeOpenedAndTheStripKeepsItsField)
+{
+    editMemory(imageWith({-24, 108})); // 22:00, 09:00
+    press("iISD1_en");
+    press("eD1_Level1");
+    ASSERT_TRUE(highlighted("eD1_Level1"));
+    const QString time3 = text("eD1_Time3");
+
+    press("eD1_Time3");
+    EXPECT_FALSE(highlighted("eD1_Time3"));
+    EXPECT_TRUE(highlighted("eD1_Level1"));
+    EXPECT_TRUE(shown("pD1Slider"));
+    keys("sbD1", Qt::Key_Left, 5);
+    EXPECT_EQ(text("eD1_Time3"), time3);
+    EXPECT_EQ(text("eD1_Level1"), "45");
+}
+
 TEST_F(DimmingEnginesTest, ARowTakenIntoUseAtMidnightAfter0500IsRemovedWithOneMessage)
 {
     editMemory(imageWith({-24, 60}));

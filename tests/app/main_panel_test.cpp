@@ -22,6 +22,7 @@
 #include "app/qt_app.h"
 #include "app/window_doubles.h"
 #include "core/image.h"
+#include "core/panel_view.h"
 
 namespace ormid {
 namespace {
@@ -112,55 +113,61 @@ TEST_F(MainPanelTest, DefaultImageDrawsEveryBlockAndLabel)
     }
 }
 
-struct DrawCase {
+// What each image shows is panelView's (tests/core/panel_view_test.cpp); the panel shows
+// exactly that, in either layout, whatever it showed before.
+struct ApplyCase {
     const char* name;
+    bool remote;
     ByteWrites writes;
-    Names shown;
-    Names hidden;
-    std::map<const char*, const char*> texts;
 };
 
-class SetDisplayCase : public MainPanelTest, public ::testing::WithParamInterface<DrawCase> {};
-
-TEST_P(SetDisplayCase, DrawsTheBlocksFromTheImage)
+void PrintTo(const ApplyCase& c, std::ostream* os)
 {
-    const DrawCase& c = GetParam();
-    draw(c.writes);
-    expectShown(c.shown, true);
-    expectShown(c.hidden, false);
-    for (const auto& [name, expected] : c.texts)
-        EXPECT_EQ(text(name), QString::fromUtf8(expected)) << name;
+    *os << c.name;
 }
 
-const DrawCase kDrawCases[] = {
-    {"BurnInOnlyTurnsMffOn", {{74, 50}, {75, 0}}, {"iMFF_en", "SW_mff_on"}, {"MFF_dis", "sw_mff_off"}, {}},
-    {"LifetimeOnlyTurnsMffOn", {{74, 0}, {75, 1}}, {"iMFF_en", "SW_mff_on"}, {"MFF_dis", "sw_mff_off"}, {}},
-    {"InvertedPolarityPicture", {{0, 0x1C}}, {"iLST_pol", "SW_lst_close"}, {"iLst_en", "LST_dis"}, {}},
-    {"HoldTimeShowsHoldOn",
-     {{6, 0x45}},
-     {"iTHold_en", "sw_hold_on", "lHold"},
-     {"HOLD_dis", "sw_hold_off", "SW_hold_dis"},
-     {{"lHold", "00:00:50"}}},
-    {"BlockTimerInFiveSecondUnits",
-     {{1, 12}},
-     {"iTBlock_en", "SW_block_close", "lBlock"},
-     {"Block_dis", "sw_block_open"},
-     {{"lBlock", "00:01:00"}}},
-    {"ThermalManagementOn", {{0, 0x8C}}, {"iTM", "sw_tm_on"}, {"iTM_dis", "sw_tm_off"}, {}},
-    {"RemoteViaMains", {{0, 0x2C}}, {"iRemote_en", "rc_main"}, {"rem_dis", "rc_off", "rc_lst"}, {}},
-    {"RemoteViaLst", {{0, 0x4C}}, {"iRemote_en", "rc_lst"}, {"rem_dis", "rc_off", "rc_main"}, {}},
-    {"RemoteMainsWinsOverLst", {{0, 0x6C}}, {"rc_main"}, {"rc_off", "rc_lst"}, {}},
-    {"PwmOutput", {{0, 0x0E}}, {"PWM", "SW_PWM"}, {"iTen", "Dali", "SW_Ten", "SW_DALI"}, {}},
-    {"DaliLogarithmicOutput", {{0, 0x0D}}, {"Dali", "SW_DALI"}, {"iTen", "PWM", "SW_Ten", "SW_PWM"}, {}},
-    {"PowerOnAndMinLevelLabels",
-     {{2, 10}, {3, 85}, {4, 0x45}, {5, 0x4A}},
-     {"lPO_Level", "lPO_Delay", "lPO_Fade", "lMinLevel"},
-     {},
-     {{"lPO_Level", "L=85%"}, {"lPO_Delay", "D=00:00:50"}, {"lPO_Fade", "F=00,100"}, {"lMinLevel", "Min. Level=10%"}}},
-    {"ZeroDelayIsNotRandom", {{4, 0x00}}, {}, {}, {{"lPO_Delay", "D=0"}}},
-};
+class SetDisplayCase : public MainPanelTest, public ::testing::WithParamInterface<ApplyCase> {};
 
-INSTANTIATE_TEST_SUITE_P(Images, SetDisplayCase, ::testing::ValuesIn(kDrawCases),
+TEST_P(SetDisplayCase, ShowsWhatThePanelViewGives)
+{
+    const ApplyCase& c = GetParam();
+    run.remoteMode = c.remote;
+    panel->moveGr(c.remote);
+    panel->setRemCB(0x3F);
+    // Drawn over an image that differs in every block, so no element keeps its state by chance.
+    draw({{0, 0xFF}, {1, 12}, {6, 0x45}, {75, 1}, {2, 33}, {3, 44}, {4, 0x45}, {5, 0x4A}});
+    draw(c.writes);
+    const auto view = panelView(image, c.remote ? PanelLayout::remote : PanelLayout::standard);
+    ASSERT_TRUE(view.has_value());
+    for (const BlockView& block : view->blocks) {
+        for (const ElementView& element : block.elements)
+            EXPECT_EQ(shown(std::string(element.name).c_str()), element.shown) << element.name;
+        for (const LabelView& label : block.labels) {
+            const std::string name(label.name);
+            EXPECT_EQ(shown(name.c_str()), label.shown) << name;
+            EXPECT_EQ(text(name.c_str()), QString::fromStdString(label.text)) << name;
+        }
+        for (const TxBoxView& tx : block.txBoxes) {
+            const auto* box = test::element<QCheckBox>(*panel, std::string(tx.name).c_str());
+            ASSERT_NE(box, nullptr) << tx.name;
+            EXPECT_EQ(box->isEnabled(), tx.enabled) << tx.name;
+            EXPECT_EQ(box->isChecked(), tx.enabled) << tx.name << ": a box that cannot be ticked is cleared";
+        }
+    }
+}
+
+// clang-format off
+const ApplyCase kApplyCases[] = {
+    {"Default", false, {}},
+    {"EverythingOff", false, {{0, 0x00}, {1, 0}, {6, 0}, {74, 0}, {75, 0}}},
+    {"PwmInvertedLstWithHold", false, {{0, 0x5E}, {6, 0x45}, {1, 3}}},
+    {"DaliViaMainsThermal", false, {{0, 0xAD}, {74, 10}}},
+    {"RemoteDefault", true, {}},
+    {"RemoteLstAndIsdOff", true, {{0, 0x00}}},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Images, SetDisplayCase, ::testing::ValuesIn(kApplyCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainPanelTest, DaliAfterPwmShowsOnlyDali)

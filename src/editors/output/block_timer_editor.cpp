@@ -1,6 +1,5 @@
 #include "editors/output/block_timer_editor.h"
 
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -10,6 +9,8 @@
 #include "core/block_timer_block.h"
 #include "editors/click_field.h"
 #include "editors/help_pictures.h"
+#include "editors/panel_grid.h"
+#include "editors/slider_strip.h"
 
 namespace ormid {
 
@@ -21,12 +22,9 @@ BlockTimerEditor::BlockTimerEditor(QWidget* parent) : Editor(QStringLiteral("Blo
     eBlockTime_->setFixedWidth(80);
     connect(eBlockTime_, &ClickField::clicked, this, &BlockTimerEditor::eBlockTimeClick);
 
-    pBTSlider_ = sliderStrip("pBTSlider");
-    sbBlockTime_ = new QSlider(Qt::Horizontal, pBTSlider_);
-    sbBlockTime_->setObjectName(QStringLiteral("sbBlockTime"));
+    pBTSlider_ = new SliderStrip("pBTSlider", "sbBlockTime", this);
+    sbBlockTime_ = &pBTSlider_->slider();
     sbBlockTime_->setRange(0, kLargestBlockTime);
-    auto* strip = new QHBoxLayout(pBTSlider_);
-    strip->addWidget(sbBlockTime_);
     connect(sbBlockTime_, &QSlider::valueChanged, this,
             [this](int position) { eBlockTime_->setText(QString::fromStdString(blockTimeText(position))); });
 
@@ -53,7 +51,7 @@ BlockTimerEditor::BlockTimerEditor(QWidget* parent) : Editor(QStringLiteral("Blo
 // Beside the block-timer block.
 QRect BlockTimerEditor::designGeometry() const
 {
-    return {242, 14, 330, 170};
+    return {panelGrid::columnLeft(1), panelGrid::rowTop(0), 330, 170};
 }
 
 void BlockTimerEditor::open(EeBlock& image)
@@ -64,10 +62,9 @@ void BlockTimerEditor::open(EeBlock& image)
 
 void BlockTimerEditor::eBlockTimeClick()
 {
-    eBlockTime_->setHighlighted(true);
     // A period off the 5-second grid is rewritten when the slider moves onto it.
     sbBlockTime_->setValue(blockTimePosition(eBlockTime_->text().toStdString()));
-    pBTSlider_->show();
+    pBTSlider_->attach(*eBlockTime_);
 }
 
 void BlockTimerEditor::apply(EeBlock& image)
@@ -77,8 +74,7 @@ void BlockTimerEditor::apply(EeBlock& image)
 
 void BlockTimerEditor::closing()
 {
-    pBTSlider_->hide();
-    eBlockTime_->setHighlighted(false);
+    pBTSlider_->detach();
     help_->dismiss();
 }
 

@@ -4,12 +4,12 @@
 
 #include "editors/editor.h"
 
-class QFrame;
 class QSlider;
 
 namespace ormid {
 
 class ClickField;
+class SliderStrip;
 class HelpPicture;
 
 class BlockTimerEditor final : public Editor {
@@ -28,7 +28,7 @@ private:
     void eBlockTimeClick();
 
     ClickField* eBlockTime_ = nullptr;
-    QFrame* pBTSlider_ = nullptr;
+    SliderStrip* pBTSlider_ = nullptr;
     QSlider* sbBlockTime_ = nullptr;
     HelpPicture* help_ = nullptr;
 };

@@ -1,7 +1,6 @@
 #include "editors/output/hold_editor.h"
 
 #include <QComboBox>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSlider>
@@ -10,6 +9,8 @@
 #include "core/lst_block.h"
 #include "core/step_values.h"
 #include "editors/click_field.h"
+#include "editors/panel_grid.h"
+#include "editors/slider_strip.h"
 
 namespace ormid {
 
@@ -22,17 +23,12 @@ HoldEditor::HoldEditor(QWidget* parent) : Editor(QStringLiteral(" Hold Time Setu
     eHoldTime_->setFixedWidth(80);
     connect(eHoldTime_, &ClickField::clicked, this, &HoldEditor::eHoldTimeClick);
 
-    pHoldTime_ = sliderStrip("pHoldTime");
-    sbHold_ = new QSlider(Qt::Horizontal, pHoldTime_);
-    sbHold_->setObjectName(QStringLiteral("sbHold"));
+    pHoldTime_ = new SliderStrip("pHoldTime", "sbHold", this);
+    sbHold_ = &pHoldTime_->slider();
     sbHold_->setRange(0, kRangeSteps);
-    combHold_ = new QComboBox(pHoldTime_);
-    combHold_->setObjectName(QStringLiteral("combHold"));
+    combHold_ = &pHoldTime_->addSelector("combHold");
     for (const std::string_view item : kHoldRangeTexts)
         combHold_->addItem(QString::fromLatin1(item.data(), static_cast<qsizetype>(item.size())));
-    auto* strip = new QHBoxLayout(pHoldTime_);
-    strip->addWidget(sbHold_, 1);
-    strip->addWidget(combHold_);
     connect(sbHold_, &QSlider::valueChanged, this, &HoldEditor::sbHoldChange);
     // Only the user's pick: opening the field places the selector without it.
     connect(combHold_, &QComboBox::activated, this, &HoldEditor::combHoldClick);
@@ -54,7 +50,8 @@ HoldEditor::HoldEditor(QWidget* parent) : Editor(QStringLiteral(" Hold Time Setu
 // Over the hold block.
 QRect HoldEditor::designGeometry() const
 {
-    return {468, 262, 320, 170};
+    constexpr int kHeight = 170;
+    return {panelGrid::columnLeft(2), panelGrid::kBlocksHeight - panelGrid::kInset - kHeight, 320, kHeight};
 }
 
 void HoldEditor::open(EeBlock& image)
@@ -75,8 +72,7 @@ void HoldEditor::eHoldTimeClick()
     }
     // The field shows the value on the slider's grid at once.
     sbHoldChange(setup->position);
-    eHoldTime_->setHighlighted(true);
-    pHoldTime_->show();
+    pHoldTime_->attach(*eHoldTime_);
 }
 
 void HoldEditor::sbHoldChange(int position)
@@ -100,8 +96,7 @@ void HoldEditor::apply(EeBlock& image)
 
 void HoldEditor::closing()
 {
-    pHoldTime_->hide();
-    eHoldTime_->setHighlighted(false);
+    pHoldTime_->detach();
 }
 
 } // namespace ormid

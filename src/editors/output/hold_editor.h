@@ -6,12 +6,12 @@
 #include "editors/editor.h"
 
 class QComboBox;
-class QFrame;
 class QSlider;
 
 namespace ormid {
 
 class ClickField;
+class SliderStrip;
 
 class HoldEditor final : public Editor {
     Q_OBJECT
@@ -32,7 +32,7 @@ private:
     void combHoldClick(int index);
 
     ClickField* eHoldTime_ = nullptr;
-    QFrame* pHoldTime_ = nullptr;
+    SliderStrip* pHoldTime_ = nullptr;
     QSlider* sbHold_ = nullptr;
     QComboBox* combHold_ = nullptr;
 };

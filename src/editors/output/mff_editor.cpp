@@ -3,10 +3,8 @@
 #include <algorithm>
 
 #include <QCheckBox>
-#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -14,6 +12,8 @@
 
 #include "editors/click_field.h"
 #include "editors/output/mff_chart.h"
+#include "editors/panel_grid.h"
+#include "editors/slider_strip.h"
 
 namespace ormid {
 
@@ -71,12 +71,9 @@ MffEditor::MffEditor(QWidget* parent) : Editor(QStringLiteral("MFF / BBT"), pare
     cbresetOH_ = new QCheckBox(QStringLiteral("Reset operating hours"), this);
     cbresetOH_->setObjectName(QStringLiteral("cbresetOH"));
 
-    pMFFSlider_ = sliderStrip("pMFFSlider");
-    sbMFF_ = new QSlider(Qt::Horizontal, pMFFSlider_);
-    sbMFF_->setObjectName(QStringLiteral("sbMFF"));
+    pMFFSlider_ = new SliderStrip("pMFFSlider", "sbMFF", this);
+    sbMFF_ = &pMFFSlider_->slider();
     sbMFF_->setPageStep(10);
-    auto* strip = new QHBoxLayout(pMFFSlider_);
-    strip->addWidget(sbMFF_);
     connect(sbMFF_, &QSlider::valueChanged, this, &MffEditor::sbMFFChange);
 
     auto* help = helpButton("bMFFHelp");
@@ -100,7 +97,8 @@ MffEditor::MffEditor(QWidget* parent) : Editor(QStringLiteral("MFF / BBT"), pare
 // Over the MFF block and the thermal block beside it.
 QRect MffEditor::designGeometry() const
 {
-    return {468, 8, 452, 330};
+    constexpr int kLeft = panelGrid::columnLeft(2);
+    return {kLeft, panelGrid::kInset, panelGrid::kWidth - panelGrid::kInset - kLeft, 330};
 }
 
 ClickField& MffEditor::field(MffTag tag) const
@@ -141,9 +139,7 @@ void MffEditor::fieldClicked(MffTag tag)
     const QSignalBlocker quiet(sbMFF_);
     sbMFF_->setRange(slider.minimum, slider.maximum);
     sbMFF_->setValue(slider.position);
-    for (const FieldSpec& spec : kFields)
-        field(spec.tag).setHighlighted(spec.tag == tag);
-    pMFFSlider_->show();
+    pMFFSlider_->attach(field(tag));
 }
 
 void MffEditor::sbMFFChange(int position)
@@ -162,9 +158,7 @@ void MffEditor::apply(EeBlock& image)
 
 void MffEditor::closing()
 {
-    pMFFSlider_->hide();
-    for (const FieldSpec& spec : kFields)
-        field(spec.tag).setHighlighted(false);
+    pMFFSlider_->detach();
     tag_ = noMffField;
     hideChart();
 }

@@ -10,12 +10,12 @@
 #include "editors/editor.h"
 
 class QCheckBox;
-class QFrame;
 class QSlider;
 
 namespace ormid {
 
 class ClickField;
+class SliderStrip;
 class MffChart;
 
 class MffEditor final : public Editor {
@@ -45,7 +45,7 @@ private:
     void hideChart();
 
     std::array<ClickField*, kMffFieldCount> fields_{};
-    QFrame* pMFFSlider_ = nullptr;
+    SliderStrip* pMFFSlider_ = nullptr;
     QSlider* sbMFF_ = nullptr;
     QCheckBox* cbresetOH_ = nullptr;
     MffChart* chart_ = nullptr;

@@ -1,7 +1,6 @@
 #include "editors/output/output_editor.h"
 
 #include <QCheckBox>
-#include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,6 +11,8 @@
 
 #include "editors/click_field.h"
 #include "editors/output/dimming_curves.h"
+#include "editors/panel_grid.h"
+#include "editors/slider_strip.h"
 
 namespace ormid {
 
@@ -29,16 +30,12 @@ OutputEditor::OutputEditor(DimmingCurves& curves, QWidget* parent)
     eMinLevel_->setFixedWidth(56);
     connect(eMinLevel_, &ClickField::clicked, this, [this] { eOutputSlider(*eMinLevel_); });
 
-    pMinLevel_ = sliderStrip("pMinLevel");
-    sbMinLevel_ = new QSlider(Qt::Horizontal, pMinLevel_);
-    sbMinLevel_->setObjectName(QStringLiteral("sbMinLevel"));
+    pMinLevel_ = new SliderStrip("pMinLevel", "sbMinLevel", this);
+    sbMinLevel_ = &pMinLevel_->slider();
     sbMinLevel_->setRange(0, kLevelMaximum);
     sbMinLevel_->setSingleStep(1);
     sbMinLevel_->setPageStep(10);
-    auto* strip = new QHBoxLayout(pMinLevel_);
-    strip->addWidget(new QLabel(QStringLiteral("0"), pMinLevel_));
-    strip->addWidget(sbMinLevel_, 1);
-    strip->addWidget(new QLabel(QStringLiteral("100"), pMinLevel_));
+    pMinLevel_->addEndCaptions(QStringLiteral("0"), QStringLiteral("100"));
     connect(sbMinLevel_, &QSlider::valueChanged, this, &OutputEditor::sbMinLevelChange);
 
     cbDaliLog_ = new QCheckBox(QStringLiteral("Logarithmic"), this);
@@ -75,10 +72,11 @@ OutputEditor::OutputEditor(DimmingCurves& curves, QWidget* parent)
     layout->addLayout(okCancelRow("bOutput_OK", "bOutput_Cancel"));
 }
 
-// Beside the output block, over the two block columns on its left.
+// Over the output block and the relay beside it, down to the last block row.
 QRect OutputEditor::designGeometry() const
 {
-    return {468, 156, 442, 274};
+    constexpr int kTop = panelGrid::rowTop(1);
+    return {panelGrid::columnLeft(2), kTop, 442, panelGrid::rowBottom(2) - kTop};
 }
 
 void OutputEditor::open(EeBlock& image)
@@ -110,8 +108,7 @@ void OutputEditor::showCurveControls()
 
 void OutputEditor::eOutputSlider(ClickField& field)
 {
-    pMinLevel_->show();
-    field.setHighlighted(true);
+    pMinLevel_->attach(field);
     bool number = false;
     const int value = field.text().toInt(&number);
     sbMinLevel_->setValue(number ? value : 0);
@@ -134,8 +131,7 @@ void OutputEditor::apply(EeBlock& image)
 
 void OutputEditor::closing()
 {
-    pMinLevel_->hide();
-    eMinLevel_->setHighlighted(false);
+    pMinLevel_->detach();
 }
 
 } // namespace ormid

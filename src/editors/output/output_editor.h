@@ -7,13 +7,13 @@
 #include "editors/editor.h"
 
 class QCheckBox;
-class QFrame;
 class QPushButton;
 class QSlider;
 
 namespace ormid {
 
 class ClickField;
+class SliderStrip;
 class DimmingCurves;
 
 class OutputEditor final : public Editor {
@@ -39,7 +39,7 @@ private:
 
     DimmingCurves& curves_;
     ClickField* eMinLevel_ = nullptr;
-    QFrame* pMinLevel_ = nullptr;
+    SliderStrip* pMinLevel_ = nullptr;
     QSlider* sbMinLevel_ = nullptr;
     QCheckBox* cbDaliLog_ = nullptr;
     QCheckBox* cbStorePOL_ = nullptr;

@@ -11,6 +11,7 @@
 #include "core/power_on_block.h"
 #include "editors/click_field.h"
 #include "editors/help_pictures.h"
+#include "editors/panel_grid.h"
 #include "editors/timing/step_editor.h"
 
 namespace ormid {
@@ -81,7 +82,7 @@ PowerOnEditor::PowerOnEditor(bool remoteLayout, QWidget* parent)
 // Beside the power-on block; as tall as its fields, which the remote layout has fewer of.
 QRect PowerOnEditor::designGeometry() const
 {
-    return {16, 14, 330, 200};
+    return {panelGrid::columnLeft(0), panelGrid::rowTop(0), 330, 200};
 }
 
 void PowerOnEditor::open(EeBlock& image)

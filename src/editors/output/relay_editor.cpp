@@ -1,4 +1,5 @@
 #include "editors/output/relay_editor.h"
+#include "editors/panel_grid.h"
 
 #include <QCheckBox>
 #include <QVBoxLayout>
@@ -22,7 +23,7 @@ RelayEditor::RelayEditor(QWidget* parent) : Editor(QStringLiteral("Relay"), pare
 // Above the relay block.
 QRect RelayEditor::designGeometry() const
 {
-    return {694, 156, 220, 132};
+    return panelGrid::cell(3, 1);
 }
 
 void RelayEditor::open(EeBlock& image)

@@ -1,15 +1,15 @@
 #include "editors/output/thermal_editor.h"
 
 #include <QCheckBox>
-#include <QFrame>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QSlider>
 #include <QVBoxLayout>
 
 #include "core/thermal_block.h"
 #include "editors/click_field.h"
+#include "editors/panel_grid.h"
+#include "editors/slider_strip.h"
 
 namespace ormid {
 
@@ -44,11 +44,8 @@ ThermalEditor::ThermalEditor(QWidget* parent) : Editor(QStringLiteral("Thermo-Ma
     for (int tag = kThermalT1Tag; tag < kThermalL1Tag + 3; ++tag)
         connect(&fieldOf(tag), &ClickField::clicked, this, [this, tag] { eTMSlider(tag); });
 
-    pThermo_ = sliderStrip("pThermo");
-    sbThermo_ = new QSlider(Qt::Horizontal, pThermo_);
-    sbThermo_->setObjectName(QStringLiteral("sbThermo"));
-    auto* strip = new QHBoxLayout(pThermo_);
-    strip->addWidget(sbThermo_);
+    pThermo_ = new SliderStrip("pThermo", "sbThermo", this);
+    sbThermo_ = &pThermo_->slider();
     connect(sbThermo_, &QSlider::valueChanged, this, &ThermalEditor::sbThermoChange);
 
     auto* layout = new QVBoxLayout(this);
@@ -62,7 +59,8 @@ ThermalEditor::ThermalEditor(QWidget* parent) : Editor(QStringLiteral("Thermo-Ma
 // Over the thermal block and its neighbour on the left.
 QRect ThermalEditor::designGeometry() const
 {
-    return {574, 14, 340, 230};
+    constexpr int kWidth = 340;
+    return {panelGrid::columnRight(3) - kWidth, panelGrid::rowTop(0), kWidth, 230};
 }
 
 ClickField& ThermalEditor::fieldOf(int tag) const
@@ -84,15 +82,13 @@ void ThermalEditor::open(EeBlock& image)
 
 void ThermalEditor::eTMSlider(int tag)
 {
-    for (int other = kThermalT1Tag; other < kThermalL1Tag + 3; ++other)
-        fieldOf(other).setHighlighted(other == tag);
     tag_ = tag;
     ClickField& field = fieldOf(tag);
     const ThermalOpening opening = thermalOpening(tag, textOf(field));
     field.setText(QString::fromStdString(opening.text));
     sbThermo_->setRange(opening.minimum, opening.maximum);
     sbThermo_->setValue(opening.position);
-    pThermo_->show();
+    pThermo_->attach(field);
 }
 
 void ThermalEditor::sbThermoChange(int)
@@ -128,9 +124,7 @@ QString ThermalEditor::repaired() const
 
 void ThermalEditor::closing()
 {
-    pThermo_->hide();
-    for (int tag = kThermalT1Tag; tag < kThermalL1Tag + 3; ++tag)
-        fieldOf(tag).setHighlighted(false);
+    pThermo_->detach();
 }
 
 } // namespace ormid

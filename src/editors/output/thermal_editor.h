@@ -7,12 +7,12 @@
 #include "editors/editor.h"
 
 class QCheckBox;
-class QFrame;
 class QSlider;
 
 namespace ormid {
 
 class ClickField;
+class SliderStrip;
 
 class ThermalEditor final : public Editor {
     Q_OBJECT
@@ -38,7 +38,7 @@ private:
     std::array<ClickField*, 3> thresholds_{};
     std::array<ClickField*, 3> levels_{};
     QCheckBox* cbOutput_Off_ = nullptr;
-    QFrame* pThermo_ = nullptr;
+    SliderStrip* pThermo_ = nullptr;
     QSlider* sbThermo_ = nullptr;
     int tag_ = 0;
     bool thresholdsLowered_ = false;

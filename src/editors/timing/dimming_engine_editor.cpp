@@ -1,4 +1,5 @@
 #include "editors/timing/dimming_engine_editor.h"
+#include "editors/panel_grid.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -167,7 +168,10 @@ void DimmingEngineEditor::buildRow(int row, QWidget& rows)
 // Over the blocks, leaving the action bar free.
 QRect DimmingEngineEditor::designGeometry() const
 {
-    return {134, 4, 660, 424};
+    constexpr int kWidth = 660;
+    // Half the inset above: the ten step rows need the height.
+    return {(panelGrid::kWidth - kWidth) / 2, panelGrid::kInset / 2, kWidth,
+            panelGrid::kBlocksHeight - 2 * panelGrid::kInset};
 }
 
 TBox DimmingEngineEditor::box(int row) const

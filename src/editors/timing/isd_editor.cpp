@@ -1,7 +1,7 @@
 #include "editors/timing/isd_editor.h"
+#include "editors/panel_grid.h"
 
 #include <QCheckBox>
-#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,6 +12,7 @@
 
 #include "core/isd_block.h"
 #include "editors/click_field.h"
+#include "editors/slider_strip.h"
 #include "editors/timing/night_calculator.h"
 #include "editors/timing/offset_calculator.h"
 
@@ -75,13 +76,10 @@ IsdEditor::IsdEditor(QWidget* parent) : Editor(QStringLiteral("ISD  Setup "), pa
     autoDstControls_ << bADSTCalc;
     grid->setColumnStretch(3, 1);
 
-    pISDSLider_ = sliderStrip("pISDSLider");
-    sbISD_ = new QSlider(Qt::Horizontal, pISDSLider_);
-    sbISD_->setObjectName(QStringLiteral("sbISD"));
+    pISDSLider_ = new SliderStrip("pISDSLider", "sbISD", this);
+    sbISD_ = &pISDSLider_->slider();
     sbISD_->setRange(0, kOffsetPositions);
     sbISD_->setValue(kNoOffset);
-    auto* strip = new QHBoxLayout(pISDSLider_);
-    strip->addWidget(sbISD_);
     connect(sbISD_, &QSlider::valueChanged, this, &IsdEditor::sbISDChange);
 
     auto* column = new QVBoxLayout(this);
@@ -108,8 +106,7 @@ IsdEditor::IsdEditor(QWidget* parent) : Editor(QStringLiteral("ISD  Setup "), pa
     connect(pCalc_, &OffsetCalculator::offsetChosen, this, [this](int minutes) {
         // The calculated offset is solar time; with DST the clock runs an hour ahead.
         attachSlider(offsetTag, 0, kOffsetPositions, calculatorPosition(minutes, cbDST_->isChecked()));
-        pISDSLider_->hide();
-        eISDOffset_->setHighlighted(false);
+        pISDSLider_->detach();
     });
     connect(pAstroCalc_, &NightCalculator::nightLengthSet, this, [this](bool start, const QString& length) {
         fieldOf(start ? startTag : endTag)
@@ -120,7 +117,7 @@ IsdEditor::IsdEditor(QWidget* parent) : Editor(QStringLiteral("ISD  Setup "), pa
 // Over the blocks from the ISD block on, leaving the action bar free.
 QRect IsdEditor::designGeometry() const
 {
-    return {16, 8, 520, 424};
+    return {panelGrid::columnLeft(0), panelGrid::kInset, 520, panelGrid::kBlocksHeight - 2 * panelGrid::kInset};
 }
 
 ClickField& IsdEditor::fieldOf(int tag) const
@@ -142,14 +139,12 @@ void IsdEditor::open(EeBlock& image)
 
 void IsdEditor::attachSlider(int tag, int minimum, int maximum, int position)
 {
-    for (const int other : {offsetTag, startTag, endTag})
-        fieldOf(other).setHighlighted(other == tag);
     tag_ = tag;
     sbISD_->setRange(minimum, maximum);
     sbISD_->setValue(position);
     // The field shows the slider's value even when the slider did not move.
     sbISDChange(sbISD_->value());
-    pISDSLider_->show();
+    pISDSLider_->attach(fieldOf(tag));
 }
 
 void IsdEditor::eISDOffsetClick()
@@ -197,9 +192,7 @@ void IsdEditor::apply(EeBlock& image)
 
 void IsdEditor::closing()
 {
-    pISDSLider_->hide();
-    for (const int tag : {offsetTag, startTag, endTag})
-        fieldOf(tag).setHighlighted(false);
+    pISDSLider_->detach();
     pCalc_->hide();
     pAstroCalc_->hide();
 }

@@ -6,13 +6,13 @@
 #include "editors/editor.h"
 
 class QCheckBox;
-class QFrame;
 class QPushButton;
 class QSlider;
 
 namespace ormid {
 
 class ClickField;
+class SliderStrip;
 class NightCalculator;
 class OffsetCalculator;
 
@@ -46,7 +46,7 @@ private:
     ClickField* eW2S_ = nullptr;
     ClickField* eS2W_ = nullptr;
     QList<QWidget*> autoDstControls_;
-    QFrame* pISDSLider_ = nullptr;
+    SliderStrip* pISDSLider_ = nullptr;
     QSlider* sbISD_ = nullptr;
     int tag_ = offsetTag;
     OffsetCalculator* pCalc_ = nullptr;

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QHBoxLayout>
 #include <QRadioButton>
 #include <QSlider>
 
@@ -37,25 +36,16 @@ bool relayFollows(RelayFollowsLevel relay, StepKind kind)
 
 } // namespace
 
-StepEditor::StepEditor(Names names, Rows rows, QWidget* parent) : QFrame(parent), rows_(std::move(rows))
+StepEditor::StepEditor(Names names, Rows rows, QWidget* parent)
+    : SliderStrip(names.strip, names.slider, parent), rows_(std::move(rows))
 {
-    setObjectName(QString::fromLatin1(names.strip));
-    setFrameShape(QFrame::StyledPanel);
-    slider_ = new QSlider(Qt::Horizontal, this);
-    slider_->setObjectName(QString::fromLatin1(names.slider));
-    selector_ = new QComboBox(this);
-    selector_->setObjectName(QString::fromLatin1(names.selector));
+    selector_ = &addSelector(names.selector);
     selector_->setMinimumContentsLength(11);
     // The strip keeps its height and the slider its length whether the selector is up or not.
     keepPlaceWhenHidden(*selector_);
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(slider_, 1);
-    layout->addWidget(selector_);
-    connect(slider_, &QSlider::valueChanged, this, &StepEditor::sliderChange);
+    connect(&slider(), &QSlider::valueChanged, this, &StepEditor::sliderChange);
     // Only the user's pick: the refill and initSlider place the selector without it.
     connect(selector_, &QComboBox::activated, this, &StepEditor::comboChange);
-    keepPlaceWhenHidden(*this);
-    hide();
 }
 
 ClickField* StepEditor::fieldOf(const TBox& box, StepKind kind) const
@@ -63,21 +53,8 @@ ClickField* StepEditor::fieldOf(const TBox& box, StepKind kind) const
     return box.*kFieldOfKind[kind];
 }
 
-void StepEditor::unhighlightAll()
-{
-    for (int row = rows_.first; row <= rows_.last; ++row) {
-        const TBox box = rows_.box(row);
-        for (ClickField* field : {box._delay, box._fade, box._level}) {
-            if (field != nullptr)
-                field->setHighlighted(false);
-        }
-    }
-}
-
 bool StepEditor::clickEdit(int tag)
 {
-    unhighlightAll();
-    tag_ = tag;
     const int row = tagRow(tag);
     const StepKind kind = tagKind(tag);
     const TBox box = rows_.box(row);
@@ -88,6 +65,7 @@ bool StepEditor::clickEdit(int tag)
     const auto setup = openSlider({kind, text, minLevel_, previousTime});
     if (!setup)
         return false;
+    tag_ = tag;
 
     if (isDuration(kind)) {
         selector_->clear();
@@ -98,21 +76,19 @@ bool StepEditor::clickEdit(int tag)
     selector_->setVisible(isDuration(kind));
     // Range and position clamp; each change of position rewrites the field through
     // sliderChange, so a value off the slider's grid or range is rewritten here.
-    slider_->setRange(setup->minimum, setup->maximum);
+    slider().setRange(setup->minimum, setup->maximum);
     if (setup->rangeIndex)
         selector_->setCurrentIndex(*setup->rangeIndex);
-    slider_->setValue(setup->position);
+    slider().setValue(setup->position);
     if (kind == kindLevel && !levelOf(text) && rows_.takeIntoUse)
         rows_.takeIntoUse(row);
-    field->setHighlighted(true);
-    show();
+    attach(*field);
     return true;
 }
 
 void StepEditor::closeStrip()
 {
-    hide();
-    unhighlightAll();
+    detach();
 }
 
 void StepEditor::sliderChange(int position)
@@ -137,7 +113,7 @@ void StepEditor::comboChange(int index)
     ClickField* field = fieldOf(rows_.box(tagRow(tag_)), kind);
     const RangeChange change = changeRange(kind, field->text().toStdString(), index);
     field->setText(QString::fromStdString(change.text));
-    slider_->setValue(change.position);
+    slider().setValue(change.position);
 }
 
 } // namespace ormid

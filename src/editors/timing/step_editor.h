@@ -8,17 +8,15 @@
 // engine 2's `sbD2` and `sliderChange` on the power-on `sbPU`; its selector handler is
 // `comboChange_D1`, `comboD2Click` and `comboChange` on `comboD1`, `comboD2`, `combRange`.
 
-#include <QFrame>
-
 #include <functional>
 
 #include "core/step_values.h"
+#include "editors/slider_strip.h"
 
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QRadioButton;
-class QSlider;
 
 namespace ormid {
 
@@ -43,7 +41,7 @@ enum class RelayFollowsLevel {
     anyLevel,    // engine 1: both level sliders
 };
 
-class StepEditor final : public QFrame {
+class StepEditor final : public SliderStrip {
     Q_OBJECT
 public:
     struct Names {
@@ -66,13 +64,11 @@ public:
     void setMinLevel(int minLevel) { minLevel_ = minLevel; }
 
     // Opens the field of the tag's row and kind (`clickEdit`, `clickEdit1`, `clickEdit2`)
-    // and shows the strip; false, with the strip left as it was, when the field cannot
-    // be edited (a time of day after a predecessor at 09:00).
+    // and shows the strip; false, with the strip and the field it edits left as they
+    // were, when the field cannot be edited (a time of day after a predecessor at 09:00).
     bool clickEdit(int tag);
     // The strip goes (OK, Cancel, a delete box): no field stays highlighted.
     void closeStrip();
-
-    QSlider& slider() const { return *slider_; }
 
 signals:
     // The slider moved and rewrote its field.
@@ -82,10 +78,8 @@ private:
     void sliderChange(int position);
     void comboChange(int index);
     ClickField* fieldOf(const TBox& box, StepKind kind) const;
-    void unhighlightAll();
 
     Rows rows_;
-    QSlider* slider_ = nullptr;
     QComboBox* selector_ = nullptr;
     int tag_ = 0;
     int minLevel_ = 0;
