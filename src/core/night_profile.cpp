@@ -169,6 +169,8 @@ public:
         else
             addEngineSteps();
         mark({ProfileMarkKind::switchOff, static_cast<double>(profile_.switchOff)});
+        std::stable_sort(profile_.marks.begin(), profile_.marks.end(),
+                         [](const ProfileMark& a, const ProfileMark& b) { return a.minute < b.minute; });
         sample(start, blockSeconds > 0, burnIn);
     }
 
