@@ -293,6 +293,7 @@ constexpr std::array kActionButtons{
     ButtonSpec{"bLoad", "Load", QRect(16, 494, 84, 30)},
     ButtonSpec{"bSave", "Save", QRect(106, 494, 84, 30)},
     ButtonSpec{"bPdf", "PDF", QRect(196, 494, 84, 30)},
+    ButtonSpec{"bProfile", "Profile", QRect(286, 494, 64, 30)},
     ButtonSpec{"bUpdateFw", "Update FW", QRect(392, 494, 84, 30)},
     ButtonSpec{"bReread", "ReRead", QRect(662, 494, 90, 30)},
 };
@@ -302,14 +303,15 @@ constexpr const char* kVersionText = "Ver:2.21c Beta";
 constexpr const char* kEraseCaption = "Erase ALL";
 
 // What `disableButtons` hides; the memory buttons are not among them.
-constexpr std::array kActionElements{"bMemCancel", "bMemClear", "bMemStore", "bErase",    "bLoad",      "bSave",
-                                     "bPdf",       "lInfo",     "eInfo",     "bUpdateFw", "pbFWUpdate", "bReread"};
+constexpr std::array kActionElements{"bMemCancel", "bMemClear",  "bMemStore", "bErase", "bLoad",
+                                     "bSave",      "bPdf",       "bProfile",  "lInfo",  "eInfo",
+                                     "bUpdateFw",  "pbFWUpdate", "bReread"};
 // The "Log" group's value labels and their captions.
 constexpr std::pair<const char*, const char*> kLogFields[]
     = {{"lOp", "Operation"}, {"lSwCnt", "Switch cnt."}, {"lOverT", "Over T"}, {"lMaxT", "Max. T"}};
-constexpr std::array kEveryModeButtons{"bMemClear", "bMemStore", "bLoad", "bSave", "bPdf"};
+constexpr std::array kEveryModeButtons{"bMemClear", "bMemStore", "bLoad", "bSave", "bPdf", "bProfile"};
 // What demo mode and a failed Transfer offer: the image can always be kept in a file.
-constexpr std::array kFileButtons{"bLoad", "bSave", "bPdf"};
+constexpr std::array kFileButtons{"bLoad", "bSave", "bPdf", "bProfile"};
 
 QRect cellRect(const TileSpec& spec)
 {

@@ -56,7 +56,7 @@ public:
     QPushButton& memoryButton(int n) const; // M1..M4
     QLineEdit& infoField() const;           // `eInfo`
     QPushButton& eraseButton() const;       // "Erase ALL", "Go2Loc" or "Go2Rem"
-    void showFileButtons(bool shown);       // "Load", "Save", "PDF"
+    void showFileButtons(bool shown);       // "Load", "Save", "PDF", "Profile"
     void showDebugBox(bool shown);          // "Debug"
     void showTransferDuration(bool shown);  // `Memo1`
     void showHintsBox(bool shown);          // "Show Hints"

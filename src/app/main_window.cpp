@@ -17,6 +17,7 @@
 #include "app/command_line.h"
 #include "app/main_panel.h"
 #include "app/pdf_report.h"
+#include "app/profile_view.h"
 #include "editors/editor_host.h"
 #include "editors/output/block_timer_editor.h"
 #include "editors/output/dimming_curve_panel.h"
@@ -130,7 +131,9 @@ void MainWindow::FormCreate()
         = new MemorySlots({run_, eeBlock_, kept_, controlBlock_, firmware_, *panel_, *transport_, waiter_, dialogs_},
                           std::move(hooks), this);
     connect(panel_, &MainPanel::actionClicked, this, &MainWindow::onAction);
-    pdfReport_ = new PdfReport({run_, eeBlock_, *panel_, dialogs_}, this);
+    profileRequest_ = tonightAtTheCalculatorsSite();
+    pdfReport_ = new PdfReport({run_, eeBlock_, *panel_, dialogs_, profileRequest_}, this);
+    profileView_ = new ProfileView({run_, eeBlock_, *panel_, profileRequest_}, this);
     buildEditors();
     setWindowTitle(caption::memoryMode);
 }
@@ -429,6 +432,7 @@ void MainWindow::onAction(const QString& elementName)
         {"bLoad", [this] { bLoadClick(); }},
         {"bSave", [this] { bSaveClick(); }},
         {"bPdf", [this] { pdfReport_->bPdfClick(); }},
+        {"bProfile", [this] { profileView_->bProfileClick(); }},
         {"bReread",
          [this] {
              if (link_)

@@ -18,6 +18,7 @@
 #include "app/process_control.h"
 #include "app/user_dialogs.h"
 #include "core/image.h"
+#include "core/night_profile.h"
 #include "core/run_state.h"
 #include "link/control_block.h"
 #include "link/firmware_image.h"
@@ -33,6 +34,7 @@ class DimmingCurves;
 class EditorHost;
 class MainPanel;
 class PdfReport;
+class ProfileView;
 
 // The periods of the window timers. Tests shorten them; the waits of start-up take
 // their time from the Waiter instead.
@@ -136,6 +138,9 @@ private:
     DimmingCurves* curves_ = nullptr;
     MemorySlots* memories_ = nullptr;
     PdfReport* pdfReport_ = nullptr;
+    // The night the Profile panel shows and the report's profile page takes.
+    ProfileRequest profileRequest_;
+    ProfileView* profileView_ = nullptr;
     QTimer* timer4_ = nullptr;
     QTimer* timer2_ = nullptr;
     std::chrono::milliseconds linkTick_;

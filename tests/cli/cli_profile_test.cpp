@@ -129,14 +129,5 @@ TEST_F(CliProfile, BadArgumentsAreUsageErrorsAndABadFileIsInvalidInput)
     EXPECT_FALSE(fs::exists(folder_ / "no"));
 }
 
-TEST_F(CliProfile, HelpNamesTheCommand)
-{
-    std::ostringstream out;
-    std::ostringstream err;
-    EXPECT_EQ(runCli({"--help"}, out, err), cliExit::success);
-    EXPECT_NE(out.str().find("  profile FILE --lat DEGREES --date YYYY-MM-DD [--twilight DEGREES] [--lst HH:MM]"),
-              std::string::npos);
-}
-
 } // namespace
 } // namespace ormid

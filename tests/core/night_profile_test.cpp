@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
+#include <set>
+#include <string>
 
 #include "core/encodings.h"
 #include "core/image.h"
@@ -346,6 +349,19 @@ TEST(NightProfile, TextsOfTimesAndSavings)
     for (const std::string_view assumption : profileAssumptions())
         EXPECT_FALSE(assumption.empty());
     EXPECT_EQ(profileAssumptions().front(), "An estimate, not the controller's own record.");
+}
+
+// The README lists what the estimate assumes, one item per assumption, as the model says it.
+TEST(NightProfile, TheReadmeListsEveryAssumption)
+{
+    std::ifstream readme(ORMID_README);
+    ASSERT_TRUE(readme.is_open());
+    std::set<std::string> items;
+    for (std::string line; std::getline(readme, line);)
+        if (line.starts_with("- "))
+            items.insert(line.substr(2));
+    for (const std::string_view assumption : profileAssumptions())
+        EXPECT_TRUE(items.contains(std::string(assumption))) << assumption;
 }
 
 TEST(NightLength, DuskAndDawnLieAroundSolarMidnight)
