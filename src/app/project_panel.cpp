@@ -43,6 +43,7 @@ ProjectPanel::ProjectPanel(QWidget* parent) : Card(QStringLiteral("Project"), pa
 
     cbProfile_ = new QCheckBox(this);
     cbProfile_->setObjectName(QStringLiteral("cbPdfProfile"));
+    cbProfile_->setToolTip(QStringLiteral("The night and site are those the Profile panel is set to"));
 
     auto* layout = new QVBoxLayout(this);
     setCardLayout(*layout);
@@ -54,8 +55,8 @@ ProjectPanel::ProjectPanel(QWidget* parent) : Card(QStringLiteral("Project"), pa
 
 void ProjectPanel::showForInput(const ProfileRequest& profile)
 {
-    cbProfile_->setText(QStringLiteral("Light profile page (estimate): %1, set in \"Profile\"")
-                            .arg(QString::fromStdString(profileTitle(profile))));
+    cbProfile_->setText(
+        QStringLiteral("Profile page (estimate): %1").arg(QString::fromStdString(profileTitle(profile))));
     show();
     raise();
     eProjectName_->setFocus();
