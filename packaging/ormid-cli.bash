@@ -13,9 +13,10 @@ _ormid_cli()
         [new]="-o --info"
         [check]=""
         [show]="--no-load-check --copy-astro"
-        [report]="-o --project --luminaire --driver --png"
+        [report]="-o --project --luminaire --driver --png --profile --lat --date --twilight --lst --age-hours"
         [diff]=""
         [night]="--lat --date --twilight"
+        [profile]="--lat --date --twilight --lst --age-hours --png --csv"
         [stick status]=""
         [stick read]="-o --force"
         [stick write]="--name --tx --no-verify"
@@ -30,7 +31,7 @@ _ormid_cli()
     COMPREPLY=()
 
     if ((COMP_CWORD == 1)); then
-        COMPREPLY=($(compgen -W "new check show report diff night stick device help --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "new check show report diff night profile stick device help --help --version" -- "$cur"))
         return
     fi
     local command=${COMP_WORDS[1]}
@@ -44,7 +45,7 @@ _ormid_cli()
     [[ -n ${options[$command]+set} ]] || return
 
     case $prev in
-    -o | --raw | --info | --name | --project | --luminaire | --driver | --png | --slots | --log | --count | --lat | --date | --twilight) return ;;
+    -o | --raw | --info | --name | --project | --luminaire | --driver | --png | --slots | --log | --count | --lat | --date | --twilight | --lst | --age-hours | --csv) return ;;
     --tx)
         COMPREPLY=($(compgen -W "pol isd isden isdengine lsten lstengine" -- "$cur"))
         return

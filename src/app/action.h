@@ -16,6 +16,7 @@ enum class Action {
     load,
     save,
     pdf,
+    profile,
     updateFw,
     reread,
 };

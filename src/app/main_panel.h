@@ -59,7 +59,7 @@ public:
     QLineEdit& infoField() const;             // `eInfo`
     void showMemoryName(const QString& name); // in `eInfo`
     QPushButton& eraseButton() const;         // "Erase ALL", "Go2Loc" or "Go2Rem"
-    void showFileButtons(bool shown);         // "Load", "Save", "PDF"
+    void showFileButtons(bool shown);         // "Load", "Save", "PDF", "Profile"
     void showDebugBox(bool shown);            // "Debug"
     void showTransferDuration(bool shown);    // `Memo1`
     void showHintsBox(bool shown);            // "Show Hints"

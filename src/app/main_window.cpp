@@ -17,6 +17,7 @@
 #include "app/command_line.h"
 #include "app/main_panel.h"
 #include "app/pdf_report.h"
+#include "app/profile_view.h"
 #include "editors/editor_host.h"
 #include "editors/output/block_timer_editor.h"
 #include "editors/output/dimming_curve_panel.h"
@@ -128,7 +129,9 @@ void MainWindow::buildWindow()
     connect(memories_, &MemorySlots::filledMemoryShown, curves_, &DimmingCurves::invCorrectDC);
     connect(memories_, &MemorySlots::memoryCancelled, curves_, &DimmingCurves::memoryCancelled);
     connect(panel_, &MainPanel::actionClicked, this, &MainWindow::onAction);
-    pdfReport_ = new PdfReport({run_, eeBlock_, *panel_, dialogs_}, this);
+    profileRequest_ = tonightAtTheCalculatorsSite();
+    pdfReport_ = new PdfReport({run_, eeBlock_, *panel_, dialogs_, profileRequest_}, this);
+    profileView_ = new ProfileView({run_, eeBlock_, *panel_, profileRequest_}, this);
     buildEditors();
     status_.setMode(caption::memoryMode);
     showStatus();
@@ -458,6 +461,9 @@ void MainWindow::onAction(Action action)
         break;
     case Action::pdf:
         pdfReport_->bPdfClick();
+        break;
+    case Action::profile:
+        profileView_->bProfileClick();
         break;
     case Action::reread:
         if (link_)

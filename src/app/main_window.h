@@ -19,6 +19,7 @@
 #include "app/process_control.h"
 #include "app/user_dialogs.h"
 #include "core/image.h"
+#include "core/night_profile.h"
 #include "core/run_state.h"
 #include "core/status_line.h"
 #include "link/control_block.h"
@@ -34,6 +35,7 @@ namespace ormid {
 class DimmingCurves;
 class EditorHost;
 class PdfReport;
+class ProfileView;
 
 // The periods of the window timers. Tests shorten them; the waits of start-up take
 // their time from the Waiter instead.
@@ -146,6 +148,9 @@ private:
     DimmingCurves* curves_ = nullptr;
     MemorySlots* memories_ = nullptr;
     PdfReport* pdfReport_ = nullptr;
+    // The night the Profile panel shows and the report's profile page takes.
+    ProfileRequest profileRequest_;
+    ProfileView* profileView_ = nullptr;
     QTimer* modeQueryTimer_ = nullptr;
     QTimer* presenceTimer_ = nullptr;
     std::chrono::milliseconds linkTick_;

@@ -265,6 +265,7 @@ inline constexpr std::array kActionButtons{
     ButtonSpec{"bLoad", "Load", QRect(16, 494, 84, 30), Action::load},
     ButtonSpec{"bSave", "Save", QRect(106, 494, 84, 30), Action::save},
     ButtonSpec{"bPdf", "PDF", QRect(196, 494, 84, 30), Action::pdf},
+    ButtonSpec{"bProfile", "Profile", QRect(286, 494, 64, 30), Action::profile},
     ButtonSpec{"bUpdateFw", "Update FW", QRect(392, 494, 84, 30), Action::updateFw},
     ButtonSpec{"bReread", "ReRead", QRect(662, 494, 90, 30), Action::reread},
 };
@@ -274,15 +275,15 @@ inline constexpr const char* kVersionText = "Ver:2.21c Beta";
 inline constexpr const char* kEraseCaption = "Erase ALL";
 
 // What `disableButtons` hides; the memory buttons are not among them.
-inline constexpr std::array kActionElements{"bMemCancel", "bMemClear", "bMemStore",  "bErase",
-                                            "bLoad",      "bSave",     "bPdf",       "lInfo",
-                                            "eInfo",      "bUpdateFw", "pbFWUpdate", "bReread"};
+inline constexpr std::array kActionElements{"bMemCancel", "bMemClear",  "bMemStore", "bErase", "bLoad",
+                                            "bSave",      "bPdf",       "bProfile",  "lInfo",  "eInfo",
+                                            "bUpdateFw",  "pbFWUpdate", "bReread"};
 // The "Log" group's value labels and their captions.
 inline constexpr std::pair<const char*, const char*> kLogFields[]
     = {{"lOp", "Operation"}, {"lSwCnt", "Switch cnt."}, {"lOverT", "Over T"}, {"lMaxT", "Max. T"}};
-inline constexpr std::array kEveryModeButtons{"bMemClear", "bMemStore", "bLoad", "bSave", "bPdf"};
+inline constexpr std::array kEveryModeButtons{"bMemClear", "bMemStore", "bLoad", "bSave", "bPdf", "bProfile"};
 // What demo mode and a failed Transfer offer: the image can always be kept in a file.
-inline constexpr std::array kFileButtons{"bLoad", "bSave", "bPdf"};
+inline constexpr std::array kFileButtons{"bLoad", "bSave", "bPdf", "bProfile"};
 
 // ---- Single elements ----------------------------------------------------------------------
 

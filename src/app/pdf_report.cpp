@@ -51,7 +51,7 @@ void PdfReport::bPdfClick()
     if (context_.run.formDisabled)
         return;
     context_.run.formDisabled = true;
-    projectPanel_->showForInput();
+    projectPanel_->showForInput(context_.profile);
 }
 
 void PdfReport::bPdfOKClick()
@@ -72,8 +72,11 @@ void PdfReport::printReport()
 {
     const std::time_t now = std::time(nullptr);
     const ReportProject project = projectPanel_->project(shortDate(now));
-    const RenderResult pdf
-        = renderReportPdf(layoutReport(buildReportModel(context_.eeBlock, &project), loadReportHeader()), now);
+    const std::optional<ReportProfile> profile
+        = projectPanel_->withProfile() ? buildReportProfile(context_.eeBlock, context_.profile) : std::nullopt;
+    const RenderResult pdf = renderReportPdf(
+        layoutReport(buildReportModel(context_.eeBlock, &project), loadReportHeader(), profile ? &*profile : nullptr),
+        now);
     if (!pdf.ok()) {
         context_.dialogs.showMessage(saveDialog::failed.arg(QString::fromStdString(pdf.error)),
                                      UserDialogs::Kind::critical);

@@ -1,12 +1,13 @@
 #pragma once
 // "PDF": the report of the current image. The button locks the window and shows the
-// project panel; OK prints the report, asks where to save it and writes it atomically;
-// Cancel, a cancelled save dialog and a failed write leave nothing behind. Either way
-// the panel goes and the window is unlocked.
+// project panel (with the profile page's tick box); OK prints the report, asks where to save it and writes it
+// atomically; Cancel, a cancelled save dialog and a failed write leave nothing behind. Either way the panel goes and
+// the window is unlocked.
 
 #include <QObject>
 
 #include "core/image.h"
+#include "core/night_profile.h"
 #include "core/run_state.h"
 
 namespace ormid {
@@ -20,6 +21,7 @@ struct PdfReportContext {
     const EeBlock& eeBlock;
     MainPanel& panel; // the project panel lies over it
     UserDialogs& dialogs;
+    const ProfileRequest& profile; // the night of the profile page, when it is ticked
 };
 
 class PdfReport final : public QObject {

@@ -1,8 +1,11 @@
 #include "app/project_panel.h"
 
+#include <QCheckBox>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QVBoxLayout>
+
+#include "files/profile_chart.h"
 
 namespace ormid {
 
@@ -38,18 +41,30 @@ ProjectPanel::ProjectPanel(QWidget* parent) : Card(QStringLiteral("Project"), pa
     eLuminaire_ = fields[1];
     eDriver_ = fields[2];
 
+    cbProfile_ = new QCheckBox(this);
+    cbProfile_->setObjectName(QStringLiteral("cbPdfProfile"));
+    cbProfile_->setToolTip(QStringLiteral("The night and site are those the Profile panel is set to"));
+
     auto* layout = new QVBoxLayout(this);
     setCardLayout(*layout);
     layout->addLayout(form);
+    layout->addWidget(cbProfile_);
     layout->addStretch(1);
     layout->addLayout(okCancelRow("bPdfOK", "bPdfCancel"));
 }
 
-void ProjectPanel::showForInput()
+void ProjectPanel::showForInput(const ProfileRequest& profile)
 {
+    cbProfile_->setText(
+        QStringLiteral("Profile page (estimate): %1").arg(QString::fromStdString(profileTitle(profile))));
     show();
     raise();
     eProjectName_->setFocus();
+}
+
+bool ProjectPanel::withProfile() const
+{
+    return cbProfile_->isChecked();
 }
 
 ReportProject ProjectPanel::project(std::string date) const

@@ -13,7 +13,7 @@
 
 // The command table, argument parsing, usage and runCli. The commands themselves are
 // carried out in cli_files.cpp, cli_stick.cpp, cli_backup.cpp, cli_device.cpp,
-// cli_diff.cpp and cli_night.cpp.
+// cli_diff.cpp, cli_night.cpp and cli_profile.cpp.
 
 namespace ormid {
 
@@ -55,12 +55,17 @@ const std::vector<Command>& commands()
          "built-in default image. --no-load-check takes the data despite a wrong checksum,\n"
          "--copy-astro keeps the file's astro-clock bytes.",
          {{"--no-load-check", false}, {"--copy-astro", false}}, {}, 0, 1, runShowCommand},
-        {"report", "report FILE -o OUT.pdf [--project NAME] [--luminaire L] [--driver D] [--png PREFIX]",
+        {"report",
+         "report FILE -o OUT.pdf [--project NAME] [--luminaire L] [--driver D] [--png PREFIX] [--profile --lat DEGREES --date YYYY-MM-DD [--twilight DEGREES] [--lst HH:MM] [--age-hours N]]",
          "Load a configuration file as \"Load\" does and print its report, one or two A4\n"
          "pages, to OUT.pdf. With NAME the report starts with the project line (name, date,\n"
          "luminaire, driver). --png also draws each page as PREFIX-1.png, PREFIX-2.png.\n"
-         "The address lines at the top come from pdf.ini (section Header, Line1 and Line2).",
-         {{"-o", true}, {"--project", true}, {"--luminaire", true}, {"--driver", true}, {"--png", true}},
+         "The address lines at the top come from pdf.ini (section Header, Line1 and Line2).\n"
+         "--profile adds a page with the chart of that night's light and the yearly saving,\n"
+         "an estimate as \"profile\" gives it; the site options are those of \"profile\".",
+         {{"-o", true}, {"--project", true}, {"--luminaire", true}, {"--driver", true}, {"--png", true},
+          {"--profile", false}, {"--lat", true}, {"--date", true}, {"--twilight", true}, {"--lst", true},
+          {"--age-hours", true}},
          {"-o"}, 1, 1, runReportCommand},
         {"diff", "diff A B",
          "Compare two configurations, each a configuration file, a stick memory (stick:M1 to\n"
@@ -80,6 +85,20 @@ const std::vector<Command>& commands()
          "-18 to 0 (default -3). \"no night\" or \"no day\" when the sun stays above or below\n"
          "that angle all day. Degrees are decimal (47.5).",
          {{"--lat", true}, {"--date", true}, {"--twilight", true}}, {}, 0, 0, runNightCommand},
+        {"profile",
+         "profile FILE --lat DEGREES --date YYYY-MM-DD [--twilight DEGREES] [--lst HH:MM] [--age-hours N] [--png OUT.png] [--csv OUT.csv]",
+         "Estimate the light a configuration file gives over the night of --date at --lat\n"
+         "degrees north (south negative): switch-on and switch-off where the sun crosses\n"
+         "--twilight degrees (-18 to 0, default -3, as the night calculator), midnight in the\n"
+         "middle of the night moved by the ISD offset and DST, the steps of dimming engine 1\n"
+         "and, from an LSt event at --lst, of engine 2, the power-on delay and level, the\n"
+         "block timer, the minimum level and the MFF level at --age-hours operating hours\n"
+         "(default 0). Prints the switching times, the steps and the energy saved that night\n"
+         "and over 365 nights, then the notes and assumptions of the estimate. --png draws\n"
+         "the chart, --csv writes the level of each minute (minute,time,level).",
+         {{"--lat", true}, {"--date", true}, {"--twilight", true}, {"--lst", true}, {"--age-hours", true},
+          {"--png", true}, {"--csv", true}},
+         {"--lat", "--date"}, 1, 1, runProfileCommand},
         {"stick status", "stick status",
          "Find the stick as the programmer does at start-up and print its mode; in memory\n"
          "mode also the memories M1 to M4 and the firmware record. When ORMID_HID_BRIDGE\n"

@@ -2,7 +2,8 @@
 // Inside ormid-cli: what the command table (cli.cpp) shares with the command groups
 // that carry out its commands: cli_files.cpp (new, check, show, report), cli_stick.cpp
 // (stick status/read/write/erase), cli_backup.cpp (stick backup/restore),
-// cli_device.cpp (device status/read/write/update-fw), cli_diff.cpp and cli_night.cpp.
+// cli_device.cpp (device status/read/write/update-fw), cli_diff.cpp, cli_night.cpp and
+// cli_site.cpp (the site options night, profile and report share), cli_profile.cpp.
 // Not part of the library's interface; cli/cli.h is.
 
 #include <functional>
@@ -18,6 +19,7 @@
 #include "core/byte_compare.h"
 #include "core/image.h"
 #include "core/memories.h"
+#include "core/night_profile.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "link/stick_probe.h"
@@ -52,6 +54,10 @@ int runNewCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int runCheckCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int runShowCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int runReportCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+
+// Writes a command's output file atomically and says so on `out`; false, the reason on
+// `err`, when it cannot be written.
+bool writeOutput(const std::string& path, const std::string& bytes, std::ostream& out, std::ostream& err);
 
 // A configuration file taken onto the default image: as "Load" and the window's redraw
 // leave it (the standard layout; a remote stick's layout is applied where the stick is
@@ -132,6 +138,27 @@ int runDiffCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 // --- cli_night.cpp -----------------------------------------------------------
 
 int runNightCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+
+// --- cli_site.cpp ------------------------------------------------------------
+
+// The site of a night: --lat (degrees, south negative), --date (YYYY-MM-DD, from 2000
+// on) and --twilight (degrees, -18 to 0), each defaulting to where the window's
+// length-of-night calculator starts (the date to today).
+struct SiteArguments {
+    long double latitude;
+    CalendarDay date;
+    long double twilight;
+};
+// nullopt after a usage error on `err`.
+std::optional<SiteArguments> siteArguments(const Arguments& args, std::ostream& err);
+
+// --- cli_profile.cpp ---------------------------------------------------------
+
+int runProfileCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+
+// The profile options --lst HH:MM and --age-hours N with the site: the night they ask
+// for; nullopt after a usage error on `err`.
+std::optional<ProfileRequest> profileRequest(const Arguments& args, std::ostream& err);
 
 } // namespace cliCommands
 } // namespace ormid

@@ -163,6 +163,32 @@ std::string projectField(const Arguments& args, std::string_view option, std::si
     return text;
 }
 
+// The options of the profile page go with --profile, which needs a site and a date.
+constexpr std::string_view kProfileOptions[] = {"--lat", "--date", "--twilight", "--lst", "--age-hours"};
+
+// The night of the profile page: none without --profile; nullopt after a usage error.
+std::optional<std::optional<ProfileRequest>> reportProfileRequest(const Arguments& args, std::ostream& err)
+{
+    if (!args.flag("--profile")) {
+        for (const std::string_view option : kProfileOptions)
+            if (args.value(option)) {
+                usageError(err, std::string(option) + " goes with --profile");
+                return std::nullopt;
+            }
+        return std::optional<ProfileRequest>();
+    }
+    if (!args.value("--lat") || !args.value("--date")) {
+        usageError(err, "report --profile needs --lat and --date");
+        return std::nullopt;
+    }
+    std::optional<ProfileRequest> request = profileRequest(args, err);
+    if (!request)
+        return std::nullopt;
+    return request;
+}
+
+} // namespace
+
 bool writeOutput(const std::string& path, const std::string& bytes, std::ostream& out, std::ostream& err)
 {
     const auto written = writeFileAtomically(path, bytes);
@@ -173,8 +199,6 @@ bool writeOutput(const std::string& path, const std::string& bytes, std::ostream
     out << "Wrote " << path << '\n';
     return true;
 }
-
-} // namespace
 
 int runNewCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 {
@@ -248,6 +272,9 @@ int runShowCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 
 int runReportCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 {
+    const std::optional<std::optional<ProfileRequest>> request = reportProfileRequest(args, err);
+    if (!request)
+        return cliExit::usage;
     const auto loaded = loadConfigurationFile(args.positional.front(), {}, err);
     if (!loaded)
         return cliExit::invalidInput;
@@ -258,7 +285,16 @@ int runReportCommand(const Arguments& args, std::ostream& out, std::ostream& err
     if (project.name.empty() && !(project.luminaire.empty() && project.driver.empty()))
         err << "Note: luminaire and driver are printed only with a project name (--project).\n";
 
-    const std::vector<ReportPage> pages = layoutReport(buildReportModel(loaded->image, &project), loadReportHeader());
+    std::optional<ReportProfile> profile;
+    if (*request) {
+        profile = buildReportProfile(loaded->image, **request);
+        if (!profile) {
+            err << "ormid-cli: the sun series holds from " << kFirstSeriesYear << " on\n";
+            return cliExit::invalidInput;
+        }
+    }
+    const std::vector<ReportPage> pages
+        = layoutReport(buildReportModel(loaded->image, &project), loadReportHeader(), profile ? &*profile : nullptr);
     const RenderResult pdf = renderReportPdf(pages, now);
     if (!pdf.ok()) {
         err << pdf.error << '\n';

@@ -1,126 +1,17 @@
 // ormid-cli's night: the length of the night for a latitude, a date and a twilight angle,
 // computed as the ISD editor's length-of-night calculator computes it.
 
-#include <charconv>
-#include <cmath>
-#include <ctime>
 #include <optional>
 #include <ostream>
 #include <string>
-#include <string_view>
-#include <system_error>
 
 #include "cli/cli.h"
 #include "cli/cli_commands.h"
 #include "core/night_length.h"
-#include "core/text_lines.h"
 
 namespace ormid::cliCommands {
 
 namespace {
-
-// An angle option: its default (where the window's calculator starts) and the
-// values it takes.
-struct AngleOption {
-    std::string_view name;
-    long double fallback;
-    long double lowest;
-    long double highest;
-    bool endsIncluded;
-    std::string_view takes; // for the usage error
-};
-
-// At a pole the hour angle has no meaning: the latitude stops short of them.
-constexpr AngleOption kLatitude{
-    "--lat", 50, -90, 90, false, "degrees north (south negative) between -90 and 90, the poles excluded"};
-// From astronomical twilight up to the horizon; the window offers -6 to 0.
-constexpr AngleOption kTwilight{"--twilight", -3, -18, 0, true, "the sun's elevation in degrees, from -18 to 0"};
-
-struct Date {
-    int day;
-    int month;
-    int year;
-};
-
-// "47.5", "-3", "50": a decimal number in the C locale; nullopt for anything else.
-std::optional<long double> parseDegrees(std::string_view text)
-{
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-bool inRange(const AngleOption& option, long double value)
-{
-    return option.endsIncluded ? option.lowest <= value && value <= option.highest
-                               : option.lowest < value && value < option.highest;
-}
-
-// The option's value, its default when it is not given; nullopt after a usage error.
-std::optional<long double> angleArgument(const Arguments& args, const AngleOption& option, std::ostream& err)
-{
-    const std::string* text = args.value(option.name);
-    if (!text)
-        return option.fallback;
-    const std::optional<long double> value = parseDegrees(*text);
-    if (!value || !inRange(option, *value)) {
-        usageError(err,
-                   std::string(option.name) + " takes " + std::string(option.takes) + ", not " + textForMessage(*text));
-        return std::nullopt;
-    }
-    return value;
-}
-
-bool leapYear(int year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int daysInMonth(int month, int year)
-{
-    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return kDays[month - 1] + (month == 2 && leapYear(year) ? 1 : 0);
-}
-
-// "YYYY-MM-DD", a day of the calendar; nullopt for anything else.
-std::optional<Date> parseIsoDate(std::string_view text)
-{
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-')
-        return std::nullopt;
-    const std::optional<int> year = parseDecimal(text.substr(0, 4));
-    const std::optional<int> month = parseDecimal(text.substr(5, 2));
-    const std::optional<int> day = parseDecimal(text.substr(8, 2));
-    if (!year || !month || !day || *year < 0 || *month < 1 || *month > 12 || *day < 1
-        || *day > daysInMonth(*month, *year))
-        return std::nullopt;
-    return Date{*day, *month, *year};
-}
-
-Date today()
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return {local.tm_mday, local.tm_mon + 1, local.tm_year + 1900};
-}
-
-// --date, today when it is not given; nullopt after a usage error.
-std::optional<Date> dateArgument(const Arguments& args, std::ostream& err)
-{
-    const std::string* text = args.value("--date");
-    if (!text)
-        return today();
-    const std::optional<Date> date = parseIsoDate(*text);
-    if (!date || date->year < kFirstSeriesYear) {
-        usageError(err,
-                   "--date takes a day from " + std::to_string(kFirstSeriesYear) + " on as YYYY-MM-DD, not "
-                       + textForMessage(*text));
-        return std::nullopt;
-    }
-    return date;
-}
 
 // "10:46", or what there is instead of a night.
 std::string nightText(const Night& night)
@@ -140,16 +31,11 @@ std::string nightText(const Night& night)
 
 int runNightCommand(const Arguments& args, std::ostream& out, std::ostream& err)
 {
-    const std::optional<long double> latitude = angleArgument(args, kLatitude, err);
-    if (!latitude)
+    const std::optional<SiteArguments> site = siteArguments(args, err);
+    if (!site)
         return cliExit::usage;
-    const std::optional<Date> date = dateArgument(args, err);
-    if (!date)
-        return cliExit::usage;
-    const std::optional<long double> twilight = angleArgument(args, kTwilight, err);
-    if (!twilight)
-        return cliExit::usage;
-    const std::optional<Night> night = nightAt(date->day, date->month, date->year, *latitude, *twilight);
+    const CalendarDay& date = site->date;
+    const std::optional<Night> night = nightAt(date.day, date.month, date.year, site->latitude, site->twilight);
     if (!night) { // only today can lie before the series: a clock that was never set
         err << "ormid-cli: the night is computed for days from " << kFirstSeriesYear
             << " on; today's date is earlier: give --date\n";

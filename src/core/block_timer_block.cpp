@@ -28,7 +28,12 @@ void switchBlockTimerOff(EeBlock& image)
 
 bool blockTimerOn(const EeBlock& image)
 {
-    return image[field::blockTime] != 0;
+    return blockTimeSeconds(image) != 0;
+}
+
+int blockTimeSeconds(const EeBlock& image)
+{
+    return image[field::blockTime] * kBlockTimeUnit;
 }
 
 } // namespace ormid

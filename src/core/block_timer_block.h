@@ -20,5 +20,7 @@ void applyBlockTime(EeBlock& image, std::string_view text);
 // The switch of a running block timer.
 void switchBlockTimerOff(EeBlock& image);
 bool blockTimerOn(const EeBlock& image);
+// The blocking period in seconds; 0 while the timer is off.
+int blockTimeSeconds(const EeBlock& image);
 
 } // namespace ormid

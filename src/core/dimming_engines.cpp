@@ -70,7 +70,30 @@ int signedTime(Byte code)
     return code > 0x80 ? code - 256 : code;
 }
 
+// Engine-1 times as minutes from midnight, as the row shows them: 0x80 reads 00:00.
+int engine1Minutes(Byte code)
+{
+    constexpr int kMinutesPerUnit = 5;
+    return code == 0x80 ? 0 : kMinutesPerUnit * signedTime(code);
+}
+
 } // namespace
+
+std::vector<EngineStep> usedSteps(const EeBlock& image, DimmingEngine engine)
+{
+    const StepBuffer buffer = loadSteps(image, engine);
+    std::vector<EngineStep> steps;
+    for (std::size_t at = 0; at < buffer.size() && buffer[at + 2] != kFreeLevel; at += field::stepSize) {
+        const Byte when = buffer[at];
+        steps.push_back({
+            .when = engine == DimmingEngine::engine1 ? engine1Minutes(when) : DecodeTime(when),
+            .fadeMs = DecodeTime(buffer[at + 1]),
+            .level = buffer[at + 2] & kLevelBits,
+            .relayOff = (buffer[at + 2] & kRelayOff) != 0,
+        });
+    }
+    return steps;
+}
 
 StepBuffer loadSteps(const EeBlock& image, DimmingEngine engine)
 {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "core/image.h"
 
@@ -17,6 +18,16 @@ enum class DimmingEngine { engine1, engine2 };
 // `stepBuffer`: the editor's copy of its engine's 30 bytes.
 using StepBuffer = std::array<Byte, field::stepCount * field::stepSize>;
 StepBuffer loadSteps(const EeBlock& image, DimmingEngine engine);
+
+// A used step in numbers.
+struct EngineStep {
+    int when;      // engine 1: minutes from midnight (negative before); engine 2: seconds after the previous step
+    int fadeMs;    // milliseconds per percent; 0 = at once
+    int level;     // percent
+    bool relayOff; // bit 7 of the level byte
+};
+// The used steps, from step 1 up to the first free one.
+std::vector<EngineStep> usedSteps(const EeBlock& image, DimmingEngine engine);
 
 // One row as drawn (`setGB1`, `setGB2`).
 struct StepRowView {

@@ -40,18 +40,35 @@ void switchIsdOff(EeBlock& image)
     image[field::outputByte] = ClearBit(image[field::outputByte], bit::isdEnable);
 }
 
-IsdFields readIsd(const EeBlock& image)
+int isdOffsetMinutes(const EeBlock& image)
 {
-    const int units = static_cast<std::int8_t>(image[field::isdOffset]);
+    return 2 * static_cast<std::int8_t>(image[field::isdOffset]);
+}
+
+bool dstInForce(const EeBlock& image)
+{
+    return !TestBit(image[field::optionByte], bit::dstOff);
+}
+
+std::optional<AutoDstNights> autoDstNights(const EeBlock& image)
+{
     const int start = image[field::autoDstStart];
     const int end = image[field::autoDstEnd];
-    const bool autoDst = validNight(start) && validNight(end);
+    if (!validNight(start) || !validNight(end))
+        return std::nullopt;
+    constexpr int kMinutesPerNightUnit = kSecondsPerNightUnit / 60;
+    return AutoDstNights{start * kMinutesPerNightUnit, end * kMinutesPerNightUnit};
+}
+
+IsdFields readIsd(const EeBlock& image)
+{
+    const auto nights = autoDstNights(image);
     return {
-        .offset = displayTime3(2 * units),
-        .dst = !TestBit(image[field::optionByte], bit::dstOff),
-        .autoDst = autoDst,
-        .dstStart = autoDst ? displayTimeHM(start * kSecondsPerNightUnit) : "0",
-        .dstEnd = autoDst ? displayTimeHM(end * kSecondsPerNightUnit) : "0",
+        .offset = displayTime3(isdOffsetMinutes(image)),
+        .dst = dstInForce(image),
+        .autoDst = nights.has_value(),
+        .dstStart = nights ? displayTimeHM(nights->startMinutes * 60) : "0",
+        .dstEnd = nights ? displayTimeHM(nights->endMinutes * 60) : "0",
     };
 }
 

@@ -17,6 +17,17 @@ bool isdOn(const EeBlock& image);
 void switchIsdOn(EeBlock& image);
 void switchIsdOff(EeBlock& image);
 
+// The stored ISD offset in minutes (the DST box's hour included), -256..+254.
+int isdOffsetMinutes(const EeBlock& image);
+// The DST box: daylight-saving time in force when the image was written.
+bool dstInForce(const EeBlock& image);
+// Automatic DST's night lengths in minutes; nullopt while it is off.
+struct AutoDstNights {
+    int startMinutes; // "Length of Night for DST Start"
+    int endMinutes;   // "Length of Night for DST End"
+};
+std::optional<AutoDstNights> autoDstNights(const EeBlock& image);
+
 // The editor's fields.
 struct IsdFields {
     std::string offset; // `displayTime3` of the minutes

@@ -103,14 +103,30 @@ void switchMffOff(EeBlock& image)
     image[field::optionByte] = ClearBit(image[field::optionByte], bit::resetOperatingHours);
 }
 
+std::optional<MffCurve> mffCurve(const EeBlock& image)
+{
+    const int lifetime = image[field::mffLifetime];
+    if (lifetime == 0)
+        return std::nullopt;
+    MffCurve curve{lifetime * kLifetimeUnit, {}};
+    for (std::size_t i = 0; i < curve.levels.size(); ++i)
+        curve.levels[i] = image[kLevelBytes[i].position];
+    return curve;
+}
+
+int burnInHours(const EeBlock& image)
+{
+    return image[field::burnInHours];
+}
+
 MffFields readMff(const EeBlock& image)
 {
     MffFields fields;
-    const int lifetime = image[field::mffLifetime];
-    fields[tagBurnIn] = std::to_string(image[field::burnInHours]);
-    fields[tagLifeTime] = std::to_string(lifetime * kLifetimeUnit);
-    for (const LevelByte& level : kLevelBytes)
-        fields[level.tag] = lifetime != 0 ? std::to_string(image[level.position]) : std::string(kNoLevel);
+    const auto curve = mffCurve(image);
+    fields[tagBurnIn] = std::to_string(burnInHours(image));
+    fields[tagLifeTime] = std::to_string(curve ? curve->lifetimeHours : 0);
+    for (std::size_t i = 0; i < std::size(kLevelBytes); ++i)
+        fields[kLevelBytes[i].tag] = curve ? std::to_string(curve->levels[i]) : std::string(kNoLevel);
     return fields;
 }
 

@@ -45,6 +45,16 @@ bool mffOn(const EeBlock& image);
 // stay for the next time.
 void switchMffOff(EeBlock& image);
 
+// The maintenance factor in numbers: the lifetime and the levels at 0, 1/4, 1/2, 3/4 and
+// all of it; nullopt while no lifetime is set.
+struct MffCurve {
+    int lifetimeHours;
+    std::array<int, 5> levels; // percent: start, L1, L2, L3, stop
+};
+std::optional<MffCurve> mffCurve(const EeBlock& image);
+// The burn-in period in hours; 0 while BBT is off.
+int burnInHours(const EeBlock& image);
+
 // `setMFF`: the fields of the image; the five level fields read "-" without a lifetime.
 MffFields readMff(const EeBlock& image);
 // The level fields take clicks only while the lifetime does not read "0".

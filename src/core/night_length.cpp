@@ -1,5 +1,6 @@
 #include "core/night_length.h"
 
+#include <chrono>
 #include <cmath>
 
 #include "core/encodings.h"
@@ -17,7 +18,23 @@ long double radians(long double degrees)
     return degrees * kPi / 180;
 }
 
+// The night from the hours between solar noon and evening twilight (0..12).
+Night nightFromHalfDay(Twilight twilight, long double halfDay)
+{
+    return {twilight, 2 * (12 - halfDay), 12 + halfDay, 12 - halfDay};
+}
+
 } // namespace
+
+CalendarDay dayAfter(const CalendarDay& date, int days)
+{
+    using namespace std::chrono;
+    const year_month_day next{
+        sys_days{year{date.year} / month{static_cast<unsigned>(date.month)} / day{static_cast<unsigned>(date.day)}}
+        + std::chrono::days{days}};
+    return {static_cast<int>(static_cast<unsigned>(next.day())), static_cast<int>(static_cast<unsigned>(next.month())),
+            static_cast<int>(next.year())};
+}
 
 long julianDayNumber(int day, int month, int year)
 {
@@ -69,11 +86,10 @@ std::optional<Night> nightAt(int day, int month, int year, long double latitudeD
     // The cosine of the hour angle at which the sun crosses h; beyond ±1 it never does.
     const long double c = (std::sin(h) - std::sin(phi) * std::sin(delta)) / (std::cos(phi) * std::cos(delta));
     if (c < -1)
-        return Night{Twilight::alwaysAbove, 0};
+        return nightFromHalfDay(Twilight::alwaysAbove, 12);
     if (c > 1)
-        return Night{Twilight::alwaysBelow, 24};
-    const long double H = std::acos(c) * 12 / kPi;
-    return Night{Twilight::crossed, 2 * (12 - H)};
+        return nightFromHalfDay(Twilight::alwaysBelow, 0);
+    return nightFromHalfDay(Twilight::crossed, std::acos(c) * 12 / kPi);
 }
 
 std::optional<long double> lengthOfNight(int day, int month, int year, int latitudeHalfDegrees, int horizonHalfDegrees)

@@ -10,6 +10,21 @@ namespace ormid {
 // The first year the series holds for.
 constexpr int kFirstSeriesYear = 2000;
 
+// Where the window's length-of-night calculator starts: N 50, the sun 3° below the horizon.
+constexpr double kCalculatorLatitude = 50;
+constexpr double kCalculatorTwilight = -3;
+
+// A day of the calendar.
+struct CalendarDay {
+    int day;
+    int month;
+    int year;
+
+    bool operator==(const CalendarDay&) const = default;
+};
+// The day after, and the day `days` on.
+CalendarDay dayAfter(const CalendarDay& date, int days = 1);
+
 // Fliegel–Van Flandern, integer arithmetic.
 long julianDayNumber(int day, int month, int year);
 // An angle in radians brought into [0, 2π).
@@ -27,6 +42,11 @@ enum class Twilight { crossed, alwaysAbove, alwaysBelow };
 struct Night {
     Twilight twilight;
     long double hours; // evening to morning twilight: 0 without a night, 24 without a day
+    // Local solar time in hours of evening twilight (12..24) and of morning twilight the
+    // next day (0..12). Noon is 12:00 solar time, so the night's middle is solar midnight.
+    // Without a night both lie at midnight (24 and 0); without a day both at noon.
+    long double dusk;
+    long double dawn;
 };
 
 // The night for a latitude (degrees, north positive) and a twilight angle (the sun's

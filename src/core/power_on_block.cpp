@@ -7,13 +7,23 @@
 
 namespace ormid {
 
-PowerOnFields readPowerOn(const EeBlock& image)
+PowerOnSettings powerOnSettings(const EeBlock& image)
 {
     const Byte delay = image[field::powerOnDelay];
+    return {
+        .level = image[field::powerOnLevel],
+        .delaySeconds = delay == kRandomDelay ? std::nullopt : std::optional<int>(DecodeTime(delay)),
+        .fadeMs = DecodeTime(image[field::powerOnFade]),
+    };
+}
+
+PowerOnFields readPowerOn(const EeBlock& image)
+{
+    const PowerOnSettings settings = powerOnSettings(image);
     PowerOnFields fields{
-        .delay = delay == kRandomDelay ? std::string(kRandomText) : displayTime(DecodeTime(delay)),
-        .fade = displayTime2(DecodeTime(image[field::powerOnFade])),
-        .level = std::to_string(image[field::powerOnLevel]),
+        .delay = settings.delaySeconds ? displayTime(*settings.delaySeconds) : std::string(kRandomText),
+        .fade = displayTime2(settings.fadeMs),
+        .level = std::to_string(settings.level),
     };
     fields.dpc = dpcAvailable(fields.delay) && TestBit(image[field::optionByte], bit::dpcEnable);
     return fields;

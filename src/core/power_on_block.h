@@ -21,6 +21,14 @@ struct PowerOnFields {
 
 inline constexpr std::string_view kRandomText = "Random";
 
+// The power-on values in numbers.
+struct PowerOnSettings {
+    int level;                       // percent
+    std::optional<int> delaySeconds; // nullopt: "Random"
+    int fadeMs;                      // milliseconds per percent; 0 = no fade
+};
+PowerOnSettings powerOnSettings(const EeBlock& image);
+
 PowerOnFields readPowerOn(const EeBlock& image);
 // The DPC box is offered only while there is a delay ("Random" is one).
 bool dpcAvailable(std::string_view delayText);

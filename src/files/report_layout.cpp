@@ -30,6 +30,8 @@ constexpr int kPageNumberY = 25;
 constexpr int kTableBreakLine = 29;
 // T-management starts on the next page when the LSt section ends below this line.
 constexpr int kLastLineBeforeTManagement = 25;
+// The profile chart ends above the page number.
+constexpr int kChartBottom = 45;
 
 // How an engine table ended: on the page it is on, or filling its page exactly, so that
 // the next section starts at the top of the new page.
@@ -58,6 +60,18 @@ public:
             nextPage();
         else
             closeSection();
+    }
+
+    // The profile starts a page of its own: a bold heading, the year's saving and the
+    // chart down to the page number.
+    void addProfile(const ReportProfile& profile)
+    {
+        nextPage();
+        text(kRuleLeft, baseline(0), "Tonight's light (an estimate)", true, 0);
+        const std::string year = profile.yearEnergy ? savedText(*profile.yearEnergy) : std::string("nothing");
+        text(kRuleLeft, baseline(1), "Yearly saving: " + year + " against full output over 365 nights", false, 0);
+        const int top = ruleAbove(2);
+        page().chart = PlacedChart{kRuleLeft, kChartBottom, kRuleRight - kRuleLeft, top - kChartBottom, profile.chart};
     }
 
     std::vector<ReportPage> pages() && { return std::move(pages_); }
@@ -155,11 +169,22 @@ private:
 
 } // namespace
 
-std::vector<ReportPage> layoutReport(const ReportModel& model, const ReportHeader& header)
+std::optional<ReportProfile> buildReportProfile(const EeBlock& image, const ProfileRequest& request)
+{
+    const auto night = nightProfile(image, request);
+    if (!night)
+        return std::nullopt;
+    const std::optional<double> year = yearEnergy(image, request);
+    return ReportProfile{makeProfileChart(*night, request, year), year};
+}
+
+std::vector<ReportPage> layoutReport(const ReportModel& model, const ReportHeader& header, const ReportProfile* profile)
 {
     PageWriter writer(header);
     for (const ReportSection& section : model.sections)
         writer.add(section);
+    if (profile)
+        writer.addProfile(*profile);
     return std::move(writer).pages();
 }
 

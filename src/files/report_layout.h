@@ -4,9 +4,11 @@
 // the page numbers. Plain data in PDF points with the origin at the bottom left;
 // report_pdf.h draws it.
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "files/profile_chart.h"
 #include "files/report_header.h"
 #include "files/report_model.h"
 
@@ -29,10 +31,29 @@ struct PlacedRule {
     bool operator==(const PlacedRule&) const = default;
 };
 
+// A profile chart in the box whose bottom left corner is (x, y).
+struct PlacedChart {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    ProfileChart chart;
+};
+
 struct ReportPage {
     std::vector<PlacedText> texts;
     std::vector<PlacedRule> rules;
+    std::optional<PlacedChart> chart;
 };
+
+// The profile page the report adds on request: a night's chart and the year's saving.
+struct ReportProfile {
+    ProfileChart chart;
+    std::optional<double> yearEnergy;
+};
+// The profile page of `image` for the night `request` asks for; nullopt before the sun
+// series holds.
+std::optional<ReportProfile> buildReportProfile(const EeBlock& image, const ProfileRequest& request);
 
 namespace reportPage {
 // A4 portrait.
@@ -55,7 +76,9 @@ constexpr int ruleAbove(int n)
 }
 } // namespace reportPage
 
-// One or two pages; each page's header lines carry `header`.
-std::vector<ReportPage> layoutReport(const ReportModel& model, const ReportHeader& header);
+// One or two pages, and with `profile` a page with its chart; each page's header lines
+// carry `header`.
+std::vector<ReportPage> layoutReport(const ReportModel& model, const ReportHeader& header,
+                                     const ReportProfile* profile = nullptr);
 
 } // namespace ormid

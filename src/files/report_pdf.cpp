@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "core/text_codec.h"
+#include "files/cairo_drawing.h"
+#include "files/profile_chart.h"
 
 namespace ormid {
 
@@ -22,14 +24,7 @@ constexpr double kRuleWidth = 0.2;
 constexpr const char* kCreator = "Keldor";
 constexpr const char* kAuthor = "";
 
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-struct ContextDeleter {
-    void operator()(cairo_t* cr) const { cairo_destroy(cr); }
-};
-using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
-using Context = std::unique_ptr<cairo_t, ContextDeleter>;
+using namespace cairoDrawing;
 
 // The report's y (origin at the bottom left) in cairo's (origin at the top left).
 double cairoY(double y)
@@ -99,13 +94,6 @@ void selectFont(cairo_t* cr, bool bold)
     cairo_set_font_size(cr, kFontSize);
 }
 
-double textWidth(cairo_t* cr, const std::string& text)
-{
-    cairo_text_extents_t extents;
-    cairo_text_extents(cr, text.c_str(), &extents);
-    return extents.x_advance;
-}
-
 bool startsACharacter(const std::string& text, std::size_t at)
 {
     return at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80;
@@ -152,19 +140,11 @@ std::string limitText(cairo_t* cr, std::string text, double width)
 }
 
 // The colours of the program's icon.
-struct Rgb {
-    double red, green, blue;
-};
 constexpr Rgb kNight{0x1D / 255.0, 0x2B / 255.0, 0x3A / 255.0};
 constexpr Rgb kDusk{0x2F / 255.0, 0x4A / 255.0, 0x63 / 255.0};
 constexpr Rgb kLamp{0xFF / 255.0, 0xD6 / 255.0, 0x78 / 255.0};
 constexpr Rgb kPost{0xCF / 255.0, 0xD8 / 255.0, 0xDC / 255.0};
 constexpr Rgb kCaption{0x2F / 255.0, 0x5F / 255.0, 0x7A / 255.0};
-
-void setColour(cairo_t* cr, const Rgb& colour)
-{
-    cairo_set_source_rgb(cr, colour.red, colour.green, colour.blue);
-}
 
 // Fills the current path with a vertical gradient from y0 to y1.
 void fillGradient(cairo_t* cr, double y0, const Rgb& from, double fromAlpha, double y1, const Rgb& to, double toAlpha)
@@ -260,16 +240,10 @@ void drawPage(cairo_t* cr, const ReportPage& page)
         cairo_line_to(cr, rule.x2, cairoY(rule.y2));
     }
     cairo_stroke(cr);
-}
-
-cairo_status_t appendToString(void* closure, const unsigned char* data, unsigned int length)
-{
-    try {
-        static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-    } catch (const std::bad_alloc&) {
-        return CAIRO_STATUS_NO_MEMORY;
+    if (page.chart) {
+        const PlacedChart& placed = *page.chart;
+        drawProfileChart(cr, placed.x, cairoY(placed.y + placed.height), placed.width, placed.height, placed.chart);
     }
-    return CAIRO_STATUS_SUCCESS;
 }
 
 // ISO 8601 with the local time zone, as cairo takes a creation date.

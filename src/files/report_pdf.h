@@ -8,15 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "files/render_result.h"
 #include "files/report_layout.h"
 
 namespace ormid {
-
-struct RenderResult {
-    std::string bytes;
-    std::string error; // empty on success
-    bool ok() const { return error.empty(); }
-};
 
 // The pages as one PDF document: creator "Keldor", an empty author, created at `creationTime`.
 RenderResult renderReportPdf(const std::vector<ReportPage>& pages, std::time_t creationTime);

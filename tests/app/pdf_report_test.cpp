@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QDate>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QTest>
@@ -162,6 +164,33 @@ TEST_F(PdfReportTest, ReturnInAFieldConfirmsAndTheFieldsKeepTheirText)
     EXPECT_EQ(text("eProjectName"), "Park");
     EXPECT_EQ(text("eLuminaire"), "LED 40W");
     EXPECT_EQ(text("eDriver"), "D-1");
+}
+
+// The profile page follows the report only while its box is ticked, for the night the
+// Profile panel is set to (tonight at N 50 until the user sets another).
+TEST_F(PdfReportTest, TheProfileBoxAddsTheProfilePage)
+{
+    startWithFullImage();
+    dialogs_.fileName = QString::fromStdString((folder_ / "lamp.pdf").string());
+    const std::string tonight = QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")).toStdString();
+    const struct {
+        bool tick;
+        std::size_t pages;
+    } cases[] = {{false, 2}, {true, 3}, {true, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pages);
+        press("bPdf");
+        const auto* box = element<QCheckBox>("cbPdfProfile");
+        EXPECT_NE(box->text().toStdString().find(tonight + ", N 50"), std::string::npos) << box->text().toStdString();
+        if (c.tick)
+            press("cbPdfProfile");
+        press("bPdfOK");
+        const auto pdf = readBack("lamp.pdf");
+        ASSERT_TRUE(pdf);
+        ASSERT_EQ(pdf->pages.size(), c.pages);
+        EXPECT_EQ(test::reportLine(pdf->pages.back(), 0) == Lines{"50:Tonight's light (an estimate)"}, c.pages == 3);
+        fs::remove(folder_ / "lamp.pdf");
+    }
 }
 
 TEST_F(PdfReportTest, ACancelledSaveDialogWritesNothingAndUnlocks)

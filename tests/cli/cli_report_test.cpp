@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -177,6 +178,67 @@ TEST_F(CliReport, TheAddressLinesComeFromPdfIni)
     ASSERT_TRUE(pdf);
     EXPECT_EQ(test::phraseAt(pdf->pages[0], 200, 795).value_or(test::PdfPhrase{}).text, kDefaultLine1);
     EXPECT_EQ(test::phraseAt(pdf->pages[0], 200, 780).value_or(test::PdfPhrase{}).text, "Main Street 1");
+}
+
+// The profile page comes only with --profile, after the configuration's pages, with
+// the year's saving and the chart's estimate caption.
+TEST_F(CliReport, TheProfilePageComesOnlyOnRequest)
+{
+    const std::string file = put("default.kdc", saveConfiguration(makeDefaultImage(), ""));
+    const struct {
+        const char* name;
+        std::vector<std::string> options;
+        std::size_t pages;
+    } cases[] = {
+        {"without", {}, 1},
+        {"with", {"--profile", "--lat", "50", "--date", "2017-12-21", "--twilight", "-6"}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> args = {file, "-o", out_};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        ASSERT_EQ(report(args), cliExit::success) << complaints_;
+        const auto pdf = written();
+        ASSERT_TRUE(pdf);
+        ASSERT_EQ(pdf->pages.size(), c.pages);
+        bool headed = false;
+        for (const auto& page : pdf->pages)
+            for (const test::PdfPhrase& phrase : page)
+                headed = headed || phrase.text == "Tonight's light (an estimate)";
+        EXPECT_EQ(headed, c.pages == 2);
+    }
+    const auto pdf = written();
+    ASSERT_TRUE(pdf);
+    const auto& profilePage = pdf->pages.back();
+    EXPECT_EQ(test::reportLine(profilePage, 0), (Lines{"50:Tonight's light (an estimate)"}));
+    ASSERT_EQ(test::reportLine(profilePage, 1).size(), 1u);
+    EXPECT_TRUE(test::reportLine(profilePage, 1).front().starts_with("50:Yearly saving: "));
+    // The chart's small caption reads back word by word.
+    std::string words;
+    for (const test::PdfPhrase& phrase : profilePage)
+        words += phrase.text + " ";
+    EXPECT_NE(words.find("Estimate: 23.9 % saved tonight"), std::string::npos)
+        << "the winter night at N 50, -6°: 1 - 210 / 879 used; " << words.substr(0, 300);
+}
+
+TEST_F(CliReport, ProfileOptionsGoWithProfile)
+{
+    const struct {
+        std::vector<std::string> options;
+        const char* problem;
+    } cases[] = {
+        {{"--lat", "50"}, "--lat goes with --profile"},
+        {{"--profile", "--lat", "50"}, "report --profile needs --lat and --date"},
+        {{"--profile", "--date", "2026-12-21"}, "report --profile needs --lat and --date"},
+        {{"--profile", "--lat", "50", "--date", "2026-12-21", "--lst", "25:00"}, "--lst takes"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {full_, "-o", out_};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        EXPECT_EQ(report(args), cliExit::usage) << c.problem;
+        EXPECT_TRUE(complaints_.starts_with(std::string("ormid-cli: ") + c.problem)) << complaints_.substr(0, 200);
+        EXPECT_FALSE(fs::exists(out_));
+    }
 }
 
 TEST_F(CliReport, HelpNamesTheCommand)
