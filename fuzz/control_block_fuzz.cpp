@@ -28,7 +28,7 @@ void checkReadWriteIdentity(const ControlBlock& block, bool remoteMode)
         FUZZ_CHECK(writeMemoryRecord(copy, n, record) == isMemorySlot(n));
         FUZZ_CHECK(copy == block);
         const TMemory memory = memoryFromRecord(record, remoteMode);
-        FUZZ_CHECK(memory.mEmpty == !record.isValid(remoteMode));
+        FUZZ_CHECK(memory.empty == !record.isValid(remoteMode));
         const std::string shown = displayName(memory);
         FUZZ_CHECK(shown.empty() || shown.back() != ' ');
     }
@@ -58,7 +58,7 @@ void checkFill(const ControlBlock& block, int n, bool remoteMode, Byte status, c
     FUZZ_CHECK(record.dataAddress() == dataBlockAddress(n));
     FUZZ_CHECK(record.info == (info.empty() ? readMemoryRecord(block, n).info : infoFromName(info)));
     const TMemory memory = memoryFromRecord(record, remoteMode);
-    FUZZ_CHECK(!memory.mEmpty && memory.mLength == kStoredLength && memory.mAddress == dataBlockAddress(n));
+    FUZZ_CHECK(!memory.empty && memory.length == kStoredLength && memory.address == dataBlockAddress(n));
 
     ControlBlock cleared = filled;
     FUZZ_CHECK(clearMemoryName(cleared, n));

@@ -9,13 +9,13 @@
 #include "core/memories.h"
 #include "fuzz_input.h"
 
-// Input: the stored length `mLength` (2 bytes, little-endian), the image size (a byte,
+// Input: the stored length `storedLength` (2 bytes, little-endian), the image size (a byte,
 // plus one when bit 0 of the next byte is set: 0..256), then the data block.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     using namespace ormid;
     fuzz::FuzzInput input(data, size);
-    const std::uint16_t mLength = input.u16();
+    const std::uint16_t storedLength = input.u16();
     const std::size_t imageSize = input.byte() + (input.flag() ? 1 : 0); // 0..256
     const std::vector<Byte> block = input.rest();
 
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < image.size(); ++i)
         image[i] = static_cast<Byte>(0xC3 ^ i);
     const std::vector<Byte> before = image;
-    const DataBlockWalk walk = copyDataBlockToImage(block, mLength, image);
+    const DataBlockWalk walk = copyDataBlockToImage(block, storedLength, image);
     FUZZ_CHECK(image.size() == before.size());
     if (isDamaged(walk)) {
         FUZZ_CHECK(image == before); // all or nothing
@@ -34,14 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    || std::equal(image.begin() + kImageSize, image.end(), before.begin() + kImageSize));
         // The records are copied from the block, so walking them again changes nothing.
         const std::vector<Byte> once = image;
-        FUZZ_CHECK(copyDataBlockToImage(block, mLength, image) == DataBlockWalk::copied && image == once);
+        FUZZ_CHECK(copyDataBlockToImage(block, storedLength, image) == DataBlockWalk::copied && image == once);
     }
 
     // Choosing a used memory with this block: the walk, or the default image when the
     // block breaks the layout.
     TMemory memory;
-    memory.mLength = mLength;
-    std::copy_n(block.begin(), std::min(block.size(), memory.mData.size()), memory.mData.begin());
+    memory.length = storedLength;
+    std::copy_n(block.begin(), std::min(block.size(), memory.data.size()), memory.data.begin());
     EeBlock chosen = makeDefaultImage();
     const DataBlockWalk chosenWalk = imageFromMemory(memory, chosen);
     if (isDamaged(chosenWalk))

@@ -43,7 +43,7 @@ MainPanel::MainPanel(const RunState& run, const EeBlock& eeBlock, QWidget* paren
     for (const char* name : kAlwaysShown)
         setShown(QString::fromLatin1(name), true);
     initHint();
-    moveGr(false);
+    useLayout(false);
 }
 
 void MainPanel::registerElements(const QWidget& root)
@@ -127,7 +127,7 @@ void MainPanel::buildBlocks()
         auto* box = new QCheckBox(QStringLiteral("Tx"), tileWidget(spec.tile));
         box->setObjectName(QString::fromLatin1(spec.name));
         box->setGeometry(scaled(spec.rect));
-        connect(box, &QCheckBox::clicked, this, &MainPanel::cbOnClick);
+        connect(box, &QCheckBox::clicked, this, &MainPanel::showTransferEstimate);
     }
 
     auto* logo = new PictureLabel(this);
@@ -301,7 +301,7 @@ void MainPanel::onActionButton(Action action)
         emit actionClicked(action);
 }
 
-void MainPanel::moveGr(bool remoteLayout)
+void MainPanel::useLayout(bool remoteLayout)
 {
     remoteLayout_ = remoteLayout;
     for (const TileSpec& spec : kTiles) {
@@ -323,7 +323,7 @@ void MainPanel::showLogo(bool shown)
         element(tileName(spec.tile))->setEnabled(!shown);
 }
 
-void MainPanel::setRemCB(Byte status)
+void MainPanel::showTxSelection(Byte status)
 {
     for (std::size_t i = 0; i < kTxBoxes.size(); ++i) {
         named<QCheckBox>(kTxBoxes[i].name).setChecked(TestBit(status, static_cast<Byte>(i)));
@@ -340,7 +340,7 @@ Byte MainPanel::txSelection() const
     return status;
 }
 
-void MainPanel::cbOnClick()
+void MainPanel::showTransferEstimate()
 {
     named<QPlainTextEdit>("Memo1").setPlainText(
         QStringLiteral("Approx. transfer duration:\n")
@@ -485,7 +485,7 @@ void MainPanel::setDisplay()
     showLogo(false);
     // After the blocks: drawing them may have unticked Tx boxes of functions now off.
     if (remoteLayout_)
-        cbOnClick();
+        showTransferEstimate();
 }
 
 // ---- Small helpers ----------------------------------------------------------------------

@@ -36,16 +36,16 @@ public:
     void enableButtons();
     void disableButtons();
     // Ticks the six "Tx" boxes from bits 0..5 of a memory status.
-    void setRemCB(Byte status);
-    // The "Tx" selection as a memory status (the reverse of setRemCB).
+    void showTxSelection(Byte status);
+    // The "Tx" selection as a memory status (the reverse of showTxSelection).
     Byte txSelection() const;
-    // `cbOnClick`: the duration box shows the estimated transmission time of the remote
+    // The duration box shows the estimated transmission time of the remote
     // frames the Tx boxes choose from the image.
-    void cbOnClick();
+    void showTransferEstimate();
     // Hint display on or off for the block pictures ("Show Hints").
     void enableHint(bool on);
     // Standard or remote layout: which blocks are on the panel, and the Tx boxes.
-    void moveGr(bool remoteLayout);
+    void useLayout(bool remoteLayout);
     // The start-up logo panel over the blocks.
     void showLogo(bool shown);
     // The firmware icon `iFW`, its hint naming the image version.

@@ -126,7 +126,7 @@ void MainWindow::buildWindow()
     connect(memories_, &MemorySlots::modeButtonWanted, this, &MainWindow::showModeButton);
     connect(memories_, &MemorySlots::presenceWatchWanted, this, &MainWindow::setPresenceWatch);
     connect(memories_, &MemorySlots::restartWanted, this, &MainWindow::restartProgram);
-    connect(memories_, &MemorySlots::filledMemoryShown, curves_, &DimmingCurves::invCorrectDC);
+    connect(memories_, &MemorySlots::filledMemoryShown, curves_, &DimmingCurves::convertImageBack);
     connect(memories_, &MemorySlots::memoryCancelled, curves_, &DimmingCurves::memoryCancelled);
     connect(panel_, &MainPanel::actionClicked, this, &MainWindow::onAction);
     profileRequest_ = tonightAtTheCalculatorsSite();
@@ -213,7 +213,7 @@ void MainWindow::pollModeQuery()
 void MainWindow::enterMode()
 {
     presenceTimer_->stop();
-    panel_->moveGr(run_.remoteMode);
+    panel_->useLayout(run_.remoteMode);
     // The probe asks for the control block only when the stick is still there.
     const bool stickThere = probe_.phase() == ProbePhase::controlBlock;
 
@@ -460,10 +460,10 @@ void MainWindow::onAction(Action action)
         save();
         break;
     case Action::pdf:
-        pdfReport_->bPdfClick();
+        pdfReport_->open();
         break;
     case Action::profile:
-        profileView_->bProfileClick();
+        profileView_->open();
         break;
     case Action::reread:
         if (link_)

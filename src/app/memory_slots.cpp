@@ -46,9 +46,9 @@ void MemorySlots::setMemoryLook(int n)
 {
     QPushButton& button = memoryButton(n);
     const TMemory& memory = memories_[n - 1];
-    button.setStyleSheet(memory.mEmpty ? kEmptyStyle : kUsedStyle);
+    button.setStyleSheet(memory.empty ? kEmptyStyle : kUsedStyle);
     // A tool tip shows whenever the pointer rests on the button, whatever "Show Hints" says.
-    QString hint = memory.mString.empty() ? QString() : text::hintPrefix + QString::fromStdString(memory.mString);
+    QString hint = memory.name.empty() ? QString() : text::hintPrefix + QString::fromStdString(memory.name);
     EeBlock scratch = makeDefaultImage();
     if (const DataBlockWalk walk = imageFromMemory(memory, scratch); isDamaged(walk))
         hint += text::damagedHint.arg(QString::fromUtf8(describe(walk)));
@@ -62,13 +62,13 @@ void MemorySlots::readMemories()
         TMemory& memory = memories_[n - 1];
         memory = memoryFromRecord(readMemoryRecord(context_.controlBlock, n), context_.run.remoteMode);
         // A block that does not arrive leaves what did arrive; start-up goes on without a word.
-        if (!memory.mEmpty)
-            memory.mData = readBlock(context_.transport, context_.waiter, memory.mAddress, [this](int cycle) {
-                               if (cycle % kDotEvery == 0) {
-                                   context_.status.addProgressDot();
-                                   emit statusChanged();
-                               }
-                           }).block;
+        if (!memory.empty)
+            memory.data = readBlock(context_.transport, context_.waiter, memory.address, [this](int cycle) {
+                              if (cycle % kDotEvery == 0) {
+                                  context_.status.addProgressDot();
+                                  emit statusChanged();
+                              }
+                          }).block;
         setMemoryLook(n); // with the data block: a damaged memory says so before it is chosen
     }
 }
@@ -87,10 +87,10 @@ void MemorySlots::chooseMemory(int n)
 
     showImageOf(n);
     const TMemory& memory = memories_[n - 1];
-    if (!memory.mString.empty())
-        emit memoryNameChanged(memory.mString);
+    if (!memory.name.empty())
+        emit memoryNameChanged(memory.name);
     if (run.remoteMode) {
-        context_.panel.setRemCB(memory.cbStatus);
+        context_.panel.showTxSelection(memory.cbStatus);
         context_.panel.showTransferDuration(true);
     }
     applyDisplayRules(context_.eeBlock, run.remoteMode);
@@ -110,7 +110,7 @@ void MemorySlots::showImageOf(int n)
                                      UserDialogs::Kind::warning);
         return;
     }
-    if (memory.mEmpty)
+    if (memory.empty)
         return;
     // A remote stick's memories are written without the forward conversion.
     if (!context_.run.remoteMode)
@@ -171,8 +171,8 @@ void MemorySlots::clearMemory()
     } else if (isMemorySlot(run.selectedSlot)) {
         const int n = run.selectedSlot;
         TMemory& memory = memories_[n - 1];
-        memory.mEmpty = true;
-        memory.mString.clear();
+        memory.empty = true;
+        memory.name.clear();
         setMemoryLook(n);
         clearMemoryName(context_.controlBlock, n);
     }

@@ -42,11 +42,11 @@ PdfReport::PdfReport(PdfReportContext context, QObject* parent) : QObject(parent
     projectPanel_ = new ProjectPanel(&context_.panel);
     projectPanel_->setGeometry(context_.panel.scaled(ProjectPanel::kDesignGeometry));
     projectPanel_->hide();
-    connect(projectPanel_, &ProjectPanel::okClicked, this, &PdfReport::bPdfOKClick);
-    connect(projectPanel_, &ProjectPanel::cancelClicked, this, &PdfReport::bPdfCancelClick);
+    connect(projectPanel_, &ProjectPanel::okClicked, this, &PdfReport::printAndClose);
+    connect(projectPanel_, &ProjectPanel::cancelClicked, this, &PdfReport::cancel);
 }
 
-void PdfReport::bPdfClick()
+void PdfReport::open()
 {
     if (context_.run.formDisabled)
         return;
@@ -54,7 +54,7 @@ void PdfReport::bPdfClick()
     projectPanel_->showForInput(context_.profile);
 }
 
-void PdfReport::bPdfOKClick()
+void PdfReport::printAndClose()
 {
     if (!projectPanel_->isVisible())
         return;
@@ -62,7 +62,7 @@ void PdfReport::bPdfOKClick()
     close();
 }
 
-void PdfReport::bPdfCancelClick()
+void PdfReport::cancel()
 {
     if (projectPanel_->isVisible())
         close();

@@ -29,9 +29,11 @@ class PdfReport final : public QObject {
 public:
     explicit PdfReport(PdfReportContext context, QObject* parent = nullptr);
 
-    void bPdfClick();
-    void bPdfOKClick();
-    void bPdfCancelClick();
+    // "PDF": the project panel opens, the window locks.
+    void open();
+    // The project panel's OK and Cancel.
+    void printAndClose();
+    void cancel();
 
 private:
     // Builds the report and saves it where the user chooses.

@@ -21,12 +21,12 @@ ProfilePanel& ProfileView::panel()
             context_.request = panel_->request();
             drawProfile();
         });
-        connect(panel_, &ProfilePanel::cancelClicked, this, &ProfileView::bProfileCloseClick);
+        connect(panel_, &ProfilePanel::cancelClicked, this, &ProfileView::close);
     }
     return *panel_;
 }
 
-void ProfileView::bProfileClick()
+void ProfileView::open()
 {
     if (context_.run.formDisabled)
         return;
@@ -37,7 +37,7 @@ void ProfileView::bProfileClick()
     panel_->raise();
 }
 
-void ProfileView::bProfileCloseClick()
+void ProfileView::close()
 {
     if (panel_ == nullptr || !panel_->isVisible())
         return;

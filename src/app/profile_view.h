@@ -27,8 +27,10 @@ class ProfileView final : public QObject {
 public:
     explicit ProfileView(ProfileViewContext context, QObject* parent = nullptr);
 
-    void bProfileClick();
-    void bProfileCloseClick();
+    // "Profile": the panel opens over the blocks, the window locks.
+    void open();
+    // "Close": the panel goes, the window unlocks.
+    void close();
 
 private:
     ProfilePanel& panel();

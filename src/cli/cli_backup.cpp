@@ -169,7 +169,7 @@ int writeBackup(HidTransport& transport, Waiter& waiter, const StickProbe& probe
         backup.firmware = BackupFirmware{firmware.version, firmware.size};
     for (int slot = 1; slot <= kMemoryCount; ++slot) {
         const TMemory memory = memoryOnStick(probe, slot);
-        if (memory.mEmpty)
+        if (memory.empty)
             continue;
         const ConfigRead read = readProbedMemory(transport, waiter, probe, slot, err);
         if (read.exitCode != cliExit::success) {

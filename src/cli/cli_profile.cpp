@@ -41,7 +41,8 @@ std::optional<int> parseClockTime(std::string_view text)
 std::string markText(const ProfileMark& mark)
 {
     const auto level = [&] { return ": " + std::to_string(mark.level) + " %"; };
-    const auto fade = [&] { return mark.fadeMs > 0 ? ", fade " + displayTime2(mark.fadeMs) + " s/%" : std::string(); };
+    const auto fade
+        = [&] { return mark.fadeMs > 0 ? ", fade " + millisecondsText(mark.fadeMs) + " s/%" : std::string(); };
     const auto relay = [&] { return mark.relayOff ? ", relay off" : ""; };
     switch (mark.kind) {
     case ProfileMarkKind::switchOn:
@@ -71,7 +72,7 @@ std::string levelText(double level)
 
 std::string minutesText(int minutes)
 {
-    return (minutes < 0 ? "-" : "") + displayTime3(std::abs(minutes)).substr(0, 5);
+    return (minutes < 0 ? "-" : "") + offsetCodeText(std::abs(minutes)).substr(0, 5);
 }
 
 void printProfile(const NightProfile& profile, const ProfileRequest& request, std::optional<double> year,

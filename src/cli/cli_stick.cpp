@@ -57,7 +57,7 @@ std::string_view usbStickModeText(const StickProbe& probe)
 // A memory as `stick status` lists it: its name without padding.
 std::string memoryText(const TMemory& memory)
 {
-    if (memory.mEmpty)
+    if (memory.empty)
         return "empty";
     const std::string name = displayName(memory);
     return name.empty() ? "(unnamed)" : name;
@@ -74,10 +74,10 @@ std::string firmwareText(const FirmwareRecord& record)
 // record names data the block does not hold), or nothing when the block is sound.
 std::optional<std::string> suspectMemory(HidTransport& transport, Waiter& waiter, TMemory memory)
 {
-    const BlockRead read = readBlock(transport, waiter, memory.mAddress);
+    const BlockRead read = readBlock(transport, waiter, memory.address);
     if (read.status != BlockReadStatus::read)
         return "its data block could not be read: " + std::string(describe(read.status));
-    memory.mData = read.block;
+    memory.data = read.block;
     EeBlock image = makeDefaultImage();
     if (const DataBlockWalk walk = imageFromMemory(memory, image); isDamaged(walk))
         return "its data block is damaged: " + std::string(describe(walk));
@@ -91,7 +91,7 @@ void printMemories(const StickProbe& probe, HidTransport& transport, Waiter& wai
     for (int n = 1; n <= kMemoryCount; ++n) {
         const TMemory memory = memoryOnStick(probe, n);
         out << 'M' << n << ": " << memoryText(memory);
-        if (const auto suspect = memory.mEmpty ? std::nullopt : suspectMemory(transport, waiter, memory))
+        if (const auto suspect = memory.empty ? std::nullopt : suspectMemory(transport, waiter, memory))
             out << " (suspect: " << *suspect << ')';
         out << '\n';
     }
@@ -103,13 +103,13 @@ void printMemories(const StickProbe& probe, HidTransport& transport, Waiter& wai
 std::string stickAfterFailedWrite(const MemoryReadBack& readBack, TransferStep step, int n, const TMemory& old)
 {
     const std::string memory = "M" + std::to_string(n);
-    const std::string oldRecord = memory + (old.mEmpty ? " empty" : " \"" + memoryText(old) + "\"");
+    const std::string oldRecord = memory + (old.empty ? " empty" : " \"" + memoryText(old) + "\"");
     const std::string dataNew
         = memory + "'s data block " + (readBack.dataNew ? "holds" : "does not hold") + " the new data";
     switch (readBack.state) {
     case TransferReadBack::unchanged:
         return "Read back: the control block is as it was (" + oldRecord + ") and " + dataNew
-            + (readBack.dataDamaged && !old.mEmpty
+            + (readBack.dataDamaged && !old.empty
                    ? "; it is damaged, so " + memory + " is suspect until it is written again."
                    : ".");
     case TransferReadBack::dataOnly:
@@ -268,23 +268,23 @@ ConfigRead readProbedMemory(HidTransport& transport, Waiter& waiter, const Stick
     ConfigRead result;
     result.remoteStick = probe.remoteMode();
     TMemory chosen = memoryOnStick(probe, memory);
-    if (chosen.mEmpty) {
+    if (chosen.empty) {
         err << 'M' << memory << " is empty.\n";
         result.exitCode = cliExit::invalidInput;
         return result;
     }
-    const BlockRead read = readBlock(transport, waiter, chosen.mAddress);
+    const BlockRead read = readBlock(transport, waiter, chosen.address);
     if (read.status != BlockReadStatus::read) {
         err << "Reading M" << memory << " failed: " << describe(read.status) << ".\n";
         result.exitCode = cliExit::transferFailed;
         return result;
     }
-    chosen.mData = read.block;
+    chosen.data = read.block;
     const DataBlockWalk walk = imageFromMemory(chosen, result.image);
     if (walk == DataBlockWalk::badChecksum && takeDamaged) {
         err << "M" << memory << " is read despite its damaged "
-            << recordList(recordsWithBadChecksum(chosen.mData, chosen.mLength)) << ": check what they set.\n";
-        copyDataBlockToImage(chosen.mData, chosen.mLength, result.image, Checksums::ignored);
+            << recordList(recordsWithBadChecksum(chosen.data, chosen.length)) << ": check what they set.\n";
+        copyDataBlockToImage(chosen.data, chosen.length, result.image, Checksums::ignored);
     } else if (isDamaged(walk)) {
         err << "The data block of M" << memory << " is damaged: " << describe(walk)
             << (walk == DataBlockWalk::badChecksum ? " (--force reads it all the same)" : "") << ".\n";
@@ -386,7 +386,7 @@ int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std
         return *failed;
     // Without --tx a remote memory keeps the frames it had chosen; an empty one sends all.
     const TMemory before = memoryOnStick(probe, memory);
-    const Byte txStatus = tx.value_or(before.mEmpty ? kAllTxBoxes : before.cbStatus);
+    const Byte txStatus = tx.value_or(before.empty ? kAllTxBoxes : before.cbStatus);
     // As the window holds the file for this stick: a remote one carries the levels and
     // fades its frames can say.
     EeBlock image = loaded->image;

@@ -8,17 +8,17 @@ namespace ormid {
 
 std::string blockTimeText(int units)
 {
-    return displayTime(units * kBlockTimeUnit);
+    return secondsText(units * kBlockTimeUnit);
 }
 
 int blockTimePosition(std::string_view text)
 {
-    return std::clamp(getTime(text).value_or(0) / kBlockTimeUnit, 0, kLargestBlockTime);
+    return std::clamp(parseSeconds(text).value_or(0) / kBlockTimeUnit, 0, kLargestBlockTime);
 }
 
 void applyBlockTime(EeBlock& image, std::string_view text)
 {
-    image[field::blockTime] = static_cast<Byte>(getTime(text).value_or(0) / kBlockTimeUnit);
+    image[field::blockTime] = static_cast<Byte>(parseSeconds(text).value_or(0) / kBlockTimeUnit);
 }
 
 void switchBlockTimerOff(EeBlock& image)

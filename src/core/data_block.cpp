@@ -62,7 +62,7 @@ struct WalkPlan {
     std::size_t count = 0;
 };
 
-WalkPlan planWalk(ByteSpan mData, std::uint16_t mLength, std::size_t imageEnd)
+WalkPlan planWalk(ByteSpan data, std::uint16_t storedLength, std::size_t imageEnd)
 {
     WalkPlan plan;
     const auto broken = [&plan](DataBlockWalk why) {
@@ -72,18 +72,18 @@ WalkPlan planWalk(ByteSpan mData, std::uint16_t mLength, std::size_t imageEnd)
     std::size_t p = 0;
     std::size_t i = 0;
     do {
-        if (p >= mData.size())
+        if (p >= data.size())
             return broken(DataBlockWalk::walkPastBlock);
-        const Byte length = mData[p];
+        const Byte length = data[p];
         if (length > kFullRecordLength)
             return broken(DataBlockWalk::lengthTooLarge);
         if (length > kRecordFraming) {
-            if (p + 1 >= mData.size())
+            if (p + 1 >= data.size())
                 return broken(DataBlockWalk::walkPastBlock);
-            const std::size_t offset = mData[p + 1];
+            const std::size_t offset = data[p + 1];
             const std::size_t count = length - kRecordFraming;
             const std::size_t from = kDataRecordSize * i + 2;
-            if (from > mData.size() || count > mData.size() - from)
+            if (from > data.size() || count > data.size() - from)
                 return broken(DataBlockWalk::dataPastBlock);
             if (offset > imageEnd || count > imageEnd - offset)
                 return broken(DataBlockWalk::pastImageEnd);
@@ -91,7 +91,7 @@ WalkPlan planWalk(ByteSpan mData, std::uint16_t mLength, std::size_t imageEnd)
         }
         p += static_cast<std::size_t>(length) + 1;
         ++i;
-    } while (p < mLength);
+    } while (p < storedLength);
     return plan;
 }
 
@@ -108,10 +108,11 @@ bool copyMatches(ByteSpan block, const WalkPlan::Copy& copy)
 
 } // namespace
 
-DataBlockWalk copyDataBlockToImage(ByteSpan mData, std::uint16_t mLength, std::span<Byte> image, Checksums checksums)
+DataBlockWalk copyDataBlockToImage(ByteSpan data, std::uint16_t storedLength, std::span<Byte> image,
+                                   Checksums checksums)
 {
-    const ByteSpan block = mData.first(std::min(mData.size(), kBlockSize));
-    const WalkPlan plan = planWalk(block, mLength, std::min(image.size(), kImageSize));
+    const ByteSpan block = data.first(std::min(data.size(), kBlockSize));
+    const WalkPlan plan = planWalk(block, storedLength, std::min(image.size(), kImageSize));
     if (plan.status != DataBlockWalk::copied)
         return plan.status;
     const auto copies = std::span(plan.copies).first(plan.count);
@@ -124,10 +125,10 @@ DataBlockWalk copyDataBlockToImage(ByteSpan mData, std::uint16_t mLength, std::s
     return DataBlockWalk::copied;
 }
 
-std::vector<int> recordsWithBadChecksum(ByteSpan mData, std::uint16_t mLength)
+std::vector<int> recordsWithBadChecksum(ByteSpan data, std::uint16_t storedLength)
 {
-    const ByteSpan block = mData.first(std::min(mData.size(), kBlockSize));
-    const WalkPlan plan = planWalk(block, mLength, kImageSize);
+    const ByteSpan block = data.first(std::min(data.size(), kBlockSize));
+    const WalkPlan plan = planWalk(block, storedLength, kImageSize);
     std::vector<int> records;
     for (std::size_t k = 0; plan.status == DataBlockWalk::copied && k < plan.count; ++k)
         if (!copyMatches(block, plan.copies[k]))

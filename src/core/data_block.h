@@ -43,7 +43,7 @@ enum class DataBlockWalk {
     lengthTooLarge, // a length byte above 15
     pastImageEnd,   // a record's offset + image bytes reach past image byte 127
     dataPastBlock,  // a record's image bytes (read from 16 i + 2) lie past the block
-    walkPastBlock,  // the walk position left the block before p >= mLength
+    walkPastBlock,  // the walk position left the block before p >= storedLength
     badChecksum,    // a record's CRC does not match its offset byte and image bytes (or lies past the block)
 };
 
@@ -54,9 +54,9 @@ constexpr bool isDamaged(DataBlockWalk result)
 // A short English description of a walk result, for a message or a log line.
 std::string_view describe(DataBlockWalk result);
 
-// Copies the image records of `mData` into `image` exactly as the
-// program walks them: p := 0, i := 0; repeat L := mData[p], o := mData[p + 1]; if L > 3 copy
-// the L - 3 bytes at mData[16 i + 2] to image[o]; p += L + 1; i += 1; until p >= mLength.
+// Copies the image records of `data` into `image` exactly as the
+// program walks them: p := 0, i := 0; repeat L := data[p], o := data[p + 1]; if L > 3 copy
+// the L - 3 bytes at data[16 i + 2] to image[o]; p += L + 1; i += 1; until p >= storedLength.
 // Image bytes no record covers keep their value. Once the layout holds, each record
 // that copies bytes must carry the CRC of its offset byte and those bytes right after
 // them: a memory with one flipped byte is damaged, never a configuration that differs
@@ -64,14 +64,14 @@ std::string_view describe(DataBlockWalk result);
 //
 // The whole walk is checked first; when any step would break the layout (see
 // DataBlockWalk) nothing is copied and the reason is returned. Only the first 128
-// bytes of `mData` and of `image` are ever used (less when a span is shorter); the
+// bytes of `data` and of `image` are ever used (less when a span is shorter); the
 // offset byte is only needed, and so only checked, for records that copy bytes.
 enum class Checksums { verified, ignored };
-DataBlockWalk copyDataBlockToImage(ByteSpan mData, std::uint16_t mLength, std::span<Byte> image,
+DataBlockWalk copyDataBlockToImage(ByteSpan data, std::uint16_t storedLength, std::span<Byte> image,
                                    Checksums checksums = Checksums::verified);
 
 // The records (their place in the walk, from 1) whose checksum does not match; empty
 // when all match or the layout breaks.
-std::vector<int> recordsWithBadChecksum(ByteSpan mData, std::uint16_t mLength);
+std::vector<int> recordsWithBadChecksum(ByteSpan data, std::uint16_t storedLength);
 
 } // namespace ormid

@@ -15,7 +15,7 @@ namespace ormid {
 // `dimmingCurve`: empty, or 101 points (index = input level, value = output level).
 using CurvePoints = std::vector<Byte>;
 
-// `correctLevel`.
+// The output level the curve gives for a wanted level.
 Byte correctLevel(Byte level, const CurvePoints& curve);
 // `uncorrectLevel`: the highest input that gives the level. A level that no point gives
 // (an image written without this curve) takes the input of the nearest output, the

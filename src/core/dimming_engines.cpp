@@ -32,7 +32,7 @@ void freeStep(Byte* step)
 // A fade text's time code; a fade longer than a code holds takes the longest.
 Byte fadeCode(const std::string& text)
 {
-    return static_cast<Byte>(convertTime(std::min(getTime2(text).value_or(0), kLargestTime)));
+    return static_cast<Byte>(convertTime(std::min(parseMilliseconds(text).value_or(0), kLargestTime)));
 }
 
 // The level byte of a row, or nullopt for a free step.
@@ -118,8 +118,8 @@ StepRowView drawStepRow(DimmingEngine engine, StepBuffer& buffer, int k, bool en
         = engine == DimmingEngine::engine1 && remoteMode ? (level & kLevelBits) == 0 : (level & kRelayOff) != 0;
     return {
         .used = used,
-        .first = engine == DimmingEngine::engine1 ? displayTime4(step[0]) : displayTime(DecodeTime(step[0])),
-        .fade = displayTime2(DecodeTime(step[1])),
+        .first = engine == DimmingEngine::engine1 ? timeOfDayText(step[0]) : secondsText(DecodeTime(step[0])),
+        .fade = millisecondsText(DecodeTime(step[1])),
         .level = used ? std::to_string(level & kLevelBits) : "-",
         .off = used && off,
     };
@@ -133,7 +133,7 @@ bool applyEngine1(EeBlock& image, const StepRows& rows)
     int previous = 0;
     for (int k = 1; k <= static_cast<int>(rows.size()); ++k) {
         const StepRowTexts& row = rows[static_cast<std::size_t>(k - 1)];
-        const Byte time = static_cast<Byte>(getTime3(row.first).value_or(256));
+        const Byte time = static_cast<Byte>(parseTimeOfDayCode(row.first).value_or(256));
         auto level = levelByte(row);
         const int current = signedTime(time);
         if (k > 1 && previous >= current && level) {
@@ -153,7 +153,7 @@ void applyEngine2(EeBlock& image, const StepRows& rows)
     bool used = true;
     for (int k = 1; k <= static_cast<int>(rows.size()); ++k) {
         const StepRowTexts& row = rows[static_cast<std::size_t>(k - 1)];
-        const Byte delay = static_cast<Byte>(convertTime(std::min(getTime(row.first).value_or(0), kLargestTime)));
+        const Byte delay = static_cast<Byte>(convertTime(std::min(parseSeconds(row.first).value_or(0), kLargestTime)));
         auto level = levelByte(row);
         if (k > 1 && delay == 0)
             level.reset();

@@ -21,13 +21,13 @@ constexpr EngineSwitch kEngineSwitches[] = {
 
 void normaliseForRemote(EeBlock& image)
 {
-    const auto snapFade = [](Byte& code) { code = fadeCodes[convertFade2KD(code)]; };
-    image[field::powerOnLevel] = convertLevel2KD(image[field::powerOnLevel]);
+    const auto snapFade = [](Byte& code) { code = fadeCodes[nearestFadeRate(code)]; };
+    image[field::powerOnLevel] = levelInFiveSteps(image[field::powerOnLevel]);
     snapFade(image[field::powerOnFade]);
     for (std::size_t k = 1; k <= field::stepCount; ++k) {
         for (const std::size_t step : {engine2Step(k), engine1Step(k)}) {
             snapFade(image[step + 1]);
-            image[step + 2] = convertLevel2KD(image[step + 2]);
+            image[step + 2] = levelInFiveSteps(image[step + 2]);
         }
     }
 }

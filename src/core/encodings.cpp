@@ -112,14 +112,14 @@ const std::array<Byte, kFadeCount> fadeCodes = {
 };
 // clang-format on
 
-Parsed getTime(std::string_view text)
+Parsed parseSeconds(std::string_view text)
 {
     if (text.size() != 8)
         return 0;
     return secondsOfHms(text);
 }
 
-Parsed getTimeHM(std::string_view text)
+Parsed parseMinutes(std::string_view text)
 {
     if (text.size() != 5)
         return 0;
@@ -130,7 +130,7 @@ Parsed getTimeHM(std::string_view text)
     return *h * 60 + *m;
 }
 
-Parsed getTime2(std::string_view text)
+Parsed parseMilliseconds(std::string_view text)
 {
     if (text.size() < 6)
         return 0;
@@ -141,7 +141,7 @@ Parsed getTime2(std::string_view text)
     return *s * 1000 + *ms;
 }
 
-Parsed getTime3(std::string_view text)
+Parsed parseTimeOfDayCode(std::string_view text)
 {
     if (text.size() != 8)
         return 128;
@@ -155,7 +155,7 @@ Parsed getTime3(std::string_view text)
     return 256 + minutes / 5; // C++ division truncates toward zero, as the device expects
 }
 
-Parsed getTime4(std::string_view text)
+Parsed parseOffsetCode(std::string_view text)
 {
     if (text.size() < 8)
         return 128;
@@ -169,9 +169,9 @@ Parsed getTime4(std::string_view text)
     return negative ? 128 - v : 128 + v;
 }
 
-Parsed getKDFade(std::string_view text)
+Parsed parseFadeRate(std::string_view text)
 {
-    const Parsed ms = getTime2(text);
+    const Parsed ms = parseMilliseconds(text);
     if (!ms)
         return std::nullopt;
     for (std::size_t i = 0; i < kFadeCount; ++i) {
@@ -181,7 +181,7 @@ Parsed getKDFade(std::string_view text)
     return static_cast<int>(kFadeCount);
 }
 
-Byte convertFade2KD(Byte code)
+Byte nearestFadeRate(Byte code)
 {
     if (code == 0)
         return 0;
@@ -198,7 +198,7 @@ Byte convertFade2KD(Byte code)
     return kFadeCount - 1; // unreachable for codes below E8 (at most 35100 ms)
 }
 
-Byte convertLevel2KD(Byte level)
+Byte levelInFiveSteps(Byte level)
 {
     if (level == kFreeLevel)
         return kFreeLevel;
@@ -207,36 +207,36 @@ Byte convertLevel2KD(Byte level)
     return static_cast<Byte>((level & 0x80) + rounded);
 }
 
-std::string displayTime(int seconds)
+std::string secondsText(int seconds)
 {
     if (seconds == 0)
         return "0";
     return padded(seconds / 3600, 2) + ":" + padded(seconds % 3600 / 60, 2) + ":" + padded(seconds % 60, 2);
 }
 
-std::string displayTimeHM(int seconds)
+std::string hoursMinutesText(int seconds)
 {
     if (seconds == 0)
         return "0";
     return padded(seconds / 3600, 2) + ":" + padded(seconds % 3600 / 60, 2);
 }
 
-std::string displayTime2(int ms)
+std::string millisecondsText(int ms)
 {
     if (ms == 0)
         return "0";
     return padded(ms / 1000, 2) + "," + padded(ms % 1000, 3);
 }
 
-std::string displayTime3(int minutes)
+std::string offsetCodeText(int minutes)
 {
     if (minutes == 0)
         return "0";
-    const std::string text = displayTime(std::abs(minutes) * 60);
+    const std::string text = secondsText(std::abs(minutes) * 60);
     return minutes < 0 ? "-" + text : text;
 }
 
-std::string displayTime4(int code)
+std::string timeOfDayText(int code)
 {
     code &= 0xFF;
     if (code == 128)

@@ -35,26 +35,26 @@ extern const std::array<Byte, kFadeCount> fadeCodes;
 // std::nullopt, which the caller reports as invalid input.
 using Parsed = std::optional<int>;
 
-Parsed getTime(std::string_view text);   // "HH:MM:SS" -> seconds, else 0
-Parsed getTimeHM(std::string_view text); // "HH:MM" -> minutes, else 0
-Parsed getTime2(std::string_view text);  // "SS,mmm..." -> milliseconds, else 0
-Parsed getTime3(std::string_view text);  // "HH:MM:SS" -> 256 + v (time-of-day), else 128
-Parsed getTime4(std::string_view text);  // "[±]HH:MM:SS" -> offset position, else 128
+Parsed parseSeconds(std::string_view text);       // "HH:MM:SS" -> seconds, else 0
+Parsed parseMinutes(std::string_view text);       // "HH:MM" -> minutes, else 0
+Parsed parseMilliseconds(std::string_view text);  // "SS,mmm..." -> milliseconds, else 0
+Parsed parseTimeOfDayCode(std::string_view text); // "HH:MM:SS" -> 256 + v (time-of-day), else 128
+Parsed parseOffsetCode(std::string_view text);    // "[±]HH:MM:SS" -> offset position, else 128
 
 // Index into the fade tables for a fade text; kFadeCount when none matches.
-Parsed getKDFade(std::string_view text);
+Parsed parseFadeRate(std::string_view text);
 // Index of the fade rate nearest to the speed a fade time code stands for.
-Byte convertFade2KD(Byte code);
+Byte nearestFadeRate(Byte code);
 // Level rounded to a multiple of 5; bit 7 kept; FF stays FF.
-Byte convertLevel2KD(Byte level);
+Byte levelInFiveSteps(Byte level);
 
 // `value` in decimal with leading zeros up to `width` digits.
 std::string padded(int value, std::size_t width);
 
-std::string displayTime(int seconds);   // "0" or HH:MM:SS
-std::string displayTimeHM(int seconds); // "0" or HH:MM
-std::string displayTime2(int ms);       // "0" or SS,mmm
-std::string displayTime3(int minutes);  // "0" or [-]HH:MM:SS
-std::string displayTime4(int code);     // time-of-day code -> HH:MM:00
+std::string secondsText(int seconds);      // "0" or HH:MM:SS
+std::string hoursMinutesText(int seconds); // "0" or HH:MM
+std::string millisecondsText(int ms);      // "0" or SS,mmm
+std::string offsetCodeText(int minutes);   // "0" or [-]HH:MM:SS
+std::string timeOfDayText(int code);       // time-of-day code -> HH:MM:00
 
 } // namespace ormid

@@ -20,7 +20,7 @@ bool validNight(int units)
 
 int nightUnits(std::string_view text)
 {
-    return getTimeHM(text).value_or(0) / 5;
+    return parseMinutes(text).value_or(0) / 5;
 }
 
 } // namespace
@@ -64,11 +64,11 @@ IsdFields readIsd(const EeBlock& image)
 {
     const auto nights = autoDstNights(image);
     return {
-        .offset = displayTime3(isdOffsetMinutes(image)),
+        .offset = offsetCodeText(isdOffsetMinutes(image)),
         .dst = dstInForce(image),
         .autoDst = nights.has_value(),
-        .dstStart = nights ? displayTimeHM(nights->startMinutes * 60) : "0",
-        .dstEnd = nights ? displayTimeHM(nights->endMinutes * 60) : "0",
+        .dstStart = nights ? hoursMinutesText(nights->startMinutes * 60) : "0",
+        .dstEnd = nights ? hoursMinutesText(nights->endMinutes * 60) : "0",
     };
 }
 
@@ -78,7 +78,7 @@ void applyIsd(EeBlock& image, const IsdFields& fields)
     const bool negative = offset.size() > kShortestOffsetText;
     if (negative)
         offset.remove_prefix(1);
-    const int units = getTime(offset).value_or(0) / kSecondsPerUnit;
+    const int units = parseSeconds(offset).value_or(0) / kSecondsPerUnit;
     image[field::isdOffset] = static_cast<Byte>(negative ? 256 - units : units);
 
     Byte& options = image[field::optionByte];
@@ -94,12 +94,12 @@ void applyIsd(EeBlock& image, const IsdFields& fields)
 
 int offsetPosition(std::string_view offsetText)
 {
-    return std::clamp(getTime4(offsetText).value_or(kNoOffset), 0, kOffsetPositions);
+    return std::clamp(parseOffsetCode(offsetText).value_or(kNoOffset), 0, kOffsetPositions);
 }
 
 std::string offsetText(int position)
 {
-    return displayTime3(2 * position - 256);
+    return offsetCodeText(2 * position - 256);
 }
 
 int dstShifted(int position, bool dstTicked)
@@ -114,12 +114,12 @@ int thresholdPosition(std::string_view text)
 
 std::string thresholdText(int position)
 {
-    return position <= kThresholdOff ? "0" : displayTimeHM(position * kSecondsPerNightUnit);
+    return position <= kThresholdOff ? "0" : hoursMinutesText(position * kSecondsPerNightUnit);
 }
 
 std::string thresholdFromNightLength(std::string_view lengthText)
 {
-    return displayTimeHM(nightUnits(lengthText) * kSecondsPerNightUnit);
+    return hoursMinutesText(nightUnits(lengthText) * kSecondsPerNightUnit);
 }
 
 std::optional<int> calculatedOffset(int longitudeHalfDegrees, int zone)

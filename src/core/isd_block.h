@@ -30,7 +30,7 @@ std::optional<AutoDstNights> autoDstNights(const EeBlock& image);
 
 // The editor's fields.
 struct IsdFields {
-    std::string offset; // `displayTime3` of the minutes
+    std::string offset; // `offsetCodeText` of the minutes
     bool dst = false;
     bool autoDst = false;
     std::string dstStart; // `eW2S`, HH:MM or "0"

@@ -32,28 +32,28 @@ std::string withoutPadding(std::string_view name)
 TMemory memoryFromRecord(const MemoryRecord& record, bool remoteMode)
 {
     TMemory memory;
-    memory.mEmpty = !record.isValid(remoteMode);
-    if (!memory.mEmpty) {
+    memory.empty = !record.isValid(remoteMode);
+    if (!memory.empty) {
         memory.cbStatus = record.status;
-        memory.mLength = record.length;
-        memory.mAddress = record.dataAddress();
-        memory.mString = record.name();
+        memory.length = record.length;
+        memory.address = record.dataAddress();
+        memory.name = record.name();
     }
     return memory;
 }
 
 std::string displayName(const TMemory& memory)
 {
-    return memory.mEmpty ? std::string() : withoutPadding(memory.mString);
+    return memory.empty ? std::string() : withoutPadding(memory.name);
 }
 
 DataBlockWalk imageFromMemory(const TMemory& memory, EeBlock& image)
 {
-    if (memory.mEmpty) {
+    if (memory.empty) {
         image = makeDefaultImage();
         return DataBlockWalk::copied;
     }
-    const DataBlockWalk walk = copyDataBlockToImage(memory.mData, memory.mLength, image);
+    const DataBlockWalk walk = copyDataBlockToImage(memory.data, memory.length, image);
     // A block that breaks the record layout would scatter bytes over the image.
     if (isDamaged(walk))
         image = makeDefaultImage();

@@ -55,7 +55,7 @@ std::string nameFromInfo(const InfoBytes& info);
 std::string withoutPadding(std::string_view name);
 
 // Stick address of a block number: block number x 128, kept to 16 bits as the
-// program's `mAddress` is (a hostile block number wraps; it is only ever read).
+// program's `address` is (a hostile block number wraps; it is only ever read).
 constexpr std::uint16_t blockAddress(std::uint16_t blockNumber)
 {
     return static_cast<std::uint16_t>(blockNumber * kBlockSize);
@@ -80,17 +80,17 @@ struct MemoryRecord {
 
 // A configuration memory as the program holds it after start-up.
 struct TMemory {
-    bool mEmpty = false;
-    std::uint16_t mLength = 0;  // the record's stored length: how far the walk goes
-    std::uint16_t mAddress = 0; // the data block's stick address
-    std::string mString;        // the name (UTF-8, padding kept); empty for an empty memory
-    DataBlock mData{};          // the data block as read from the stick
-    Byte cbStatus = 0;          // the record's status byte (a remote stick's Tx selection)
+    bool empty = false;
+    std::uint16_t length = 0;  // the record's stored length: how far the walk goes
+    std::uint16_t address = 0; // the data block's stick address
+    std::string name;          // the name (UTF-8, padding kept); empty for an empty memory
+    DataBlock data{};          // the data block as read from the stick
+    Byte cbStatus = 0;         // the record's status byte (a remote stick's Tx selection)
 };
 
 // A memory as start-up takes it from its record on a stick of the given kind: empty
 // unless the record carries that kind's signature; a used memory takes the record's
-// status, length, data-block address and name. `mData` is left for the block read.
+// status, length, data-block address and name. `data` is left for the block read.
 TMemory memoryFromRecord(const MemoryRecord& record, bool remoteMode);
 
 // The name a memory gives the file it is saved to and the line that lists it:

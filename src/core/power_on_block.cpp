@@ -21,8 +21,8 @@ PowerOnFields readPowerOn(const EeBlock& image)
 {
     const PowerOnSettings settings = powerOnSettings(image);
     PowerOnFields fields{
-        .delay = settings.delaySeconds ? displayTime(*settings.delaySeconds) : std::string(kRandomText),
-        .fade = displayTime2(settings.fadeMs),
+        .delay = settings.delaySeconds ? secondsText(*settings.delaySeconds) : std::string(kRandomText),
+        .fade = millisecondsText(settings.fadeMs),
         .level = std::to_string(settings.level),
     };
     fields.dpc = dpcAvailable(fields.delay) && TestBit(image[field::optionByte], bit::dpcEnable);
@@ -52,13 +52,13 @@ void applyPowerOn(EeBlock& image, const PowerOnFields& fields, bool remoteMode)
     image[field::powerOnLevel] = static_cast<Byte>(levelOf(fields.level).value_or(0));
     image[field::powerOnDelay] = fields.delay == kRandomText
         ? kRandomDelay
-        : static_cast<Byte>(convertTime(std::min(getTime(fields.delay).value_or(0), kLargestTime)));
+        : static_cast<Byte>(convertTime(std::min(parseSeconds(fields.delay).value_or(0), kLargestTime)));
     if (remoteMode) {
-        const auto rate = getKDFade(fields.fade).value_or(kFadeCount);
+        const auto rate = parseFadeRate(fields.fade).value_or(kFadeCount);
         image[field::powerOnFade] = fadeCodes[std::min<std::size_t>(static_cast<std::size_t>(rate), kFadeCount - 1)];
     } else {
         image[field::powerOnFade]
-            = static_cast<Byte>(convertTime(std::min(getTime2(fields.fade).value_or(0), kLargestTime)));
+            = static_cast<Byte>(convertTime(std::min(parseMilliseconds(fields.fade).value_or(0), kLargestTime)));
     }
     Byte& options = image[field::optionByte];
     options = fields.dpc ? SetBit(options, bit::dpcEnable) : ClearBit(options, bit::dpcEnable);

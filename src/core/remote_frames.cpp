@@ -48,7 +48,7 @@ void engineFrames(std::vector<Byte>& frames, const EeBlock& image, std::size_t f
                 valueFrame(frames, at, 0, 0, kEndLevel);
             continue;
         }
-        valueFrame(frames, at, image[step], convertFade2KD(image[step + 1]), levelUnits(image[step + 2]));
+        valueFrame(frames, at, image[step], nearestFadeRate(image[step + 1]), levelUnits(image[step + 2]));
     }
 }
 
@@ -69,7 +69,7 @@ std::vector<Byte> generateRemote(const EeBlock& image, Byte txStatus)
     const Byte output = image[field::outputByte];
     std::vector<Byte> frames;
     if (ticked(txBit::powerOn))
-        valueFrame(frames, kPowerOnAddress, image[field::powerOnDelay], convertFade2KD(image[field::powerOnFade]),
+        valueFrame(frames, kPowerOnAddress, image[field::powerOnDelay], nearestFadeRate(image[field::powerOnFade]),
                    levelUnits(image[field::powerOnLevel]));
     if (ticked(txBit::isdSwitch))
         switchFrame(frames, kIsdSwitchAddress, TestBit(output, bit::isdEnable));

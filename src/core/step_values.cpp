@@ -22,12 +22,12 @@ int levelFloor(int minLevel)
 
 int durationOf(StepKind kind, std::string_view text)
 {
-    return (kind == kindDelay ? getTime(text) : getTime2(text)).value_or(0);
+    return (kind == kindDelay ? parseSeconds(text) : parseMilliseconds(text)).value_or(0);
 }
 
 std::string durationText(StepKind kind, int value)
 {
-    return kind == kindDelay ? displayTime(value) : displayTime2(value);
+    return kind == kindDelay ? secondsText(value) : millisecondsText(value);
 }
 
 // The selector item that shows a value at the finest grid that holds it.
@@ -81,7 +81,7 @@ int timeOfDayCode(int position)
 int timeOfDayPosition(std::string_view text)
 {
     // An unreadable time reads as midnight.
-    return getTime3(text).value_or(256) - kMidnight;
+    return parseTimeOfDayCode(text).value_or(256) - kMidnight;
 }
 
 std::optional<int> levelOf(std::string_view text)
@@ -109,7 +109,7 @@ std::optional<SliderSetup> openSlider(const FieldOpening& field)
                        level ? nearestEven(std::max(*level, 0), kLevel5Step) : kLevel5Maximum);
     }
     case kindFadeRate:
-        return clamped(0, static_cast<int>(kFadeCount) - 1, getKDFade(field.text).value_or(kFadeCount));
+        return clamped(0, static_cast<int>(kFadeCount) - 1, parseFadeRate(field.text).value_or(kFadeCount));
     case kindTimeOfDay: {
         const int lowest = field.previousTime.empty() ? kFirstTimeOfDay : timeOfDayPosition(field.previousTime) + 1;
         if (lowest >= kLastTimeOfDay)
@@ -136,7 +136,7 @@ std::optional<std::string> sliderText(StepKind kind, int position, int rangeInde
     case kindFadeRate:
         return std::string(fadeTexts[static_cast<std::size_t>(std::clamp(position, 0, int{kFadeCount} - 1))]);
     case kindTimeOfDay:
-        return displayTime4(timeOfDayCode(position));
+        return timeOfDayText(timeOfDayCode(position));
     case kindDelay:
     case kindFade:
         if (rangeIndex < 0 || rangeIndex >= static_cast<int>(kRangeItems.size()))

@@ -96,7 +96,7 @@ const char* lookupFunction(const std::array<RemoteFunctionText, 2>& table, int f
 
 std::string timeCodeText(int code)
 {
-    return displayTime(DecodeTime(code));
+    return secondsText(DecodeTime(code));
 }
 
 ReportSection projectSection(const ReportProject& project)
@@ -205,7 +205,7 @@ ReportTable engineTable(const ImageReader& image, std::size_t firstStep, const c
             break;
         table.rows.push_back(
             line({at(col::tableFirst, firstColumnText(image[step])),
-                  at(col::tableFade, displayTime2(DecodeTime(image[step + 1]))),
+                  at(col::tableFade, millisecondsText(DecodeTime(image[step + 1]))),
                   at(col::tableLevel, number(level & 0x7F)), at(col::tableRelay, (level & 0x80) ? " OFF" : " ON")}));
     }
     return table;
@@ -220,17 +220,17 @@ ReportSection isdSection(const ImageReader& image)
     const bool dstOff = image.bitSet(field::optionByte, bit::dstOff);
     ReportSection section{
         ReportSectionId::Isd,
-        {line({label("ISD:"), at(col::value, "Offset: " + displayTime3(2 * offset)),
+        {line({label("ISD:"), at(col::value, "Offset: " + offsetCodeText(2 * offset)),
                at(col::second, std::string("DST= ") + (dstOff ? "OFF (Winter Time)" : "ON (Summer Time)"))})},
-        engineTable(image, field::engine1Steps, "Time", displayTime4)};
+        engineTable(image, field::engine1Steps, "Time", timeOfDayText)};
 
     const int start = image[field::autoDstStart];
     const int end = image[field::autoDstEnd];
     const auto inRange = [](int v) { return v >= kAutoDstMin && v <= kAutoDstMax; };
     if (inRange(start) && inRange(end)) {
         section.lines.push_back(
-            line({at(col::value, "Auto DST: ON"), at(col::second, "DST Start: " + displayTimeHM(300 * start)),
-                  at(col::third, "DST Stop: " + displayTimeHM(300 * end))}));
+            line({at(col::value, "Auto DST: ON"), at(col::second, "DST Start: " + hoursMinutesText(300 * start)),
+                  at(col::third, "DST Stop: " + hoursMinutesText(300 * end))}));
     } else {
         section.lines.push_back(line({at(col::value, "Auto DST: OFF")}));
     }

@@ -132,8 +132,8 @@ TEST_P(SetDisplayCase, ShowsWhatThePanelViewGives)
 {
     const ApplyCase& c = GetParam();
     run.remoteMode = c.remote;
-    panel->moveGr(c.remote);
-    panel->setRemCB(0x3F);
+    panel->useLayout(c.remote);
+    panel->showTxSelection(0x3F);
     // Drawn over an image that differs in every block, so no element keeps its state by chance.
     draw({{0, 0xFF}, {1, 12}, {6, 0x45}, {75, 1}, {2, 33}, {3, 44}, {4, 0x45}, {5, 0x4A}});
     draw(c.writes);
@@ -203,7 +203,7 @@ protected:
     RemoteLayoutTest()
     {
         run.remoteMode = true;
-        panel->moveGr(true);
+        panel->useLayout(true);
     }
 };
 
@@ -226,7 +226,7 @@ TEST_F(RemoteLayoutTest, HidesTheStandardOnlyBlocksAndShowsTheTxBoxes)
 TEST_F(RemoteLayoutTest, StandardLayoutBringsTheBlocksBack)
 {
     run.remoteMode = false;
-    panel->moveGr(false);
+    panel->useLayout(false);
     draw({});
     expectShown({"iLst_en", "iTen", "iRelay", "HOLD_dis", "lMinLevel"}, true);
     expectShown({"Lst_en_r1", "LST_dis_r1", "cbTxPOL", "cbTXLstEngine"}, false);
@@ -247,7 +247,7 @@ TEST_F(RemoteLayoutTest, SetRemCBTicksTheBoxesOfTheStatusBits)
         {0xFF, {true, true, true, true, true, true}},
     };
     for (const RemCBCase& c : cases) {
-        panel->setRemCB(c.status);
+        panel->showTxSelection(c.status);
         for (std::size_t i = 0; i < boxes.size(); ++i) {
             auto* box = panel->findChild<QCheckBox*>(QString::fromLatin1(boxes[i]));
             ASSERT_NE(box, nullptr) << boxes[i];

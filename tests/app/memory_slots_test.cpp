@@ -105,7 +105,7 @@ TEST_F(MemorySlotsTest, ParkRecordReadsByTheStickKind)
         start(parkStick(c.remote), c.copyAstro ? std::vector<std::string>{"-copyAstro"} : std::vector<std::string>{});
         auto* m2 = element<QAbstractButton>("bM2");
         const TMemory& memory = window_->memories().memories()[1];
-        EXPECT_EQ(memory.mEmpty, c.remote);
+        EXPECT_EQ(memory.empty, c.remote);
         EXPECT_TRUE(m2->styleSheet().contains(c.remote ? kLime : kSkyBlue)) << m2->styleSheet().toStdString();
         EXPECT_EQ(m2->toolTip(), c.remote ? QString() : QStringLiteral("Info: Park"));
         EXPECT_TRUE(element<QAbstractButton>("bM1")->styleSheet().contains(kLime));
@@ -153,8 +153,8 @@ TEST_F(MemorySlotsTest, EveryUsedMemoryIsReadWithItsCaptionDot)
     // A block arrives one report per 50 ms collector cycle, so each read lasts more
     // than ten cycles and gets its dots at cycles 0 and 10.
     EXPECT_EQ(two, none + 4);
-    EXPECT_EQ(window_->memories().memories()[2].mData, *buildDataBlock(memoryImage()));
-    EXPECT_EQ(window_->memories().memories()[2].mAddress, 0x8000);
+    EXPECT_EQ(window_->memories().memories()[2].data, *buildDataBlock(memoryImage()));
+    EXPECT_EQ(window_->memories().memories()[2].address, 0x8000);
     EXPECT_EQ(element("bM3")->toolTip(), QString()) << "a memory without a name has no hint";
 }
 

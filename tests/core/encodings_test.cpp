@@ -55,11 +55,11 @@ TEST(FadeTables, CodesAreTheTimeCodesOfTheMillisecondsAndTextsTheirDisplay)
 {
     for (std::size_t i = 0; i < kFadeCount; ++i) {
         EXPECT_EQ(fadeCodes[i], convertTime(fadeTimesMs[i])) << i;
-        EXPECT_EQ(displayTime2(fadeTimesMs[i]), fadeTexts[i]) << i;
+        EXPECT_EQ(millisecondsText(fadeTimesMs[i]), fadeTexts[i]) << i;
     }
 }
 
-TEST(FadeSpeeds, ConvertFade2KDSnapsToTheNearestRateWithTiesDown)
+TEST(FadeSpeeds, NearestFadeRateSnapsWithTiesDown)
 {
     struct Case {
         Byte code;
@@ -72,16 +72,16 @@ TEST(FadeSpeeds, ConvertFade2KDSnapsToTheNearestRateWithTiesDown)
         {0x4A, 1},  {0xCC, 13},
     };
     for (const Case c : cases)
-        EXPECT_EQ(convertFade2KD(c.code), c.index) << "code " << int(c.code);
+        EXPECT_EQ(nearestFadeRate(c.code), c.index) << "code " << int(c.code);
 }
 
 TEST(FadeSpeeds, GetKDFadeFindsTableTextsOnly)
 {
-    EXPECT_EQ(getKDFade("0"), 0);
-    EXPECT_EQ(getKDFade("01,200"), 7);
-    EXPECT_EQ(getKDFade("36,000"), 15);
-    EXPECT_EQ(getKDFade("01,250"), 16); // not a table rate
-    EXPECT_EQ(getKDFade("0a,200"), std::nullopt);
+    EXPECT_EQ(parseFadeRate("0"), 0);
+    EXPECT_EQ(parseFadeRate("01,200"), 7);
+    EXPECT_EQ(parseFadeRate("36,000"), 15);
+    EXPECT_EQ(parseFadeRate("01,250"), 16); // not a table rate
+    EXPECT_EQ(parseFadeRate("0a,200"), std::nullopt);
 }
 
 TEST(Levels, ConvertLevel2KDRoundsToFiveAndKeepsTheRelayBit)
@@ -91,7 +91,7 @@ TEST(Levels, ConvertLevel2KDRoundsToFiveAndKeepsTheRelayBit)
         Byte out;
     };
     for (const Case c : {Case{12, 10}, {13, 15}, {127, 125}, {0xB4, 0xB2}, {0xFF, 0xFF}, {0, 0}, {0x80, 0x80}})
-        EXPECT_EQ(convertLevel2KD(c.in), c.out) << int(c.in);
+        EXPECT_EQ(levelInFiveSteps(c.in), c.out) << int(c.in);
 }
 
 struct ParseCase {
@@ -112,47 +112,54 @@ TEST_P(TextParsers, ReadFixedPositions)
 INSTANTIATE_TEST_SUITE_P(
     AllParsers, TextParsers,
     testing::Values(
-        ParseCase{"getTime", getTime, "01:02:05", 3725},
-        ParseCase{"getTime", getTime, "01-02-05", 3725}, // separators are not checked
-        ParseCase{"getTime", getTime, "1:02:05", 0},     // wrong length
-        ParseCase{"getTime", getTime, "0", 0}, ParseCase{"getTime", getTime, "0a:02:05", std::nullopt},
-        ParseCase{"getTime", getTime, "01:02: 5", std::nullopt}, ParseCase{"getTimeHM", getTimeHM, "10:30", 630},
-        ParseCase{"getTimeHM", getTimeHM, "10:30:00", 0}, ParseCase{"getTimeHM", getTimeHM, "1x:30", std::nullopt},
-        ParseCase{"getTime2", getTime2, "01,200", 1200},
-        ParseCase{"getTime2", getTime2, "00,005 s/%", 5}, // six or more characters
-        ParseCase{"getTime2", getTime2, "0", 0}, ParseCase{"getTime2", getTime2, "01,2x0", std::nullopt},
-        ParseCase{"getTime3", getTime3, "22:03:00", 233}, ParseCase{"getTime3", getTime3, "05:00:00", 316},
-        ParseCase{"getTime3", getTime3, "12:00:00", 400}, // 720 minutes is not after noon
-        ParseCase{"getTime3", getTime3, "12:05:00", 113}, ParseCase{"getTime3", getTime3, "22:03", 128},
-        ParseCase{"getTime3", getTime3, "2?:03:00", std::nullopt}, ParseCase{"getTime4", getTime4, "-01:00:00", 98},
-        ParseCase{"getTime4", getTime4, "+01:00:00", 98}, // any first character of nine is a sign
-        ParseCase{"getTime4", getTime4, "01:00:00", 158},
-        ParseCase{"getTime4", getTime4, "01:00:00xx", 158}, // ten or more read like eight
-        ParseCase{"getTime4", getTime4, "1:00", 128}, ParseCase{"getTime4", getTime4, "-0b:00:00", std::nullopt}),
+        ParseCase{"parseSeconds", parseSeconds, "01:02:05", 3725},
+        ParseCase{"parseSeconds", parseSeconds, "01-02-05", 3725}, // separators are not checked
+        ParseCase{"parseSeconds", parseSeconds, "1:02:05", 0},     // wrong length
+        ParseCase{"parseSeconds", parseSeconds, "0", 0},
+        ParseCase{"parseSeconds", parseSeconds, "0a:02:05", std::nullopt},
+        ParseCase{"parseSeconds", parseSeconds, "01:02: 5", std::nullopt},
+        ParseCase{"parseMinutes", parseMinutes, "10:30", 630}, ParseCase{"parseMinutes", parseMinutes, "10:30:00", 0},
+        ParseCase{"parseMinutes", parseMinutes, "1x:30", std::nullopt},
+        ParseCase{"parseMilliseconds", parseMilliseconds, "01,200", 1200},
+        ParseCase{"parseMilliseconds", parseMilliseconds, "00,005 s/%", 5}, // six or more characters
+        ParseCase{"parseMilliseconds", parseMilliseconds, "0", 0},
+        ParseCase{"parseMilliseconds", parseMilliseconds, "01,2x0", std::nullopt},
+        ParseCase{"parseTimeOfDayCode", parseTimeOfDayCode, "22:03:00", 233},
+        ParseCase{"parseTimeOfDayCode", parseTimeOfDayCode, "05:00:00", 316},
+        ParseCase{"parseTimeOfDayCode", parseTimeOfDayCode, "12:00:00", 400}, // 720 minutes is not after noon
+        ParseCase{"parseTimeOfDayCode", parseTimeOfDayCode, "12:05:00", 113},
+        ParseCase{"parseTimeOfDayCode", parseTimeOfDayCode, "22:03", 128},
+        ParseCase{"parseTimeOfDayCode", parseTimeOfDayCode, "2?:03:00", std::nullopt},
+        ParseCase{"parseOffsetCode", parseOffsetCode, "-01:00:00", 98},
+        ParseCase{"parseOffsetCode", parseOffsetCode, "+01:00:00", 98}, // any first character of nine is a sign
+        ParseCase{"parseOffsetCode", parseOffsetCode, "01:00:00", 158},
+        ParseCase{"parseOffsetCode", parseOffsetCode, "01:00:00xx", 158}, // ten or more read like eight
+        ParseCase{"parseOffsetCode", parseOffsetCode, "1:00", 128},
+        ParseCase{"parseOffsetCode", parseOffsetCode, "-0b:00:00", std::nullopt}),
     [](const testing::TestParamInfo<ParseCase>& info) {
         return std::string(info.param.name) + "_" + test::caseName(info.param.text);
     });
 
 TEST(TimeTexts, DisplayFunctionsPadAndFallBackToZero)
 {
-    EXPECT_EQ(displayTime(3725), "01:02:05");
-    EXPECT_EQ(displayTime(90000), "25:00:00");
-    EXPECT_EQ(displayTime(0), "0");
-    EXPECT_EQ(displayTime(360000), "100:00:00"); // three digits written in full
-    EXPECT_EQ(displayTimeHM(3725), "01:02");     // seconds dropped
-    EXPECT_EQ(displayTimeHM(59), "00:00");
-    EXPECT_EQ(displayTimeHM(0), "0");
-    EXPECT_EQ(displayTime2(1200), "01,200");
-    EXPECT_EQ(displayTime2(100), "00,100");
-    EXPECT_EQ(displayTime2(5), "00,005");
-    EXPECT_EQ(displayTime2(36000), "36,000");
-    EXPECT_EQ(displayTime2(0), "0");
-    EXPECT_EQ(displayTime3(0), "0");
-    EXPECT_EQ(displayTime3(-90), "-01:30:00");
-    EXPECT_EQ(displayTime3(254), "04:14:00");
+    EXPECT_EQ(secondsText(3725), "01:02:05");
+    EXPECT_EQ(secondsText(90000), "25:00:00");
+    EXPECT_EQ(secondsText(0), "0");
+    EXPECT_EQ(secondsText(360000), "100:00:00"); // three digits written in full
+    EXPECT_EQ(hoursMinutesText(3725), "01:02");  // seconds dropped
+    EXPECT_EQ(hoursMinutesText(59), "00:00");
+    EXPECT_EQ(hoursMinutesText(0), "0");
+    EXPECT_EQ(millisecondsText(1200), "01,200");
+    EXPECT_EQ(millisecondsText(100), "00,100");
+    EXPECT_EQ(millisecondsText(5), "00,005");
+    EXPECT_EQ(millisecondsText(36000), "36,000");
+    EXPECT_EQ(millisecondsText(0), "0");
+    EXPECT_EQ(offsetCodeText(0), "0");
+    EXPECT_EQ(offsetCodeText(-90), "-01:30:00");
+    EXPECT_EQ(offsetCodeText(254), "04:14:00");
 }
 
-TEST(TimeTexts, DisplayTime4ShowsTimeOfDayCodes)
+TEST(TimeTexts, TimeOfDayTextShowsTimeOfDayCodes)
 {
     struct Case {
         int code;
@@ -166,20 +173,20 @@ TEST(TimeTexts, DisplayTime4ShowsTimeOfDayCodes)
                          {127, "10:35:00"},
                          {129, "13:25:00"},
                          {255, "23:55:00"}})
-        EXPECT_EQ(displayTime4(c.code), c.text) << c.code;
+        EXPECT_EQ(timeOfDayText(c.code), c.text) << c.code;
 }
 
 TEST(TimeTexts, SwitchingTimesRoundTripThroughTheStoredByte)
 {
     // Engine switching times lie between 15:00 and 09:00; the image keeps the
-    // low 8 bits of getTime3's result.
+    // low 8 bits of parseTimeOfDayCode's result.
     for (int minutes = -540; minutes <= 540; minutes += 5) {
         const int ofDay = (minutes + 1440) % 1440;
         const std::string hms = (ofDay < 600 ? "0" : "") + std::to_string(ofDay / 60) + ":"
             + (ofDay % 60 < 10 ? "0" : "") + std::to_string(ofDay % 60) + ":00";
-        const Parsed code = getTime3(hms);
+        const Parsed code = parseTimeOfDayCode(hms);
         ASSERT_TRUE(code.has_value()) << hms;
-        EXPECT_EQ(displayTime4(*code & 0xFF), hms);
+        EXPECT_EQ(timeOfDayText(*code & 0xFF), hms);
     }
 }
 

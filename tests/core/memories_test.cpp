@@ -52,20 +52,20 @@ TEST(Memories, EmptyOrUsedBySignatureAndStickKind)
         const MemoryRecord record = recordWith(c.signature);
         EXPECT_EQ(record.isValid(c.remoteMode), !c.empty);
         const TMemory memory = memoryFromRecord(record, c.remoteMode);
-        EXPECT_EQ(memory.mEmpty, c.empty);
+        EXPECT_EQ(memory.empty, c.empty);
         if (c.empty) {
             // An empty memory takes nothing from its record.
             EXPECT_EQ(memory.cbStatus, 0);
-            EXPECT_EQ(memory.mLength, 0);
-            EXPECT_EQ(memory.mAddress, 0);
-            EXPECT_EQ(memory.mString, "");
+            EXPECT_EQ(memory.length, 0);
+            EXPECT_EQ(memory.address, 0);
+            EXPECT_EQ(memory.name, "");
         } else {
             EXPECT_EQ(memory.cbStatus, 0x05);
-            EXPECT_EQ(memory.mLength, kStoredLength);
-            EXPECT_EQ(memory.mAddress, 0x8000);
-            EXPECT_EQ(memory.mString, "Park    ");
+            EXPECT_EQ(memory.length, kStoredLength);
+            EXPECT_EQ(memory.address, 0x8000);
+            EXPECT_EQ(memory.name, "Park    ");
         }
-        EXPECT_EQ(memory.mData, DataBlock{}) << "the data block comes from the stick, not the record";
+        EXPECT_EQ(memory.data, DataBlock{}) << "the data block comes from the stick, not the record";
     }
 }
 
@@ -81,7 +81,7 @@ TEST(Memories, AddressFromTheBlockNumber)
     for (const auto& c : cases) {
         MemoryRecord record = recordWith(kLocalSignature);
         record.blockNumber = c.blockNumber;
-        EXPECT_EQ(memoryFromRecord(record, false).mAddress, c.address) << c.blockNumber;
+        EXPECT_EQ(memoryFromRecord(record, false).address, c.address) << c.blockNumber;
     }
 }
 
@@ -104,7 +104,7 @@ TEST(Memories, NameUpToTheFirstFF)
         MemoryRecord record = recordWith(kRemoteSignature);
         record.info = c.info;
         EXPECT_EQ(record.name(), c.expected) << c.name;
-        EXPECT_EQ(memoryFromRecord(record, true).mString, c.expected) << c.name;
+        EXPECT_EQ(memoryFromRecord(record, true).name, c.expected) << c.name;
     }
 }
 
@@ -133,11 +133,11 @@ TEST(Memories, DisplayNameWithoutPadding)
     for (const auto& c : cases) {
         EXPECT_EQ(withoutPadding(c.name), c.shown) << '"' << c.name << '"';
         TMemory used;
-        used.mString = c.name;
+        used.name = c.name;
         EXPECT_EQ(displayName(used), c.shown) << '"' << c.name << '"';
     }
     TMemory empty;
-    empty.mEmpty = true;
+    empty.empty = true;
     EXPECT_EQ(displayName(empty), "");
 }
 
@@ -153,9 +153,9 @@ TEST(Memories, EmptyMemoryGivesTheDefaultImage)
     };
     for (const auto& c : cases) {
         TMemory memory;
-        memory.mEmpty = true;
-        memory.mLength = kStoredLength; // what a used memory would carry: ignored
-        memory.mData = *buildDataBlock(patternedImage(1));
+        memory.empty = true;
+        memory.length = kStoredLength; // what a used memory would carry: ignored
+        memory.data = *buildDataBlock(patternedImage(1));
         EeBlock image = c.image;
         EXPECT_EQ(imageFromMemory(memory, image), DataBlockWalk::copied) << c.name;
         EXPECT_EQ(image, makeDefaultImage()) << c.name;
@@ -166,7 +166,7 @@ TEST(Memories, UsedMemoryWalksItsDataBlockIntoTheImage)
 {
     const EeBlock stored = patternedImage(1);
     TMemory memory = memoryFromRecord(recordWith(kLocalSignature), false);
-    memory.mData = *buildDataBlock(stored);
+    memory.data = *buildDataBlock(stored);
 
     EeBlock image = patternedImage(50);
     const EeBlock before = image;
@@ -189,18 +189,18 @@ TEST(Memories, DamagedDataBlockGivesTheDefaultImage)
     const struct {
         const char* name;
         DataBlock block;
-        std::uint16_t mLength;
+        std::uint16_t length;
         DataBlockWalk expected;
     } cases[] = {
         {"length byte 16", lengthAbove15, kStoredLength, DataBlockWalk::lengthTooLarge},
         {"offset FF", offsetFF, kStoredLength, DataBlockWalk::pastImageEnd},
         {"erased block", erased, kStoredLength, DataBlockWalk::lengthTooLarge},
-        {"mLength FFFF", full, 0xFFFF, DataBlockWalk::walkPastBlock},
+        {"length FFFF", full, 0xFFFF, DataBlockWalk::walkPastBlock},
     };
     for (const auto& c : cases) {
         TMemory memory = memoryFromRecord(recordWith(kLocalSignature), false);
-        memory.mData = c.block;
-        memory.mLength = c.mLength;
+        memory.data = c.block;
+        memory.length = c.length;
         EeBlock image = patternedImage(50);
         const DataBlockWalk walk = imageFromMemory(memory, image);
         EXPECT_EQ(walk, c.expected) << c.name;

@@ -49,7 +49,7 @@ TEST(ControlBlockLayout, MemoryAddresses)
     EXPECT_FALSE(isMemorySlot(-1));
     EXPECT_EQ(blockAddress(4), 0x0200);      // the firmware's first block
     EXPECT_EQ(blockAddress(0x01FF), 0xFF80); // the control block
-    EXPECT_EQ(blockAddress(0xFFFF), 0xFF80); // 16-bit, as mAddress
+    EXPECT_EQ(blockAddress(0xFFFF), 0xFF80); // 16-bit, as address
 }
 
 TEST(ControlBlockRecords, ReadsEveryField)

@@ -116,7 +116,7 @@ DataBlock blockWith(const std::vector<std::pair<std::size_t, Bytes>>& pieces, By
 
 // The block with the CRC each record that copies bytes carries after them, placed as
 // the walk finds the records.
-DataBlock withChecksums(DataBlock block, std::uint16_t mLength)
+DataBlock withChecksums(DataBlock block, std::uint16_t length)
 {
     std::size_t p = 0;
     std::size_t i = 0;
@@ -131,7 +131,7 @@ DataBlock withChecksums(DataBlock block, std::uint16_t mLength)
         }
         p += std::size_t{length} + 1;
         ++i;
-    } while (p < mLength);
+    } while (p < length);
     return block;
 }
 
@@ -140,7 +140,7 @@ TEST(DataBlockWalkTest, FollowsTheRecordWalk)
     struct Case {
         const char* name;
         DataBlock block;
-        std::uint16_t mLength;
+        std::uint16_t length;
         std::function<void(EeBlock&)> expect; // turns the untouched image into the expected one
     };
     // Position p follows the length bytes; data comes from 16 i + 2, not from p + 2.
@@ -161,13 +161,13 @@ TEST(DataBlockWalkTest, FollowsTheRecordWalk)
          [](EeBlock& e) { e[20] = 0xC1; }},
         {"length 0 advances by one", blockWith({{0, {0}}, {1, {0}}, {2, {4, 30}}, {34, {0xD1}}}), 3,
          [](EeBlock& e) { e[30] = 0xD1; }},
-        {"repeat runs once with mLength 0",
+        {"repeat runs once with length 0",
          blockWith({{0, {15, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}}, {16, {15, 12, 0xEE}}}), 0,
          [](EeBlock& e) {
              for (int k = 0; k < 12; ++k)
                  e[k] = static_cast<Byte>(k + 1);
          }},
-        {"stops at p >= mLength", blockWith({{0, {4, 0, 0x11}}, {5, {4, 1}}, {18, {0x22}}}), 5,
+        {"stops at p >= length", blockWith({{0, {4, 0, 0x11}}, {5, {4, 1}}, {18, {0x22}}}), 5,
          [](EeBlock& e) { e[0] = 0x11; }},
         {"a record may target image bytes 96..127", blockWith({{0, {15, 116, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}}}),
          16,
@@ -195,7 +195,7 @@ TEST(DataBlockWalkTest, FollowsTheRecordWalk)
         EeBlock image = patternedImage(77);
         EeBlock expected = image;
         c.expect(expected);
-        EXPECT_EQ(copyDataBlockToImage(withChecksums(c.block, c.mLength), c.mLength, image), DataBlockWalk::copied)
+        EXPECT_EQ(copyDataBlockToImage(withChecksums(c.block, c.length), c.length, image), DataBlockWalk::copied)
             << c.name;
         EXPECT_EQ(image, expected) << c.name;
     }
@@ -206,7 +206,7 @@ TEST(DataBlockWalkTest, HostileRecordsLeaveTheImageUntouched)
     struct Case {
         const char* name;
         DataBlock block;
-        std::uint16_t mLength;
+        std::uint16_t length;
         DataBlockWalk expected;
     };
     DataBlock full = *buildDataBlock(patternedImage(1));
@@ -237,9 +237,9 @@ TEST(DataBlockWalkTest, HostileRecordsLeaveTheImageUntouched)
         {"offset 120 in record 8", offsetNear127, kStoredLength, DataBlockWalk::pastImageEnd},
         {"offset 117", offset117, kStoredLength, DataBlockWalk::pastImageEnd},
         {"offset FF", offsetFF, kStoredLength, DataBlockWalk::pastImageEnd},
-        {"mLength FFFF with full records", full, 0xFFFF, DataBlockWalk::walkPastBlock},
-        {"mLength 129 with full records", full, 129, DataBlockWalk::walkPastBlock},
-        {"mLength FFFF with tiny records", tiny, 0xFFFF, DataBlockWalk::walkPastBlock},
+        {"length FFFF with full records", full, 0xFFFF, DataBlockWalk::walkPastBlock},
+        {"length 129 with full records", full, 129, DataBlockWalk::walkPastBlock},
+        {"length FFFF with tiny records", tiny, 0xFFFF, DataBlockWalk::walkPastBlock},
         {"many tiny copying records", tinyCopying, kStoredLength, DataBlockWalk::dataPastBlock},
         {"tiny record at image offset 128", tinyPastImage, kStoredLength, DataBlockWalk::pastImageEnd},
         {"ninth full record",
@@ -250,7 +250,7 @@ TEST(DataBlockWalkTest, HostileRecordsLeaveTheImageUntouched)
     for (const auto& c : cases) {
         EeBlock image = patternedImage(42);
         const EeBlock before = image;
-        const DataBlockWalk result = copyDataBlockToImage(c.block, c.mLength, image);
+        const DataBlockWalk result = copyDataBlockToImage(c.block, c.length, image);
         EXPECT_EQ(result, c.expected) << c.name;
         EXPECT_TRUE(isDamaged(result)) << c.name;
         EXPECT_FALSE(describe(result).empty()) << c.name;
@@ -279,11 +279,11 @@ TEST(DataBlockWalkTest, StaysInsideExactlySizedHeapBuffers)
         {blockWith({{127, {15}}}), 0xFFFF},
         {blockWith({{126, {15, 116}}}), 0xFFFF},
     };
-    for (const auto& [block, mLength] : blocks) {
+    for (const auto& [block, length] : blocks) {
         const auto data = std::make_unique<Byte[]>(kBlockSize);
         std::copy(block.begin(), block.end(), data.get());
         const auto image = std::make_unique<Byte[]>(kImageSize);
-        copyDataBlockToImage(ByteSpan(data.get(), kBlockSize), mLength, std::span<Byte>(image.get(), kImageSize));
+        copyDataBlockToImage(ByteSpan(data.get(), kBlockSize), length, std::span<Byte>(image.get(), kImageSize));
     }
 }
 
@@ -291,7 +291,7 @@ TEST(DataBlockWalkTest, ShortSpansLimitTheWalk)
 {
     const DataBlock full = *buildDataBlock(patternedImage(1));
 
-    // mData shorter than a block: reading past its end is damage.
+    // data shorter than a block: reading past its end is damage.
     EeBlock image = patternedImage(2);
     const EeBlock before = image;
     EXPECT_EQ(copyDataBlockToImage(ByteSpan(full).first(100), kStoredLength, image), DataBlockWalk::dataPastBlock);

@@ -20,7 +20,7 @@ public:
     FunctionBlock block() const override { return FunctionBlock::blockTimer; }
     QRect designGeometry() const override;
     void open(EeBlock& image) override;
-    // `bTBlockOK`.
+    // Writes the blocking time of the field.
     void apply(EeBlock& image) override;
     void closing() override;
 

@@ -19,13 +19,13 @@ DimmingCurves::DimmingCurves(DimmingCurvesContext context, DimmingCurvePanel& pa
     : QObject(parent), context_(std::move(context)), panel_(panel), caption_(kCorrectionOff)
 {
     connect(&panel_, &DimmingCurvePanel::entrySelected, this, &DimmingCurves::listSelection);
-    connect(&panel_, &DimmingCurvePanel::okClicked, this, &DimmingCurves::bDCOkClick);
-    connect(&panel_, &DimmingCurvePanel::cancelClicked, this, &DimmingCurves::bDCCancelClick);
+    connect(&panel_, &DimmingCurvePanel::okClicked, this, &DimmingCurves::confirmCurve);
+    connect(&panel_, &DimmingCurvePanel::cancelClicked, this, &DimmingCurves::cancelCurve);
 }
 
 void DimmingCurves::startUp(int requestedCurve)
 {
-    available_ = dimmCurve(true);
+    available_ = listCurves(true);
     // Without a curve list the request stays as it was, for the restart's arguments.
     curveIndex_ = requestedCurve;
     if (!available_ || curveIndex_ == -1)
@@ -41,7 +41,7 @@ void DimmingCurves::startUp(int requestedCurve)
         untick();
 }
 
-bool DimmingCurves::dimmCurve(bool atStartup)
+bool DimmingCurves::listCurves(bool atStartup)
 {
     std::error_code error;
     if (!context_.folder || !std::filesystem::is_directory(*context_.folder, error))
@@ -57,15 +57,15 @@ bool DimmingCurves::dimmCurve(bool atStartup)
         panel_.selectEntry(0);
         lbOldItemIdx_ = 0;
         showPanel();
-        paintDC(true);
+        loadSelectedCurve(true);
     } else {
         panel_.selectEntry(curveIndex_);
-        paintDC(false);
+        loadSelectedCurve(false);
     }
     return true;
 }
 
-void DimmingCurves::paintDC(bool draw)
+void DimmingCurves::loadSelectedCurve(bool draw)
 {
     CurvePoints& curve = curve_;
     curve.resize(kCurvePoints, 0);
@@ -102,7 +102,7 @@ void DimmingCurves::outputSetupShown()
     emit controlsChanged();
 }
 
-void DimmingCurves::cbDCClick(bool ticked)
+void DimmingCurves::correctionTicked(bool ticked)
 {
     if (!ticked) {
         untick();
@@ -117,7 +117,7 @@ void DimmingCurves::tick()
 {
     ticked_ = true;
     emit controlsChanged();
-    if (!dimmCurve(false))
+    if (!listCurves(false))
         noCurves();
 }
 
@@ -142,10 +142,10 @@ void DimmingCurves::untick()
     emit controlsChanged();
 }
 
-void DimmingCurves::bDCClick()
+void DimmingCurves::chooseAnotherCurve()
 {
     curveIndex_ = -1;
-    if (!dimmCurve(false))
+    if (!listCurves(false))
         noCurves();
     showPanel();
 }
@@ -160,10 +160,10 @@ void DimmingCurves::listSelection(int row)
     if (row == lbOldItemIdx_)
         return;
     lbOldItemIdx_ = row;
-    paintDC(true);
+    loadSelectedCurve(true);
 }
 
-void DimmingCurves::bDCOkClick()
+void DimmingCurves::confirmCurve()
 {
     // A curve that failed to load would convert the levels with stray points.
     if (!drawnValid_)
@@ -178,19 +178,19 @@ void DimmingCurves::bDCOkClick()
     // image without the forward conversion, so converting it backward would alter it.
     const bool memoryMode = context_.mode == WindowMode::memoryLocal || context_.mode == WindowMode::memoryRemote;
     if (!inverseApplied_ && memoryMode) {
-        invCorrectDC();
+        convertImageBack();
         if (context_.setOutput)
             context_.setOutput();
     }
 }
 
-void DimmingCurves::bDCCancelClick()
+void DimmingCurves::cancelCurve()
 {
     panel_.dismiss();
     untick();
 }
 
-void DimmingCurves::invCorrectDC()
+void DimmingCurves::convertImageBack()
 {
     if (!ticked_ || curveIndex_ == -1)
         return;

@@ -64,17 +64,18 @@ public:
     // `setOutput`'s part: called when Output Setup shows the correction controls.
     void outputSetupShown();
     // The user ticked or unticked `cbDC` in the open Output Setup panel.
-    void cbDCClick(bool ticked);
-    void bDCClick();
-    // `invCorrectDC`: the image back through the selected curve (a memory was chosen).
-    void invCorrectDC();
+    void correctionTicked(bool ticked);
+    // "bDC": the curve panel opens to choose another curve.
+    void chooseAnotherCurve();
+    // The image back through the selected curve (a memory was chosen).
+    void convertImageBack();
     // The memory Cancel: correction off, and a fresh image may be converted again.
     void memoryCancelled();
 
-    // `dimmCurve`: reads the curve folder into the list; true when it offered a curve.
-    bool dimmCurve(bool atStartup);
-    // `paintDC`: loads the selected entry's file into the selected curve, draws it when `draw`.
-    void paintDC(bool draw);
+    // Reads the curve folder into the list; true when it offered a curve.
+    bool listCurves(bool atStartup);
+    // Loads the selected entry's file into the selected curve, draws it when `draw`.
+    void loadSelectedCurve(bool draw);
 
 signals:
     // `cbDC` or `bDC` must show something else.
@@ -86,8 +87,9 @@ private:
     void noCurves();
     void showPanel();
     void listSelection(int row);
-    void bDCOkClick();
-    void bDCCancelClick();
+    // The curve panel's OK and Cancel.
+    void confirmCurve();
+    void cancelCurve();
     QString entryCaption(int row) const;
 
     DimmingCurvesContext context_;

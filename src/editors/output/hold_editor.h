@@ -20,9 +20,9 @@ public:
 
     FunctionBlock block() const override { return FunctionBlock::hold; }
     QRect designGeometry() const override;
-    // `setHoldTime`.
+    // Fills the hold-time field from the image.
     void open(EeBlock& image) override;
-    // `bTHoldOKClick`.
+    // Writes the hold time of the field.
     void apply(EeBlock& image) override;
     void closing() override;
 

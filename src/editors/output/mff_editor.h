@@ -27,7 +27,7 @@ public:
     QRect designGeometry() const override;
     // `setMFF`; "Reset operating hours" keeps its state from the last use.
     void open(EeBlock& image) override;
-    // `bMFFOkClick`.
+    // Writes the MFF and burn-in settings of the fields.
     void apply(EeBlock& image) override;
     void closing() override;
     // The block's switch turned it off: no reset request either.

@@ -46,8 +46,8 @@ OutputEditor::OutputEditor(DimmingCurves& curves, QWidget* parent)
     cbDC_->setObjectName(QStringLiteral("cbDC"));
     bDC_ = new QPushButton(QStringLiteral("Curve..."), this);
     bDC_->setObjectName(QStringLiteral("bDC"));
-    connect(cbDC_, &QCheckBox::clicked, &curves_, &DimmingCurves::cbDCClick);
-    connect(bDC_, &QPushButton::clicked, &curves_, &DimmingCurves::bDCClick);
+    connect(cbDC_, &QCheckBox::clicked, &curves_, &DimmingCurves::correctionTicked);
+    connect(bDC_, &QPushButton::clicked, &curves_, &DimmingCurves::chooseAnotherCurve);
     connect(&curves_, &DimmingCurves::controlsChanged, this, &OutputEditor::showCurveControls);
 
     auto* level = new QHBoxLayout;

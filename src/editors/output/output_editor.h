@@ -25,7 +25,7 @@ public:
 
     FunctionBlock block() const override { return FunctionBlock::output; }
     QRect designGeometry() const override;
-    // `setOutput`.
+    // Fills the fields and the correction controls from the image.
     void open(EeBlock& image) override;
     void apply(EeBlock& image) override;
     void closing() override;

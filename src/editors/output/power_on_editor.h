@@ -23,7 +23,7 @@ public:
     FunctionBlock block() const override { return FunctionBlock::powerOn; }
     QRect designGeometry() const override;
     void open(EeBlock& image) override;
-    // `bDPC_OK`.
+    // Writes the power-on delay, fade and level and the DPC/DOO settings of the fields.
     void apply(EeBlock& image) override;
     void closing() override;
 

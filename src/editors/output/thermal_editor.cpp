@@ -42,11 +42,11 @@ ThermalEditor::ThermalEditor(QWidget* parent) : Editor(QStringLiteral("Thermo-Ma
     rows->addWidget(cbOutput_Off_, 0, 5);
     rows->setColumnStretch(6, 1);
     for (int tag = kThermalT1Tag; tag < kThermalL1Tag + 3; ++tag)
-        connect(&fieldOf(tag), &ClickField::clicked, this, [this, tag] { eTMSlider(tag); });
+        connect(&fieldOf(tag), &ClickField::clicked, this, [this, tag] { openSliderFor(tag); });
 
     pThermo_ = new SliderStrip("pThermo", "sbThermo", this);
     sbThermo_ = &pThermo_->slider();
-    connect(sbThermo_, &QSlider::valueChanged, this, &ThermalEditor::sbThermoChange);
+    connect(sbThermo_, &QSlider::valueChanged, this, &ThermalEditor::sliderMoved);
 
     auto* layout = new QVBoxLayout(this);
     setCardLayout(*layout);
@@ -80,7 +80,7 @@ void ThermalEditor::open(EeBlock& image)
     closing();
 }
 
-void ThermalEditor::eTMSlider(int tag)
+void ThermalEditor::openSliderFor(int tag)
 {
     tag_ = tag;
     ClickField& field = fieldOf(tag);
@@ -91,7 +91,7 @@ void ThermalEditor::eTMSlider(int tag)
     pThermo_->attach(field);
 }
 
-void ThermalEditor::sbThermoChange(int)
+void ThermalEditor::sliderMoved(int)
 {
     if (tag_ == 0)
         return; // no field opened yet

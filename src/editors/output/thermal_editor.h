@@ -31,9 +31,9 @@ public:
 private:
     // The field of a slider tag (2..4 thresholds, 5..7 levels).
     ClickField& fieldOf(int tag) const;
-    // `eTMSlider`.
-    void eTMSlider(int tag);
-    void sbThermoChange(int position);
+    // The slider strip comes up for the threshold or level field `tag`.
+    void openSliderFor(int tag);
+    void sliderMoved(int position);
 
     std::array<ClickField*, 3> thresholds_{};
     std::array<ClickField*, 3> levels_{};

@@ -23,9 +23,9 @@ public:
 
     FunctionBlock block() const override { return FunctionBlock::isd; }
     QRect designGeometry() const override;
-    // `setAstro`.
+    // Fills the offset, DST and threshold fields from the image.
     void open(EeBlock& image) override;
-    // `bISDOKClick`.
+    // Writes the ISD settings of the fields.
     void apply(EeBlock& image) override;
     void closing() override;
 
