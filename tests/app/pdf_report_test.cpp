@@ -14,13 +14,12 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "app/window_fixture.h"
 #include "files/atomic_file.h"
 #include "files/pdf_text.h"
 #include "files/report_header.h"
 #include "files/report_images.h"
+#include "temp_folder.h"
 
 namespace ormid {
 namespace {
@@ -30,20 +29,7 @@ using Lines = std::vector<std::string>;
 
 class PdfReportTest : public test::WindowOnStick {
 protected:
-    void SetUp() override
-    {
-        WindowOnStick::SetUp();
-        folder_ = fs::temp_directory_path()
-            / ("ormid_pdf_" + std::to_string(::getpid()) + "_"
-               + testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override
-    {
-        WindowOnStick::TearDown();
-        fs::remove_all(folder_);
-    }
+    void SetUp() override { WindowOnStick::SetUp(); }
 
     // M1 of a memory stick holds the full image and is chosen: the panel is unlocked.
     void startWithFullImage()
@@ -75,7 +61,8 @@ protected:
         return test::readPdf(file.bytes);
     }
 
-    fs::path folder_;
+    test::TempFolder temp_{"ormid_pdf"};
+    const fs::path folder_ = temp_.path();
 };
 
 TEST_F(PdfReportTest, PdfShowsTheProjectPanelLockedWithTheFocusOnName)

@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "app/child_process.h"
 #include "app/instance_guard.h"
 #include "files/atomic_file.h"
+#include "temp_folder.h"
 
 namespace ormid {
 namespace {
@@ -31,17 +31,8 @@ struct ProcessRun {
     std::string output;
 };
 
-class ProgrammerOptions : public testing::Test {
+class ProgrammerOptions : public test::TempFolderTest {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/ormid-options-e2e-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        ::chmod(folder_.c_str(), 0700);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     // The programmer with `arguments` and no display at all: any attempt to open a
     // window would fail.
     ProcessRun runWithoutDisplay(const std::vector<std::string>& arguments)
@@ -63,8 +54,6 @@ protected:
         const int status = test::awaitExit(pid);
         return {status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1, readWholeFile(output).bytes};
     }
-
-    fs::path folder_;
 };
 
 TEST_F(ProgrammerOptions, HelpAndVersionAnswerWithoutADisplay)

@@ -12,13 +12,12 @@
 #include <utility>
 #include <vector>
 
-#include <unistd.h>
-
 #include "app/user_dialogs.h"
 #include "app/window_fixture.h"
 #include "core/encodings.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
+#include "temp_folder.h"
 
 namespace ormid {
 namespace {
@@ -31,8 +30,6 @@ const std::vector<std::string> kRestart{"release", "start", "quit"};
 
 class UnsavedChangesTest : public test::WindowOnStick {
 protected:
-    void TearDown() override { fs::remove(file_); }
-
     // A change only the window holds: ISD switched off with a click on its switch.
     void switchIsdOff()
     {
@@ -44,7 +41,8 @@ protected:
     std::string info() const { return element<QLineEdit>("eInfo")->text().toStdString(); }
     void saveTo(const fs::path& file) { dialogs_.fileName = QString::fromStdString(file.string()); }
 
-    const fs::path file_ = fs::temp_directory_path() / ("ormid-unsaved-" + std::to_string(::getpid()) + ".kdc");
+    test::TempFolder folder_{"ormid-unsaved"};
+    const fs::path file_ = folder_ / "unsaved.kdc";
 };
 
 TEST_F(UnsavedChangesTest, WithNothingUnsavedAPulledStickRestartsAtOnce)

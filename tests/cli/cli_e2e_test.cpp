@@ -13,10 +13,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "cli/file_folder_test.h"
 #include "core/image.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
+#include "temp_folder.h"
 
 namespace ormid {
 namespace {
@@ -50,7 +50,7 @@ BinaryRun runBinaryOutput(const std::string& arguments)
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
 
-class CliEndToEnd : public test::FileFolderTest {};
+class CliEndToEnd : public test::TempFolderTest {};
 
 TEST_F(CliEndToEnd, ExecutableReturnsTheExitCodes)
 {

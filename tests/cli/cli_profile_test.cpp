@@ -9,23 +9,19 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "cli/file_folder_test.h"
 #include "core/image.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
+#include "temp_folder.h"
 
 namespace ormid {
 namespace {
 
 namespace fs = std::filesystem;
 
-class CliProfile : public test::FileFolderTest {
+class CliProfile : public test::TempFolderTest {
 protected:
-    void SetUp() override
-    {
-        FileFolderTest::SetUp();
-        default_ = put("default.kdc", saveConfiguration(makeDefaultImage(), ""));
-    }
+    void SetUp() override { default_ = put("default.kdc", saveConfiguration(makeDefaultImage(), "")); }
 
     // `ormid-cli profile ARGS`: its exit code; what it printed in printed_ and complaints_.
     int profile(std::vector<std::string> args)

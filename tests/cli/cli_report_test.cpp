@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "cli/file_folder_test.h"
 #include "files/config_file.h"
 #include "files/pdf_text.h"
 #include "files/report_header.h"
 #include "files/report_images.h"
+#include "temp_folder.h"
 
 namespace ormid {
 namespace {
@@ -23,11 +23,11 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-class CliReport : public test::FileFolderTest {
+class CliReport : public test::TempFolderTest {
 protected:
     void SetUp() override
     {
-        FileFolderTest::SetUp();
+        TempFolderTest::SetUp();
         full_ = put("full.kdc", saveConfiguration(test::fullReportImage(), "Full"));
         out_ = (folder_ / "out.pdf").string();
     }

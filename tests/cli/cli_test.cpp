@@ -19,7 +19,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "cli/file_folder_test.h"
 #include "core/crc16.h"
 #include "core/display_rules.h"
 #include "core/encodings.h"
@@ -42,6 +41,7 @@
 #include "sim/sim_transport.h"
 #include "sim/stick_model.h"
 #include "sim/virtual_clock.h"
+#include "temp_folder.h"
 #include "waiter_double.h"
 
 namespace ormid {
@@ -100,7 +100,7 @@ std::string curveText(std::string_view line50, std::string_view tail)
     return text + std::string(tail);
 }
 
-class Cli : public test::FileFolderTest {};
+class Cli : public test::TempFolderTest {};
 
 TEST_F(Cli, HelpListsEveryCommand)
 {

@@ -13,7 +13,6 @@
 #include <sys/wait.h>
 
 #include "app/child_process.h"
-#include "cli/file_folder_test.h"
 #include "core/image.h"
 #include "core/remote_frames.h"
 #include "core/text_lines.h"
@@ -24,6 +23,7 @@
 #include "link/memory_transfer.h"
 #include "sim/presets.h"
 #include "sim/state_file.h"
+#include "temp_folder.h"
 
 namespace ormid {
 namespace {
@@ -41,12 +41,12 @@ EeBlock patternImage(int factor)
     return image;
 }
 
-class StickTools : public test::FileFolderTest {
+class StickTools : public test::TempFolderTest {
 protected:
     void TearDown() override
     {
         stopSimulator();
-        FileFolderTest::TearDown();
+        TempFolderTest::TearDown();
     }
 
     std::string path(const char* name) const { return (folder_ / name).string(); }

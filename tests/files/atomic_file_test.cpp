@@ -6,30 +6,19 @@
 
 #include <csignal>
 
+#include "temp_folder.h"
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace ormid {
 namespace {
 
 namespace fs = std::filesystem;
 
-class AtomicFile : public testing::Test {
+class AtomicFile : public test::TempFolderTest {
 protected:
-    void SetUp() override
-    {
-        folder_ = fs::temp_directory_path()
-            / ("ormid_atomic_" + std::to_string(::getpid()) + "_"
-               + testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override
-    {
-        fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add);
-        fs::remove_all(folder_);
-    }
+    // A test may take the folder's permissions away; it is removed with them given back.
+    void TearDown() override { fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add); }
 
     void put(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
     std::vector<std::string> folderEntries() const
@@ -40,8 +29,6 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-
-    fs::path folder_;
 };
 
 TEST_F(AtomicFile, ReadsEveryByte)

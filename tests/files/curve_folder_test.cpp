@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/file_folder_test.h"
+#include "temp_folder.h"
 
 namespace ormid {
 namespace {
@@ -22,7 +22,7 @@ std::string identityText()
 }
 
 // Files at any depth below the test's own folder.
-class CurveFolder : public test::FileFolderTest {
+class CurveFolder : public test::TempFolderTest {
 protected:
     void write(const fs::path& path, const std::string& bytes)
     {

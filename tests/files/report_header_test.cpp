@@ -6,10 +6,9 @@
 #include <optional>
 #include <string>
 
-#include <unistd.h>
-
 #include "files/atomic_file.h"
 #include "files/ini_file.h"
+#include "temp_folder.h"
 
 namespace ormid {
 namespace {
@@ -82,8 +81,8 @@ TEST(ReportHeader, MissingKeysGiveTheDefaultLines)
 TEST(ReportHeader, ReadsTheFileAndFallsBackWhenThereIsNone)
 {
     namespace fs = std::filesystem;
-    const fs::path folder = fs::temp_directory_path() / ("ormid_header_" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const test::TempFolder temp("ormid_header");
+    const fs::path& folder = temp.path();
     const fs::path ini = folder / "pdf.ini";
     ASSERT_TRUE(writeFileAtomically(ini, "[Header]\nLine1=Acme\n").ok());
 
@@ -92,7 +91,6 @@ TEST(ReportHeader, ReadsTheFileAndFallsBackWhenThereIsNone)
     EXPECT_EQ(readReportHeader(folder / "missing.ini").line1, kDefaultLine1);
     EXPECT_EQ(readReportHeader(folder).line1, kDefaultLine1) << "a folder is no file";
     EXPECT_EQ(readReportHeader(std::nullopt).line1, kDefaultLine1);
-    fs::remove_all(folder);
 }
 
 } // namespace

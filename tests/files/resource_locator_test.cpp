@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "temp_folder.h"
 #include <unistd.h>
 
 namespace ormid {
@@ -19,17 +20,13 @@ enum Folder { beside, user, installed };
 constexpr const char* kFolderNames[] = {"beside", "user", "installed"};
 
 // Three data folders in a temporary folder, each holding the files a case puts there.
-class ResourceLocator : public testing::Test {
+class ResourceLocator : public test::TempFolderTest {
 protected:
     void SetUp() override
     {
-        root_ = fs::temp_directory_path()
-            / ("ormid_resources_" + std::to_string(::getpid()) + "_"
-               + testing::UnitTest::GetInstance()->current_test_info()->name());
         paths_ = {root_ / "bin", root_ / "home/share/ormid", root_ / "usr/share/ormid"};
         emptyFolders();
     }
-    void TearDown() override { fs::remove_all(root_); }
 
     void emptyFolders()
     {
@@ -46,7 +43,7 @@ protected:
         std::ofstream(path) << "x";
     }
 
-    fs::path root_;
+    const fs::path root_ = folder_;
     std::array<fs::path, 3> paths_;
 };
 

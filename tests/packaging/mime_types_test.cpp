@@ -9,11 +9,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include <QMimeDatabase>
 
-#include <unistd.h>
+#include "temp_folder.h"
 
 namespace {
 
@@ -32,8 +33,8 @@ protected:
     // Qt reads the MIME data folders once per process, so they are set before its first use.
     static void SetUpTestSuite()
     {
-        root_ = fs::temp_directory_path() / ("ormid_mime_" + std::to_string(::getpid()));
-        fs::remove_all(root_);
+        folder_.emplace("ormid_mime");
+        root_ = folder_->path();
         fs::create_directories(root_ / "data/mime/packages");
         fs::create_directories(root_ / "home");
         for (const auto& entry : fs::directory_iterator(kSystemPackages))
@@ -45,7 +46,7 @@ protected:
         ::setenv("XDG_DATA_HOME", (root_ / "home").c_str(), 1);
         ::setenv("XDG_DATA_DIRS", (root_ / "data").c_str(), 1);
     }
-    static void TearDownTestSuite() { fs::remove_all(root_); }
+    static void TearDownTestSuite() { folder_.reset(); }
 
     fs::path put(const std::string& name, const std::string& bytes) const
     {
@@ -55,6 +56,7 @@ protected:
         return path;
     }
 
+    static inline std::optional<ormid::test::TempFolder> folder_;
     static inline fs::path root_;
     static inline bool compiled_ = false;
 };

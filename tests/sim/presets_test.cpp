@@ -6,11 +6,10 @@
 #include <fstream>
 #include <string>
 
-#include <unistd.h>
-
 #include "case_name.h"
 #include "core/data_block.h"
 #include "link/control_block.h"
+#include "temp_folder.h"
 
 namespace ormid::sim {
 namespace {
@@ -111,18 +110,8 @@ TEST(PresetFirmwareRecordTest, SizeTheProgramWouldRefuseIsAnError)
     EXPECT_EQ(presetFirmwareRecord(state, 77, 0x2FFF), "");
 }
 
-class DeviceMemoryFileTest : public ::testing::Test {
+class DeviceMemoryFileTest : public test::TempFolderTest {
 protected:
-    void SetUp() override
-    {
-        folder_ = fs::temp_directory_path()
-            / ("ormid_presets_" + std::to_string(::getpid()) + "_"
-               + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     fs::path write(const std::string& name, std::size_t size)
     {
         const fs::path path = folder_ / name;
@@ -132,8 +121,6 @@ protected:
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
     }
-
-    fs::path folder_;
 };
 
 TEST_F(DeviceMemoryFileTest, LoadsExactly256Bytes)

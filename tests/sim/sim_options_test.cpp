@@ -8,13 +8,11 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "core/image.h"
-#include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "link/control_block.h"
 #include "sim/state_file.h"
+#include "temp_folder.h"
 
 namespace ormid::sim {
 namespace {
@@ -237,21 +235,8 @@ TEST(SimOptions, HelpWinsOverEverythingElse)
     EXPECT_NE(usage.str().find("Usage: ormid-stick-sim --socket PATH"), std::string::npos);
 }
 
-class PrepareStickState : public testing::Test {
+class PrepareStickState : public test::TempFolderTest {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/ormid-prepare-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
-
-    std::string put(const std::string& name, std::string_view bytes)
-    {
-        EXPECT_TRUE(writeFileAtomically(folder_ / name, bytes).ok());
-        return (folder_ / name).string();
-    }
     // A state file of a remote stick whose M2 is named "Kept".
     std::string remoteStateFile()
     {
@@ -264,8 +249,6 @@ protected:
         EXPECT_EQ(saveStickState(path, state), "");
         return path;
     }
-
-    std::filesystem::path folder_;
 };
 
 MemoryRecord record(const StickState& state, int n)

@@ -8,9 +8,8 @@
 #include <ostream>
 #include <string>
 
-#include <unistd.h>
-
 #include "core/crc16.h"
+#include "temp_folder.h"
 
 namespace ormid::sim {
 namespace {
@@ -41,20 +40,7 @@ void reseal(std::string& bytes)
     bytes[body + 1] = static_cast<char>(crc >> 8);
 }
 
-class StateFileTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        folder_ = fs::temp_directory_path()
-            / ("ormid_state_" + std::to_string(::getpid()) + "_"
-               + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    fs::path folder_;
-};
+class StateFileTest : public test::TempFolderTest {};
 
 TEST_F(StateFileTest, SavedStateLoadsBackEqual)
 {

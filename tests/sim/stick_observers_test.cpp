@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "cli/file_folder_test.h"
 #include "core/remote_frames.h"
 #include "link/control_block.h"
 #include "link/stick_frames.h"
 #include "sim/bridge_server.h"
 #include "sim/state_file.h"
+#include "temp_folder.h"
 
 namespace ormid::sim {
 namespace {
@@ -33,7 +33,7 @@ std::vector<Byte> writeMemoryFrame()
     return buildLinkFrame(writeMemoryCommand(0, image)->bytes, 64).report;
 }
 
-class StateFileKeeperTest : public test::FileFolderTest {
+class StateFileKeeperTest : public test::TempFolderTest {
 protected:
     std::ostringstream err_;
 };

@@ -15,8 +15,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "app/window_fixture.h"
 #include "core/data_block.h"
 #include "core/encodings.h"
@@ -25,6 +23,7 @@
 #include "editors/output/dimming_curves.h"
 #include "link/control_block.h"
 #include "sim/presets.h"
+#include "temp_folder.h"
 
 namespace ormid {
 namespace {
@@ -67,14 +66,12 @@ bool lineAt(const QImage& chart, int x, int y)
 
 class DimmingCurvesTest : public test::WindowOnStick {
 protected:
+    test::TempFolder curves_{"ormid_curves_gui"};
+
     void SetUp() override
     {
         WindowOnStick::SetUp();
-        curveFolder_ = fs::temp_directory_path()
-            / ("ormid_curves_gui_" + std::to_string(::getpid()) + "_"
-               + testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(curveFolder_);
-        fs::create_directories(curveFolder_);
+        curveFolder_ = curves_.path();
         std::vector<int> fiftyGives33 = identityPoints();
         fiftyGives33[50] = 33;
         std::vector<int> zeroUpTo5 = identityPoints();
@@ -89,12 +86,6 @@ protected:
         write("e-zero-low.dc", curveText(zeroUpTo5));
         write("f-short.dc", std::string(100, '\n')); // 100 bytes: not offered
     }
-    void TearDown() override
-    {
-        WindowOnStick::TearDown();
-        fs::remove_all(curveFolder_);
-    }
-
     void write(const std::string& name, const std::string& bytes)
     {
         std::ofstream(curveFolder_ / name, std::ios::binary | std::ios::trunc) << bytes;

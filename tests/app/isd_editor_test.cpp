@@ -9,14 +9,14 @@
 #include <QSlider>
 #include <QTest>
 
-#include "app/window_fixture.h"
+#include "app/editor_fixture.h"
 #include "core/encodings.h"
 #include "core/image.h"
 
 namespace ormid {
 namespace {
 
-class IsdTest : public test::WindowOnStick {
+class IsdEditorTest : public test::EditorOnStick {
 protected:
     void SetUp() override
     {
@@ -25,15 +25,9 @@ protected:
         press("bM1");
         ASSERT_FALSE(run().formDisabled);
     }
-    QString text(const char* name) const { return element<QLineEdit>(name)->text(); }
-    void keys(const char* name, Qt::Key key, int times = 1)
-    {
-        for (int i = 0; i < times; ++i)
-            QTest::keyClick(element<QWidget>(name), key);
-    }
 };
 
-TEST_F(IsdTest, TheSwitchTurnsIsdAndEngine1OffAndOn)
+TEST_F(IsdEditorTest, TheSwitchTurnsIsdAndEngine1OffAndOn)
 {
     ASSERT_TRUE(TestBit(image()[field::outputByte], bit::isdEnable));
     press("SW_astro_close");
@@ -45,7 +39,7 @@ TEST_F(IsdTest, TheSwitchTurnsIsdAndEngine1OffAndOn)
     EXPECT_TRUE(shown("iISD1_en"));
 }
 
-TEST_F(IsdTest, InTheRemoteLayoutSwitchingOffClearsAndLocksTheIsdTxBoxes)
+TEST_F(IsdEditorTest, InTheRemoteLayoutSwitchingOffClearsAndLocksTheIsdTxBoxes)
 {
     start(test::memoryStick(true).withMemory(1, makeDefaultImage(), "Lamp"), {"-skipFW"});
     press("bM1");
@@ -65,7 +59,7 @@ TEST_F(IsdTest, InTheRemoteLayoutSwitchingOffClearsAndLocksTheIsdTxBoxes)
     }
 }
 
-TEST_F(IsdTest, DstMovesTheOffsetByAnHourAndCancelWritesNothing)
+TEST_F(IsdEditorTest, DstMovesTheOffsetByAnHourAndCancelWritesNothing)
 {
     const EeBlock before = image();
     press("iISD_en");
@@ -85,7 +79,7 @@ TEST_F(IsdTest, DstMovesTheOffsetByAnHourAndCancelWritesNothing)
     EXPECT_FALSE(run().formDisabled);
 }
 
-TEST_F(IsdTest, TheCalculatorSetsTheOffsetLessAnHourWithDst)
+TEST_F(IsdEditorTest, TheCalculatorSetsTheOffsetLessAnHourWithDst)
 {
     press("iISD_en");
     press("cbDST");
@@ -113,7 +107,7 @@ TEST_F(IsdTest, TheCalculatorSetsTheOffsetLessAnHourWithDst)
     EXPECT_EQ(text("eISDOffset"), "-01:30:00") << "the next opening reads the image";
 }
 
-TEST_F(IsdTest, AutoDstTakesItsThresholdsFromTheNightCalculator)
+TEST_F(IsdEditorTest, AutoDstTakesItsThresholdsFromTheNightCalculator)
 {
     press("iISD_en");
     EXPECT_FALSE(shown("eW2S")) << "the thresholds come with Enabled";
@@ -145,7 +139,7 @@ TEST_F(IsdTest, AutoDstTakesItsThresholdsFromTheNightCalculator)
     EXPECT_EQ(image()[field::autoDstEnd], 0);
 }
 
-TEST_F(IsdTest, DigitsTypedOverAFullDayOfTheNightCalculatorReplaceIt)
+TEST_F(IsdEditorTest, DigitsTypedOverAFullDayOfTheNightCalculatorReplaceIt)
 {
     press("iISD_en");
     press("cbADSTEnable");
@@ -171,7 +165,7 @@ TEST_F(IsdTest, DigitsTypedOverAFullDayOfTheNightCalculatorReplaceIt)
     EXPECT_LT(text("eLoN").toStdString(), "12:01") << "the nights are shorter at the end of March";
 }
 
-TEST_F(IsdTest, TheHelpOfEachCalculatorComesAndGoesWithAClick)
+TEST_F(IsdEditorTest, TheHelpOfEachCalculatorComesAndGoesWithAClick)
 {
     press("iISD_en");
     press("bAstroCalc");

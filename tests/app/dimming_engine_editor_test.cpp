@@ -50,16 +50,8 @@ std::vector<Byte> engineBytes(const EeBlock& image, std::size_t first)
             image.begin() + static_cast<std::ptrdiff_t>(first + field::stepCount * field::stepSize)};
 }
 
-class DimmingEnginesTest : public test::WindowOnStick {
+class DimmingEngineEditorTest : public test::WindowOnStick {
 protected:
-    // M1 of a memory stick (`remote`: a remote stick) holds `memory` and is chosen.
-    void editMemory(const EeBlock& memory, bool remote = false)
-    {
-        start(test::memoryStick(remote).withMemory(1, memory, "Lamp"), {"-skipFW"});
-        press("bM1");
-        ASSERT_FALSE(run().formDisabled);
-    }
-
     QString text(const std::string& name) const { return element<QLineEdit>(name.c_str())->text(); }
     bool rowEnabled(const std::string& name) const { return element<QGroupBox>(name.c_str())->isEnabled(); }
     bool checked(const std::string& name) const { return element<QRadioButton>(name.c_str())->isChecked(); }
@@ -69,14 +61,9 @@ protected:
         return field->palette().color(QPalette::Text) != field->parentWidget()->palette().color(QPalette::Text);
     }
     void pressName(const std::string& name) { press(name.c_str()); }
-    void keys(const char* name, Qt::Key key, int times = 1)
-    {
-        for (int i = 0; i < times; ++i)
-            QTest::keyClick(element<QWidget>(name), key);
-    }
 };
 
-TEST_F(DimmingEnginesTest, ClickingTheLevelOfTheFirstFreeRowTakesItIntoUse)
+TEST_F(DimmingEngineEditorTest, ClickingTheLevelOfTheFirstFreeRowTakesItIntoUse)
 {
     editMemory(imageWith({-24, 60})); // 22:00, 05:00
     press("iISD1_en");
@@ -126,7 +113,7 @@ TEST_F(DimmingEnginesTest, ClickingTheLevelOfTheFirstFreeRowTakesItIntoUse)
 
 // No time of day follows 09:00: a click on the time after it opens nothing, and the strip
 // goes on editing the field it edited, so the slider cannot write the refused field.
-TEST_F(DimmingEnginesTest, ATimeAfter0900CannotBeOpenedAndTheStripKeepsItsField)
+TEST_F(DimmingEngineEditorTest, ATimeAfter0900CannotBeOpenedAndTheStripKeepsItsField)
 {
     editMemory(imageWith({-24, 108})); // 22:00, 09:00
     press("iISD1_en");
@@ -143,7 +130,7 @@ TEST_F(DimmingEnginesTest, ATimeAfter0900CannotBeOpenedAndTheStripKeepsItsField)
     EXPECT_EQ(text("eD1_Level1"), "45");
 }
 
-TEST_F(DimmingEnginesTest, ARowTakenIntoUseAtMidnightAfter0500IsRemovedWithOneMessage)
+TEST_F(DimmingEngineEditorTest, ARowTakenIntoUseAtMidnightAfter0500IsRemovedWithOneMessage)
 {
     editMemory(imageWith({-24, 60}));
     press("iISD1_en");
@@ -155,7 +142,7 @@ TEST_F(DimmingEnginesTest, ARowTakenIntoUseAtMidnightAfter0500IsRemovedWithOneMe
     EXPECT_FALSE(run().formDisabled) << "the message comes after the panel is closed";
 }
 
-TEST_F(DimmingEnginesTest, DeletingRow3OfFiveFreesRows3To10)
+TEST_F(DimmingEngineEditorTest, DeletingRow3OfFiveFreesRows3To10)
 {
     editMemory(imageWith({-36, -24, -12, 0, 12}));
     press("iISD1_en");
@@ -202,7 +189,7 @@ EeBlock withFreeRow2(const FreeRowCase& c)
     return memory;
 }
 
-TEST_F(DimmingEnginesTest, AFreeRowShowsItsStoredTimeAndFadeAndKeepsThemWhenTakenIntoUse)
+TEST_F(DimmingEngineEditorTest, AFreeRowShowsItsStoredTimeAndFadeAndKeepsThemWhenTakenIntoUse)
 {
     for (const FreeRowCase& c : kFreeRowCases) {
         SCOPED_TRACE(c.picture);
@@ -228,7 +215,7 @@ TEST_F(DimmingEnginesTest, AFreeRowShowsItsStoredTimeAndFadeAndKeepsThemWhenTake
     }
 }
 
-TEST_F(DimmingEnginesTest, RowsFreedByADeleteBoxLookLikeFreeRowsOnOpening)
+TEST_F(DimmingEngineEditorTest, RowsFreedByADeleteBoxLookLikeFreeRowsOnOpening)
 {
     for (const auto& [picture, level, remove, on, off] :
          {std::tuple{"iISD1_en", "eD1_Level", "ED1_cbDel2", "rbD1_On", "rbD1_Off"},
@@ -251,7 +238,7 @@ TEST_F(DimmingEnginesTest, RowsFreedByADeleteBoxLookLikeFreeRowsOnOpening)
     }
 }
 
-TEST_F(DimmingEnginesTest, RowsStayInPlaceWhenTheFirstClickBringsTheDeleteColumnAndTheStrip)
+TEST_F(DimmingEngineEditorTest, RowsStayInPlaceWhenTheFirstClickBringsTheDeleteColumnAndTheStrip)
 {
     for (const auto& [picture, level, cancel] : {std::tuple{"iISD1_en", "eD1_Level", "bDimmer1_Cancel"},
                                                  std::tuple{"iISD2_en", "eD2_Level", "bDimmer2Cancel"}}) {
@@ -274,7 +261,7 @@ TEST_F(DimmingEnginesTest, RowsStayInPlaceWhenTheFirstClickBringsTheDeleteColumn
     }
 }
 
-TEST_F(DimmingEnginesTest, CancelLeavesTheImageAndTheNextOpeningShowsItAgain)
+TEST_F(DimmingEngineEditorTest, CancelLeavesTheImageAndTheNextOpeningShowsItAgain)
 {
     editMemory(imageWith({-24, 60}, {0, 30}));
     const EeBlock before = image();
@@ -299,7 +286,7 @@ TEST_F(DimmingEnginesTest, CancelLeavesTheImageAndTheNextOpeningShowsItAgain)
     }
 }
 
-TEST_F(DimmingEnginesTest, Engine2RangeSelectorMovesADelayOntoItsGrid)
+TEST_F(DimmingEngineEditorTest, Engine2RangeSelectorMovesADelayOntoItsGrid)
 {
     editMemory(imageWith({-24}, {static_cast<Byte>(convertTime(2700))})); // 45 minutes
     press("iISD2_en");
@@ -328,7 +315,7 @@ TEST_F(DimmingEnginesTest, Engine2RangeSelectorMovesADelayOntoItsGrid)
     EXPECT_EQ(image()[engine2Step(1)], 252);
 }
 
-TEST_F(DimmingEnginesTest, Engine2ADelayOf61SecondsOpensAtTenSecondSteps)
+TEST_F(DimmingEngineEditorTest, Engine2ADelayOf61SecondsOpensAtTenSecondSteps)
 {
     editMemory(imageWith({-24}, {61}));
     press("iISD2_en");
@@ -340,7 +327,7 @@ TEST_F(DimmingEnginesTest, Engine2ADelayOf61SecondsOpensAtTenSecondSteps)
     EXPECT_EQ(text("eD2_Delay1"), "00:01:00");
 }
 
-TEST_F(DimmingEnginesTest, Engine2AZeroDelayAfterStep1RemovesTheRestWithoutAMessage)
+TEST_F(DimmingEngineEditorTest, Engine2AZeroDelayAfterStep1RemovesTheRestWithoutAMessage)
 {
     editMemory(imageWith({-24}, {0, 30, 40}));
     press("iISD2_en");
@@ -353,7 +340,7 @@ TEST_F(DimmingEnginesTest, Engine2AZeroDelayAfterStep1RemovesTheRestWithoutAMess
     EXPECT_TRUE(TestBit(image()[field::outputByte], bit::lstEnable)) << "step 1 stays";
 }
 
-TEST_F(DimmingEnginesTest, OnlyTheRemoteLevelSliderOfEngine2MovesTheRelay)
+TEST_F(DimmingEngineEditorTest, OnlyTheRemoteLevelSliderOfEngine2MovesTheRelay)
 {
     for (const bool remote : {false, true}) {
         SCOPED_TRACE(remote ? "remote" : "local");
@@ -367,7 +354,7 @@ TEST_F(DimmingEnginesTest, OnlyTheRemoteLevelSliderOfEngine2MovesTheRelay)
     }
 }
 
-TEST_F(DimmingEnginesTest, InRemoteModeLevelsMoveInFivesAndFadesOverTheDeviceRates)
+TEST_F(DimmingEngineEditorTest, InRemoteModeLevelsMoveInFivesAndFadesOverTheDeviceRates)
 {
     EeBlock memory = imageWith({-24});
     memory[field::minLevel] = 12;
@@ -390,7 +377,7 @@ TEST_F(DimmingEnginesTest, InRemoteModeLevelsMoveInFivesAndFadesOverTheDeviceRat
     EXPECT_EQ(text("eD1_Fade1"), "36,000");
 }
 
-TEST_F(DimmingEnginesTest, HelpPicturesComeWithTheQuestionButtonsAndGoWithAClick)
+TEST_F(DimmingEngineEditorTest, HelpPicturesComeWithTheQuestionButtonsAndGoWithAClick)
 {
     editMemory(imageWith({-24}));
     for (const auto& [picture, button, panel, target, cancel] :
