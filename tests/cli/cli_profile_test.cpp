@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli.h"
+#include "cli/cli_run.h"
 #include "core/image.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
@@ -27,12 +27,10 @@ protected:
     int profile(std::vector<std::string> args)
     {
         args.insert(args.begin(), "profile");
-        std::ostringstream out;
-        std::ostringstream err;
-        const int code = runCli(std::move(args), out, err);
-        printed_ = out.str();
-        complaints_ = err.str();
-        return code;
+        test::CliRun run = test::cli(std::move(args));
+        printed_ = std::move(run.out);
+        complaints_ = std::move(run.err);
+        return run.code;
     }
     bool printedLine(std::string_view line) const
     {

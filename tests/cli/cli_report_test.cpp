@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli.h"
+#include "cli/cli_run.h"
 #include "files/config_file.h"
 #include "files/pdf_text.h"
 #include "files/report_header.h"
@@ -36,12 +36,10 @@ protected:
     int report(std::vector<std::string> args)
     {
         args.insert(args.begin(), "report");
-        std::ostringstream out;
-        std::ostringstream err;
-        const int code = runCli(std::move(args), out, err);
-        printed_ = out.str();
-        complaints_ = err.str();
-        return code;
+        test::CliRun run = test::cli(std::move(args));
+        printed_ = std::move(run.out);
+        complaints_ = std::move(run.err);
+        return run.code;
     }
     std::optional<test::PdfReadBack> written() const
     {

@@ -19,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "cli/cli_run.h"
 #include "core/crc16.h"
 #include "core/display_rules.h"
 #include "core/encodings.h"
@@ -50,19 +51,8 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<Byte>;
 
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-CliRun cli(std::vector<std::string> args)
-{
-    std::ostringstream out;
-    std::ostringstream err;
-    const int code = runCli(std::move(args), out, err);
-    return {code, out.str(), err.str()};
-}
+using test::cli;
+using test::CliRun;
 
 bool contains(const std::string& text, std::string_view part)
 {
