@@ -31,6 +31,12 @@ struct ProgramOptions {
     int curveIndex = -1; // the curve "-dc=" selects, -1 when none
 };
 
+// The stick's four memories are in use, in either form.
+constexpr bool isMemoryMode(WindowMode mode)
+{
+    return mode == WindowMode::memoryLocal || mode == WindowMode::memoryRemote;
+}
+
 struct RunState {
     ProgramOptions options;
     WindowMode mode = WindowMode::starting;
@@ -47,7 +53,6 @@ struct RunState {
 
     bool demo() const { return mode == WindowMode::demo; }
     bool usbStick() const { return mode == WindowMode::usbStick; }
-    bool memoryMode() const { return mode == WindowMode::memoryLocal || mode == WindowMode::memoryRemote; }
     // Start-up found a stick (whether or not it then delivered its memory list).
     bool stickFound() const { return mode != WindowMode::starting && mode != WindowMode::demo; }
     // A remote stick writes no firmware, so its firmware is not compared either.

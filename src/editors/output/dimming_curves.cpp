@@ -176,8 +176,7 @@ void DimmingCurves::confirmCurve()
     emit controlsChanged();
     // Without a stick nothing was read to convert; in USB Stick mode the device gets the
     // image without the forward conversion, so converting it backward would alter it.
-    const bool memoryMode = context_.mode == WindowMode::memoryLocal || context_.mode == WindowMode::memoryRemote;
-    if (!inverseApplied_ && memoryMode) {
+    if (!inverseApplied_ && isMemoryMode(context_.mode)) {
         convertImageBack();
         if (context_.setOutput)
             context_.setOutput();
