@@ -20,6 +20,20 @@ void KeptConfiguration::keptNowhere()
     kept_.reset();
 }
 
+void KeptConfiguration::follow(ImageChange change)
+{
+    switch (change) {
+    case ImageChange::edited:
+        return;
+    case ImageChange::kept:
+        keepCurrent();
+        return;
+    case ImageChange::keptNowhere:
+        keptNowhere();
+        return;
+    }
+}
+
 bool KeptConfiguration::hasUnsavedChanges() const
 {
     if (!taken_)

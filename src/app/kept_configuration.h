@@ -10,6 +10,13 @@
 
 namespace ormid {
 
+// How a new image in the window stands to the copies kept elsewhere.
+enum class ImageChange {
+    edited,      // the user changed it: kept nowhere until saved or written
+    kept,        // read, loaded or the defaults: kept where it came from
+    keptNowhere, // a write broke off or did not take: only the window holds it
+};
+
 class KeptConfiguration {
 public:
     // The window's image and the name (`eInfo`) it would save with it; both must outlive this.
@@ -20,6 +27,9 @@ public:
     // A write broke off: the copy the configuration came from may be damaged, so only
     // the window holds it now.
     void keptNowhere();
+    // What a change of the image means for the kept copy: taken for `kept`, dropped for
+    // `keptNowhere`, left as it was for an edit.
+    void follow(ImageChange change);
     // Before the first configuration was taken there is nothing to lose.
     bool hasUnsavedChanges() const;
 

@@ -8,7 +8,6 @@
 #include "app/main_panel.h"
 #include "app/user_dialogs.h"
 #include "core/byte_compare.h"
-#include "core/display_rules.h"
 #include "core/text_lines.h"
 
 namespace ormid {
@@ -206,14 +205,12 @@ void LinkWindow::endOfRead()
     context_.panel.showDeviceLog(deviceLogShown(context_.run.options.showLog, engine_.deviceFwVersion())
                                      ? std::optional<DeviceLog>(readDeviceLog(context_.eeBlock))
                                      : std::nullopt);
-    applyDisplayRules(context_.eeBlock, context_.run.remoteMode);
-    if (verifyFailure)
-        context_.kept.keptNowhere(); // the window shows what was sent, which the device does not hold
-    else
-        context_.kept.keepCurrent();
-    if (changed)
+    // After a failed verify the window shows what was sent, which the device does not hold.
+    emit imageChanged(verifyFailure ? ImageChange::keptNowhere : ImageChange::kept);
+    if (changed) {
         std::copy(changed->begin(), changed->end(), context_.eeBlock.begin());
-    context_.panel.setDisplay();
+        emit imageChanged(ImageChange::edited);
+    }
     unlock();
     if (verifyFailure)
         context_.dialogs.showMessage(*verifyFailure, UserDialogs::Kind::warning);

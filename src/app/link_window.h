@@ -64,6 +64,8 @@ signals:
     void statusChanged();
     // Stopped while a write is on the wire.
     void presenceWatchWanted(bool running);
+    // The device's image is in the window; the window shows it.
+    void imageChanged(ormid::ImageChange change);
 
 private:
     void present(LinkOutcome outcome);

@@ -31,8 +31,8 @@ namespace ormid {
 
 using namespace panelLayout;
 
-MainPanel::MainPanel(const RunState& run, const EeBlock& eeBlock, QWidget* parent)
-    : QWidget(parent), run_(run), eeBlock_(eeBlock)
+MainPanel::MainPanel(const RunState& run, const EeBlock& eeBlock, const Byte& txSelection, QWidget* parent)
+    : QWidget(parent), run_(run), eeBlock_(eeBlock), txSelection_(txSelection)
 {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         scale_ = screen->logicalDotsPerInch() / 96.0;
@@ -123,11 +123,13 @@ void MainPanel::buildBlocks()
         palette.setColor(QPalette::WindowText, QColor(0x26, 0x32, 0x38));
         label->setPalette(palette);
     }
-    for (const TxBoxSpec& spec : kTxBoxes) {
+    for (std::size_t i = 0; i < kTxBoxes.size(); ++i) {
+        const TxBoxSpec& spec = kTxBoxes[i];
         auto* box = new QCheckBox(QStringLiteral("Tx"), tileWidget(spec.tile));
         box->setObjectName(QString::fromLatin1(spec.name));
         box->setGeometry(scaled(spec.rect));
-        connect(box, &QCheckBox::clicked, this, &MainPanel::showTransferEstimate);
+        connect(box, &QCheckBox::clicked, this,
+                [this, bit = static_cast<Byte>(i)](bool ticked) { emit txBoxClicked(bit, ticked); });
     }
 
     auto* logo = new PictureLabel(this);
@@ -323,28 +325,13 @@ void MainPanel::showLogo(bool shown)
         element(tileName(spec.tile))->setEnabled(!shown);
 }
 
-void MainPanel::showTxSelection(Byte status)
+void MainPanel::showTxSelection()
 {
-    for (std::size_t i = 0; i < kTxBoxes.size(); ++i) {
-        named<QCheckBox>(kTxBoxes[i].name).setChecked(TestBit(status, static_cast<Byte>(i)));
-    }
-}
-
-Byte MainPanel::txSelection() const
-{
-    Byte status = 0;
-    for (std::size_t i = 0; i < kTxBoxes.size(); ++i) {
-        if (named<QCheckBox>(kTxBoxes[i].name).isChecked())
-            status = SetBit(status, static_cast<Byte>(i));
-    }
-    return status;
-}
-
-void MainPanel::showTransferEstimate()
-{
+    for (std::size_t i = 0; i < kTxBoxes.size(); ++i)
+        named<QCheckBox>(kTxBoxes[i].name).setChecked(TestBit(txSelection_, static_cast<Byte>(i)));
     named<QPlainTextEdit>("Memo1").setPlainText(
         QStringLiteral("Approx. transfer duration:\n")
-        + QString::fromStdString(durationText(txDuration(eeBlock_, txSelection()))));
+        + QString::fromStdString(durationText(txDuration(eeBlock_, txSelection_))));
 }
 
 void MainPanel::enableButtons()
@@ -473,19 +460,13 @@ void MainPanel::setDisplay()
             setLabel(label.name, QString::fromStdString(label.text));
             setShown(elementName(label.name), label.shown);
         }
-        for (const TxBoxView& tx : block.txBoxes) {
-            auto& box = named<QCheckBox>(tx.name);
-            box.setEnabled(tx.enabled);
-            // What cannot be sent is not chosen either.
-            if (!tx.enabled)
-                box.setChecked(false);
-        }
+        for (const TxBoxView& tx : block.txBoxes)
+            named<QCheckBox>(tx.name).setEnabled(tx.enabled);
     }
     setShown(QStringLiteral("cbShowHints"), true);
     showLogo(false);
-    // After the blocks: drawing them may have unticked Tx boxes of functions now off.
     if (remoteLayout_)
-        showTransferEstimate();
+        showTxSelection();
 }
 
 // ---- Small helpers ----------------------------------------------------------------------

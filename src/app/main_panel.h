@@ -25,23 +25,19 @@ namespace ormid {
 class MainPanel : public QWidget {
     Q_OBJECT
 public:
-    // The panel reads the window's image and run state; it never writes them. Whoever
-    // changes the image applies its display rules (applyDisplayRules) before the redraw.
-    MainPanel(const RunState& run, const EeBlock& eeBlock, QWidget* parent = nullptr);
+    // The panel shows the window's image, run state and Tx selection; it never writes
+    // them. The window applies the image's display rules before it asks for a redraw.
+    MainPanel(const RunState& run, const EeBlock& eeBlock, const Byte& txSelection, QWidget* parent = nullptr);
 
-    // Shows what panelView gives for the image in the panel's layout, and in the remote
-    // layout the duration estimate.
+    // Shows what panelView gives for the image in the panel's layout, the Tx selection,
+    // and in the remote layout the duration estimate.
     void setDisplay();
     // Shows the action buttons that fit the mode / hides them.
     void enableButtons();
     void disableButtons();
-    // Ticks the six "Tx" boxes from bits 0..5 of a memory status.
-    void showTxSelection(Byte status);
-    // The "Tx" selection as a memory status (the reverse of showTxSelection).
-    Byte txSelection() const;
-    // The duration box shows the estimated transmission time of the remote
-    // frames the Tx boxes choose from the image.
-    void showTransferEstimate();
+    // Ticks the six "Tx" boxes from bits 0..5 of the Tx selection and shows the estimated
+    // transmission time of the remote frames they choose from the image.
+    void showTxSelection();
     // Hint display on or off for the block pictures ("Show Hints").
     void enableHint(bool on);
     // Standard or remote layout: which blocks are on the panel, and the Tx boxes.
@@ -88,6 +84,8 @@ signals:
     void actionClicked(ormid::Action action);
     // The user typed into `eInfo`.
     void memoryNameEdited(const QString& name);
+    // The user ticked or cleared the "Tx" box of bit `bit` of the Tx selection.
+    void txBoxClicked(ormid::Byte bit, bool ticked);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -116,6 +114,7 @@ private:
 
     const RunState& run_;
     const EeBlock& eeBlock_;
+    const Byte& txSelection_;
     QHash<QString, QWidget*> elements_;
     qreal scale_ = 1.0;
     bool remoteLayout_ = false;

@@ -18,6 +18,9 @@
 #include "app/main_panel.h"
 #include "app/pdf_report.h"
 #include "app/profile_view.h"
+#include "core/display_rules.h"
+#include "core/encodings.h"
+#include "core/panel_view.h"
 #include "editors/editor_host.h"
 #include "editors/output/block_timer_editor.h"
 #include "editors/output/dimming_curve_panel.h"
@@ -103,12 +106,13 @@ MainWindow::~MainWindow()
 void MainWindow::buildWindow()
 {
     eeBlock_.assign(kImageSize, 0);
-    panel_ = new MainPanel(run_, eeBlock_, this);
+    panel_ = new MainPanel(run_, eeBlock_, txSelection_, this);
     setCentralWidget(panel_);
     // The panel has one size; an enlarged window would only show blank space.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     connect(panel_, &MainPanel::memoryNameEdited, this,
             [this](const QString& name) { memoryName_ = name.toStdString(); });
+    connect(panel_, &MainPanel::txBoxClicked, this, &MainWindow::tickTxBox);
     curves_ = new DimmingCurves({.mode = run_.mode,
                                  .image = eeBlock_,
                                  .folder = findCurveFolder(processResourceFolders()),
@@ -118,11 +122,13 @@ void MainWindow::buildWindow()
                                              output->open(eeBlock_);
                                      }},
                                 *new DimmingCurvePanel(panel_), this);
-    memories_ = new MemorySlots({run_, status_, eeBlock_, memoryName_, kept_, controlBlock_, firmware_,
+    memories_ = new MemorySlots({run_, status_, eeBlock_, memoryName_, txSelection_, kept_, controlBlock_, firmware_,
                                  curves_->selectedCurve(), *panel_, *transport_, waiter_, dialogs_},
                                 this);
     connect(memories_, &MemorySlots::statusChanged, this, &MainWindow::showStatus);
     connect(memories_, &MemorySlots::memoryNameChanged, this, &MainWindow::setMemoryName);
+    connect(memories_, &MemorySlots::txSelectionChanged, this, [this](Byte selection) { txSelection_ = selection; });
+    connect(memories_, &MemorySlots::imageChanged, this, &MainWindow::showChangedImage);
     connect(memories_, &MemorySlots::modeButtonWanted, this, &MainWindow::showModeButton);
     connect(memories_, &MemorySlots::presenceWatchWanted, this, &MainWindow::setPresenceWatch);
     connect(memories_, &MemorySlots::restartWanted, this, &MainWindow::restartProgram);
@@ -145,7 +151,7 @@ void MainWindow::buildEditors()
         {.remoteLayout = run_.remoteMode,
          .locked = run_.formDisabled,
          .image = eeBlock_,
-         .redraw = [this] { panel_->setDisplay(); },
+         .imageEdited = [this] { showChangedImage(ImageChange::edited); },
          .scaled = [this](const QRect& design) { return panel_->scaled(design); },
          .showMessage = [this](const QString& text) { dialogs_.showMessage(text, UserDialogs::Kind::warning); },
          .blocksArea = MainPanel::kBlocksArea},
@@ -316,8 +322,7 @@ bool MainWindow::finishDemoStartUp()
             return false;
     }
     eeBlock_ = makeDefaultImage();
-    panel_->setDisplay();
-    kept_.keepCurrent();
+    showChangedImage(ImageChange::kept);
     panel_->showFileButtons(true);
     run_.formDisabled = false;
     return true;
@@ -432,6 +437,20 @@ void MainWindow::setMemoryName(std::string name)
     panel_->showMemoryName(QString::fromStdString(memoryName_));
 }
 
+void MainWindow::showChangedImage(ImageChange change)
+{
+    applyDisplayRules(eeBlock_, run_.remoteMode);
+    txSelection_ = sendableTxSelection(eeBlock_, txSelection_);
+    kept_.follow(change);
+    panel_->setDisplay();
+}
+
+void MainWindow::tickTxBox(Byte bit, bool ticked)
+{
+    txSelection_ = PutBit(txSelection_, bit, ticked);
+    panel_->showTxSelection();
+}
+
 void MainWindow::onAction(Action action)
 {
     switch (action) {
@@ -489,9 +508,8 @@ void MainWindow::load()
                              UserDialogs::Kind::critical);
         return;
     }
-    const ConfigLoadResult loaded = loadAndRedraw(
-        file.bytes, eeBlock_, {.noLoadCheck = run_.options.noLoadCheck, .copyAstro = run_.options.copyAstro},
-        run_.remoteMode);
+    const ConfigLoadResult loaded = loadConfiguration(
+        file.bytes, eeBlock_, {.noLoadCheck = run_.options.noLoadCheck, .copyAstro = run_.options.copyAstro});
     for (const std::string_view message : loaded.messages)
         dialogs_.showMessage(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())),
                              UserDialogs::Kind::warning);
@@ -501,8 +519,7 @@ void MainWindow::load()
         eeBlock_ = loaded.image;
         if (loaded.info)
             setMemoryName(*loaded.info);
-        panel_->setDisplay();
-        kept_.keepCurrent();
+        showChangedImage(ImageChange::kept);
         break;
     case ConfigLoadOutcome::Firmware:
         loadFirmwareFile(file.bytes);
@@ -575,6 +592,7 @@ void MainWindow::startLinkEngine()
     link_ = new LinkWindow({run_, status_, eeBlock_, kept_, *panel_, *transport_, dialogs_}, options, linkTick_, this);
     connect(link_, &LinkWindow::statusChanged, this, &MainWindow::showStatus);
     connect(link_, &LinkWindow::presenceWatchWanted, this, &MainWindow::setPresenceWatch);
+    connect(link_, &LinkWindow::imageChanged, this, &MainWindow::showChangedImage);
     connect(memories_, &MemorySlots::usbTransferWanted, link_, &LinkWindow::transfer);
     link_->start();
 }

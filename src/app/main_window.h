@@ -120,6 +120,12 @@ private:
     void onAction(Action action);
     // The memory name changed in the model: the `eInfo` field shows it.
     void setMemoryName(std::string name);
+    // Every new or changed image passes here: the display rules settle it, the Tx
+    // selection drops the boxes of functions now off, the kept copy follows the change,
+    // and the panel shows it.
+    void showChangedImage(ImageChange change);
+    // The user ticked or cleared a "Tx" box.
+    void tickTxBox(Byte bit, bool ticked);
 
     // The four memories of a stick in memory mode (the firmware record is checkFirmware's).
     void readMemories();
@@ -133,6 +139,7 @@ private:
     StatusLine status_;
     EeBlock eeBlock_;
     std::string memoryName_;
+    Byte txSelection_ = 0; // the "Tx" boxes as the bits of a memory status
     KeptConfiguration kept_;
     ControlBlock controlBlock_{};
     FirmwareImage firmware_;

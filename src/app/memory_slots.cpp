@@ -7,7 +7,6 @@
 #include "app/main_panel.h"
 #include "app/user_dialogs.h"
 #include "core/dimming_curve.h"
-#include "core/display_rules.h"
 #include "link/block_transfer.h"
 #include "link/memory_transfer.h"
 
@@ -90,12 +89,10 @@ void MemorySlots::chooseMemory(int n)
     if (!memory.name.empty())
         emit memoryNameChanged(memory.name);
     if (run.remoteMode) {
-        context_.panel.showTxSelection(memory.cbStatus);
+        emit txSelectionChanged(memory.cbStatus);
         context_.panel.showTransferDuration(true);
     }
-    applyDisplayRules(context_.eeBlock, run.remoteMode);
-    context_.panel.setDisplay();
-    context_.kept.keepCurrent();
+    emit imageChanged(ImageChange::kept);
     run.formDisabled = false;
 }
 
@@ -181,9 +178,7 @@ void MemorySlots::clearMemory()
         image.resize(defaults.size());
     std::copy(defaults.begin(), defaults.end(), image.begin());
     emit memoryNameChanged(text::defaultName);
-    applyDisplayRules(image, run.remoteMode);
-    context_.panel.setDisplay();
-    context_.kept.keepCurrent();
+    emit imageChanged(ImageChange::kept);
 }
 
 void MemorySlots::transfer()
@@ -218,7 +213,7 @@ void MemorySlots::writeMemory()
     request.image = context_.eeBlock;
     request.infoText = context_.memoryName;
     request.remoteMode = run.remoteMode;
-    request.txStatus = run.remoteMode ? context_.panel.txSelection() : Byte{0};
+    request.txStatus = run.remoteMode ? context_.txSelection : Byte{0};
     request.curveCorrection = [&curve = context_.selectedCurve](EeBlock& image) { correctDC(image, curve); };
     request.firmware = pendingFirmware();
     // Reported as it happens; the Transfer goes on with the control block.

@@ -37,6 +37,7 @@ struct MemoryContext {
     StatusLine& status;
     EeBlock& eeBlock;
     const std::string& memoryName; // `eInfo`; changed through memoryNameChanged
+    const Byte& txSelection;       // the "Tx" boxes; changed through txSelectionChanged
     KeptConfiguration& kept;
     ControlBlock& controlBlock;
     FirmwareImage& firmware;
@@ -74,6 +75,10 @@ public:
 signals:
     void statusChanged();
     void memoryNameChanged(const std::string& name);
+    // A remote memory's Tx selection, shown with the image that follows.
+    void txSelectionChanged(ormid::Byte selection);
+    // The window's image was replaced or cleared; the window shows it.
+    void imageChanged(ormid::ImageChange change);
     void modeButtonWanted();
     // Stopped while the stick is being written.
     void presenceWatchWanted(bool running);

@@ -10,6 +10,7 @@
 #include "core/mff_block.h"
 #include "core/output_block.h"
 #include "core/power_on_block.h"
+#include "core/remote_frames.h"
 #include "core/remote_input_block.h"
 #include "core/thermal_block.h"
 
@@ -154,13 +155,14 @@ struct TxRule {
     FunctionBlock block;
     Layouts layouts;
     std::string_view name;
+    Byte bit; // in the Tx selection
     ImageTest enabled;
 };
 
 constexpr TxRule kTxBoxes[] = {
-    {FunctionBlock::isd, Layouts::both, "cbTxISD", isdOn},
-    {FunctionBlock::engine1, Layouts::both, "cbTxISDEngine", isdOn},
-    {FunctionBlock::engine2, Layouts::remote, "cbTXLstEngine", lstOn},
+    {FunctionBlock::isd, Layouts::both, "cbTxISD", txBit::dst, isdOn},
+    {FunctionBlock::engine1, Layouts::both, "cbTxISDEngine", txBit::engine1, isdOn},
+    {FunctionBlock::engine2, Layouts::remote, "cbTXLstEngine", txBit::engine2, lstOn},
 };
 
 bool holdsIn(Layouts layouts, PanelLayout layout)
@@ -208,6 +210,17 @@ std::optional<PanelView> panelView(const EeBlock& image, PanelLayout layout)
     std::sort(view.blocks.begin(), view.blocks.end(),
               [](const BlockView& a, const BlockView& b) { return a.block < b.block; });
     return view;
+}
+
+Byte sendableTxSelection(const EeBlock& image, Byte selection)
+{
+    if (image.size() < kStoredImageBytes)
+        return selection;
+    for (const TxRule& box : kTxBoxes) {
+        if (!box.enabled(image))
+            selection = ClearBit(selection, box.bit);
+    }
+    return selection;
 }
 
 } // namespace ormid

@@ -54,4 +54,8 @@ struct PanelView {
 // nullopt for an image shorter than the stored bytes: there is nothing to draw.
 std::optional<PanelView> panelView(const EeBlock& image, PanelLayout layout);
 
+// The Tx selection (bits of a memory status) without the boxes of functions the image
+// has off: what cannot be sent is not chosen either.
+Byte sendableTxSelection(const EeBlock& image, Byte selection);
+
 } // namespace ormid

@@ -7,7 +7,6 @@
 #include <iterator>
 
 #include "core/block_timer_block.h"
-#include "core/display_rules.h"
 #include "core/isd_block.h"
 #include "core/lst_block.h"
 #include "core/mff_block.h"
@@ -116,7 +115,7 @@ void EditorHost::blockClicked(BlockClick click)
             // A panel never opened keeps nothing between openings.
             if (Editor* editor = builtEditor(click.block); editor != nullptr && switchingOff)
                 editor->switchedOff();
-            showChangedImage();
+            context_.imageEdited();
             return;
         }
     } else if (std::find(std::begin(kOpeningElements), std::end(kOpeningElements), click.element)
@@ -174,7 +173,7 @@ void EditorHost::okClicked()
     Editor& confirmed = *open_;
     confirmed.apply(context_.image);
     close();
-    showChangedImage();
+    context_.imageEdited();
     if (const QString note = confirmed.repaired(); !note.isEmpty() && context_.showMessage)
         context_.showMessage(note);
 }
@@ -186,13 +185,7 @@ void EditorHost::cancelClicked()
     close();
     // Some panels write the image while open (a repair on opening, "Random"); the
     // main panel shows what it holds now.
-    showChangedImage();
-}
-
-void EditorHost::showChangedImage()
-{
-    applyDisplayRules(context_.image, context_.remoteLayout);
-    context_.redraw();
+    context_.imageEdited();
 }
 
 void EditorHost::close()

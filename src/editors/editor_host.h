@@ -1,8 +1,8 @@
 #pragma once
 // Opens a function block's editor panel when its picture or label is clicked, lets
-// the editor write its own bytes on OK, and redraws the main panel after every change
-// of the image through one path; a block's switches write the image at once through
-// the same path. While a panel is open the window is locked (`formDisabled`).
+// the editor write its own bytes on OK, and hands every change of the image to the
+// window, which settles and draws it; a block's switches write the image at once and
+// hand it on the same way. While a panel is open the window is locked (`formDisabled`).
 
 #include <QObject>
 #include <QRect>
@@ -26,8 +26,9 @@ struct EditorHostContext {
     const bool& remoteLayout;
     bool& locked;
     EeBlock& image;
-    // Redraws the main panel (and in the remote layout its duration estimate) from the image.
-    std::function<void()> redraw;
+    // The image changed through an editor, a switch or a panel that wrote while open:
+    // the window settles and shows it.
+    std::function<void()> imageEdited;
     // Scales a rectangle of design pixels to the screen.
     std::function<QRect(const QRect&)> scaled;
     // Tells the user what an OK had to repair.
@@ -68,8 +69,6 @@ private:
     void okClicked();
     void cancelClicked();
     void close();
-    // What an editor or a switch wrote is settled by the display rules, then drawn.
-    void showChangedImage();
 
     EditorHostContext context_;
     std::vector<Entry> editors_;

@@ -1,5 +1,5 @@
-// The editor host on its own: what happens after an OK or a switch besides the redraw —
-// the display rules settle what was written, and the message about what OK repaired.
+// The editor host on its own: panels built on first use, every change of the image handed
+// to the window, and the message about what OK repaired.
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,12 @@ protected:
         host_ = new EditorHost({.remoteLayout = remoteLayout_,
                                 .locked = locked_,
                                 .image = image_,
-                                .redraw = [this] { ++redraws_; },
+                                .imageEdited =
+                                    [this] {
+                                        ++edits_;
+                                        whenHandedOn_ = image_;
+                                        lockedWhenHandedOn_ = locked_;
+                                    },
                                 .scaled = [](const QRect& design) { return design; },
                                 .showMessage = [this](const QString& text) { messages_.push_back(text); },
                                 .blocksArea = QRect(0, 0, 928, 440)},
@@ -47,7 +52,9 @@ protected:
     EeBlock image_ = makeDefaultImage();
     QWidget panel_;
     EditorHost* host_ = nullptr;
-    int redraws_ = 0;
+    int edits_ = 0;
+    EeBlock whenHandedOn_;
+    bool lockedWhenHandedOn_ = true;
     std::vector<QString> messages_;
 };
 
@@ -66,27 +73,25 @@ TEST_F(EditorHostTest, APanelIsBuiltWhenItsBlockIsFirstClicked)
     EXPECT_EQ(host_->builtEditor(FunctionBlock::relay), nullptr) << "never opened";
 }
 
-// The panel only draws: what an OK or a switch wrote is brought into the layout's form
-// before the redraw, the power-on level into steps of 5 % in the remote layout only.
-TEST_F(EditorHostTest, WhatAnOkOrASwitchWroteIsSettledBeforeTheRedraw)
+// The window settles and draws the image; the host tells it of every change: an OK, a
+// switch, and a Cancel (a panel may have written while open), each once the image holds it.
+TEST_F(EditorHostTest, EveryChangeOfTheImageIsHandedToTheWindowOnce)
 {
-    for (const bool remote : {false, true}) {
-        SCOPED_TRACE(remote ? "remote" : "local");
-        remoteLayout_ = remote;
-        image_ = makeDefaultImage();
-        image_[field::powerOnLevel] = 54;
-        const int redraws = redraws_;
-        host_->blockClicked({FunctionBlock::relay, BlockElement::picture});
-        press("bRelay_OK");
-        EXPECT_EQ(image_[field::powerOnLevel], remote ? 55 : 54) << "after OK";
+    host_->blockClicked({FunctionBlock::isd, BlockElement::onOff});
+    EXPECT_FALSE(TestBit(image_[field::outputByte], bit::isdEnable));
+    EXPECT_EQ(edits_, 1) << "a switch";
+    EXPECT_EQ(whenHandedOn_, image_);
 
-        image_[field::powerOnLevel] = 54;
-        host_->blockClicked({FunctionBlock::isd, BlockElement::onOff});
-        EXPECT_FALSE(TestBit(image_[field::outputByte], bit::isdEnable));
-        EXPECT_EQ(image_[field::powerOnLevel], remote ? 55 : 54) << "after a switch";
-        EXPECT_EQ(redraws_, redraws + 2);
-        EXPECT_FALSE(locked_);
-    }
+    host_->blockClicked({FunctionBlock::relay, BlockElement::picture});
+    EXPECT_EQ(edits_, 1) << "opening writes nothing";
+    EXPECT_TRUE(locked_);
+    press("bRelay_OK");
+    EXPECT_EQ(edits_, 2) << "OK";
+    EXPECT_FALSE(lockedWhenHandedOn_) << "the window is free again when it draws";
+
+    host_->blockClicked({FunctionBlock::relay, BlockElement::picture});
+    press("bRelay_Cancel");
+    EXPECT_EQ(edits_, 3) << "Cancel";
 }
 
 TEST_F(EditorHostTest, WhatOkRepairedIsToldOnceAfterThePanelIsClosed)
@@ -97,7 +102,7 @@ TEST_F(EditorHostTest, WhatOkRepairedIsToldOnceAfterThePanelIsClosed)
     press("bDimmer1_OK");
     EXPECT_EQ(messages_, std::vector<QString>{QStringLiteral("Error: Invalid Times. Lines were removed!")});
     EXPECT_FALSE(locked_);
-    EXPECT_EQ(redraws_, 1);
+    EXPECT_EQ(edits_, 1);
 
     host_->blockClicked({FunctionBlock::engine1, BlockElement::picture});
     press("bDimmer1_OK");

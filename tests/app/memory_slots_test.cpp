@@ -349,7 +349,7 @@ TEST_F(MemorySlotsTest, TransferWritesTheMemoryAndRestarts)
         press(button);
         test::typeInto(*window_, "eInfo", "Hall");
         if (c.remote)
-            element<QAbstractButton>("cbTxISD")->setChecked(true);
+            press("cbTxISD");
         bool busyWhileWriting = false;
         waiter_.onSleep = [&] {
             busyWhileWriting = busyWhileWriting

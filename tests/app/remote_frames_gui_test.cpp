@@ -99,6 +99,21 @@ TEST_F(RemoteFramesTest, TransferStoresTheChosenFramesAndTheStatusByte)
     EXPECT_EQ(stored, *buildRemoteFrameBlock(frames));
 }
 
+// The Tx selection is the window's, not the boxes': a function switched off takes its
+// boxes out of what Transfer stores, and they stay out when it is switched on again.
+TEST_F(RemoteFramesTest, AFunctionSwitchedOffLeavesTheSelectionTransferStores)
+{
+    editMemory(makeDefaultImage(), true);
+    for (const char* box : {"cbTxPOL", "cbTxISD", "cbTxISDEngine"})
+        press(box);
+    press("SW_astro_close");
+    press("sw_astro_open");
+    press("bMemStore");
+    ASSERT_TRUE(dialogs_.messages.empty());
+    const MemoryRecord record = readMemoryRecord(sim::readStickBlock(model_->state(), kControlBlockAddress), 1);
+    EXPECT_EQ(record.status, 0x01) << "power-on only: the DST and engine 1 boxes went with ISD";
+}
+
 // "Load" then "Transfer" in the window and `ormid-cli stick write` store the same data
 // block and frames for the same file on a remote stick: levels and fades the frames cannot
 // say are brought into their form by both alike.

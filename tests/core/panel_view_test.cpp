@@ -218,6 +218,30 @@ TEST(PanelView, OnePictureOfEachPlaceIsShown)
     }
 }
 
+TEST(PanelView, TheTxSelectionDropsTheBoxesOfFunctionsThatAreOff)
+{
+    // Default image: ISD and the LSt input on. Bits: 0 POL, 1 ISD (DST), 2 ISDen, 3 ISDEngine,
+    // 4 LstEn, 5 LstEngine; the functions' own switches stay chosen.
+    const struct {
+        const char* name;
+        Byte outputByte;
+        Byte selection;
+        Byte sendable;
+    } cases[] = {
+        {"both on", 0x0C, 0x3F, 0x3F},        {"ISD off", 0x08, 0x3F, 0x35},
+        {"LSt off", 0x04, 0x3F, 0x1F},        {"both off", 0x00, 0x3F, 0x15},
+        {"nothing chosen", 0x00, 0x00, 0x00}, {"bits above the six boxes kept", 0x00, 0xEA, 0xC0},
+    };
+    for (const auto& c : cases) {
+        EeBlock image = makeDefaultImage();
+        image[field::outputByte] = static_cast<Byte>((image[field::outputByte] & ~0x0C) | c.outputByte);
+        EXPECT_EQ(sendableTxSelection(image, c.selection), c.sendable) << c.name;
+    }
+    EeBlock shortImage = makeDefaultImage();
+    shortImage.resize(kStoredImageBytes - 1);
+    EXPECT_EQ(sendableTxSelection(shortImage, 0x3F), 0x3F) << "an image without its bytes decides nothing";
+}
+
 TEST(PanelView, AnImageShorterThanTheStoredBytesDrawsNothing)
 {
     EeBlock image = makeDefaultImage();
