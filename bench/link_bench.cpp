@@ -172,7 +172,7 @@ bool measureLostAcknowledgement()
 int main()
 {
     FirmwareImage firmware;
-    if (!loadRes(firmware, embeddedFirmwareContainer(), true)) {
+    if (!loadEmbeddedFirmware(firmware, embeddedFirmwareContainer(), true)) {
         std::fprintf(stderr, "The built-in firmware container is damaged.\n");
         return 1;
     }

@@ -1,4 +1,4 @@
-// The firmware container (.kdp and the built-in one): parsing, `loadRes`, the firmware
+// The firmware container (.kdp and the built-in one): parsing, `loadEmbeddedFirmware`, the firmware
 // branch of "Load", and the 128-byte stick blocks an image is stored in.
 
 #include <algorithm>
@@ -43,7 +43,7 @@ void checkLoadRes(const std::string& text, const FirmwareContainer& parsed, bool
     FirmwareImage firmware;
     firmware.stickFwVersion = stickFwVersion;
     const FirmwareImage before = firmware;
-    const std::optional<std::string> hint = loadRes(firmware, text, usbStick);
+    const std::optional<std::string> hint = loadEmbeddedFirmware(firmware, text, usbStick);
     FUZZ_CHECK(firmware.embeddedFwVersion == parsed.header.version);
     if (!hint) {
         firmware.embeddedFwVersion = before.embeddedFwVersion;

@@ -571,7 +571,8 @@ void MainWindow::checkFirmware()
 {
     if (!run_.usbStick())
         firmware_.stickFwVersion = stickFirmwareVersion(controlBlock_);
-    if (const std::optional<std::string> hint = loadRes(firmware_, embeddedFirmwareContainer(), run_.usbStick()))
+    if (const std::optional<std::string> hint
+        = loadEmbeddedFirmware(firmware_, embeddedFirmwareContainer(), run_.usbStick()))
         panel_->showFirmwareIcon(QString::fromStdString(*hint));
     if (link_)
         link_->setFirmware(firmware_);

@@ -129,7 +129,7 @@ private:
 
     // The four memories of a stick in memory mode (the firmware record is checkFirmware's).
     void readMemories();
-    // `loadRes` and the comparison with the stick's firmware record; shows `iFW`.
+    // `loadEmbeddedFirmware` and the comparison with the stick's firmware record; shows `iFW`.
     void checkFirmware();
     // The firmware branch of "Load".
     void loadFirmwareFile(const std::string& fileBytes);

@@ -214,7 +214,7 @@ void MemorySlots::writeMemory()
     request.infoText = context_.memoryName;
     request.remoteMode = run.remoteMode;
     request.txStatus = run.remoteMode ? context_.txSelection : Byte{0};
-    request.curveCorrection = [&curve = context_.selectedCurve](EeBlock& image) { correctDC(image, curve); };
+    request.curveCorrection = [&curve = context_.selectedCurve](EeBlock& image) { correctImageLevels(image, curve); };
     request.firmware = pendingFirmware();
     // Reported as it happens; the Transfer goes on with the control block.
     request.firmwareStoreFailed = [this](BlockWriteResult) {

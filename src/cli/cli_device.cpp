@@ -63,11 +63,11 @@ std::optional<FirmwareImage> firmwareFromFile(const std::string& path, std::ostr
 std::optional<FirmwareImage> builtInFirmware(std::ostream& err)
 {
     FirmwareImage firmware;
-    if (!loadRes(firmware, embeddedFirmwareContainer(), true)) {
+    if (!loadEmbeddedFirmware(firmware, embeddedFirmwareContainer(), true)) {
         err << "The built-in firmware container is damaged.\n";
         return std::nullopt;
     }
-    // In USB Stick mode loadRes leaves the record's version alone; the header's is the image's.
+    // In USB Stick mode loadEmbeddedFirmware leaves the record's version alone; the header's is the image's.
     firmware.fwVersion = firmware.embeddedFwVersion;
     return firmware;
 }

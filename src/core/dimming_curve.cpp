@@ -95,7 +95,7 @@ Byte uncorrectLevel(Byte level, const CurvePoints& curve)
     return static_cast<Byte>((level & kRelayOff) + best);
 }
 
-bool correctDC(EeBlock& image, const CurvePoints& curve)
+bool correctImageLevels(EeBlock& image, const CurvePoints& curve)
 {
     return convert(image, curve, correctLevel);
 }
@@ -108,7 +108,7 @@ std::vector<ChartPoint> curveChartPoints(const CurvePoints& curve)
     return points;
 }
 
-bool invCorrectDC(EeBlock& image, const CurvePoints& curve)
+bool uncorrectImageLevels(EeBlock& image, const CurvePoints& curve)
 {
     return convert(image, curve, uncorrectLevel);
 }

@@ -22,13 +22,13 @@ Byte correctLevel(Byte level, const CurvePoints& curve);
 // highest such input on a tie, so it never becomes the free-step mark 0xFF.
 Byte uncorrectLevel(Byte level, const CurvePoints& curve);
 
-// `correctDC` / `invCorrectDC` on the image's levels, each under its condition tested
+// Converts the image's levels through the curve, and back again, each under its condition tested
 // just before it is converted: the minimum and power-on levels, the used steps of both
 // engines, the MFF start and stop levels while byte 69 is not 0xFF, and the thermal
 // levels whose temperature is set. Nothing for DALI or an empty curve; the result tells
 // whether the image was converted.
-bool correctDC(EeBlock& image, const CurvePoints& curve);
-bool invCorrectDC(EeBlock& image, const CurvePoints& curve);
+bool correctImageLevels(EeBlock& image, const CurvePoints& curve);
+bool uncorrectImageLevels(EeBlock& image, const CurvePoints& curve);
 
 // The curve's polyline on the chart: point (input i, output c(i)) at pixel (49 + 4i, 446 − 4·c(i)).
 std::vector<ChartPoint> curveChartPoints(const CurvePoints& curve);

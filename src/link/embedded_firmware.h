@@ -1,5 +1,5 @@
 #pragma once
-// The firmware container built into the program (`loadRes` reads it at start-up):
+// The firmware container built into the program (`loadEmbeddedFirmware` reads it at start-up):
 // the device maker's image when the build was given one, else a generated placeholder.
 
 #include <string_view>

@@ -54,7 +54,7 @@ std::string imageSizeProblem(const FirmwareContainer& container)
     return {};
 }
 
-std::optional<std::string> loadRes(FirmwareImage& firmware, std::string_view container, bool usbStick)
+std::optional<std::string> loadEmbeddedFirmware(FirmwareImage& firmware, std::string_view container, bool usbStick)
 {
     FirmwareContainer parsed = parseFirmwareContainer(container);
     firmware.embeddedFwVersion = parsed.header.version;

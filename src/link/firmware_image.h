@@ -1,6 +1,6 @@
 #pragma once
 // The firmware image the program carries and passes on through the stick: the
-// built-in container read at start-up (`loadRes`), a firmware file from "Load", and
+// built-in container read at start-up (`loadEmbeddedFirmware`), a firmware file from "Load", and
 // the 128-byte blocks that store the image in a stick's own memory.
 
 #include <cstddef>
@@ -28,11 +28,11 @@ struct FirmwareImage {
 // The icon `iFW` hint: "Version 1." + version, with " (Update!)" when the stick is to get it.
 std::string firmwareHint(Byte version, bool update = false);
 
-// `loadRes`: reads the built-in container. Returns the hint to show the icon with,
+// Reads the built-in container. Returns the hint to show the icon with,
 // nullopt when the image was not taken (wrong CRC, a size that does not fit the
 // buffer, or one its lines do not hold); `embeddedFwVersion` takes the header's version
 // in any case.
-std::optional<std::string> loadRes(FirmwareImage& firmware, std::string_view container, bool usbStick);
+std::optional<std::string> loadEmbeddedFirmware(FirmwareImage& firmware, std::string_view container, bool usbStick);
 
 // Why a container whose lines read well still holds no image to send: an image of 0
 // bytes, or a header that announces more bytes than its data lines hold (the rest

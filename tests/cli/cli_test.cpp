@@ -1133,7 +1133,7 @@ TEST_F(CliOnDevice, FailuresEndWithTheirExitCodes)
 TEST_F(CliOnDevice, UpdateSendsEveryPageOfTheBuiltInImageAndResetsTheDevice)
 {
     FirmwareImage builtIn;
-    ASSERT_TRUE(loadRes(builtIn, embeddedFirmwareContainer(), true));
+    ASSERT_TRUE(loadEmbeddedFirmware(builtIn, embeddedFirmwareContainer(), true));
     ASSERT_EQ(builtIn.fwSize, 5704);
     startDevice({}, updatableDevice());
     const CliRun run = updateFw(nullptr);

@@ -84,9 +84,9 @@ TEST(DimmingCurve, TheIdentityLeavesEveryLevel)
 {
     EeBlock image = imageWithLevels();
     const EeBlock before = image;
-    correctDC(image, identity());
+    correctImageLevels(image, identity());
     EXPECT_EQ(image, before);
-    invCorrectDC(image, identity());
+    uncorrectImageLevels(image, identity());
     EXPECT_EQ(image, before);
 }
 
@@ -131,16 +131,16 @@ TEST(DimmingCurve, TheImageConvertsItsLevelsUnderTheirConditions)
         SCOPED_TRACE(c.name);
         EeBlock image = imageWithLevels();
         c.prepare(image);
-        correctDC(image, halves);
+        correctImageLevels(image, halves);
         EXPECT_EQ(image[c.at], c.expected);
     }
     EeBlock image = imageWithLevels();
     const EeBlock before = image;
-    EXPECT_FALSE(correctDC(image, {}));
+    EXPECT_FALSE(correctImageLevels(image, {}));
     EXPECT_EQ(image, before) << "no curve, no conversion";
-    EXPECT_TRUE(invCorrectDC(image, halves));
+    EXPECT_TRUE(uncorrectImageLevels(image, halves));
     image[field::outputByte] = SetBit(image[field::outputByte], bit::outputDali);
-    EXPECT_FALSE(invCorrectDC(image, halves)) << "a DALI image is not converted, so no flag may say it was";
+    EXPECT_FALSE(uncorrectImageLevels(image, halves)) << "a DALI image is not converted, so no flag may say it was";
 }
 
 } // namespace

@@ -55,7 +55,7 @@ TEST(LoadRes, TakesTheImageAndComparesItsVersionWithTheStick)
     for (const auto& c : cases) {
         FirmwareImage firmware;
         firmware.stickFwVersion = c.stickFwVersion;
-        EXPECT_EQ(loadRes(firmware, container, c.usbStick), c.hint) << c.name;
+        EXPECT_EQ(loadEmbeddedFirmware(firmware, container, c.usbStick), c.hint) << c.name;
         EXPECT_EQ(firmware.fwPending, c.fwPending) << c.name;
         EXPECT_EQ(firmware.fwVersion, c.fwVersion) << c.name;
         EXPECT_EQ(firmware.fwSize, 5704) << c.name;
@@ -75,7 +75,7 @@ TEST(LoadRes, AnImageItCannotUseIsSilentlyNotTakenButItsVersionIsKnown)
     };
     for (const auto& c : cases) {
         FirmwareImage firmware;
-        EXPECT_EQ(loadRes(firmware, c.container, false), std::nullopt) << c.name;
+        EXPECT_EQ(loadEmbeddedFirmware(firmware, c.container, false), std::nullopt) << c.name;
         EXPECT_EQ(firmware.embeddedFwVersion, 0x42) << c.name;
         EXPECT_FALSE(firmware.fwPending) << c.name;
         EXPECT_EQ(firmware.fwSize, 0) << c.name;
@@ -133,7 +133,7 @@ TEST(FirmwareFile, ARefusedFileLeavesThePendingFirmwareAsItWas)
             SCOPED_TRACE(std::string(c.name) + (builtInPending ? ", built-in image pending" : ", nothing pending"));
             FirmwareImage firmware;
             if (builtInPending) {
-                ASSERT_TRUE(loadRes(firmware, firmwareText(firmwareLineBytes(5704), 5704, 77), false));
+                ASSERT_TRUE(loadEmbeddedFirmware(firmware, firmwareText(firmwareLineBytes(5704), 5704, 77), false));
             }
             const FirmwareImage before = firmware;
             const FirmwareFileLoad load = loadFirmwareFile(firmware, c.text, false);
@@ -159,7 +159,8 @@ TEST(LoadRes, TakesOnlyAnImageItsLinesHold)
     } cases[] = {{5704, true}, {5760, true}, {5761, false}, {0, false}};
     for (const auto& c : cases) {
         FirmwareImage firmware;
-        EXPECT_EQ(loadRes(firmware, firmwareText(firmwareLineBytes(5704), c.size, 77), true).has_value(), c.taken)
+        EXPECT_EQ(loadEmbeddedFirmware(firmware, firmwareText(firmwareLineBytes(5704), c.size, 77), true).has_value(),
+                  c.taken)
             << c.size;
         EXPECT_EQ(firmware.fwImage.empty(), !c.taken) << c.size;
     }

@@ -277,7 +277,7 @@ TEST_F(FirmwareStoreOnStick, AStickWithoutFirmwareRecordGetsTheBuiltInImageWithT
     FirmwareImage firmware;
     firmware.stickFwVersion = stickFirmwareVersion(stickControlBlock());
     ASSERT_EQ(firmware.stickFwVersion, 0);
-    ASSERT_TRUE(loadRes(firmware, embeddedFirmwareContainer(), false));
+    ASSERT_TRUE(loadEmbeddedFirmware(firmware, embeddedFirmwareContainer(), false));
     ASSERT_TRUE(firmware.fwPending);
 
     auto r = request(1, sampleImage(6), "");

@@ -193,7 +193,7 @@ void DimmingCurves::convertImageBack()
 {
     if (!ticked_ || curveIndex_ == -1)
         return;
-    if (ormid::invCorrectDC(context_.image, curve_))
+    if (ormid::uncorrectImageLevels(context_.image, curve_))
         inverseApplied_ = true;
 }
 
