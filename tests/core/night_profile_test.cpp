@@ -67,7 +67,6 @@ void setStep(EeBlock& image, std::size_t first, Byte when, Byte fade, Byte level
 // Engine 1 time codes: 5-minute units from midnight, two's complement.
 constexpr Byte at2200 = 0xE8; // -24
 constexpr Byte at1500 = 0x94; // -108
-constexpr Byte at0500 = 0x3C; // +60
 
 // A configuration with neither engine: the power-on level all night.
 EeBlock withoutSteps()
