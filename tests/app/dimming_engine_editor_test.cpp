@@ -245,10 +245,10 @@ TEST_F(DimmingEngineEditorTest, RowsStayInPlaceWhenTheFirstClickBringsTheDeleteC
         SCOPED_TRACE(picture);
         editMemory(imageWith({-24}, {0})); // one row: no delete box, no "DEL" yet
         press(picture);
-        const auto places = [this, level] {
+        const auto places = [this, levelField = std::string(level)] {
             std::vector<QRect> rects;
             for (int row = 1; row <= 10; ++row) {
-                const QWidget* field = element(std::string(level + std::to_string(row)).c_str());
+                const QWidget* field = element((levelField + std::to_string(row)).c_str());
                 rects.emplace_back(field->mapTo(window_.get(), QPoint(0, 0)), field->size());
             }
             return rects;
