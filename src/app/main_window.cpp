@@ -70,7 +70,6 @@ const QString readFailed = QStringLiteral("The file could not be read: %1");
 const QString saveFailed = QStringLiteral("The configuration could not be saved: %1");
 } // namespace fileDialog
 
-constexpr int kDotEvery = 10;        // control-block wait cycles per "."
 constexpr int kDemoPauseRounds = 20; // the demo image appears after 20 x 100 ms
 constexpr std::chrono::milliseconds kDemoPauseRound{100};
 
@@ -263,7 +262,7 @@ bool MainWindow::waitForControlBlock()
         waiter_.sleep(StickProbe::kTickPeriod);
         if (closed_)
             return false;
-        if (probe_.waitCycle() % kDotEvery == 0) {
+        if (probe_.waitCycle() % StatusLine::kCyclesPerDot == 0) {
             status_.addProgressDot();
             showStatus();
         }

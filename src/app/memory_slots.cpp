@@ -28,8 +28,6 @@ const QString damagedHint = QStringLiteral(" - damaged: %1");
 const QString kUsedStyle = QStringLiteral("background-color: rgb(166,202,240);"); // sky blue
 const QString kEmptyStyle = QStringLiteral("background-color: rgb(0,255,0);");    // lime
 
-constexpr int kDotEvery = 10; // block-read wait cycles per "."
-
 } // namespace
 
 MemorySlots::MemorySlots(MemoryContext context, QObject* parent) : QObject(parent), context_(context)
@@ -63,7 +61,7 @@ void MemorySlots::readMemories()
         // A block that does not arrive leaves what did arrive; start-up goes on without a word.
         if (!memory.empty)
             memory.data = readBlock(context_.transport, context_.waiter, memory.address, [this](int cycle) {
-                              if (cycle % kDotEvery == 0) {
+                              if (cycle % StatusLine::kCyclesPerDot == 0) {
                                   context_.status.addProgressDot();
                                   emit statusChanged();
                               }

@@ -9,13 +9,11 @@ namespace ormid {
 
 namespace {
 
-constexpr Byte kRelayOff = 0x80;
-constexpr int kTopLevel = 100;
 constexpr std::size_t kPoints = 101;
 
 int percentOf(Byte level)
 {
-    return std::min(level & 0x7F, kTopLevel);
+    return std::min(level & 0x7F, kLevelMaximum);
 }
 
 bool always(const EeBlock&, std::size_t)
@@ -83,9 +81,9 @@ Byte correctLevel(Byte level, const CurvePoints& curve)
 Byte uncorrectLevel(Byte level, const CurvePoints& curve)
 {
     const int wanted = percentOf(level);
-    int best = kTopLevel;
+    int best = kLevelMaximum;
     int bestDistance = 256;
-    for (int input = kTopLevel; input >= 0; --input) {
+    for (int input = kLevelMaximum; input >= 0; --input) {
         const int distance = std::abs(curve[static_cast<std::size_t>(input)] - wanted);
         if (distance < bestDistance) {
             best = input;

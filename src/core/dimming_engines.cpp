@@ -9,7 +9,6 @@ namespace ormid {
 
 namespace {
 
-constexpr Byte kRelayOff = 0x80;
 constexpr Byte kLevelBits = 0x7F;
 
 std::size_t firstByte(DimmingEngine engine)

@@ -79,6 +79,8 @@ constexpr Byte zeroCrossSwitch = 0; // byte 88
 } // namespace bit
 
 constexpr Byte kFreeLevel = 0xFF;   // a level byte that is not in use
+constexpr Byte kRelayOff = 0x80;    // a level byte's bit 7: the relay switches the lamp off
+constexpr int kLevelMaximum = 100;  // levels in percent
 constexpr Byte kRandomDelay = 0xFF; // byte 4: power-on delay "Random"
 constexpr Byte kRemoteFunctionMask = 0xF0;
 

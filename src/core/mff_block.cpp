@@ -9,7 +9,6 @@ namespace ormid {
 
 namespace {
 
-constexpr int kLevelMaximum = 100;
 constexpr int kByteMaximum = 255;
 // A lifetime set for the first time starts from these.
 constexpr const char* kFirstStartLevel = "80";

@@ -18,6 +18,8 @@ public:
     // A running count or the dots of a wait; replaces the verdict.
     void setProgress(std::string text);
     void addProgressDot() { progress_ += '.'; }
+    // A wait for the stick shows one dot per this many collector cycles.
+    static constexpr int kCyclesPerDot = 10;
     // How the last operation ended; replaces the progress.
     void setVerdict(std::string text);
     // A notice that stands instead of the caption while it is set (a stick pulled out

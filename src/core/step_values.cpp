@@ -9,7 +9,6 @@ namespace ormid {
 
 namespace {
 
-constexpr int kLevelMaximum = 100;
 constexpr int kLevel5Maximum = 20;
 constexpr int kLevel5Step = 5;
 

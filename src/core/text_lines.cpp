@@ -31,6 +31,14 @@ std::string_view withoutByteOrderMark(std::string_view text)
     return text;
 }
 
+std::string_view trimmed(std::string_view text, std::string_view blanks)
+{
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
 std::vector<std::string_view> splitTextLines(std::string_view text, std::size_t maxLines)
 {
     text = withoutByteOrderMark(text);

@@ -22,6 +22,9 @@ std::string_view withoutByteOrderMark(std::string_view text);
 // only the first few lines of a file does not pay for every line of a huge one.
 std::vector<std::string_view> splitTextLines(std::string_view text, std::size_t maxLines = SIZE_MAX);
 
+// The text without the `blanks` at its start and end.
+std::string_view trimmed(std::string_view text, std::string_view blanks = " \t");
+
 // Removes the empty lines at the end (a file saved with extra line breaks).
 void dropTrailingEmptyLines(std::vector<std::string_view>& lines);
 

@@ -11,8 +11,6 @@ namespace {
 
 constexpr int kLowest = 30;
 constexpr int kHighest = 85;
-constexpr int kLevelMaximum = 100;
-constexpr Byte kRelayOff = 0x80;
 constexpr Byte kReservedFill = 0xFF;
 
 constexpr std::array<std::size_t, 3> kThresholdBytes = {field::tmT1, field::tmT2, field::tmT3};

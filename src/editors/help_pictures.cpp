@@ -16,8 +16,8 @@ namespace ormid {
 
 namespace {
 
-const QColor kAxis(0x33, 0x3D, 0x47);
-const QColor kGuide(0x9A, 0xA7, 0xB2);
+const QColor kPictureAxis(0x33, 0x3D, 0x47);
+const QColor kPictureGuide(0x9A, 0xA7, 0xB2);
 const QColor kProfile(0x1F, 0x7A, 0x8C);
 const QColor kFill(0x1F, 0x7A, 0x8C, 0x22);
 const QColor kEvent(0xB8, 0x4A, 0x1E);
@@ -60,7 +60,7 @@ public:
         QFont bold = font_;
         bold.setBold(true);
         painter_.setFont(bold);
-        painter_.setPen(kAxis);
+        painter_.setPen(kPictureAxis);
         painter_.drawText(QRectF(area.left(), area.top() + unit_, area.width(), unit_ * 3), Qt::AlignCenter,
                           QString::fromLatin1(title));
         painter_.setFont(font_);
@@ -79,14 +79,14 @@ public:
     // A dashed level guide with its caption left of the axis.
     void level(double level, const QString& caption)
     {
-        painter_.setPen(QPen(kGuide, unit_ * 0.12, Qt::DashLine));
+        painter_.setPen(QPen(kPictureGuide, unit_ * 0.12, Qt::DashLine));
         painter_.drawLine(QPointF(chart_.left(), y(level)), QPointF(chart_.right(), y(level)));
-        painter_.setPen(kAxis);
+        painter_.setPen(kPictureAxis);
         painter_.drawText(QRectF(area_.left() + unit_ * 2.5, y(level) - unit_, unit_ * 8, unit_ * 2),
                           Qt::AlignRight | Qt::AlignVCenter, caption);
     }
     // A dashed mark across the chart at time t.
-    void mark(double t, const QColor& colour = kGuide, Qt::PenStyle style = Qt::DashLine)
+    void mark(double t, const QColor& colour = kPictureGuide, Qt::PenStyle style = Qt::DashLine)
     {
         painter_.setPen(QPen(colour, unit_ * (style == Qt::SolidLine ? 0.3 : 0.12), style));
         painter_.drawLine(QPointF(x(t), chart_.top()), QPointF(x(t), chart_.bottom()));
@@ -133,7 +133,7 @@ public:
     // The axes; `clock` gives the caption of each whole unit of time, or none.
     void axes(const std::function<QString(int)>& clock)
     {
-        painter_.setPen(QPen(kAxis, unit_ * 0.2));
+        painter_.setPen(QPen(kPictureAxis, unit_ * 0.2));
         painter_.drawLine(chart_.bottomLeft(), chart_.bottomRight());
         painter_.drawLine(chart_.bottomLeft(), chart_.topLeft());
         arrowHead(chart_.bottomRight() + QPointF(unit_, 0), 1, unit_);
@@ -278,7 +278,7 @@ namespace {
 // A dial with hour marks and a hand at `hour` (0..12 on the dial).
 void paintDial(QPainter& painter, QPointF centre, qreal radius, double hour, const QColor& hand)
 {
-    painter.setPen(QPen(kAxis, radius * 0.04));
+    painter.setPen(QPen(kPictureAxis, radius * 0.04));
     painter.setBrush(Qt::white);
     painter.drawEllipse(centre, radius, radius);
     for (int mark = 0; mark < 12; ++mark) {
@@ -312,7 +312,7 @@ void paintOffsetHelp(QPainter& painter, const QRectF& area)
     paintDial(painter, clock, radius, 0.5, kEvent);
 
     painter.setFont(font);
-    painter.setPen(kAxis);
+    painter.setPen(kPictureAxis);
     painter.drawText(QRectF(sun.x() - radius * 1.5, sun.y() + radius * 1.1, radius * 3, unit * 3), Qt::AlignCenter,
                      QStringLiteral("Solar time"));
     painter.drawText(QRectF(clock.x() - radius * 1.5, clock.y() + radius * 1.1, radius * 3, unit * 3), Qt::AlignCenter,
@@ -330,10 +330,10 @@ namespace {
 // A box of the signal chain with its caption and value.
 void paintChainBox(QPainter& painter, const QRectF& box, const QString& caption, const QString& value, qreal unit)
 {
-    painter.setPen(QPen(kAxis, unit * 0.15));
+    painter.setPen(QPen(kPictureAxis, unit * 0.15));
     painter.setBrush(QColor(0xF4, 0xF7, 0xF9));
     painter.drawRoundedRect(box, unit * 0.6, unit * 0.6);
-    painter.setPen(kAxis);
+    painter.setPen(kPictureAxis);
     painter.drawText(QRectF(box.left(), box.top() + unit * 0.4, box.width(), box.height() / 2), Qt::AlignCenter,
                      caption);
     QFont font = painter.font();
@@ -386,7 +386,7 @@ void paintCurveHelp(QPainter& painter, const QRectF& area)
     const auto at = [&chart](double in, double out) {
         return QPointF(chart.left() + chart.width() * in, chart.bottom() - chart.height() * out);
     };
-    painter.setPen(QPen(kAxis, unit * 0.2));
+    painter.setPen(QPen(kPictureAxis, unit * 0.2));
     painter.drawLine(chart.bottomLeft(), chart.bottomRight());
     painter.drawLine(chart.bottomLeft(), chart.topLeft());
     painter.drawText(QRectF(chart.left(), chart.bottom() + unit * 0.5, chart.width(), unit * 2), Qt::AlignCenter,
@@ -436,7 +436,7 @@ void paintCurveHelp(QPainter& painter, const QRectF& area)
                             QPointF(box.left(), box.center().y()), unit);
     }
     painter.setFont(font);
-    painter.setPen(kAxis);
+    painter.setPen(kPictureAxis);
     painter.drawText(
         QRectF(chart.right() + unit * 3, chart.top(), area.right() - chart.right() - unit * 4, chart.height()),
         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,

@@ -9,6 +9,9 @@
 
 namespace ormid::cairoDrawing {
 
+// The font of the report's pages and of the chart.
+inline constexpr const char* kFontFamily = "Arial";
+
 struct SurfaceDeleter {
     void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
 };

@@ -23,19 +23,16 @@ struct SectionRows {
 };
 
 // The report pads some texts for its columns; a change is said without the padding.
-std::string trimmed(std::string_view text)
+std::string withoutPadding(std::string_view text)
 {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+    return std::string(trimmed(text, " "));
 }
 
 Row textsOf(const ReportLine& line, bool skipLabel)
 {
     Row row;
     for (std::size_t i = skipLabel ? 1 : 0; i < line.texts.size(); ++i)
-        row.push_back(trimmed(line.texts[i].text));
+        row.push_back(withoutPadding(line.texts[i].text));
     return row;
 }
 
@@ -45,7 +42,7 @@ SectionRows rowsOf(const ReportSection& section)
     for (std::size_t i = 0; i < section.lines.size(); ++i) {
         const bool labelled = i == 0 && !section.lines[i].texts.empty() && section.lines[i].texts.front().bold;
         if (labelled)
-            rows.label = trimmed(section.lines[i].texts.front().text);
+            rows.label = withoutPadding(section.lines[i].texts.front().text);
         rows.lines.push_back(textsOf(section.lines[i], labelled));
     }
     if (section.table) {

@@ -2,20 +2,11 @@
 
 #include <algorithm>
 
+#include "core/text_lines.h"
+
 namespace ormid {
 
 namespace {
-
-constexpr std::string_view kBlanks = " \t";
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-std::string_view trimmed(std::string_view text)
-{
-    const auto first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
 
 std::string_view unquoted(std::string_view value)
 {
@@ -30,30 +21,14 @@ bool sameName(std::string_view a, std::string_view b)
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
-// The next line of `text` without its end (LF, CR LF or CR), removed from `text`.
-std::string_view takeLine(std::string_view& text)
-{
-    const auto end = text.find_first_of("\r\n");
-    const std::string_view line = text.substr(0, end);
-    if (end == std::string_view::npos) {
-        text = {};
-    } else {
-        const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
-        text.remove_prefix(end + (crlf ? 2 : 1));
-    }
-    return line;
-}
-
 } // namespace
 
 IniFile IniFile::parse(std::string_view text)
 {
     IniFile file;
-    if (text.starts_with(kUtf8Bom))
-        text.remove_prefix(kUtf8Bom.size());
     std::string section;
-    while (!text.empty()) {
-        const std::string_view line = trimmed(takeLine(text));
+    for (const std::string_view textLine : splitTextLines(text)) {
+        const std::string_view line = trimmed(textLine);
         if (line.empty() || line.front() == ';' || line.front() == '#')
             continue;
         if (line.front() == '[') {

@@ -11,7 +11,6 @@ namespace ormid {
 
 namespace {
 
-constexpr const char* kFontFamily = "Arial";
 constexpr double kFullOutput = 100;
 
 using namespace cairoDrawing;

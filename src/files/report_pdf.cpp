@@ -18,7 +18,6 @@ namespace ormid {
 
 namespace {
 
-constexpr const char* kFontFamily = "Arial";
 constexpr double kFontSize = 12;
 constexpr double kRuleWidth = 0.2;
 constexpr const char* kCreator = "Keldor";

@@ -20,6 +20,9 @@ extern char** environ;
 
 namespace ormid::test {
 
+// The folder of the built programs the end-to-end tests start.
+inline const std::string kBinDir = ORMID_BIN_DIR;
+
 // Starts `program` (looked up on PATH when it names no folder) with `arguments`,
 // this process's environment with `environment` put over it, stdout and stderr
 // appended to `output`. `passedFd`, when given, is the child's descriptor 3.

@@ -50,8 +50,6 @@ using test::ScriptedDialogs;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-const std::string kBinDir = ORMID_BIN_DIR;
-
 bool processGone(pid_t pid)
 {
     if (::kill(pid, 0) != 0)
@@ -145,8 +143,8 @@ protected:
 TEST_F(ProgrammerEndToEnd, PullingTheStickOutRestartsTheProgramInDemoMode)
 {
     const fs::path socket = folder_ / "stick.sock";
-    simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim", {"--socket", socket.string(), "--mode", "memory"}, {},
-                                    folder_ / "output");
+    simulator_ = test::spawnProcess(test::kBinDir + "/ormid-stick-sim",
+                                    {"--socket", socket.string(), "--mode", "memory"}, {}, folder_ / "output");
     ASSERT_GT(simulator_, 0);
     ASSERT_TRUE(awaitCondition([&] { return fs::is_socket(socket); })) << output();
 
@@ -159,8 +157,8 @@ TEST_F(ProgrammerEndToEnd, PullingTheStickOutRestartsTheProgramInDemoMode)
         {"TMPDIR", folder_.string()},
         {"XDG_RUNTIME_DIR", folder_.string()},
     };
-    programmer_
-        = test::spawnProcess(kBinDir + "/ormid-programmer", {"-skipFW", "-dc=2"}, environment, folder_ / "output");
+    programmer_ = test::spawnProcess(test::kBinDir + "/ormid-programmer", {"-skipFW", "-dc=2"}, environment,
+                                     folder_ / "output");
     ASSERT_GT(programmer_, 0);
     ASSERT_TRUE(awaitCondition([&] {
         const std::optional<Status> status = readStatus(statusFile());
@@ -199,7 +197,7 @@ TEST_F(ProgrammerEndToEnd, TransferIsFoundByTheRunAfterTheRestart)
     test::qtApp();
     const fs::path socket = folder_ / "stick.sock";
     simulator_
-        = test::spawnProcess(kBinDir + "/ormid-stick-sim",
+        = test::spawnProcess(test::kBinDir + "/ormid-stick-sim",
                              {"--socket", socket.string(), "--mode", "memory", "--state", (folder_ / "state").string()},
                              {}, folder_ / "output");
     ASSERT_GT(simulator_, 0);
@@ -236,8 +234,8 @@ TEST_F(ProgrammerEndToEnd, ADimmingCurveConvertsOnTransferAndCrossesTheRestart)
 {
     test::qtApp();
     const fs::path socket = folder_ / "stick.sock";
-    simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim", {"--socket", socket.string(), "--mode", "memory"}, {},
-                                    folder_ / "output");
+    simulator_ = test::spawnProcess(test::kBinDir + "/ormid-stick-sim",
+                                    {"--socket", socket.string(), "--mode", "memory"}, {}, folder_ / "output");
     ASSERT_GT(simulator_, 0);
     ASSERT_TRUE(awaitCondition([&] { return fs::is_socket(socket); })) << output();
 
@@ -262,7 +260,7 @@ TEST_F(ProgrammerEndToEnd, ADimmingCurveConvertsOnTransferAndCrossesTheRestart)
     first.reset();
 
     const fs::path saved = folder_ / "m2.kdc";
-    const pid_t reader = test::spawnProcess(kBinDir + "/ormid-cli", {"stick", "read", "M2", "-o", saved.string()},
+    const pid_t reader = test::spawnProcess(test::kBinDir + "/ormid-cli", {"stick", "read", "M2", "-o", saved.string()},
                                             {{"ORMID_HID_BRIDGE", socket.string()}}, folder_ / "output");
     ASSERT_EQ(test::awaitExit(reader), 0) << output();
     const ConfigLoadResult stored = loadConfiguration(readWholeFile(saved).bytes, makeDefaultImage(), {});
@@ -304,7 +302,7 @@ TEST_F(ProgrammerEndToEnd, UsbStickReadUpdateAndWriteAgainstTheSimulator)
     test::qtApp();
     const fs::path socket = folder_ / "stick.sock";
     const fs::path stateFile = folder_ / "state";
-    simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim",
+    simulator_ = test::spawnProcess(test::kBinDir + "/ormid-stick-sim",
                                     {"--socket", socket.string(), "--mode", "usb", "--device-id", "0A1B2C3D",
                                      "--device-fw", "70", "--state", stateFile.string()},
                                     {}, folder_ / "output");

@@ -35,8 +35,6 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-const std::string kBinDir = ORMID_BIN_DIR;
-
 // What Xvfb writes to its -displayfd descriptor once it takes clients: the display
 // number and a newline. Empty when it ends or stays silent.
 std::string readDisplayNumber(int fd)
@@ -124,7 +122,7 @@ protected:
     bool startSimulator(const fs::path& socket, std::vector<std::string> options)
     {
         options.insert(options.begin(), {"--socket", socket.string()});
-        simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim", std::move(options), {}, folder_ / "output");
+        simulator_ = test::spawnProcess(test::kBinDir + "/ormid-stick-sim", std::move(options), {}, folder_ / "output");
         return simulator_ > 0 && test::awaitCondition([&] { return fs::is_socket(socket); });
     }
 
@@ -133,7 +131,7 @@ protected:
     // goes to the test's own folder, apart from any other programmer.
     bool startProgrammer(const fs::path& socket)
     {
-        programmer_ = test::spawnProcess(kBinDir + "/ormid-programmer", {"-skipFW"},
+        programmer_ = test::spawnProcess(test::kBinDir + "/ormid-programmer", {"-skipFW"},
                                          {
                                              {"DISPLAY", display_},
                                              {"QT_QPA_PLATFORM", "xcb"},

@@ -47,8 +47,6 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<Byte>;
 
-const std::string kBinDir = ORMID_BIN_DIR;
-
 // deviceWrite skips the read-back (--no-verify): with --identify-period 0 the device
 // announces itself only after a read or a Reset, so the report counts stay fixed.
 // deviceWriteVerified reads back on the device's next announcement, every 300 ms.
@@ -318,7 +316,7 @@ protected:
             : std::vector<std::string>{"--mode", "memory"};
         args.insert(args.end(), mode.begin(), mode.end());
         args.insert(args.end(), faults.begin(), faults.end());
-        simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim", args, {}, folder_ / "sim.out");
+        simulator_ = test::spawnProcess(test::kBinDir + "/ormid-stick-sim", args, {}, folder_ / "sim.out");
         ASSERT_GT(simulator_, 0);
         ASSERT_TRUE(
             test::awaitCondition([&] { return fs::is_socket(folder_ / "stick.sock"); }, std::chrono::seconds(10)))
@@ -347,7 +345,7 @@ protected:
             {"device", "write", path("new.kdc")},
             {"device", "update-fw", path("fw.kdp")},
         };
-        const pid_t cli = test::spawnProcess(kBinDir + "/ormid-cli", args[static_cast<int>(operation)],
+        const pid_t cli = test::spawnProcess(test::kBinDir + "/ormid-cli", args[static_cast<int>(operation)],
                                              {{"ORMID_HID_BRIDGE", path("stick.sock")}}, folder_ / out);
         const int status = test::awaitExit(cli);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -30,8 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kBinDir = ORMID_BIN_DIR;
-
 EeBlock patternImage(int factor)
 {
     EeBlock image = makeDefaultImage();
@@ -57,7 +55,7 @@ protected:
     {
         ASSERT_EQ(sim::saveStickState(folder_ / "stick.state", state), "");
         options.insert(options.end(), {"--socket", path("stick.sock"), "--state", path("stick.state")});
-        simulator_ = test::spawnProcess(kBinDir + "/ormid-stick-sim", options, {}, folder_ / "sim.out");
+        simulator_ = test::spawnProcess(test::kBinDir + "/ormid-stick-sim", options, {}, folder_ / "sim.out");
         ASSERT_GT(simulator_, 0);
         ASSERT_TRUE(test::awaitCondition([&] { return fs::is_socket(folder_ / "stick.sock"); }));
     }
@@ -77,8 +75,8 @@ protected:
     int cli(const std::vector<std::string>& args)
     {
         fs::remove(folder_ / "cli.out");
-        const pid_t pid = test::spawnProcess(kBinDir + "/ormid-cli", args, {{"ORMID_HID_BRIDGE", path("stick.sock")}},
-                                             folder_ / "cli.out");
+        const pid_t pid = test::spawnProcess(test::kBinDir + "/ormid-cli", args,
+                                             {{"ORMID_HID_BRIDGE", path("stick.sock")}}, folder_ / "cli.out");
         const int status = test::awaitExit(pid);
         output_ = readWholeFile(folder_ / "cli.out").bytes;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

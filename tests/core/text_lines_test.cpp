@@ -57,6 +57,23 @@ TEST(SplitList, KeepsEmptyItemsAndGivesNoneForNothing)
     EXPECT_EQ(splitList("a;b", ';'), (Lines{"a", "b"}));
 }
 
+TEST(Trimmed, DropsTheBlanksAtBothEndsOnly)
+{
+    const struct {
+        std::string_view text;
+        std::string_view blanks;
+        std::string_view expected;
+    } cases[] = {
+        {" \tkey = value\t ", " \t", "key = value"},
+        {"   ", " \t", ""},
+        {"", " \t", ""},
+        {"\tpadded ", " ", "\tpadded"},
+        {"inner  blanks", " ", "inner  blanks"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(trimmed(c.text, c.blanks), c.expected) << '"' << c.text << '"';
+}
+
 TEST(Decimal, TakesOnlyAWholeNumber)
 {
     EXPECT_EQ(parseDecimal("42"), 42);

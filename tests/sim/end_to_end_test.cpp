@@ -18,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/child_process.h"
 #include "core/image.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
@@ -33,8 +34,6 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-const std::string kBinDir = ORMID_BIN_DIR;
-
 struct ProcessRun {
     int code = -1;
     std::string out;
@@ -47,7 +46,7 @@ class Simulator {
 public:
     Simulator(const fs::path& socket, const fs::path& output, std::vector<std::string> options) : socket_(socket)
     {
-        std::vector<std::string> args = {kBinDir + "/ormid-stick-sim", "--socket", socket.string()};
+        std::vector<std::string> args = {test::kBinDir + "/ormid-stick-sim", "--socket", socket.string()};
         args.insert(args.end(), options.begin(), options.end());
         std::vector<char*> argv;
         for (std::string& arg : args)
@@ -138,7 +137,7 @@ protected:
     {
         const fs::path out = folder_ / "run.out";
         const fs::path err = folder_ / "run.err";
-        const std::string command = environment + " '" + kBinDir + "/" + program + "' " + arguments + " >'"
+        const std::string command = environment + " '" + test::kBinDir + "/" + program + "' " + arguments + " >'"
             + out.string() + "' 2>'" + err.string() + "'";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read("run.out"), read("run.err")};

@@ -15,6 +15,7 @@
 #include "link/firmware_text.h"
 #include "link/stick_probe.h"
 #include "sim/lost_acknowledgement.h"
+#include "sim/pattern_image.h"
 #include "sim/presets.h"
 #include "sim/sim_transport.h"
 #include "sim/stick_model.h"
@@ -23,21 +24,13 @@
 namespace ormid::sim {
 namespace {
 
-EeBlock sampleImage(Byte seed)
-{
-    EeBlock image(kImageSize);
-    for (std::size_t i = 0; i < image.size(); ++i)
-        image[i] = static_cast<Byte>(seed + 3 * i);
-    return image;
-}
-
 // A stick whose M1 and M2 hold configurations named "First" and "Old".
 StickState presetState(bool remote)
 {
     StickState state;
     state.remote = remote;
-    EXPECT_EQ(presetMemory(state, 1, sampleImage(1), "First"), "");
-    EXPECT_EQ(presetMemory(state, 2, sampleImage(2), "Old"), "");
+    EXPECT_EQ(presetMemory(state, 1, test::patternImage(1), "First"), "");
+    EXPECT_EQ(presetMemory(state, 2, test::patternImage(2), "Old"), "");
     return state;
 }
 
@@ -77,7 +70,7 @@ protected:
 TEST_F(MemoryTransferOnStick, AWrittenMemoryReadsBackAsTheSameImage)
 {
     start(presetState(false));
-    const EeBlock image = sampleImage(0x40);
+    const EeBlock image = test::patternImage(0x40);
     const auto result = transfer(request(2, image, "New"));
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(result.controlBlock, stickControlBlock());
@@ -95,7 +88,7 @@ TEST_F(MemoryTransferOnStick, AWrittenMemoryReadsBackAsTheSameImage)
 TEST_F(MemoryTransferOnStick, M3GoesTo0x8000WithBlockNumber0x0100)
 {
     start(presetState(false));
-    const EeBlock image = sampleImage(7);
+    const EeBlock image = test::patternImage(7);
     ASSERT_TRUE(transfer(request(3, image, "Third")).ok());
 
     EXPECT_EQ(readStickBlock(model_->state(), 0x8000), *buildDataBlock(image));
@@ -118,7 +111,7 @@ TEST_F(MemoryTransferOnStick, TheInfoTextNamesTheMemoryOrLeavesItsName)
     };
     for (const auto& c : cases) {
         start(presetState(false));
-        ASSERT_TRUE(transfer(request(2, sampleImage(9), c.info)).ok()) << c.info;
+        ASSERT_TRUE(transfer(request(2, test::patternImage(9), c.info)).ok()) << c.info;
         EXPECT_EQ(readMemoryRecord(stickControlBlock(), 2).name(), c.name) << c.info;
     }
 }
@@ -127,7 +120,7 @@ TEST_F(MemoryTransferOnStick, TheCurveCorrectionChangesOnlyWhatALocalStickReceiv
 {
     for (const bool remote : {false, true}) {
         start(presetState(remote));
-        const EeBlock image = sampleImage(3);
+        const EeBlock image = test::patternImage(3);
         auto r = request(4, image, "C");
         r.curveCorrection = [](EeBlock& corrected) { corrected[10] = 0xEE; };
         ASSERT_TRUE(transfer(r).ok());
@@ -168,7 +161,7 @@ TEST_F(MemoryTransferOnStick, AFailedWriteLeavesTheControlBlockAsItWas)
     for (const auto& c : cases) {
         start(presetState(c.remote), c.faults);
         waiter_.sleeps = 0;
-        const auto r = request(2, sampleImage(0x30), "Lost");
+        const auto r = request(2, test::patternImage(0x30), "Lost");
         const auto result = transfer(r);
 
         EXPECT_EQ(result.status, MemoryTransferResult::Status::writeFailed) << c.name;
@@ -188,7 +181,7 @@ TEST_F(MemoryTransferOnStick, AFailedWriteLeavesTheControlBlockAsItWas)
 TEST_F(MemoryTransferOnStick, ARemoteStickGetsItsSignatureTxStatusAndRemoteFrameBlock)
 {
     start(presetState(true));
-    auto r = request(3, sampleImage(5), "Rem");
+    auto r = request(3, test::patternImage(5), "Rem");
     r.txStatus = 0x15;
     ASSERT_TRUE(transfer(r).ok());
 
@@ -200,7 +193,7 @@ TEST_F(MemoryTransferOnStick, ARemoteStickGetsItsSignatureTxStatusAndRemoteFrame
 
     const Block frames = readStickBlock(model_->state(), 0x8080);
     const std::uint16_t crc = crc16(ByteSpan(frames.data(), kRemoteFramesSize));
-    const std::vector<Byte> chosen = generateRemote(sampleImage(5), 0x15);
+    const std::vector<Byte> chosen = generateRemote(test::patternImage(5), 0x15);
     EXPECT_EQ(storedAddresses_,
               (std::vector<std::uint16_t>{dataBlockAddress(3), remoteBlockAddress(3), kControlBlockAddress}))
         << "the stick reports every block it stores";
@@ -252,7 +245,7 @@ TEST_F(FirmwareStoreOnStick, Size5704Takes45BlocksWithFfFromTheSizeOn)
     start(presetState(false));
     // The last line's fill is 00 in the container; the stick must still get FF there.
     const std::vector<Byte> lineBytes = test::firmwareLineBytes(5704, 0x00);
-    auto r = request(2, sampleImage(4), "");
+    auto r = request(2, test::patternImage(4), "");
     r.firmware = pending(lineBytes, 5704, 0x4D);
     const auto result = transfer(r);
 
@@ -280,7 +273,7 @@ TEST_F(FirmwareStoreOnStick, AStickWithoutFirmwareRecordGetsTheBuiltInImageWithT
     ASSERT_TRUE(loadEmbeddedFirmware(firmware, embeddedFirmwareContainer(), false));
     ASSERT_TRUE(firmware.fwPending);
 
-    auto r = request(1, sampleImage(6), "");
+    auto r = request(1, test::patternImage(6), "");
     r.firmware = PendingFirmware{firmware.fwImage, firmware.fwSize, firmware.fwVersion};
     ASSERT_TRUE(transfer(r).ok());
 
@@ -294,7 +287,7 @@ TEST_F(FirmwareStoreOnStick, AFailedFirmwareBlockStillWritesTheControlBlockWithT
 {
     start(presetState(false));
     test::LostAcknowledgement lossy(*transport_, firmwareBlockAddress(3));
-    auto r = request(2, sampleImage(8), "Kept");
+    auto r = request(2, test::patternImage(8), "Kept");
     r.firmware = pending(test::firmwareLineBytes(1000), 1000, 0x50);
     const auto result = transferMemory(lossy, waiter_, r);
 
@@ -314,7 +307,7 @@ TEST_F(FirmwareStoreOnStick, AFailedFirmwareBlockStillWritesTheControlBlockWithT
 TEST_F(FirmwareStoreOnStick, ARemoteStickNeverStoresFirmware)
 {
     start(presetState(true));
-    auto r = request(1, sampleImage(2), "");
+    auto r = request(1, test::patternImage(2), "");
     r.firmware = pending(test::firmwareLineBytes(300), 300, 3);
     const auto result = transfer(r);
 

@@ -9,20 +9,13 @@
 #include "case_name.h"
 #include "core/data_block.h"
 #include "link/control_block.h"
+#include "sim/pattern_image.h"
 #include "temp_folder.h"
 
 namespace ormid::sim {
 namespace {
 
 namespace fs = std::filesystem;
-
-EeBlock sampleImage(Byte salt)
-{
-    EeBlock image = makeDefaultImage();
-    for (std::size_t i = 0; i < image.size(); ++i)
-        image[i] = static_cast<Byte>(i * 3 + salt);
-    return image;
-}
 
 ControlBlock controlBlockOf(const StickState& state)
 {
@@ -38,7 +31,7 @@ TEST_P(PresetMemoryTest, EveryMemoryReadsBackThroughTheProgramsReaders)
     state.remote = remote;
     const std::array<std::string, 4> names = {"Süd", "Park", "Bridge-12", ""};
     for (int n = 1; n <= kMemoryCount; ++n)
-        ASSERT_EQ(presetMemory(state, n, sampleImage(static_cast<Byte>(n)), names[n - 1]), "");
+        ASSERT_EQ(presetMemory(state, n, test::patternImage(static_cast<Byte>(n)), names[n - 1]), "");
 
     const ControlBlock control = controlBlockOf(state);
     for (int n = 1; n <= kMemoryCount; ++n) {
@@ -53,7 +46,7 @@ TEST_P(PresetMemoryTest, EveryMemoryReadsBackThroughTheProgramsReaders)
         EeBlock image(kImageSize, 0x00);
         ASSERT_EQ(copyDataBlockToImage(readStickBlock(state, record.dataAddress()), record.length, image),
                   DataBlockWalk::copied);
-        const EeBlock expected = sampleImage(static_cast<Byte>(n));
+        const EeBlock expected = test::patternImage(static_cast<Byte>(n));
         EXPECT_TRUE(std::equal(expected.begin(), expected.begin() + kStoredImageBytes, image.begin()));
     }
     EXPECT_EQ(readMemoryRecord(control, 1).name(), "Süd     ");
@@ -67,8 +60,8 @@ INSTANTIATE_TEST_SUITE_P(LocalAndRemote, PresetMemoryTest, ::testing::Bool(), te
 TEST(PresetMemory, EmptyNameKeepsTheNameAlreadyThere)
 {
     StickState state;
-    ASSERT_EQ(presetMemory(state, 2, sampleImage(1), "Old"), "");
-    ASSERT_EQ(presetMemory(state, 2, sampleImage(2), ""), "");
+    ASSERT_EQ(presetMemory(state, 2, test::patternImage(1), "Old"), "");
+    ASSERT_EQ(presetMemory(state, 2, test::patternImage(2), ""), "");
     EXPECT_EQ(readMemoryRecord(controlBlockOf(state), 2).name(), "Old     ");
 }
 
@@ -76,7 +69,7 @@ TEST(PresetMemory, BadSlotOrShortImageChangesNothing)
 {
     StickState state;
     const StickState before = state;
-    const EeBlock image = sampleImage(0);
+    const EeBlock image = test::patternImage(0);
     EXPECT_NE(presetMemory(state, 0, image, "A"), "");
     EXPECT_NE(presetMemory(state, 5, image, "A"), "");
     EXPECT_NE(presetMemory(state, 1, ByteSpan(image).first(kStoredImageBytes - 1), "A"), "");
@@ -87,7 +80,7 @@ TEST(PresetMemory, BadSlotOrShortImageChangesNothing)
 TEST(PresetFirmwareRecordTest, WritesTheRecordTheProgramReads)
 {
     StickState state;
-    ASSERT_EQ(presetMemory(state, 1, sampleImage(0), "Keep"), "");
+    ASSERT_EQ(presetMemory(state, 1, test::patternImage(0), "Keep"), "");
     const ControlBlock before = controlBlockOf(state);
     ASSERT_EQ(presetFirmwareRecord(state, 77, 5704), "");
 

@@ -13,7 +13,6 @@ const QColor kAxis(0x33, 0x3D, 0x47);
 const QColor kGuide(0xD5, 0xDC, 0xE2);
 const QColor kLine(0xFF, 0x00, 0x00);
 constexpr int kTenPercent = 10 * kChartPixelsPerPercent;
-constexpr int kTextSize = 12;
 
 } // namespace
 
@@ -21,7 +20,7 @@ void paintChartBackground(QPainter& painter, const ChartAxes& axes)
 {
     painter.fillRect(QRect(0, 0, kChartSize, kChartSize), Qt::white);
     QFont font = painter.font();
-    font.setPixelSize(kTextSize);
+    font.setPixelSize(kChartTextSize);
     font.setBold(false);
     painter.setFont(font);
 

@@ -14,6 +14,9 @@ class QPainter;
 
 namespace ormid {
 
+// The pixel size of the charts' captions and messages.
+constexpr int kChartTextSize = 12;
+
 struct ChartAxes {
     std::vector<QString> xCaptions; // spread evenly from the origin to the axis' end
     QString xTitle;

@@ -10,7 +10,6 @@ namespace {
 
 const QColor kMessage(0xFF, 0x00, 0x00);
 constexpr int kMessageAt = 100;
-constexpr int kTextSize = 12;
 
 const ChartAxes& curveAxes()
 {
@@ -62,7 +61,7 @@ void CurveChart::writeMessage(const QString& message, const QString& detail)
 {
     QPainter painter(&canvas());
     QFont font = painter.font();
-    font.setPixelSize(kTextSize);
+    font.setPixelSize(kChartTextSize);
     painter.setFont(font);
     painter.setPen(kMessage);
     const int lineHeight = painter.fontMetrics().height();

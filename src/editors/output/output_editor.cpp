@@ -17,7 +17,6 @@
 namespace ormid {
 
 namespace {
-constexpr int kLevelMaximum = 100;
 } // namespace
 
 OutputEditor::OutputEditor(DimmingCurves& curves, QWidget* parent)

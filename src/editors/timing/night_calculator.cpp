@@ -15,6 +15,7 @@
 
 #include "core/isd_block.h"
 #include "core/night_length.h"
+#include "editors/timing/locale_decimal.h"
 
 namespace ormid {
 
@@ -35,11 +36,6 @@ constexpr const char* kHelpLines[] = {
     "in Middle Europe the illuminance is about 20 Lux.",
 };
 // clang-format on
-
-char decimalSeparator()
-{
-    return QLocale().decimalPoint().at(0).toLatin1();
-}
 
 // The help text over the calculator; a click on it or any of its lines hides it.
 class HelpText final : public QFrame {
@@ -196,7 +192,7 @@ void NightCalculator::showCalculator()
 
 void NightCalculator::CalcLoN()
 {
-    const char separator = decimalSeparator();
+    const char separator = localeDecimalSeparator();
     lLatitude_->setText(QString::fromStdString(latitudeText(sbLatitude_->value(), separator)));
     lHorizon_->setText(QString::fromStdString(halfDegreesText(sbHorizon_->value(), separator)));
     const QDate date = DateTimePicker1_->date();

@@ -4,7 +4,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPainter>
 #include <QPushButton>
 #include <QSlider>
@@ -12,6 +11,7 @@
 
 #include "core/isd_block.h"
 #include "editors/help_pictures.h"
+#include "editors/timing/locale_decimal.h"
 
 namespace ormid {
 
@@ -20,11 +20,6 @@ namespace {
 constexpr int kLowestZone = -11;
 constexpr int kHighestZone = 12;
 constexpr int kLongitudeHalfDegrees = 360;
-
-char decimalSeparator()
-{
-    return QLocale().decimalPoint().at(0).toLatin1();
-}
 
 // The world's time zones as bands of 15° of longitude, the chosen zone and the chosen
 // longitude marked: how far the place lies from its zone's meridian is the offset.
@@ -156,7 +151,7 @@ void OffsetCalculator::sbUTCChange(int zone)
 
 void OffsetCalculator::sbLengthChange(int halfDegrees)
 {
-    eLength_->setText(QString::fromStdString(longitudeText(halfDegrees, decimalSeparator())));
+    eLength_->setText(QString::fromStdString(longitudeText(halfDegrees, localeDecimalSeparator())));
     calcOffset();
 }
 
