@@ -38,10 +38,10 @@ private:
     MffFields texts() const;
     void showTexts(const MffFields& fields);
     // A click on a field: the slider takes its tag, range and value.
-    void fieldClicked(MffTag tag);
-    void sbMFFChange(int position);
-    // `bMFFHelpClick`: the panel grows to hold the chart; a click on the chart shrinks it.
-    void bMFFHelpClick();
+    void editField(MffTag tag);
+    void writeSliderValue(int position);
+    // `showChart`: the panel grows to hold the chart; a click on the chart shrinks it.
+    void showChart();
     void hideChart();
 
     std::array<ClickField*, kMffFieldCount> fields_{};

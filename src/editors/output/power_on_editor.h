@@ -28,11 +28,11 @@ public:
     void closing() override;
 
 private:
-    void fieldClicked(StepKind kind);
+    void editField(StepKind kind);
     // "Random" ticked or unticked by the user: byte 4 is written at once.
-    void randomClicked(bool random);
+    void useRandomDelay(bool random);
     // The DPC box is offered only while the delay is not "0".
-    void dpcRule();
+    void updateDpcBox();
 
     bool remoteLayout_;
     EeBlock* image_ = nullptr; // while open, for "Random"

@@ -63,21 +63,21 @@ private:
     enum class Column { first, fade, level };
     void buildRow(int row, QWidget& rows);
     // `getBox`, `getBox2`.
-    TBox box(int row) const;
+    StepRowControls rowControls(int row) const;
     // `setGB1`, `setGB2`: draws row k; whether the next row may be used.
-    bool setGB(bool enabled, int row);
+    bool fillRow(bool enabled, int row);
     void showRowState(int row, bool used, bool enabled);
     // `eD1_Time1Click` … `eD2_Level1Click`: a field of a row was clicked.
-    void fieldClicked(int row, Column column);
+    void editField(int row, Column column);
     // Kind 1 on the first free row.
     void takeIntoUse(int row);
     // `ED1_cbDel2Click`, `ED2_cbDel2Click`.
-    void deleteClicked(int row);
+    void deleteStep(int row);
 
     const EngineLayout& layout_;
     bool remoteLayout_;
     StepBuffer stepBuffer_{};
-    std::array<TBox, field::stepCount> rows_{};
+    std::array<StepRowControls, field::stepCount> rows_{};
     QLabel* deleteCaption_ = nullptr;
     StepEditor* strip_ = nullptr;
     HelpPicture* help_ = nullptr;

@@ -26,7 +26,7 @@ signals:
     void nightLengthSet(bool start, const QString& length);
 
 private:
-    void CalcLoN();
+    void showNightLength();
 
     QSlider* sbLatitude_ = nullptr;
     QLabel* lLatitude_ = nullptr;
