@@ -24,7 +24,7 @@ constexpr Byte engine2 = 5;   // `cbTXLstEngine`: dimming engine 2's steps
 
 constexpr std::size_t kRemoteFramesLimit = 66;
 
-// `encodeRemoteFrames`: the frames, from byte 0 without gaps.
+// The frames of the ticked boxes, from byte 0 without gaps.
 std::vector<Byte> encodeRemoteFrames(const EeBlock& image, Byte txStatus);
 
 // One frame of a list, read back.
@@ -47,7 +47,7 @@ std::optional<Byte> parseTxSelection(std::string_view names);
 // The ticked boxes of `status` by those names, in that order, comma-separated.
 std::string txSelectionText(Byte status);
 
-// `transmissionSeconds`: the estimate in seconds; 0 when no box is ticked.
+// How long the frames take to send, in seconds; 0 when no box is ticked.
 int transmissionSeconds(const EeBlock& image, Byte txStatus);
 // The estimate as the duration box shows it, HH:MM:SS.
 std::string durationText(int seconds);

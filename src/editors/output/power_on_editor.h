@@ -17,7 +17,7 @@ class StepEditor;
 class PowerOnEditor final : public Editor {
     Q_OBJECT
 public:
-    // `run` must outlive the editor: remote mode changes the fade and level kinds.
+    // The remote layout edits the fade and level kinds of remote mode.
     PowerOnEditor(bool remoteLayout, QWidget* parent);
 
     FunctionBlock block() const override { return FunctionBlock::powerOn; }

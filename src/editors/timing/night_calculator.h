@@ -18,7 +18,7 @@ class NightCalculator final : public Card {
 public:
     explicit NightCalculator(QWidget* parent);
 
-    // `bADSTCalcClick`: computes and shows.
+    // Computes the length of night for the inputs as they stand and shows the calculator.
     void showCalculator();
 
 signals:

@@ -44,7 +44,7 @@ StepEditor::StepEditor(Names names, Rows rows, QWidget* parent)
     // The strip keeps its height and the slider its length whether the selector is up or not.
     keepPlaceWhenHidden(*selector_);
     connect(&slider(), &QSlider::valueChanged, this, &StepEditor::writeSliderValue);
-    // Only the user's pick: the refill and initSlider place the selector without it.
+    // Only the user's pick: refilling the selector and placing it as a field opens do not count.
     connect(selector_, &QComboBox::activated, this, &StepEditor::switchRange);
 }
 

@@ -4,9 +4,8 @@
 // (a slider, and for durations and fades a range selector) that rewrites it. The field
 // texts are the editor's working state; its users turn them into image bytes on OK.
 //
-// The strip's slider handler is `sliderChange_D1` on engine 1's `sbD1`, `sbD2Change` on
-// engine 2's `sbD2` and `writeSliderValue` on the power-on `sbPU`; its selector handler is
-// `comboChange_D1`, `comboD2Click` and `switchRange` on `comboD1`, `comboD2`, `combRange`.
+// One editor serves engine 1's `sbD1`/`comboD1`, engine 2's `sbD2`/`comboD2` and the
+// power-on `sbPU`/`combRange`; the Rows it is given say what differs.
 
 #include <functional>
 
@@ -22,10 +21,10 @@ namespace ormid {
 
 class ClickField;
 
-// The controls of one step row (`getBox`, `getBox2`). Row 1 has no delete box; the
-// single row of the power-on panel has only the three fields.
+// The controls of one step row. Row 1 has no delete box; the single row of the
+// power-on panel has only the three fields.
 struct StepRowControls {
-    ClickField* when = nullptr;
+    ClickField* when = nullptr; // engine 1: the time of day; otherwise the delay
     ClickField* fade = nullptr;
     ClickField* level = nullptr;
     QRadioButton* relayOn = nullptr;
@@ -63,9 +62,9 @@ public:
     // The minimum level (image byte 2) that bounds the level sliders; set on every opening.
     void setMinLevel(int minLevel) { minLevel_ = minLevel; }
 
-    // Opens the field of the tag's row and kind (`editField`, `clickEdit1`, `clickEdit2`)
-    // and shows the strip; false, with the strip and the field it edits left as they
-    // were, when the field cannot be edited (a time of day after a predecessor at 09:00).
+    // Opens the field of the tag's row and kind and shows the strip; false, with the strip and
+    // the field it edits left as they were, when the field cannot be edited (a time of day
+    // after a predecessor at 09:00).
     bool editField(int tag);
     // The strip goes (OK, Cancel, a delete box): no field stays highlighted.
     void closeStrip();
