@@ -38,7 +38,7 @@ void checkParse(const FirmwareContainer& parsed)
     FUZZ_CHECK(parsed.status == FirmwareContainerStatus::TooManyLines || parsed.dataLines <= kFirmwareMaxLines);
 }
 
-void checkLoadRes(const std::string& text, const FirmwareContainer& parsed, bool usbStick, Byte stickFwVersion)
+void checkEmbeddedLoad(const std::string& text, const FirmwareContainer& parsed, bool usbStick, Byte stickFwVersion)
 {
     FirmwareImage firmware;
     firmware.stickFwVersion = stickFwVersion;
@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const FirmwareContainer parsed = parseFirmwareContainer(text);
     fuzz::checkParse(parsed);
-    fuzz::checkLoadRes(text, parsed, (choice & 1) != 0, static_cast<Byte>(choice >> 2));
+    fuzz::checkEmbeddedLoad(text, parsed, (choice & 1) != 0, static_cast<Byte>(choice >> 2));
     fuzz::checkFileLoad(text, parsed, (choice & 2) != 0);
 
     const std::vector<Byte> raw(text.begin(), text.end());

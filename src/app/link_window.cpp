@@ -120,7 +120,7 @@ void LinkWindow::present(LinkOutcome outcome)
         sentForVerify_.reset();
         setCaption(caption::usbStick);
         run.formDisabled = true;
-        panel.disableButtons();
+        panel.hideActionButtons();
         panel.hideFirmwareProgress(); // an update is abandoned with its device
         emit presenceWatchWanted(true);
         return;
@@ -265,7 +265,7 @@ void LinkWindow::firmwareUpdateEnded(const std::string& verdict, bool failed)
 void LinkWindow::unlock()
 {
     context_.run.formDisabled = false;
-    context_.panel.enableButtons();
+    context_.panel.showActionButtons();
     while (QApplication::overrideCursor() != nullptr)
         QApplication::restoreOverrideCursor();
 }

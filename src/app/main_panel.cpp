@@ -42,7 +42,7 @@ MainPanel::MainPanel(const RunState& run, const EeBlock& eeBlock, const Byte& tx
     registerElements(*this);
     for (const char* name : kAlwaysShown)
         setShown(QString::fromLatin1(name), true);
-    initHint();
+    setBlockHints();
     useLayout(false);
 }
 
@@ -181,7 +181,7 @@ void MainPanel::buildActionBar()
     hints->setObjectName(QStringLiteral("cbShowHints"));
     hints->setGeometry(scaled(kShowHintsRect));
     hints->hide();
-    connect(hints, &QCheckBox::toggled, this, &MainPanel::cbShowHintsClick);
+    connect(hints, &QCheckBox::toggled, this, &MainPanel::enableHint);
 
     auto* debug = new QCheckBox(QStringLiteral("Debug"), this);
     debug->setObjectName(QStringLiteral("cbStickDebug"));
@@ -258,26 +258,26 @@ QWidget* MainPanel::debugPanel()
     return panel;
 }
 
-void MainPanel::initHint()
+template <typename Apply>
+void MainPanel::forEachHintedPicture(Apply apply) const
 {
     for (const HintSpec& spec : kHints) {
         for (const char* name : spec.pictures) {
-            if (name == nullptr)
-                continue;
-            named<PictureLabel>(name).setHint(QString::fromLatin1(spec.text));
+            if (name != nullptr)
+                apply(named<PictureLabel>(name), spec);
         }
     }
 }
 
+void MainPanel::setBlockHints()
+{
+    forEachHintedPicture(
+        [](PictureLabel& picture, const HintSpec& spec) { picture.setHint(QString::fromLatin1(spec.text)); });
+}
+
 void MainPanel::enableHint(bool on)
 {
-    for (const HintSpec& spec : kHints) {
-        for (const char* name : spec.pictures) {
-            if (name == nullptr)
-                continue;
-            named<PictureLabel>(name).setHintEnabled(on);
-        }
-    }
+    forEachHintedPicture([on](PictureLabel& picture, const HintSpec&) { picture.setHintEnabled(on); });
 }
 
 void MainPanel::showFirmwareIcon(const QString& hint)
@@ -287,11 +287,6 @@ void MainPanel::showFirmwareIcon(const QString& hint)
     // The version hint is the icon's only content: it does not follow "Show Hints".
     icon.setHintEnabled(true);
     icon.show();
-}
-
-void MainPanel::cbShowHintsClick(bool checked)
-{
-    enableHint(checked);
 }
 
 void MainPanel::onActionButton(Action action)
@@ -331,10 +326,10 @@ void MainPanel::showTxSelection()
         named<QCheckBox>(kTxBoxes[i].name).setChecked(TestBit(txSelection_, static_cast<Byte>(i)));
     named<QPlainTextEdit>("Memo1").setPlainText(
         QStringLiteral("Approx. transfer duration:\n")
-        + QString::fromStdString(durationText(txDuration(eeBlock_, txSelection_))));
+        + QString::fromStdString(durationText(transmissionSeconds(eeBlock_, txSelection_))));
 }
 
-void MainPanel::enableButtons()
+void MainPanel::showActionButtons()
 {
     if (run_.usbStick()) {
         setShown(QStringLiteral("bUpdateFw"), true);
@@ -352,7 +347,7 @@ void MainPanel::enableButtons()
         setShown(QString::fromLatin1(name), true);
 }
 
-void MainPanel::disableButtons()
+void MainPanel::hideActionButtons()
 {
     while (QApplication::overrideCursor() != nullptr)
         QApplication::restoreOverrideCursor();

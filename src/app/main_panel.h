@@ -32,9 +32,9 @@ public:
     // Shows what panelView gives for the image in the panel's layout, the Tx selection,
     // and in the remote layout the duration estimate.
     void setDisplay();
-    // Shows the action buttons that fit the mode / hides them.
-    void enableButtons();
-    void disableButtons();
+    // Shows the action buttons that fit the mode; hides them all and ends a wait cursor.
+    void showActionButtons();
+    void hideActionButtons();
     // Ticks the six "Tx" boxes from bits 0..5 of the Tx selection and shows the estimated
     // transmission time of the remote frames they choose from the image.
     void showTxSelection();
@@ -96,8 +96,11 @@ private:
     void buildLogGroup();
     // The debug panel `pDebug`, built on first use.
     QWidget* debugPanel();
-    void initHint();
-    void cbShowHintsClick(bool checked);
+    // Gives every block picture with a hint its text; "Show Hints" turns them on.
+    void setBlockHints();
+    // Calls apply(picture, hint) for every block picture a hint belongs to.
+    template <typename Apply>
+    void forEachHintedPicture(Apply apply) const;
     void onActionButton(Action action);
 
     // Every named element, by its name; filled once the panel is built.

@@ -115,7 +115,7 @@ void MainWindow::buildWindow()
     curves_ = new DimmingCurves({.mode = run_.mode,
                                  .image = eeBlock_,
                                  .folder = findCurveFolder(processResourceFolders()),
-                                 .setOutput =
+                                 .refreshOutputSetup =
                                      [this] {
                                          if (Editor* output = editors_->builtEditor(FunctionBlock::output))
                                              output->open(eeBlock_);
@@ -353,7 +353,7 @@ void MainWindow::setPresenceWatch(bool running)
 
 void MainWindow::watchStickPresence()
 {
-    const bool present = checkHID();
+    const bool present = findStick(*transport_);
     if (present == run_.stickFound()) {
         if (status_.hasNotice()) {
             status_.setNotice(std::nullopt);
@@ -418,11 +418,6 @@ void MainWindow::stopForClose()
     presenceTimer_->stop();
     if (link_)
         link_->stop();
-}
-
-bool MainWindow::checkHID()
-{
-    return transport_->findHidDevice(kStickVendorId, kStickProductId);
 }
 
 void MainWindow::showStatus()

@@ -99,7 +99,6 @@ protected:
 
 private:
     void buildEditors();
-    bool checkHID();
     // The control-block wait: one collector cycle per 50 ms, a "." per ten cycles.
     // False when the window was closed meanwhile.
     bool waitForControlBlock();

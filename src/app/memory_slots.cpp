@@ -79,7 +79,7 @@ void MemorySlots::chooseMemory(int n)
         memoryButton(other).setVisible(other == n);
     inertSlot_ = n;
     run.selectedSlot = n;
-    context_.panel.enableButtons();
+    context_.panel.showActionButtons();
     run.modeButtonShown = false;
 
     showImageOf(n);
@@ -134,7 +134,7 @@ void MemorySlots::cancelMemory()
     panel.showHintsBox(false);
     showMemoryButtons();
     emit memoryNameChanged({});
-    panel.disableButtons();
+    panel.hideActionButtons();
     run.formDisabled = true;
     emit memoryCancelled();
     if (run.modeQueryAnswered)
@@ -202,7 +202,7 @@ void MemorySlots::writeMemory()
 {
     RunState& run = context_.run;
     emit presenceWatchWanted(false);
-    context_.panel.disableButtons();
+    context_.panel.hideActionButtons();
     run.formDisabled = true;
 
     MemoryTransferRequest request;
@@ -216,7 +216,7 @@ void MemorySlots::writeMemory()
     request.firmware = pendingFirmware();
     // Reported as it happens; the Transfer goes on with the control block.
     request.firmwareStoreFailed = [this](BlockWriteResult) {
-        transferError(
+        reportTransferError(
             QString::fromUtf8(kFirmwareStoreErrorCode.data(), static_cast<qsizetype>(kFirmwareStoreErrorCode.size())));
     };
 
@@ -229,7 +229,7 @@ void MemorySlots::writeMemory()
     if (!result.ok()) {
         // Nothing was sent for an invalid request; it is reported as the data block that was not written.
         const TransferStep step = result.failedStep.value_or(TransferStep::dataBlock);
-        transferError(QString::fromUtf8(transferErrorCode(step)));
+        reportTransferError(QString::fromUtf8(transferErrorCode(step)));
         // The memory may hold part of the write now: only the window holds the configuration.
         context_.kept.keptNowhere();
         offerFilesAfterFailure();
@@ -253,10 +253,10 @@ std::optional<PendingFirmware> MemorySlots::pendingFirmware() const
     return PendingFirmware{firmware.fwImage, firmware.fwSize, firmware.fwVersion};
 }
 
-void MemorySlots::transferError(const QString& code)
+void MemorySlots::reportTransferError(const QString& code)
 {
     // Hiding the action buttons also restores the default cursor.
-    context_.panel.disableButtons();
+    context_.panel.hideActionButtons();
     context_.dialogs.showMessage(text::writeError + code, UserDialogs::Kind::critical);
     showMemoryButtons();
 }

@@ -93,7 +93,7 @@ private:
     void setMemoryLook(int n);
     void showImageOf(int n);
     void writeMemory();
-    void transferError(const QString& code);
+    void reportTransferError(const QString& code);
     void offerFilesAfterFailure();
     // The pending firmware image that goes into a local stick with this Transfer.
     std::optional<PendingFirmware> pendingFirmware() const;

@@ -274,7 +274,7 @@ inline constexpr const char* kEraseButton = "bErase";
 inline constexpr const char* kVersionText = "Ver:2.21c Beta";
 inline constexpr const char* kEraseCaption = "Erase ALL";
 
-// What `disableButtons` hides; the memory buttons are not among them.
+// What hideActionButtons hides; the memory buttons are not among them.
 inline constexpr std::array kActionElements{"bMemCancel", "bMemClear",  "bMemStore", "bErase", "bLoad",
                                             "bSave",      "bPdf",       "bProfile",  "lInfo",  "eInfo",
                                             "bUpdateFw",  "pbFWUpdate", "bReread"};

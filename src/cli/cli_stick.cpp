@@ -35,7 +35,7 @@ constexpr Byte kAllTxBoxes = 0x3F;
 // The remote frames a memory sends, a line each.
 void printRemoteFrames(ByteSpan frames, std::ostream& out)
 {
-    const std::vector<RemoteFrame> decoded = decodeRemote(frames);
+    const std::vector<RemoteFrame> decoded = decodeRemoteFrames(frames);
     out << "Remote frames:" << (decoded.empty() ? " none" : "") << '\n';
     for (const RemoteFrame& frame : decoded)
         out << "  " << describeFrame(frame) << '\n';
@@ -427,7 +427,7 @@ int runStickWrite(HidTransport& transport, Waiter& waiter, int memory, const std
     }
     out << "Wrote " << path << " to M" << memory << (verify ? ", verified" : "") << '\n';
     if (probe.remoteMode())
-        printRemoteFrames(generateRemote(loaded->image, txStatus), out);
+        printRemoteFrames(encodeRemoteFrames(loaded->image, txStatus), out);
     return cliExit::success;
 }
 

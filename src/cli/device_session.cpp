@@ -255,7 +255,7 @@ std::vector<LinkOutcome> DeviceSession::nextTick()
 {
     waiter_.sleep(LinkEngine::kTickPeriod);
     std::vector<LinkOutcome> outcomes = engine_.tick();
-    if (++ticks_ % kPresenceTicks == 0 && !transport_.findHidDevice(kStickVendorId, kStickProductId))
+    if (++ticks_ % kPresenceTicks == 0 && !findStick(transport_))
         stickGone_ = true;
     for (const LinkOutcome outcome : outcomes) {
         if (outcome == LinkOutcome::pageSent)

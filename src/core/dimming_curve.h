@@ -17,9 +17,9 @@ using CurvePoints = std::vector<Byte>;
 
 // The output level the curve gives for a wanted level.
 Byte correctLevel(Byte level, const CurvePoints& curve);
-// `uncorrectLevel`: the highest input that gives the level. A level that no point gives
-// (an image written without this curve) takes the input of the nearest output, the
-// highest such input on a tie, so it never becomes the free-step mark 0xFF.
+// The level before the curve: the highest input that gives the level. A level that no
+// point gives (an image written without this curve) takes the input of the nearest output,
+// the highest such input on a tie, so it never becomes the free-step mark 0xFF.
 Byte uncorrectLevel(Byte level, const CurvePoints& curve);
 
 // Converts the image's levels through the curve, and back again, each under its condition tested

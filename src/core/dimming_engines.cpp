@@ -31,7 +31,7 @@ void freeStep(Byte* step)
 // A fade text's time code; a fade longer than a code holds takes the longest.
 Byte fadeCode(const std::string& text)
 {
-    return static_cast<Byte>(convertTime(std::min(parseMilliseconds(text).value_or(0), kLargestTime)));
+    return static_cast<Byte>(encodeTimeCode(std::min(parseMilliseconds(text).value_or(0), kLargestTime)));
 }
 
 // The level byte of a row, or nullopt for a free step.
@@ -85,8 +85,8 @@ std::vector<EngineStep> usedSteps(const EeBlock& image, DimmingEngine engine)
     for (std::size_t at = 0; at < buffer.size() && buffer[at + 2] != kFreeLevel; at += field::stepSize) {
         const Byte when = buffer[at];
         steps.push_back({
-            .when = engine == DimmingEngine::engine1 ? engine1Minutes(when) : DecodeTime(when),
-            .fadeMs = DecodeTime(buffer[at + 1]),
+            .when = engine == DimmingEngine::engine1 ? engine1Minutes(when) : decodeTimeCode(when),
+            .fadeMs = decodeTimeCode(buffer[at + 1]),
             .level = buffer[at + 2] & kLevelBits,
             .relayOff = (buffer[at + 2] & kRelayOff) != 0,
         });
@@ -117,8 +117,8 @@ StepRowView drawStepRow(DimmingEngine engine, StepBuffer& buffer, int k, bool en
         = engine == DimmingEngine::engine1 && remoteMode ? (level & kLevelBits) == 0 : (level & kRelayOff) != 0;
     return {
         .used = used,
-        .first = engine == DimmingEngine::engine1 ? timeOfDayText(step[0]) : secondsText(DecodeTime(step[0])),
-        .fade = millisecondsText(DecodeTime(step[1])),
+        .first = engine == DimmingEngine::engine1 ? timeOfDayText(step[0]) : secondsText(decodeTimeCode(step[0])),
+        .fade = millisecondsText(decodeTimeCode(step[1])),
         .level = used ? std::to_string(level & kLevelBits) : "-",
         .off = used && off,
     };
@@ -152,7 +152,8 @@ void applyEngine2(EeBlock& image, const StepRows& rows)
     bool used = true;
     for (int k = 1; k <= static_cast<int>(rows.size()); ++k) {
         const StepRowTexts& row = rows[static_cast<std::size_t>(k - 1)];
-        const Byte delay = static_cast<Byte>(convertTime(std::min(parseSeconds(row.first).value_or(0), kLargestTime)));
+        const Byte delay
+            = static_cast<Byte>(encodeTimeCode(std::min(parseSeconds(row.first).value_or(0), kLargestTime)));
         auto level = levelByte(row);
         if (k > 1 && delay == 0)
             level.reset();

@@ -29,7 +29,7 @@ struct EngineStep {
 // The used steps, from step 1 up to the first free one.
 std::vector<EngineStep> usedSteps(const EeBlock& image, DimmingEngine engine);
 
-// One row as drawn (`setGB1`, `setGB2`).
+// What a step row of an engine panel shows.
 struct StepRowView {
     bool used;         // light green, level and relay shown, delete box shown
     std::string first; // engine 1: the time of day; engine 2: the delay

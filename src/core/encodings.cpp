@@ -75,7 +75,7 @@ std::string padded(int value, std::size_t width)
     return text;
 }
 
-int DecodeTime(int code)
+int decodeTimeCode(int code)
 {
     const int low = code & 0xFF;
     const int unit = kTimeUnits[static_cast<std::size_t>(low >> 6)];
@@ -84,7 +84,7 @@ int DecodeTime(int code)
     return (low & 0x3F) * unit;
 }
 
-int convertTime(int t)
+int encodeTimeCode(int t)
 {
     for (const UnitRange& range : kEncodeRanges) {
         if (t <= range.last)
@@ -187,7 +187,7 @@ Byte nearestFadeRate(Byte code)
         return 0;
     if (code >= fadeCodes.back())
         return kFadeCount - 1;
-    const int ms = DecodeTime(code);
+    const int ms = decodeTimeCode(code);
     for (std::size_t i = 0; i + 1 < kFadeCount; ++i) {
         const int mid = (fadeTimesMs[i] + fadeTimesMs[i + 1]) / 2;
         if (ms <= mid)

@@ -19,9 +19,9 @@ Byte ClearBit(std::uint32_t value, Byte bit);
 Byte PutBit(std::uint32_t value, Byte bit, bool set);
 
 // Time codes: bits 7-6 a unit of 1, 10, 60 or 900, bits 5-0 a count.
-int DecodeTime(int code);
+int decodeTimeCode(int code);
 // Finest unit whose range holds t; no upper clamp (callers keep t <= 56700).
-int convertTime(int t);
+int encodeTimeCode(int t);
 constexpr int kLargestTime = 63 * 900;
 
 // The 16 device fade rates: texts, milliseconds per percent and time codes.

@@ -42,14 +42,14 @@ void switchHoldOff(EeBlock& image)
 
 std::string holdTimeText(const EeBlock& image)
 {
-    return secondsText(DecodeTime(image[field::holdTime]));
+    return secondsText(decodeTimeCode(image[field::holdTime]));
 }
 
 void applyHoldTime(EeBlock& image, std::string_view text)
 {
     // The slider gives at most 60 × 900 s; anything longer would not fit a time code.
     const int seconds = std::clamp(parseSeconds(text).value_or(0), 0, kLargestTime);
-    image[field::holdTime] = static_cast<Byte>(convertTime(seconds));
+    image[field::holdTime] = static_cast<Byte>(encodeTimeCode(seconds));
 }
 
 } // namespace ormid

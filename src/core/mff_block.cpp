@@ -143,11 +143,11 @@ MffSlider openMffField(MffFields& fields, MffTag tag)
     const MffSlider slider{std::min(lower, upper), std::max(lower, upper),
                            std::clamp(positionOf(fields, tag), std::min(lower, upper), std::max(lower, upper))};
     if (slider.position != positionOf(fields, tag))
-        mffSliderChange(fields, tag, slider.position);
+        setMffField(fields, tag, slider.position);
     return slider;
 }
 
-void mffSliderChange(MffFields& fields, MffTag tag, int position)
+void setMffField(MffFields& fields, MffTag tag, int position)
 {
     if (tag == tagLifeTime) {
         setLifeTime(fields, position);

@@ -55,7 +55,7 @@ std::optional<MffCurve> mffCurve(const EeBlock& image);
 // The burn-in period in hours; 0 while BBT is off.
 int burnInHours(const EeBlock& image);
 
-// `setMFF`: the fields of the image; the five level fields read "-" without a lifetime.
+// The fields of the image; the five level fields read "-" without a lifetime.
 MffFields readMff(const EeBlock& image);
 // The level fields take clicks only while the lifetime does not read "0".
 bool mffLevelsEnabled(const MffFields& fields);
@@ -72,12 +72,12 @@ struct MffSlider {
 // by the start level), so L1..L3 always lie in order and no range comes out inverted;
 // where an image written elsewhere still has its levels out of order, the range spans
 // the two neighbours as they stand. A value outside the range is moved into it through
-// mffSliderChange, as the slider moves it.
+// setMffField, as moving the slider does.
 MffSlider openMffField(MffFields& fields, MffTag tag);
 
 // The slider at `position` while it edits `tag`: the field, and what follows from it
 // (a new lifetime, start or stop level recomputes L1..L3; lifetime 0 blanks the levels).
-void mffSliderChange(MffFields& fields, MffTag tag, int position);
+void setMffField(MffFields& fields, MffTag tag, int position);
 
 // L1..L3 on the straight line from the start to the stop level, halves to even.
 void calculatePoints(MffFields& fields);

@@ -53,8 +53,9 @@ struct Night {
 // elevation in degrees, negative below the horizon). nullopt before `kFirstSeriesYear`.
 std::optional<Night> nightAt(int day, int month, int year, long double latitudeDegrees, long double horizonDegrees);
 
-// `CalcLoN`: hours from evening to morning twilight, angles in half degrees. nullopt
-// before the year 2000, and when the sun does not cross the twilight angle that day.
+// The length of night in hours, from evening to morning twilight; angles in half
+// degrees. nullopt before the year 2000, and when the sun does not cross the twilight
+// angle that day.
 std::optional<long double> lengthOfNight(int day, int month, int year, int latitudeHalfDegrees, int horizonHalfDegrees);
 
 } // namespace ormid

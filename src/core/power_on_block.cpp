@@ -12,8 +12,8 @@ PowerOnSettings powerOnSettings(const EeBlock& image)
     const Byte delay = image[field::powerOnDelay];
     return {
         .level = image[field::powerOnLevel],
-        .delaySeconds = delay == kRandomDelay ? std::nullopt : std::optional<int>(DecodeTime(delay)),
-        .fadeMs = DecodeTime(image[field::powerOnFade]),
+        .delaySeconds = delay == kRandomDelay ? std::nullopt : std::optional<int>(decodeTimeCode(delay)),
+        .fadeMs = decodeTimeCode(image[field::powerOnFade]),
     };
 }
 
@@ -52,13 +52,13 @@ void applyPowerOn(EeBlock& image, const PowerOnFields& fields, bool remoteMode)
     image[field::powerOnLevel] = static_cast<Byte>(levelOf(fields.level).value_or(0));
     image[field::powerOnDelay] = fields.delay == kRandomText
         ? kRandomDelay
-        : static_cast<Byte>(convertTime(std::min(parseSeconds(fields.delay).value_or(0), kLargestTime)));
+        : static_cast<Byte>(encodeTimeCode(std::min(parseSeconds(fields.delay).value_or(0), kLargestTime)));
     if (remoteMode) {
         const auto rate = parseFadeRate(fields.fade).value_or(kFadeCount);
         image[field::powerOnFade] = fadeCodes[std::min<std::size_t>(static_cast<std::size_t>(rate), kFadeCount - 1)];
     } else {
         image[field::powerOnFade]
-            = static_cast<Byte>(convertTime(std::min(parseMilliseconds(fields.fade).value_or(0), kLargestTime)));
+            = static_cast<Byte>(encodeTimeCode(std::min(parseMilliseconds(fields.fade).value_or(0), kLargestTime)));
     }
     Byte& options = image[field::optionByte];
     options = fields.dpc ? SetBit(options, bit::dpcEnable) : ClearBit(options, bit::dpcEnable);

@@ -63,7 +63,7 @@ int frameSeconds(int ones, int bits)
 
 } // namespace
 
-std::vector<Byte> generateRemote(const EeBlock& image, Byte txStatus)
+std::vector<Byte> encodeRemoteFrames(const EeBlock& image, Byte txStatus)
 {
     const auto ticked = [txStatus](Byte box) { return TestBit(txStatus, box); };
     const Byte output = image[field::outputByte];
@@ -86,11 +86,11 @@ std::vector<Byte> generateRemote(const EeBlock& image, Byte txStatus)
     return frames;
 }
 
-int txDuration(const EeBlock& image, Byte txStatus)
+int transmissionSeconds(const EeBlock& image, Byte txStatus)
 {
     if ((txStatus & 0x3F) == 0)
         return 0;
-    const std::vector<Byte> frames = generateRemote(image, txStatus);
+    const std::vector<Byte> frames = encodeRemoteFrames(image, txStatus);
     int seconds = 4;
     std::size_t at = 0;
     while (at < frames.size() && at < kRemoteFramesLimit && (frames[at] & 1) != 0) {
@@ -108,7 +108,7 @@ int txDuration(const EeBlock& image, Byte txStatus)
     return seconds;
 }
 
-std::vector<RemoteFrame> decodeRemote(ByteSpan frames)
+std::vector<RemoteFrame> decodeRemoteFrames(ByteSpan frames)
 {
     std::vector<RemoteFrame> decoded;
     std::size_t at = 0;

@@ -24,8 +24,8 @@ constexpr Byte engine2 = 5;   // `cbTXLstEngine`: dimming engine 2's steps
 
 constexpr std::size_t kRemoteFramesLimit = 66;
 
-// `generateRemote`: the frames, from byte 0 without gaps.
-std::vector<Byte> generateRemote(const EeBlock& image, Byte txStatus);
+// The frames of the ticked boxes, from byte 0 without gaps.
+std::vector<Byte> encodeRemoteFrames(const EeBlock& image, Byte txStatus);
 
 // One frame of a list, read back.
 struct RemoteFrame {
@@ -37,7 +37,7 @@ struct RemoteFrame {
     bool on = false;
 };
 // The frames of a list up to its end (a byte with bit 0 clear) or its 66 bytes.
-std::vector<RemoteFrame> decodeRemote(ByteSpan frames);
+std::vector<RemoteFrame> decodeRemoteFrames(ByteSpan frames);
 // A frame in words, e.g. "29 ISD: on", "1 engine 1 step 1: value 232, fade 0, level 10 (50 %)".
 std::string describeFrame(const RemoteFrame& frame);
 
@@ -47,8 +47,8 @@ std::optional<Byte> parseTxSelection(std::string_view names);
 // The ticked boxes of `status` by those names, in that order, comma-separated.
 std::string txSelectionText(Byte status);
 
-// `txDuration`: the estimate in seconds; 0 when no box is ticked.
-int txDuration(const EeBlock& image, Byte txStatus);
+// How long the frames take to send, in seconds; 0 when no box is ticked.
+int transmissionSeconds(const EeBlock& image, Byte txStatus);
 // The estimate as the duration box shows it, HH:MM:SS.
 std::string durationText(int seconds);
 

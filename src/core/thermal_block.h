@@ -19,7 +19,7 @@ struct ThermalFields {
     bool relayOff = false;
 };
 
-// `displayTM`: opening the panel repairs the image at once (an invalid threshold clears
+// Opening the panel repairs the image at once (an invalid threshold clears
 // what depends on it) and gives the fields; the fields after an invalid threshold are
 // empty. A function switched off keeps its thresholds, so switching it on again (the
 // only way to open it while off) shows them.
@@ -50,7 +50,7 @@ struct ThermalOpening {
     int position;
     std::string text; // the field rewritten
 };
-// `eTMSlider`: the slider for a field.
+// Range and position of the slider for a clicked field, and the field's text on it.
 ThermalOpening thermalOpening(int tag, std::string_view text);
 
 // A T2 or T3 slider stops below the threshold above it, when that one is set.

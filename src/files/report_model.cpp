@@ -96,7 +96,7 @@ const char* lookupFunction(const std::array<RemoteFunctionText, 2>& table, int f
 
 std::string timeCodeText(int code)
 {
-    return secondsText(DecodeTime(code));
+    return secondsText(decodeTimeCode(code));
 }
 
 ReportSection projectSection(const ReportProject& project)
@@ -205,7 +205,7 @@ ReportTable engineTable(const ImageReader& image, std::size_t firstStep, const c
             break;
         table.rows.push_back(
             line({at(col::tableFirst, firstColumnText(image[step])),
-                  at(col::tableFade, millisecondsText(DecodeTime(image[step + 1]))),
+                  at(col::tableFade, millisecondsText(decodeTimeCode(image[step + 1]))),
                   at(col::tableLevel, number(level & 0x7F)), at(col::tableRelay, (level & 0x80) ? " OFF" : " ON")}));
     }
     return table;

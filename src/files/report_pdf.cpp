@@ -98,12 +98,12 @@ bool startsACharacter(const std::string& text, std::size_t at)
     return at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80;
 }
 
-// `limitText`: characters come off the end until the text is at most `width` points wide,
-// that is the longest start of the text, cut between characters, that fits. A start is
-// never narrower than a shorter one, so the cut is searched for: lengths double until
-// one does not fit, then halving finds the cut between the last two. However long the
-// text, it takes a few dozen measurements of about the printed length. Only whole
-// characters are measured: cairo takes nothing else.
+// Characters come off the end until the text is at most `width` points wide, that is the
+// longest start of the text, cut between characters, that fits. A start is never narrower
+// than a shorter one, so the cut is searched for: lengths double until one does not fit,
+// then halving finds the cut between the last two. However long the text, it takes a few
+// dozen measurements of about the printed length. Only whole characters are measured:
+// cairo takes nothing else.
 std::string limitText(cairo_t* cr, std::string text, double width)
 {
     const auto fits = [&](std::size_t length) { return textWidth(cr, text.substr(0, length)) <= width; };

@@ -30,9 +30,9 @@ public:
     // The window owns both blocks; the collector writes into them while a read runs.
     BlockCollector(Block& controlBlock, Block& sendBlock) : controlBlock_(controlBlock), sendBlock_(sendBlock) {}
 
-    // `readControlBlock`: read block for 0xFF80; controlFlag set, dataFlag clear, count 0, running.
+    // Asks for the control block (0xFF80); controlFlag set, dataFlag clear, count 0, running.
     void readControlBlock(HidTransport& transport);
-    // `readDataBlock(address)`: read block for `address`; dataFlag set, controlFlag clear, count 0, running.
+    // Asks for the block at `address`; dataFlag set, controlFlag clear, count 0, running.
     void readDataBlock(HidTransport& transport, std::uint16_t address);
     // One collector tick: reads at most one input report and handles it.
     CollectorTick tick(HidTransport& transport);

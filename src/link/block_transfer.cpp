@@ -34,10 +34,10 @@ std::string_view describe(BlockReadStatus status)
     return {};
 }
 
-BlockWriteResult transferCheck(HidTransport& transport, Waiter& waiter, std::uint16_t address)
+BlockWriteResult waitForWriteAcknowledgement(HidTransport& transport, Waiter& waiter, std::uint16_t address)
 {
-    for (int cycle = 0; cycle < kTransferCheckCycles; ++cycle) {
-        waiter.sleep(kTransferCheckPeriod);
+    for (int cycle = 0; cycle < kAcknowledgementCycles; ++cycle) {
+        waiter.sleep(kAcknowledgementPeriod);
         const std::optional<Report> report = transport.readData();
         if (!report)
             continue;
@@ -57,7 +57,7 @@ BlockWriteResult writeBlock(HidTransport& transport, Waiter& waiter, std::uint16
     (void)transport.readData(); // whatever is pending belongs to no acknowledgement of this block
     for (std::size_t at = 0; at < block.size(); at += kDataReportSize)
         transport.writeData(ByteSpan(block.data() + at, kDataReportSize));
-    return transferCheck(transport, waiter, address);
+    return waitForWriteAcknowledgement(transport, waiter, address);
 }
 
 BlockRead readBlock(HidTransport& transport, Waiter& waiter, std::uint16_t address, const BlockReadCycle& onCycle)

@@ -28,15 +28,15 @@ constexpr bool succeeded(BlockWriteResult result)
 // A short English description, for a message or a log line.
 std::string_view describe(BlockWriteResult result);
 
-constexpr std::chrono::milliseconds kTransferCheckPeriod{5};
-constexpr int kTransferCheckCycles = 201;
+constexpr std::chrono::milliseconds kAcknowledgementPeriod{5};
+constexpr int kAcknowledgementCycles = 201;
 
-// `transferCheck`: up to 201 cycles of (sleep 5 ms, read one report). The first
-// C0 33 decides at once; other reports are skipped.
-BlockWriteResult transferCheck(HidTransport& transport, Waiter& waiter, std::uint16_t address);
+// Waits for the stick to acknowledge a written block: up to 201 cycles of (sleep 5 ms,
+// read one report). The first C0 33 decides at once; other reports are skipped.
+BlockWriteResult waitForWriteAcknowledgement(HidTransport& transport, Waiter& waiter, std::uint16_t address);
 
 // The write block command, one read whose result is discarded, the 16 data reports
-// of `block`, then transferCheck(address).
+// of `block`, then waitForWriteAcknowledgement(address).
 BlockWriteResult writeBlock(HidTransport& transport, Waiter& waiter, std::uint16_t address, const Block& block);
 
 enum class BlockReadStatus {
@@ -60,8 +60,8 @@ constexpr int kBlockReadCycles = 101;
 // "." to its caption at cycles 0, 10, 20, ...
 using BlockReadCycle = std::function<void(int cycle)>;
 
-// `readDataBlock(address)` and its wait: cycles of (sleep 50 ms, one collector
-// tick), at most 101 cycles.
+// Asks the collector for the block at `address` and waits for it: cycles of (sleep
+// 50 ms, one collector tick), at most 101 cycles.
 BlockRead readBlock(HidTransport& transport, Waiter& waiter, std::uint16_t address, const BlockReadCycle& onCycle = {});
 
 } // namespace ormid

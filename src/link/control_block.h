@@ -62,7 +62,7 @@ bool writeMemoryRecord(ControlBlock& block, int n, const MemoryRecord& record);
 // empty the info bytes are taken from it, otherwise they keep what was read.
 // False (nothing written) for n outside 1..4.
 bool fillMemoryRecord(ControlBlock& block, int n, bool remoteMode, Byte status, std::string_view infoText);
-// `clearMemory`: the info bytes of memory n's record become FF.
+// The info bytes of memory n's record become FF, so the memory has no name.
 bool clearMemoryName(ControlBlock& block, int n);
 
 // The firmware record at offset 64.
@@ -78,7 +78,7 @@ struct FirmwareRecord {
 FirmwareRecord readFirmwareRecord(const ControlBlock& block);
 // Writes 8A 65 C1, version, size (LE), 04 00 into bytes 64..71; bytes 72..79 stay untouched.
 void writeFirmwareRecord(ControlBlock& block, Byte version, std::uint16_t size);
-// `stickFwVersion`: the version of a valid firmware record, 0 when the stick has none.
+// The firmware version the stick holds: that of a valid firmware record, 0 without one.
 Byte stickFirmwareVersion(const ControlBlock& block);
 
 } // namespace ormid

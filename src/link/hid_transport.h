@@ -48,6 +48,12 @@ public:
     virtual std::optional<Report> readData() = 0;
 };
 
+// True when the stick is present; the transport then talks to it.
+inline bool findStick(HidTransport& transport)
+{
+    return transport.findHidDevice(kStickVendorId, kStickProductId);
+}
+
 // The transport the program uses: the bridge when ORMID_HID_BRIDGE names a socket,
 // else hidapi.
 std::unique_ptr<HidTransport> makeDefaultTransport();

@@ -113,7 +113,7 @@ MemoryTransferResult transferMemory(HidTransport& transport, Waiter& waiter, con
         return result;
     if (request.remoteMode) {
         // The memory carries the remote frames the Tx boxes choose.
-        if (!write(TransferStep::remoteFrameBlock, *buildRemoteFrameBlock(generateRemote(image, request.txStatus))))
+        if (!write(TransferStep::remoteFrameBlock, *buildRemoteFrameBlock(encodeRemoteFrames(image, request.txStatus))))
             return result;
     } else {
         if (request.firmware)
@@ -131,7 +131,7 @@ MemoryReadBack readBackTransfer(HidTransport& transport, Waiter& waiter, const M
                                 const MemoryTransferResult& result)
 {
     MemoryReadBack readBack;
-    if (!transport.findHidDevice(kStickVendorId, kStickProductId)) {
+    if (!findStick(transport)) {
         readBack.stickGone = true;
         return readBack;
     }

@@ -104,18 +104,18 @@ struct TransferVerification {
 TransferVerification verifyTransfer(HidTransport& transport, Waiter& waiter, int memory,
                                     const MemoryTransferResult& result);
 
-// `transferError` code of a failed step: "CF" for the data and remote-frame blocks, "CB" for the control block.
+// The error code a failed step shows: "CF" for the data and remote-frame blocks, "CB" for the control block.
 std::string_view transferErrorCode(TransferStep step);
-// `transferError` code of a failed firmware store.
+// The error code a failed firmware store shows.
 constexpr std::string_view kFirmwareStoreErrorCode = "FW";
 // The step in words, for a message.
 std::string_view describe(TransferStep step);
 // Stick address the step writes for memory n.
 std::uint16_t stepAddress(TransferStep step, int memory);
 
-// `storeFW`: the image in blocks from stick address 0x0200, bytes at or beyond the
-// size sent as FF; after the last block the firmware record of `controlBlock` names
-// the image. Stops at the first failed block and leaves `controlBlock` unchanged.
+// Writes the firmware image in blocks from stick address 0x0200, bytes at or beyond the
+// size sent as FF; after the last block the firmware record of `controlBlock` names the
+// image. Stops at the first failed block and leaves `controlBlock` unchanged.
 FirmwareStore storeFirmware(HidTransport& transport, Waiter& waiter, const PendingFirmware& firmware,
                             ControlBlock& controlBlock, BlockWriteResult& failure);
 

@@ -131,7 +131,7 @@ LinkCommand resetCommand();
 
 enum class LinkFrameStatus {
     built,         // `report` holds the output report
-    nothingToSend, // the command has fewer than two bytes; send2Stick does nothing
+    nothingToSend, // the command has fewer than two bytes; nothing is sent
     tooLong,       // CA C5 + the command does not fit the output report; nothing is sent
 };
 struct LinkFrame {

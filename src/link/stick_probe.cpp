@@ -31,11 +31,6 @@ private:
     Report last_;
 };
 
-bool stickPresent(HidTransport& transport)
-{
-    return transport.findHidDevice(kStickVendorId, kStickProductId);
-}
-
 } // namespace
 
 void StickProbe::start(HidTransport& transport)
@@ -50,7 +45,7 @@ void StickProbe::start(HidTransport& transport)
     controlBlock_.fill(0);
     collector_.stop();
 
-    if (!stickPresent(transport)) {
+    if (!findStick(transport)) {
         finish(ProbeResult::noStick);
         return;
     }
@@ -90,7 +85,7 @@ void StickProbe::tickModeQuery()
 void StickProbe::askForControlBlock()
 {
     // The stick may have been pulled out while the mode query ran.
-    if (!stickPresent(*transport_)) {
+    if (!findStick(*transport_)) {
         finish(ProbeResult::noStick);
         return;
     }

@@ -53,7 +53,7 @@ std::string remoteFramesText(std::uint16_t address, const Block& block)
         if (address != remoteBlockAddress(n))
             continue;
         std::string text = "M" + std::to_string(n) + " remote frames:\n";
-        for (const RemoteFrame& frame : decodeRemote(block))
+        for (const RemoteFrame& frame : decodeRemoteFrames(block))
             text += "  " + describeFrame(frame) + '\n';
         return text;
     }

@@ -288,7 +288,7 @@ TEST_F(DimmingEngineEditorTest, CancelLeavesTheImageAndTheNextOpeningShowsItAgai
 
 TEST_F(DimmingEngineEditorTest, Engine2RangeSelectorMovesADelayOntoItsGrid)
 {
-    editMemory(imageWith({-24}, {static_cast<Byte>(convertTime(2700))})); // 45 minutes
+    editMemory(imageWith({-24}, {static_cast<Byte>(encodeTimeCode(2700))})); // 45 minutes
     press("iISD2_en");
     press("eD2_Delay1");
     ASSERT_TRUE(shown("comboD2"));

@@ -41,7 +41,7 @@ TEST_F(HoldEditorTest, HoldTimerSetConfirmedCancelledAndTurnedOffWithZero)
     EXPECT_EQ(text("eHoldTime"), "00:01:30");
     press("bTHoldOK");
     EXPECT_FALSE(shown("pTHold"));
-    EXPECT_EQ(image()[field::holdTime], convertTime(90));
+    EXPECT_EQ(image()[field::holdTime], encodeTimeCode(90));
     EXPECT_EQ(holdBlock(), "iTHold_en/sw_hold_on");
     ASSERT_TRUE(shown("lHold"));
     EXPECT_EQ(element<QLabel>("lHold")->text(), "00:01:30");
@@ -53,7 +53,7 @@ TEST_F(HoldEditorTest, HoldTimerSetConfirmedCancelledAndTurnedOffWithZero)
     keys("sbHold", Qt::Key_Right, 5);
     EXPECT_EQ(text("eHoldTime"), "00:02:20");
     press("bTHoldCancel");
-    EXPECT_EQ(image()[field::holdTime], convertTime(90));
+    EXPECT_EQ(image()[field::holdTime], encodeTimeCode(90));
     EXPECT_EQ(element<QLabel>("lHold")->text(), "00:01:30");
 
     press("iTHold_en");

@@ -109,7 +109,7 @@ TEST_F(MainPanelTest, DefaultImageDrawsEveryBlockAndLabel)
     if (const char* path = std::getenv("ORMID_PANEL_SCREENSHOT")) {
         // As a technician sees it while editing a memory.
         widget("bM1")->show();
-        panel->enableButtons();
+        panel->showActionButtons();
         EXPECT_TRUE(panel->grab().save(QString::fromLocal8Bit(path)));
     }
 }
@@ -241,21 +241,21 @@ TEST_F(RemoteLayoutTest, StandardLayoutBringsTheBlocksBack)
     expectShown({"Lst_en_r1", "LST_dis_r1", "cbTxPOL", "cbTXLstEngine"}, false);
 }
 
-struct RemCBCase {
+struct TxBoxCase {
     Byte status;
     std::vector<bool> ticked; // cbTxPOL, cbTxISD, cbTxISDen, cbTxISDEngine, cbTxLstEn, cbTXLstEngine
 };
 
-TEST_F(RemoteLayoutTest, SetRemCBTicksTheBoxesOfTheStatusBits)
+TEST_F(RemoteLayoutTest, TheTxBoxesTickFromTheStatusBits)
 {
     const Names boxes{"cbTxPOL", "cbTxISD", "cbTxISDen", "cbTxISDEngine", "cbTxLstEn", "cbTXLstEngine"};
-    const RemCBCase cases[] = {
+    const TxBoxCase cases[] = {
         {0x15, {true, false, true, false, true, false}},
         {0x2A, {false, true, false, true, false, true}},
         {0xC0, {false, false, false, false, false, false}},
         {0xFF, {true, true, true, true, true, true}},
     };
-    for (const RemCBCase& c : cases) {
+    for (const TxBoxCase& c : cases) {
         txSelection = c.status;
         panel->setDisplay();
         for (std::size_t i = 0; i < boxes.size(); ++i) {
@@ -284,9 +284,9 @@ void PrintTo(const ButtonsCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class EnableButtonsCase : public MainPanelTest, public ::testing::WithParamInterface<ButtonsCase> {};
+class ShowActionButtonsCase : public MainPanelTest, public ::testing::WithParamInterface<ButtonsCase> {};
 
-TEST_P(EnableButtonsCase, ShowsTheButtonsOfTheMode)
+TEST_P(ShowActionButtonsCase, ShowsTheButtonsOfTheMode)
 {
     const ButtonsCase& c = GetParam();
     run.mode = c.usbStick ? WindowMode::usbStick : c.demo ? WindowMode::demo : WindowMode::memoryLocal;
@@ -299,7 +299,7 @@ TEST_P(EnableButtonsCase, ShowsTheButtonsOfTheMode)
         erase->show();
     }
 
-    panel->enableButtons();
+    panel->showActionButtons();
     expectShown(c.shown, true);
     expectShown(c.hidden, false);
     if (memoryMode && shown("bErase")) {
@@ -327,10 +327,10 @@ const ButtonsCase kButtonCases[] = {
 };
 // clang-format on
 
-INSTANTIATE_TEST_SUITE_P(Modes, EnableButtonsCase, ::testing::ValuesIn(kButtonCases),
+INSTANTIATE_TEST_SUITE_P(Modes, ShowActionButtonsCase, ::testing::ValuesIn(kButtonCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(MainPanelTest, DisableButtonsHidesTheActionsButNotTheMemoryButtons)
+TEST_F(MainPanelTest, HidingTheActionButtonsLeavesTheMemoryButtons)
 {
     const Names actions{"bMemCancel", "bMemClear", "bMemStore", "bErase",    "bLoad",      "bSave",
                         "bPdf",       "lInfo",     "eInfo",     "bUpdateFw", "pbFWUpdate", "bReread"};
@@ -339,7 +339,7 @@ TEST_F(MainPanelTest, DisableButtonsHidesTheActionsButNotTheMemoryButtons)
     widget("bM2")->show();
     QApplication::setOverrideCursor(Qt::WaitCursor);
 
-    panel->disableButtons();
+    panel->hideActionButtons();
     expectShown(actions, false);
     EXPECT_TRUE(shown("bM2"));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

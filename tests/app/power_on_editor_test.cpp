@@ -46,7 +46,7 @@ TEST_F(PowerOnEditorTest, PowerOnRandomWritesAtOnceAndOkStoresTheDelayWithDpc)
     EXPECT_FALSE(ticked("cbEnableDPC"));
     press("cbEnableDPC");
     press("bDPC_OK");
-    EXPECT_EQ(image()[field::powerOnDelay], convertTime(90));
+    EXPECT_EQ(image()[field::powerOnDelay], encodeTimeCode(90));
     EXPECT_TRUE(TestBit(image()[field::optionByte], bit::dpcEnable));
     EXPECT_EQ(label("lPO_Delay"), "D=00:01:30");
 

@@ -50,7 +50,7 @@ TEST_F(RemoteFramesTest, TheEstimateFollowsTheBoxesAndTheImage)
     press("eD1_Time3");
     press("bDimmer1_OK");
     EXPECT_NE(duration(), withEngine) << "the engine's OK refreshes the estimate";
-    EXPECT_EQ(duration(), estimate(durationText(txDuration(image(), 0x0C)).c_str()));
+    EXPECT_EQ(duration(), estimate(durationText(transmissionSeconds(image(), 0x0C)).c_str()));
 }
 
 // Default and Load change the image without a click on a box: the estimate follows them.
@@ -73,7 +73,7 @@ TEST_F(RemoteFramesTest, TheEstimateFollowsDefaultAndLoad)
     press("bMemClear");
     EXPECT_EQ(image(), makeDefaultImage());
     EXPECT_NE(duration(), sixStepEstimate);
-    EXPECT_EQ(duration(), estimate(durationText(txDuration(image(), 0x08)).c_str())) << "after Default";
+    EXPECT_EQ(duration(), estimate(durationText(transmissionSeconds(image(), 0x08)).c_str())) << "after Default";
 
     dialogs_.fileName = QString::fromStdString(file.string());
     press("bLoad");
@@ -92,7 +92,7 @@ TEST_F(RemoteFramesTest, TransferStoresTheChosenFramesAndTheStatusByte)
 
     const MemoryRecord record = readMemoryRecord(sim::readStickBlock(model_->state(), kControlBlockAddress), 1);
     EXPECT_EQ(record.status, 0x09) << "power-on and engine 1";
-    const std::vector<Byte> frames = generateRemote(written, 0x09);
+    const std::vector<Byte> frames = encodeRemoteFrames(written, 0x09);
     ASSERT_EQ(frames.size(), 3u + 9u) << "power-on, two steps and the end frame";
     const Block stored = sim::readStickBlock(model_->state(), remoteBlockAddress(1));
     EXPECT_TRUE(std::equal(frames.begin(), frames.end(), stored.begin()));

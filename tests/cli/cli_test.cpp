@@ -288,7 +288,7 @@ TEST_F(Cli, ShowPrintsTheLoadedConfiguration)
 TEST_F(Cli, DiffSaysWhatDiffersInTheReportsWords)
 {
     EeBlock changed = makeDefaultImage();
-    changed[field::powerOnDelay] = static_cast<Byte>(convertTime(90));
+    changed[field::powerOnDelay] = static_cast<Byte>(encodeTimeCode(90));
     const std::string a = put("a.kdc", saveConfiguration(makeDefaultImage(), "Street"));
     const std::string b = put("b.kdc", saveConfiguration(changed, "Street"));
 
@@ -743,7 +743,7 @@ TEST_F(CliOnStick, ARemoteMemoryGetsTheChosenFramesAndReadPrintsThem)
     EXPECT_TRUE(written.out.ends_with(frames)) << written.out;
     EXPECT_EQ(readMemoryRecord(stickControlBlock(), 3).status, 0x05);
     const Block stored = sim::readStickBlock(model_->state(), remoteBlockAddress(3));
-    EXPECT_EQ(stored, *buildRemoteFrameBlock(generateRemote(makeDefaultImage(), 0x05)));
+    EXPECT_EQ(stored, *buildRemoteFrameBlock(encodeRemoteFrames(makeDefaultImage(), 0x05)));
 
     const CliRun back = read(3, (folder_ / "back.kdc").string());
     ASSERT_EQ(back.code, 0) << back.err;
@@ -772,7 +772,7 @@ TEST_F(CliOnStick, AFileIsWrittenAsTheWindowHoldsItForThatStick)
         EXPECT_EQ(sim::readStickBlock(model_->state(), dataBlockAddress(3)), *buildDataBlock(held));
         if (remote) {
             EXPECT_EQ(sim::readStickBlock(model_->state(), remoteBlockAddress(3)),
-                      *buildRemoteFrameBlock(generateRemote(held, 0x01)));
+                      *buildRemoteFrameBlock(encodeRemoteFrames(held, 0x01)));
         }
     }
 }

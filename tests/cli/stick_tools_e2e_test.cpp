@@ -129,7 +129,7 @@ TEST_F(StickTools, BackupEraseRestoreGivesTheSameStick)
         for (const int n : {1, 3})
             if (remote)
                 sim::writeStickBlock(expected, remoteBlockAddress(n),
-                                     *buildRemoteFrameBlock(generateRemote(patternImage(n == 1 ? 3 : 5), 0x00)));
+                                     *buildRemoteFrameBlock(encodeRemoteFrames(patternImage(n == 1 ? 3 : 5), 0x00)));
         EXPECT_EQ(stopSimulator().memory, expected.memory) << "the stick as it was backed up";
     }
 }

@@ -105,7 +105,7 @@ TEST(Engine2Ok, AZeroDelayAfterStep1RemovesTheStepAndAllAfterIt)
         {"a 15-hour delay is code 252", rowsOf({{"15:00:00", "00,100", "30", true}}),
          stepBytes({{252, 0x4A, 30 + 0x80}})},
         {"delays finer than their code's unit are cut to it", rowsOf({{"00:01:05", "0", "50"}}),
-         stepBytes({{static_cast<Byte>(convertTime(65)), 0, 50}})},
+         stepBytes({{static_cast<Byte>(encodeTimeCode(65)), 0, 50}})},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

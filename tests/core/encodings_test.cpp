@@ -28,10 +28,10 @@ TEST(TimeCodes, DecodeEachUnit)
     };
     for (const Case c :
          {Case{0, 0}, {63, 63}, {70, 60}, {129, 60}, {0x7F, 630}, {0xBF, 3780}, {0xFF, 56700}, {0xE8, 36000}})
-        EXPECT_EQ(DecodeTime(c.code), c.value) << "code " << c.code;
+        EXPECT_EQ(decodeTimeCode(c.code), c.value) << "code " << c.code;
 }
 
-TEST(TimeCodes, ConvertPicksTheFinestUnitAndTruncates)
+TEST(TimeCodes, EncodePicksTheFinestUnitAndTruncates)
 {
     struct Case {
         int t;
@@ -39,22 +39,22 @@ TEST(TimeCodes, ConvertPicksTheFinestUnitAndTruncates)
     };
     for (const Case c :
          {Case{0, 0}, {63, 63}, {64, 70}, {65, 70}, {630, 127}, {631, 138}, {3780, 191}, {3781, 196}, {56700, 255}})
-        EXPECT_EQ(convertTime(c.t), c.code) << "t " << c.t;
-    EXPECT_GT(convertTime(57600), 255); // no clamp: callers keep t within range
+        EXPECT_EQ(encodeTimeCode(c.t), c.code) << "t " << c.t;
+    EXPECT_GT(encodeTimeCode(57600), 255); // no clamp: callers keep t within range
 }
 
 TEST(TimeCodes, RoundTripLosesOnlyTheUnitRemainder)
 {
     for (int t = 0; t <= kLargestTime; ++t) {
         const int unit = t < 64 ? 1 : t <= 630 ? 10 : t <= 3780 ? 60 : 900;
-        ASSERT_EQ(DecodeTime(convertTime(t)), unit * (t / unit)) << "t " << t;
+        ASSERT_EQ(decodeTimeCode(encodeTimeCode(t)), unit * (t / unit)) << "t " << t;
     }
 }
 
 TEST(FadeTables, CodesAreTheTimeCodesOfTheMillisecondsAndTextsTheirDisplay)
 {
     for (std::size_t i = 0; i < kFadeCount; ++i) {
-        EXPECT_EQ(fadeCodes[i], convertTime(fadeTimesMs[i])) << i;
+        EXPECT_EQ(fadeCodes[i], encodeTimeCode(fadeTimesMs[i])) << i;
         EXPECT_EQ(millisecondsText(fadeTimesMs[i]), fadeTexts[i]) << i;
     }
 }
@@ -75,7 +75,7 @@ TEST(FadeSpeeds, NearestFadeRateSnapsWithTiesDown)
         EXPECT_EQ(nearestFadeRate(c.code), c.index) << "code " << int(c.code);
 }
 
-TEST(FadeSpeeds, GetKDFadeFindsTableTextsOnly)
+TEST(FadeSpeeds, ParseFadeRateFindsTableTextsOnly)
 {
     EXPECT_EQ(parseFadeRate("0"), 0);
     EXPECT_EQ(parseFadeRate("01,200"), 7);
@@ -84,7 +84,7 @@ TEST(FadeSpeeds, GetKDFadeFindsTableTextsOnly)
     EXPECT_EQ(parseFadeRate("0a,200"), std::nullopt);
 }
 
-TEST(Levels, ConvertLevel2KDRoundsToFiveAndKeepsTheRelayBit)
+TEST(Levels, LevelInFiveStepsRoundsToFiveAndKeepsTheRelayBit)
 {
     struct Case {
         Byte in;

@@ -58,9 +58,9 @@ TEST(HoldTimer, OkStoresTheTimeCodeOfTheFieldAndZeroTurnsItOff)
         bool on;
         std::string shown;
     } cases[] = {
-        {"90 s", "00:01:30", static_cast<Byte>(convertTime(90)), true, "00:01:30"},
+        {"90 s", "00:01:30", static_cast<Byte>(encodeTimeCode(90)), true, "00:01:30"},
         {"\"0\"", "0", 0, false, "0"},
-        {"the longest the slider gives", "15:00:00", static_cast<Byte>(convertTime(54000)), true, "15:00:00"},
+        {"the longest the slider gives", "15:00:00", static_cast<Byte>(encodeTimeCode(54000)), true, "15:00:00"},
         {"10 s", "00:00:10", 10, true, "00:00:10"},
     };
     for (const auto& c : cases) {
@@ -82,7 +82,7 @@ TEST(HoldTimer, RangeTenMinutesAtPosition9Stores90Seconds)
     ASSERT_TRUE(text.has_value());
     EeBlock image = makeDefaultImage();
     applyHoldTime(image, *text);
-    EXPECT_EQ(image[field::holdTime], convertTime(90));
+    EXPECT_EQ(image[field::holdTime], encodeTimeCode(90));
     EXPECT_EQ(holdTimeText(image), "00:01:30");
 }
 

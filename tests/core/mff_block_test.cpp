@@ -78,7 +78,7 @@ TEST(MffSlider, MovesTheFieldsAndRecomputesL1ToL3)
         SCOPED_TRACE(c.name);
         MffFields fields = readMff(makeDefaultImage());
         for (const auto& [tag, position] : c.steps)
-            mffSliderChange(fields, tag, position);
+            setMffField(fields, tag, position);
         EXPECT_EQ(fields.texts, c.after);
     }
 }

@@ -148,7 +148,7 @@ TEST(NightProfile, EngineTwoRunsFromTheLStEventOnly)
     // Engine 2: at the event to 30 %, an hour later to 70 %.
     EeBlock image = makeDefaultImage();
     setStep(image, engine2Step(1), 0, 0, 30);
-    setStep(image, engine2Step(2), static_cast<Byte>(convertTime(3600)), 0, 70);
+    setStep(image, engine2Step(2), static_cast<Byte>(encodeTimeCode(3600)), 0, 70);
     EeBlock lstOff = image;
     lstOff[field::outputByte] = ClearBit(lstOff[field::outputByte], bit::lstEnable);
     const std::vector<double> engine1Only = profileOf(makeDefaultImage(), winterNight()).levels;
@@ -269,8 +269,8 @@ TEST(NightProfile, FadesDelaysBlockingMinimumAndMaintenance)
         // 90 s delay, then 600 ms per percent: lit at 1:30, 50 % at 2:00, 100 % at 2:30.
         {"power-on delay and fade",
          [](EeBlock& i) {
-             i[field::powerOnDelay] = static_cast<Byte>(convertTime(90));
-             i[field::powerOnFade] = static_cast<Byte>(convertTime(600));
+             i[field::powerOnDelay] = static_cast<Byte>(encodeTimeCode(90));
+             i[field::powerOnFade] = static_cast<Byte>(encodeTimeCode(600));
          },
          0,
          {{on, 0, 0}, {on, 1, 0}, {on, 2, 50}, {on, 3, 100}}},

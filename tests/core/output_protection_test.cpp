@@ -200,7 +200,7 @@ TEST(PowerOn, OkStoresLevelDelayFadeAndDpc)
         Byte level, delay, fade;
         bool dpc;
     } cases[] = {
-        {"90 s", {"00:01:30", "0", "80", true}, false, 80, static_cast<Byte>(convertTime(90)), 0, true},
+        {"90 s", {"00:01:30", "0", "80", true}, false, 80, static_cast<Byte>(encodeTimeCode(90)), 0, true},
         {"Random", {"Random", "01,200", "100", false}, false, 100, kRandomDelay, 0x94, false},
         {"remote fade rate", {"0", "00,600", "55", false}, true, 55, 0, 0x7C, false},
         {"remote fade off the rates takes the last", {"0", "00,650", "50", false}, true, 50, 0, 0xE8, false},

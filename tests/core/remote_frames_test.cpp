@@ -41,7 +41,7 @@ EeBlock imageWith(std::vector<bool> used1, std::vector<bool> used2)
 TEST(RemoteFrames, AllBoxesWithBothEnginesFullFill66Bytes)
 {
     const std::vector<bool> full(10, true);
-    const std::vector<Byte> frames = generateRemote(imageWith(full, full), kAllBoxes);
+    const std::vector<Byte> frames = encodeRemoteFrames(imageWith(full, full), kAllBoxes);
     EXPECT_EQ(frames.size(), 66u);
     EXPECT_EQ(frames[3], 0x01 | (29 << 2) | 0x80) << "ISD on";
     EXPECT_EQ(frames[4] & 0x7F, 0x01 | (31 << 2)) << "then DST";
@@ -54,14 +54,14 @@ TEST(RemoteFrames, ValueFramesCarryValueFadeAndLevelBitForBit)
     image[field::powerOnDelay] = 0xA5;
     image[field::powerOnFade] = 0x7C; // the rate 00,600: code 6
     image[field::powerOnLevel] = 0x80 | 55;
-    EXPECT_EQ(generateRemote(image, boxes({txBit::powerOn})),
+    EXPECT_EQ(encodeRemoteFrames(image, boxes({txBit::powerOn})),
               (std::vector<Byte>{0x03 | 0x80, 0x52 | 0x00, 0x03 | (11 << 3)}));
 }
 
 TEST(RemoteFrames, EnginesEndAtTheirFirstEmptyStepAndStopAtTheSecond)
 {
     const auto engine1
-        = [](std::vector<bool> used) { return generateRemote(imageWith(used, {}), boxes({txBit::engine1})); };
+        = [](std::vector<bool> used) { return encodeRemoteFrames(imageWith(used, {}), boxes({txBit::engine1})); };
     const std::vector<Byte> end{0x03 | (1 << 2), 0x00, 31 << 3};
     EXPECT_EQ(engine1({}), end) << "step 1 empty: only the end frame";
 
@@ -76,9 +76,9 @@ TEST(RemoteFrames, IsdOffSendsOnlyItsSwitchState)
 {
     EeBlock image = imageWith({true}, {});
     image[field::outputByte] = ClearBit(image[field::outputByte], bit::isdEnable);
-    EXPECT_EQ(generateRemote(image, boxes({txBit::dst, txBit::engine1})), std::vector<Byte>{});
-    EXPECT_EQ(generateRemote(image, boxes({txBit::isdSwitch})), std::vector<Byte>{0x75});
-    EXPECT_EQ(txDuration(image, boxes({txBit::isdSwitch})), 83);
+    EXPECT_EQ(encodeRemoteFrames(image, boxes({txBit::dst, txBit::engine1})), std::vector<Byte>{});
+    EXPECT_EQ(encodeRemoteFrames(image, boxes({txBit::isdSwitch})), std::vector<Byte>{0x75});
+    EXPECT_EQ(transmissionSeconds(image, boxes({txBit::isdSwitch})), 83);
     EXPECT_EQ(durationText(83), "00:01:23");
 }
 
@@ -86,11 +86,11 @@ TEST(RemoteFrames, TheEstimateAddsEachFramesBits)
 {
     const std::vector<bool> full(10, true);
     const EeBlock image = imageWith(full, full);
-    EXPECT_EQ(txDuration(image, 0), 0);
+    EXPECT_EQ(transmissionSeconds(image, 0), 0);
     EXPECT_EQ(durationText(0), "00:00:00");
     // The power-on frame of the default image (Random, no fade, 100 %): 0x83 0x7F 0xA0,
     // 1 + 7 + 2 ones among its counted bits, made even: 10.
-    EXPECT_EQ(txDuration(makeDefaultImage(), boxes({txBit::powerOn})), 4 + 11 + 8 * 10 + 5 * 13);
+    EXPECT_EQ(transmissionSeconds(makeDefaultImage(), boxes({txBit::powerOn})), 4 + 11 + 8 * 10 + 5 * 13);
     EXPECT_EQ(durationText(3723), "01:02:03");
 
     // Steps full of 1 bits: a full list takes more than an hour.
@@ -102,10 +102,10 @@ TEST(RemoteFrames, TheEstimateAddsEachFramesBits)
             heavy[step + 2] = 0x7F;
         }
     }
-    const int all = txDuration(heavy, kAllBoxes);
+    const int all = transmissionSeconds(heavy, kAllBoxes);
     EXPECT_GT(all, 3600);
     EXPECT_EQ(durationText(all).substr(0, 3), "01:");
-    EXPECT_GT(all, txDuration(image, kAllBoxes)) << "more 1 bits take longer";
+    EXPECT_GT(all, transmissionSeconds(image, kAllBoxes)) << "more 1 bits take longer";
 }
 
 TEST(RemoteFrames, ListsReadBackInWords)
@@ -116,14 +116,14 @@ TEST(RemoteFrames, ListsReadBackInWords)
     image[field::powerOnLevel] = 100;
     std::vector<std::string> lines;
     for (const RemoteFrame& frame :
-         decodeRemote(generateRemote(image, boxes({txBit::powerOn, txBit::isdSwitch, txBit::engine1}))))
+         decodeRemoteFrames(encodeRemoteFrames(image, boxes({txBit::powerOn, txBit::isdSwitch, txBit::engine1}))))
         lines.push_back(describeFrame(frame));
     EXPECT_EQ(
         lines,
         (std::vector<std::string>{"0 power-on: value 255, fade 6, level 20 (100 %)", "29 ISD: on",
                                   "1 engine 1 step 1: value 1, fade 0, level 10 (50 %)", "2 engine 1 step 2: end"}));
-    EXPECT_TRUE(decodeRemote(std::vector<Byte>{0x00, 0x75}).empty()) << "bit 0 clear ends the list";
-    EXPECT_EQ(decodeRemote(std::vector<Byte>{0x03, 0x00}).size(), 0u) << "a value frame cut off is no frame";
+    EXPECT_TRUE(decodeRemoteFrames(std::vector<Byte>{0x00, 0x75}).empty()) << "bit 0 clear ends the list";
+    EXPECT_EQ(decodeRemoteFrames(std::vector<Byte>{0x03, 0x00}).size(), 0u) << "a value frame cut off is no frame";
 }
 
 TEST(RemoteFrames, TxBoxesByName)

@@ -27,7 +27,7 @@ TEST(ConfigDiff, ChangesAreSaidInTheReportsWordsSectionBySection)
         std::vector<std::string> lines;
     } cases[] = {
         {"power-on delay",
-         [](EeBlock& i) { i[field::powerOnDelay] = static_cast<Byte>(convertTime(90)); },
+         [](EeBlock& i) { i[field::powerOnDelay] = static_cast<Byte>(encodeTimeCode(90)); },
          {"Power On: Delay= Random \u2192 Delay= 00:01:30"}},
         {"minimum level and power-on level, in report order",
          [](EeBlock& i) {

@@ -49,7 +49,7 @@ TEST(WriteBlock, AnAcknowledgementPendingBeforeTheDataIsNotTakenForThisBlock)
     EXPECT_EQ(writeBlock(stick, waiter, 0x4000, numberedBlock()), BlockWriteResult::noAcknowledgement);
 }
 
-TEST(TransferCheck, TheFirstAcknowledgementDecidesAtOnce)
+TEST(WriteAcknowledgement, TheFirstAcknowledgementDecidesAtOnce)
 {
     const struct {
         const char* name;
@@ -68,18 +68,18 @@ TEST(TransferCheck, TheFirstAcknowledgementDecidesAtOnce)
          {ack(0xFF00, 1), ack(0xFF80, 1)},
          BlockWriteResult::wrongAddress,
          1},
-        {"nothing", {}, BlockWriteResult::noAcknowledgement, kTransferCheckCycles},
+        {"nothing", {}, BlockWriteResult::noAcknowledgement, kAcknowledgementCycles},
         {"no acknowledgement among other reports",
          {{0x01}, {0x02}},
          BlockWriteResult::noAcknowledgement,
-         kTransferCheckCycles},
+         kAcknowledgementCycles},
     };
     for (const auto& c : cases) {
         FakeTransport stick;
         for (const auto& report : c.reports)
             stick.queue(report);
         test::TestWaiter waiter;
-        EXPECT_EQ(transferCheck(stick, waiter, 0xFF80), c.result) << c.name;
+        EXPECT_EQ(waitForWriteAcknowledgement(stick, waiter, 0xFF80), c.result) << c.name;
         EXPECT_EQ(waiter.sleeps, c.sleeps) << c.name;
         EXPECT_EQ(stick.readCalls, c.sleeps) << c.name << ": one read per cycle";
     }

@@ -209,24 +209,19 @@ Bytes padded(Bytes bytes, std::size_t size)
     return bytes;
 }
 
-bool find(BridgeTransport& t)
-{
-    return t.findHidDevice(kStickVendorId, kStickProductId);
-}
-
 // --- find and the greeting ---
 
 TEST(BridgeTransportTest, NoServerIsNotFound)
 {
     BridgeServer server; // gives a fresh folder; the socket we ask for is not in it
     BridgeTransport missing(server.path() + ".missing");
-    EXPECT_FALSE(find(missing));
-    EXPECT_FALSE(find(missing));
+    EXPECT_FALSE(findStick(missing));
+    EXPECT_FALSE(findStick(missing));
 
     BridgeTransport empty("");
-    EXPECT_FALSE(find(empty));
+    EXPECT_FALSE(findStick(empty));
     BridgeTransport tooLong("/tmp/" + std::string(200, 'x'));
-    EXPECT_FALSE(find(tooLong));
+    EXPECT_FALSE(findStick(tooLong));
     EXPECT_EQ(server.connections(), 0);
 }
 
@@ -238,7 +233,7 @@ TEST(BridgeTransportTest, HelloGivesTheThreeLengths)
         SCOPED_TRACE(::testing::PrintToString(hello));
         BridgeServer server(hello);
         BridgeTransport t(server.path());
-        ASSERT_TRUE(find(t));
+        ASSERT_TRUE(findStick(t));
         EXPECT_EQ(t.getInputReportLength(), hello[1]);
         EXPECT_EQ(t.getOutputReportLength(), hello[2]);
         EXPECT_EQ(t.getFeatureReportLength(), hello[3]);
@@ -249,12 +244,12 @@ TEST(BridgeTransportTest, FoundOnceServerAcceptsAndNoReconnectWhileConnected)
 {
     BridgeServer server;
     BridgeTransport t(server.path());
-    ASSERT_TRUE(find(t));
+    ASSERT_TRUE(findStick(t));
     EXPECT_EQ(server.connections(), 1);
     ASSERT_GE(server.takeConnection(), 0);
     // A second and third find use the same connection.
-    EXPECT_TRUE(find(t));
-    EXPECT_TRUE(find(t));
+    EXPECT_TRUE(findStick(t));
+    EXPECT_TRUE(findStick(t));
     EXPECT_EQ(server.connections(), 1);
 }
 
@@ -264,7 +259,7 @@ TEST(BridgeTransportTest, FalseBeforeTheServerStartsTrueAfter)
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     const std::string path = std::string(pattern) + "/late.sock";
     auto t = std::make_unique<BridgeTransport>(path);
-    EXPECT_FALSE(find(*t));
+    EXPECT_FALSE(findStick(*t));
 
     // A server on that path (the simulator started late).
     const int listenFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -281,7 +276,7 @@ TEST(BridgeTransportTest, FalseBeforeTheServerStartsTrueAfter)
         (void)!::recv(fd, &b, 1, 0); // until the client goes
         ::close(fd);
     });
-    EXPECT_TRUE(find(*t));
+    EXPECT_TRUE(findStick(*t));
     EXPECT_EQ(t->getOutputReportLength(), 64);
     t.reset(); // the client goes: the accepter ends
     accepter.join();
@@ -296,9 +291,9 @@ TEST(BridgeTransportTest, OtherIdsAreNotFound)
     BridgeTransport t(server.path());
     EXPECT_FALSE(t.findHidDevice(0x046D, 0xC52B));
     EXPECT_EQ(server.connections(), 0);
-    ASSERT_TRUE(find(t));
+    ASSERT_TRUE(findStick(t));
     EXPECT_FALSE(t.findHidDevice(kStickVendorId, 0x2014));
-    EXPECT_TRUE(find(t)); // the connection is untouched
+    EXPECT_TRUE(findStick(t)); // the connection is untouched
     EXPECT_EQ(server.connections(), 1);
 }
 
@@ -323,7 +318,7 @@ TEST(BridgeTransportTest, BadHelloIsNotFoundAndTheSocketIsClosed)
         BridgeServer server;
         server.setHello(c.hello, c.closeAfterHello);
         BridgeTransport t(server.path(), 200ms);
-        EXPECT_FALSE(find(t));
+        EXPECT_FALSE(findStick(t));
         EXPECT_EQ(server.connections(), 1);
         if (!c.closeAfterHello) {
             const int fd = server.takeConnection();
@@ -332,7 +327,7 @@ TEST(BridgeTransportTest, BadHelloIsNotFoundAndTheSocketIsClosed)
         }
         // The server comes right: the next find connects again and is found.
         server.setHello(kMemoryModeHello);
-        EXPECT_TRUE(find(t));
+        EXPECT_TRUE(findStick(t));
         EXPECT_EQ(server.connections(), 2);
         EXPECT_EQ(t.getInputReportLength(), 8);
     }
@@ -342,7 +337,7 @@ TEST(BridgeTransportTest, ReportsSentWithTheHelloAreKept)
 {
     BridgeServer server({'H', 8, 8, 0, 2, 0xC0, 0x22, 0});
     BridgeTransport t(server.path());
-    ASSERT_TRUE(find(t));
+    ASSERT_TRUE(findStick(t));
     const auto first = t.readData();
     ASSERT_TRUE(first.has_value());
     EXPECT_EQ(first->bytes(), padded({0xC0, 0x22}, 8));
@@ -384,7 +379,7 @@ TEST(BridgeTransportTest, WriteFramesOneMessagePaddedOrCutToTheOutputLength)
         SCOPED_TRACE(c.name);
         BridgeServer server({'H', 8, c.outputLength, 0});
         BridgeTransport t(server.path());
-        ASSERT_TRUE(find(t));
+        ASSERT_TRUE(findStick(t));
         const int fd = server.takeConnection();
         ASSERT_GE(fd, 0);
         t.writeData(c.data);
@@ -403,7 +398,7 @@ TEST(BridgeTransportTest, WriteWithoutConnectionDoesNothing)
 {
     BridgeTransport t("/tmp/ormid-no-such-folder/stick.sock");
     t.writeData(Bytes{0xAA, 0x55, 0xF8});
-    EXPECT_FALSE(find(t));
+    EXPECT_FALSE(findStick(t));
 }
 
 TEST(BridgeTransportTest, WriteAfterTheServerClosedRaisesNoSigpipe)
@@ -411,13 +406,13 @@ TEST(BridgeTransportTest, WriteAfterTheServerClosedRaisesNoSigpipe)
     // SIGPIPE keeps its default action here: were it raised, this test process would die.
     BridgeServer server;
     BridgeTransport t(server.path());
-    ASSERT_TRUE(find(t));
+    ASSERT_TRUE(findStick(t));
     server.hangUp(server.takeConnection());
     for (int i = 0; i < 3; ++i) {
         t.writeData(Bytes{0xAA, 0x55, 0xF8});
     }
-    EXPECT_FALSE(find(t));
-    EXPECT_TRUE(find(t));
+    EXPECT_FALSE(findStick(t));
+    EXPECT_TRUE(findStick(t));
     EXPECT_EQ(server.connections(), 2);
 }
 
@@ -428,7 +423,7 @@ TEST(BridgeTransportTest, ReadReturnsNothingAtOnceWhenNothingIsPending)
     BridgeServer server;
     BridgeTransport t(server.path());
     EXPECT_FALSE(t.readData().has_value()); // not even connected
-    ASSERT_TRUE(find(t));
+    ASSERT_TRUE(findStick(t));
     ASSERT_GE(server.takeConnection(), 0);
     // A read that waited for a report would hang here until the test times out.
     for (int i = 0; i < 100; ++i) {
@@ -440,7 +435,7 @@ TEST(BridgeTransportTest, SeveralMessagesInOneChunkComeOneAtATime)
 {
     BridgeServer server({'H', 2, 8, 0});
     BridgeTransport t(server.path());
-    ASSERT_TRUE(find(t));
+    ASSERT_TRUE(findStick(t));
     const int fd = server.takeConnection();
     ASSERT_GE(fd, 0);
     Bytes chunk;
@@ -462,7 +457,7 @@ TEST(BridgeTransportTest, SplitMessageWaitsUntilComplete)
 {
     BridgeServer server({'H', 8, 8, 0});
     BridgeTransport t(server.path());
-    ASSERT_TRUE(find(t));
+    ASSERT_TRUE(findStick(t));
     const int fd = server.takeConnection();
     ASSERT_GE(fd, 0);
     const Bytes m = message({0xC0, 0x33, 0x00, 0xFF, 0x01, 0x00, 0x00, 0x00});
@@ -471,7 +466,7 @@ TEST(BridgeTransportTest, SplitMessageWaitsUntilComplete)
         sendBytes(fd, Bytes(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(cut)));
         if (cut < m.size()) {
             EXPECT_FALSE(t.readData().has_value());
-            EXPECT_TRUE(find(t)); // a find in between keeps the partial bytes
+            EXPECT_TRUE(findStick(t)); // a find in between keeps the partial bytes
             EXPECT_FALSE(t.readData().has_value());
         }
         sendBytes(fd, Bytes(m.begin() + static_cast<std::ptrdiff_t>(cut), m.end()));
@@ -489,7 +484,7 @@ TEST(BridgeTransportTest, ReportHoldsAtLeastOneInputReport)
     for (const Byte inputLength : {Byte{0}, Byte{1}, Byte{8}, Byte{64}, Byte{255}}) {
         BridgeServer server({'H', inputLength, 8, 0});
         BridgeTransport t(server.path());
-        ASSERT_TRUE(find(t));
+        ASSERT_TRUE(findStick(t));
         const int fd = server.takeConnection();
         ASSERT_GE(fd, 0);
         for (const std::size_t messageLength : {0u, 1u, 8u, 64u, 255u}) {
@@ -514,12 +509,12 @@ TEST(BridgeTransportTest, FindDoesNotConsumeReports)
 {
     BridgeServer server;
     BridgeTransport t(server.path());
-    ASSERT_TRUE(find(t));
+    ASSERT_TRUE(findStick(t));
     const int fd = server.takeConnection();
     ASSERT_GE(fd, 0);
     sendBytes(fd, message({0xC0, 0x22, 0x5A, 0x79, 0xA5, 0, 0, 0}));
-    EXPECT_TRUE(find(t));
-    EXPECT_TRUE(find(t));
+    EXPECT_TRUE(findStick(t));
+    EXPECT_TRUE(findStick(t));
     const auto report = t.readData();
     ASSERT_TRUE(report.has_value());
     EXPECT_EQ((*report)[3], 0x79);
@@ -530,7 +525,7 @@ TEST(BridgeTransportTest, ManyLargeMessagesArriveIntactAndInOrder)
     // More than the internal buffer holds, sent while the client reads.
     BridgeServer server({'H', 255, 255, 0});
     BridgeTransport t(server.path());
-    ASSERT_TRUE(find(t));
+    ASSERT_TRUE(findStick(t));
     const int fd = server.takeConnection();
     ASSERT_GE(fd, 0);
     constexpr int kCount = 1200; // about 300 KB
@@ -560,7 +555,7 @@ TEST(BridgeTransportTest, ManyLargeMessagesArriveIntactAndInOrder)
     }
     sender.join();
     EXPECT_EQ(received, kCount);
-    EXPECT_TRUE(find(t));
+    EXPECT_TRUE(findStick(t));
 }
 
 // --- the stick pulled out and plugged in again ---
@@ -569,7 +564,7 @@ TEST(BridgeTransportTest, ServerCloseIsNotFoundThenANewConnectionIsFound)
 {
     BridgeServer server;
     BridgeTransport t(server.path());
-    ASSERT_TRUE(find(t));
+    ASSERT_TRUE(findStick(t));
     const int fd = server.takeConnection();
     ASSERT_GE(fd, 0);
     // Two whole reports, the start of a third, then the stick goes.
@@ -580,7 +575,7 @@ TEST(BridgeTransportTest, ServerCloseIsNotFoundThenANewConnectionIsFound)
     sendBytes(fd, chunk);
     server.hangUp(fd);
 
-    EXPECT_FALSE(find(t)) << "a closed connection is a pulled-out stick";
+    EXPECT_FALSE(findStick(t)) << "a closed connection is a pulled-out stick";
     // Reports that arrived whole before the close are still delivered; the cut-off one is not.
     const auto first = t.readData();
     ASSERT_TRUE(first.has_value());
@@ -594,7 +589,7 @@ TEST(BridgeTransportTest, ServerCloseIsNotFoundThenANewConnectionIsFound)
 
     // Plugged in again: the next find connects anew and starts with an empty buffer.
     server.setHello({'H', 64, 64, 0});
-    EXPECT_TRUE(find(t));
+    EXPECT_TRUE(findStick(t));
     EXPECT_EQ(server.connections(), 2);
     EXPECT_EQ(t.getInputReportLength(), 64);
     EXPECT_FALSE(t.readData().has_value());
@@ -608,7 +603,7 @@ TEST(BridgeTransportTest, CloseNoticedByReadIsReportedByTheNextFind)
 {
     BridgeServer server;
     BridgeTransport t(server.path());
-    ASSERT_TRUE(find(t));
+    ASSERT_TRUE(findStick(t));
     const int fd = server.takeConnection();
     ASSERT_GE(fd, 0);
     sendBytes(fd, message({5}));
@@ -617,8 +612,8 @@ TEST(BridgeTransportTest, CloseNoticedByReadIsReportedByTheNextFind)
     ASSERT_TRUE(report.has_value());
     EXPECT_EQ((*report)[0], 5);
     EXPECT_FALSE(t.readData().has_value());
-    EXPECT_FALSE(find(t)); // reported once ...
-    EXPECT_TRUE(find(t));  // ... then the running server is found again
+    EXPECT_FALSE(findStick(t)); // reported once ...
+    EXPECT_TRUE(findStick(t));  // ... then the running server is found again
     EXPECT_EQ(server.connections(), 2);
 }
 
@@ -626,13 +621,13 @@ TEST(BridgeTransportTest, ReportsOfAnOldConnectionDoNotLeakIntoANewOne)
 {
     BridgeServer server;
     BridgeTransport t(server.path());
-    ASSERT_TRUE(find(t));
+    ASSERT_TRUE(findStick(t));
     const int fd = server.takeConnection();
     ASSERT_GE(fd, 0);
     sendBytes(fd, message({9, 9}));
     server.hangUp(fd);
-    EXPECT_FALSE(find(t));
-    EXPECT_TRUE(find(t)); // not read before the new connection: dropped
+    EXPECT_FALSE(findStick(t));
+    EXPECT_TRUE(findStick(t)); // not read before the new connection: dropped
     EXPECT_FALSE(t.readData().has_value());
 }
 
@@ -642,7 +637,7 @@ TEST(BridgeTransportTest, DestroyingTheTransportClosesTheConnection)
     int fd = -1;
     {
         BridgeTransport t(server.path());
-        ASSERT_TRUE(find(t));
+        ASSERT_TRUE(findStick(t));
         fd = server.takeConnection();
         ASSERT_GE(fd, 0);
     }

@@ -36,7 +36,7 @@ TEST(BuiltInFirmware, TheEmbeddedContainerCarriesAValidImage)
     EXPECT_TRUE(firmwareSizeFits(parsed.header.size));
 }
 
-TEST(LoadRes, TakesTheImageAndComparesItsVersionWithTheStick)
+TEST(EmbeddedFirmwareLoad, TakesTheImageAndComparesItsVersionWithTheStick)
 {
     const struct {
         const char* name;
@@ -64,7 +64,7 @@ TEST(LoadRes, TakesTheImageAndComparesItsVersionWithTheStick)
     }
 }
 
-TEST(LoadRes, AnImageItCannotUseIsSilentlyNotTakenButItsVersionIsKnown)
+TEST(EmbeddedFirmwareLoad, AnImageItCannotUseIsSilentlyNotTakenButItsVersionIsKnown)
 {
     const struct {
         const char* name;
@@ -151,7 +151,7 @@ TEST(FirmwareFile, ARefusedFileLeavesThePendingFirmwareAsItWas)
 
 // The built-in container is held to the same sizes as a file: it is not taken when its
 // lines do not hold the size it announces; the last line may hold more.
-TEST(LoadRes, TakesOnlyAnImageItsLinesHold)
+TEST(EmbeddedFirmwareLoad, TakesOnlyAnImageItsLinesHold)
 {
     const struct {
         std::uint16_t size;

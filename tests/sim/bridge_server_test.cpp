@@ -78,11 +78,6 @@ private:
     std::thread thread_;
 };
 
-bool find(BridgeTransport& transport)
-{
-    return transport.findHidDevice(kStickVendorId, kStickProductId);
-}
-
 // The next input report, waiting up to `timeout` for it.
 std::optional<Report> awaitReport(HidTransport& transport, std::chrono::milliseconds timeout = 2s)
 {
@@ -113,7 +108,7 @@ bool awaitGone(BridgeTransport& transport)
 {
     const auto deadline = std::chrono::steady_clock::now() + 2s;
     while (std::chrono::steady_clock::now() < deadline) {
-        if (!find(transport))
+        if (!findStick(transport))
             return true;
         std::this_thread::sleep_for(1ms);
     }
@@ -157,7 +152,7 @@ TEST(BridgeServer, HelloGivesTheModelsReportLengths)
     for (const auto& c : cases) {
         ServedStick stick(configFor(c.mode));
         BridgeTransport client(stick.socket());
-        ASSERT_TRUE(find(client));
+        ASSERT_TRUE(findStick(client));
         EXPECT_EQ(client.getInputReportLength(), c.length);
         EXPECT_EQ(client.getOutputReportLength(), c.length);
         EXPECT_EQ(client.getFeatureReportLength(), 0);
@@ -171,7 +166,7 @@ TEST(BridgeServer, ModeQueryIsAnswered)
         state.remote = remote;
         ServedStick stick({}, {}, state);
         BridgeTransport client(stick.socket());
-        ASSERT_TRUE(find(client));
+        ASSERT_TRUE(findStick(client));
         client.writeData(modeQueryCommand());
         const std::optional<Report> answer = awaitReport(client);
         ASSERT_TRUE(answer);
@@ -190,7 +185,7 @@ TEST(BridgeServer, ControlBlockArrivesThroughTheCollector)
 
     ServedStick stick({}, {}, state);
     BridgeTransport client(stick.socket());
-    ASSERT_TRUE(find(client));
+    ASSERT_TRUE(findStick(client));
     EXPECT_EQ(readControlBlock(client), written);
 }
 
@@ -204,7 +199,7 @@ TEST(BridgeServer, TimedReportsAreSentWhenDue)
     config.identifyPeriod = 0;
     ServedStick stick(config);
     BridgeTransport client(stick.socket());
-    ASSERT_TRUE(find(client));
+    ASSERT_TRUE(findStick(client));
     client.writeData(readBlockCommand(kControlBlockAddress));
     const std::optional<Report> link = awaitReport(client);
     ASSERT_TRUE(link);
@@ -225,7 +220,7 @@ TEST(BridgeServer, ClientReconnectsAfterClosingAndFindsTheSameStick)
     block.fill(0x5A);
     {
         BridgeTransport first(stick.socket());
-        ASSERT_TRUE(find(first));
+        ASSERT_TRUE(findStick(first));
         first.writeData(writeBlockCommand(kControlBlockAddress));
         for (std::size_t at = 0; at < block.size(); at += kDataReportSize)
             first.writeData(ByteSpan(block).subspan(at, kDataReportSize));
@@ -235,7 +230,7 @@ TEST(BridgeServer, ClientReconnectsAfterClosingAndFindsTheSameStick)
         first.writeData(modeQueryCommand()); // its answer is never read: it must not reach the next client
     }
     BridgeTransport second(stick.socket());
-    ASSERT_TRUE(find(second));
+    ASSERT_TRUE(findStick(second));
     EXPECT_EQ(readControlBlock(second), block);
 }
 
@@ -243,9 +238,9 @@ TEST(BridgeServer, NewConnectionReplacesTheCurrentOne)
 {
     ServedStick stick;
     BridgeTransport old(stick.socket());
-    ASSERT_TRUE(find(old));
+    ASSERT_TRUE(findStick(old));
     BridgeTransport restarted(stick.socket());
-    ASSERT_TRUE(find(restarted));
+    ASSERT_TRUE(findStick(restarted));
     EXPECT_TRUE(awaitGone(old));
 
     restarted.writeData(modeQueryCommand());
@@ -258,17 +253,17 @@ TEST(BridgeServer, DropFaultClosesTheConnectionOnce)
     faults.dropAfterReports = 2;
     ServedStick stick({}, faults);
     BridgeTransport client(stick.socket());
-    ASSERT_TRUE(find(client));
+    ASSERT_TRUE(findStick(client));
     client.writeData(modeQueryCommand()); // report 1 in, the answer is report 2 out: then the stick is gone
     EXPECT_TRUE(awaitReport(client)) << "what was sent before the drop arrives";
     EXPECT_TRUE(awaitGone(client));
-    EXPECT_TRUE(find(client)) << "plugged in again";
+    EXPECT_TRUE(findStick(client)) << "plugged in again";
 
     for (int i = 0; i < 3; ++i) {
         client.writeData(modeQueryCommand());
         EXPECT_TRUE(awaitReport(client)) << i;
     }
-    EXPECT_TRUE(find(client));
+    EXPECT_TRUE(findStick(client));
 }
 
 // A raw client: connects, takes the hello and sends whatever it is given.
@@ -326,7 +321,7 @@ TEST(BridgeServer, GarbageAndVanishingClientsLeaveTheStickIntact)
     }
 
     BridgeTransport client(stick.socket());
-    ASSERT_TRUE(find(client));
+    ASSERT_TRUE(findStick(client));
     client.writeData(modeQueryCommand());
     const std::optional<Report> answer = awaitReport(client);
     ASSERT_TRUE(answer);
@@ -357,7 +352,7 @@ TEST(BridgeServer, StaleSocketIsReplacedAndRemovedAtTheEnd)
     ASSERT_TRUE(server) << error;
     std::thread serving([&] { server->run(); });
     BridgeTransport client(path);
-    EXPECT_TRUE(find(client));
+    EXPECT_TRUE(findStick(client));
     server->stop();
     serving.join();
     EXPECT_TRUE(fs::is_socket(path));
@@ -391,7 +386,7 @@ TEST(BridgeServer, RefusesToTakeAPathThatIsInUse)
     }
     EXPECT_TRUE(fs::is_regular_file(regularFile));
     BridgeTransport client(running.socket());
-    EXPECT_TRUE(find(client)) << "the running server still serves";
+    EXPECT_TRUE(findStick(client)) << "the running server still serves";
 }
 
 TEST(BridgeServer, LogLineShowsDirectionAndUppercaseHex)

@@ -172,7 +172,7 @@ TEST_F(MemoryTransferOnStick, AFailedWriteLeavesTheControlBlockAsItWas)
         EXPECT_EQ(stickControlBlock(), readStickBlock(initial_, kControlBlockAddress)) << c.name;
         EXPECT_EQ(r.controlBlock, readStickBlock(initial_, kControlBlockAddress)) << c.name;
         if (c.waitsOutTheCheck)
-            EXPECT_GE(waiter_.sleeps, kTransferCheckCycles) << c.name;
+            EXPECT_GE(waiter_.sleeps, kAcknowledgementCycles) << c.name;
         else
             EXPECT_LT(waiter_.sleeps, 10) << c.name << ": an acknowledgement decides at once";
     }
@@ -193,7 +193,7 @@ TEST_F(MemoryTransferOnStick, ARemoteStickGetsItsSignatureTxStatusAndRemoteFrame
 
     const Block frames = readStickBlock(model_->state(), 0x8080);
     const std::uint16_t crc = crc16(ByteSpan(frames.data(), kRemoteFramesSize));
-    const std::vector<Byte> chosen = generateRemote(test::patternImage(5), 0x15);
+    const std::vector<Byte> chosen = encodeRemoteFrames(test::patternImage(5), 0x15);
     EXPECT_EQ(storedAddresses_,
               (std::vector<std::uint16_t>{dataBlockAddress(3), remoteBlockAddress(3), kControlBlockAddress}))
         << "the stick reports every block it stores";

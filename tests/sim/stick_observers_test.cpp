@@ -84,14 +84,14 @@ TEST(StickTraffic, EveryReportIsLoggedOnALineOfItsOwn)
 TEST(RemoteFramesText, NamesTheMemoryAndEachFrameOfARemoteBlock)
 {
     EeBlock image = makeDefaultImage();
-    const std::vector<Byte> frames = generateRemote(image, 0x3F);
+    const std::vector<Byte> frames = encodeRemoteFrames(image, 0x3F);
     ASSERT_FALSE(frames.empty());
     Block block{};
     block.fill(0);
     std::copy(frames.begin(), frames.end(), block.begin());
 
     std::string expected = "M3 remote frames:\n";
-    for (const RemoteFrame& frame : decodeRemote(block))
+    for (const RemoteFrame& frame : decodeRemoteFrames(block))
         expected += "  " + describeFrame(frame) + '\n';
     EXPECT_EQ(remoteFramesText(remoteBlockAddress(3), block), expected);
     EXPECT_EQ(remoteFramesText(dataBlockAddress(3), block), "") << "no remote memory's block";

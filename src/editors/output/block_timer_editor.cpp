@@ -20,7 +20,7 @@ BlockTimerEditor::BlockTimerEditor(QWidget* parent) : Editor(QStringLiteral("Blo
     eBlockTime_ = new ClickField(this);
     eBlockTime_->setObjectName(QStringLiteral("eBlockTime"));
     eBlockTime_->setFixedWidth(80);
-    connect(eBlockTime_, &ClickField::clicked, this, &BlockTimerEditor::eBlockTimeClick);
+    connect(eBlockTime_, &ClickField::clicked, this, &BlockTimerEditor::editBlockTime);
 
     pBTSlider_ = new SliderStrip("pBTSlider", "sbBlockTime", this);
     sbBlockTime_ = &pBTSlider_->slider();
@@ -60,7 +60,7 @@ void BlockTimerEditor::open(EeBlock& image)
     closing();
 }
 
-void BlockTimerEditor::eBlockTimeClick()
+void BlockTimerEditor::editBlockTime()
 {
     // A period off the 5-second grid is rewritten when the slider moves onto it.
     sbBlockTime_->setValue(blockTimePosition(eBlockTime_->text().toStdString()));

@@ -25,7 +25,7 @@ public:
     void closing() override;
 
 private:
-    void eBlockTimeClick();
+    void editBlockTime();
 
     ClickField* eBlockTime_ = nullptr;
     SliderStrip* pBTSlider_ = nullptr;

@@ -178,8 +178,8 @@ void DimmingCurves::confirmCurve()
     // image without the forward conversion, so converting it backward would alter it.
     if (!inverseApplied_ && isMemoryMode(context_.mode)) {
         convertImageBack();
-        if (context_.setOutput)
-            context_.setOutput();
+        if (context_.refreshOutputSetup)
+            context_.refreshOutputSetup();
     }
 }
 

@@ -28,8 +28,8 @@ struct DimmingCurvesContext {
     EeBlock& image;
     // The curve folder `DimmingCurve`; none when the program has none.
     std::optional<std::filesystem::path> folder;
-    // `setOutput`: refreshes the open Output Setup panel after OK converted the image.
-    std::function<void()> setOutput;
+    // Refreshes the open Output Setup panel after OK converted the image.
+    std::function<void()> refreshOutputSetup;
 };
 
 class DimmingCurves final : public QObject {
@@ -61,7 +61,7 @@ public:
     const QString& caption() const { return caption_; }
     bool buttonEnabled() const { return buttonEnabled_; }
 
-    // `setOutput`'s part: called when Output Setup shows the correction controls.
+    // Called when Output Setup shows the correction controls.
     void outputSetupShown();
     // The user ticked or unticked `cbDC` in the open Output Setup panel.
     void correctionTicked(bool ticked);

@@ -21,7 +21,7 @@ HoldEditor::HoldEditor(QWidget* parent) : Editor(QStringLiteral(" Hold Time Setu
     eHoldTime_ = new ClickField(this);
     eHoldTime_->setObjectName(QStringLiteral("eHoldTime"));
     eHoldTime_->setFixedWidth(80);
-    connect(eHoldTime_, &ClickField::clicked, this, &HoldEditor::eHoldTimeClick);
+    connect(eHoldTime_, &ClickField::clicked, this, &HoldEditor::editHoldTime);
 
     pHoldTime_ = new SliderStrip("pHoldTime", "sbHold", this);
     sbHold_ = &pHoldTime_->slider();
@@ -29,9 +29,9 @@ HoldEditor::HoldEditor(QWidget* parent) : Editor(QStringLiteral(" Hold Time Setu
     combHold_ = &pHoldTime_->addSelector("combHold");
     for (const std::string_view item : kHoldRangeTexts)
         combHold_->addItem(QString::fromLatin1(item.data(), static_cast<qsizetype>(item.size())));
-    connect(sbHold_, &QSlider::valueChanged, this, &HoldEditor::sbHoldChange);
+    connect(sbHold_, &QSlider::valueChanged, this, &HoldEditor::writeSliderValue);
     // Only the user's pick: opening the field places the selector without it.
-    connect(combHold_, &QComboBox::activated, this, &HoldEditor::combHoldClick);
+    connect(combHold_, &QComboBox::activated, this, &HoldEditor::switchRange);
 
     auto* time = new QHBoxLayout;
     time->addWidget(new QLabel(QStringLiteral("Input Hold Time"), this));
@@ -60,7 +60,7 @@ void HoldEditor::open(EeBlock& image)
     closing();
 }
 
-void HoldEditor::eHoldTimeClick()
+void HoldEditor::editHoldTime()
 {
     const auto setup = openSlider({kindDelay, eHoldTime_->text().toStdString(), 0, {}});
     if (!setup || !setup->rangeIndex)
@@ -71,17 +71,17 @@ void HoldEditor::eHoldTimeClick()
         sbHold_->setValue(setup->position);
     }
     // The field shows the value on the slider's grid at once.
-    sbHoldChange(setup->position);
+    writeSliderValue(setup->position);
     pHoldTime_->attach(*eHoldTime_);
 }
 
-void HoldEditor::sbHoldChange(int position)
+void HoldEditor::writeSliderValue(int position)
 {
     if (const auto text = sliderText(kindDelay, position, combHold_->currentIndex()))
         eHoldTime_->setText(QString::fromStdString(*text));
 }
 
-void HoldEditor::combHoldClick(int index)
+void HoldEditor::switchRange(int index)
 {
     const RangeChange change = changeRange(kindDelay, eHoldTime_->text().toStdString(), index);
     eHoldTime_->setText(QString::fromStdString(change.text));

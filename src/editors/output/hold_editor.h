@@ -27,9 +27,9 @@ public:
     void closing() override;
 
 private:
-    void eHoldTimeClick();
-    void sbHoldChange(int position);
-    void combHoldClick(int index);
+    void editHoldTime();
+    void writeSliderValue(int position);
+    void switchRange(int index);
 
     ClickField* eHoldTime_ = nullptr;
     SliderStrip* pHoldTime_ = nullptr;

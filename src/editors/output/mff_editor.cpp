@@ -58,7 +58,7 @@ MffEditor::MffEditor(QWidget* parent) : Editor(QStringLiteral("MFF / BBT"), pare
         edit->setObjectName(QString::fromLatin1(spec.name));
         edit->setFixedWidth(64);
         fields_[static_cast<std::size_t>(spec.tag - 1)] = edit;
-        connect(edit, &ClickField::clicked, this, [this, tag = spec.tag] { fieldClicked(tag); });
+        connect(edit, &ClickField::clicked, this, [this, tag = spec.tag] { editField(tag); });
         QGridLayout* grid = spec.group == Group::mff ? mffGrid : bbtGrid;
         const int column = 3 * spec.column;
         grid->addWidget(new QLabel(QString::fromLatin1(spec.caption), this), spec.row, column);
@@ -74,10 +74,10 @@ MffEditor::MffEditor(QWidget* parent) : Editor(QStringLiteral("MFF / BBT"), pare
     pMFFSlider_ = new SliderStrip("pMFFSlider", "sbMFF", this);
     sbMFF_ = &pMFFSlider_->slider();
     sbMFF_->setPageStep(10);
-    connect(sbMFF_, &QSlider::valueChanged, this, &MffEditor::sbMFFChange);
+    connect(sbMFF_, &QSlider::valueChanged, this, &MffEditor::writeSliderValue);
 
     auto* help = helpButton("bMFFHelp");
-    connect(help, &QPushButton::clicked, this, &MffEditor::bMFFHelpClick);
+    connect(help, &QPushButton::clicked, this, &MffEditor::showChart);
     QLayout* buttons = okCancelRow("bMFFOk", "bMFFCancel", help);
 
     auto* layout = new QVBoxLayout(this);
@@ -129,7 +129,7 @@ void MffEditor::open(EeBlock& image)
     closing();
 }
 
-void MffEditor::fieldClicked(MffTag tag)
+void MffEditor::editField(MffTag tag)
 {
     tag_ = tag;
     MffFields fields = texts();
@@ -142,12 +142,12 @@ void MffEditor::fieldClicked(MffTag tag)
     pMFFSlider_->attach(field(tag));
 }
 
-void MffEditor::sbMFFChange(int position)
+void MffEditor::writeSliderValue(int position)
 {
     if (tag_ == noMffField)
         return;
     MffFields fields = texts();
-    mffSliderChange(fields, tag_, position);
+    setMffField(fields, tag_, position);
     showTexts(fields);
 }
 
@@ -168,7 +168,7 @@ void MffEditor::switchedOff()
     cbresetOH_->setChecked(false);
 }
 
-void MffEditor::bMFFHelpClick()
+void MffEditor::showChart()
 {
     if (chart_->isVisible())
         return;

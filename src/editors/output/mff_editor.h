@@ -25,7 +25,7 @@ public:
 
     FunctionBlock block() const override { return FunctionBlock::mff; }
     QRect designGeometry() const override;
-    // `setMFF`; "Reset operating hours" keeps its state from the last use.
+    // Fills the fields from the image; "Reset operating hours" keeps its state from the last use.
     void open(EeBlock& image) override;
     // Writes the MFF and burn-in settings of the fields.
     void apply(EeBlock& image) override;
@@ -38,10 +38,10 @@ private:
     MffFields texts() const;
     void showTexts(const MffFields& fields);
     // A click on a field: the slider takes its tag, range and value.
-    void fieldClicked(MffTag tag);
-    void sbMFFChange(int position);
-    // `bMFFHelpClick`: the panel grows to hold the chart; a click on the chart shrinks it.
-    void bMFFHelpClick();
+    void editField(MffTag tag);
+    void writeSliderValue(int position);
+    // The panel grows to hold the chart; a click on the chart shrinks it.
+    void showChart();
     void hideChart();
 
     std::array<ClickField*, kMffFieldCount> fields_{};

@@ -27,7 +27,7 @@ OutputEditor::OutputEditor(DimmingCurves& curves, QWidget* parent)
     eMinLevel_ = new ClickField(this);
     eMinLevel_->setObjectName(QStringLiteral("eMinLevel"));
     eMinLevel_->setFixedWidth(56);
-    connect(eMinLevel_, &ClickField::clicked, this, [this] { eOutputSlider(*eMinLevel_); });
+    connect(eMinLevel_, &ClickField::clicked, this, &OutputEditor::editMinLevel);
 
     pMinLevel_ = new SliderStrip("pMinLevel", "sbMinLevel", this);
     sbMinLevel_ = &pMinLevel_->slider();
@@ -35,7 +35,7 @@ OutputEditor::OutputEditor(DimmingCurves& curves, QWidget* parent)
     sbMinLevel_->setSingleStep(1);
     sbMinLevel_->setPageStep(10);
     pMinLevel_->addEndCaptions(QStringLiteral("0"), QStringLiteral("100"));
-    connect(sbMinLevel_, &QSlider::valueChanged, this, &OutputEditor::sbMinLevelChange);
+    connect(sbMinLevel_, &QSlider::valueChanged, this, &OutputEditor::showMinLevel);
 
     cbDaliLog_ = new QCheckBox(QStringLiteral("Logarithmic"), this);
     cbDaliLog_->setObjectName(QStringLiteral("cbDaliLog"));
@@ -105,17 +105,17 @@ void OutputEditor::showCurveControls()
     bDC_->setEnabled(curves_.buttonEnabled());
 }
 
-void OutputEditor::eOutputSlider(ClickField& field)
+void OutputEditor::editMinLevel()
 {
-    pMinLevel_->attach(field);
+    pMinLevel_->attach(*eMinLevel_);
     bool number = false;
-    const int value = field.text().toInt(&number);
+    const int value = eMinLevel_->text().toInt(&number);
     sbMinLevel_->setValue(number ? value : 0);
     // The slider keeps the value within 0..100: a stored 120 becomes 100.
-    field.setText(QString::number(sbMinLevel_->value()));
+    eMinLevel_->setText(QString::number(sbMinLevel_->value()));
 }
 
-void OutputEditor::sbMinLevelChange(int position)
+void OutputEditor::showMinLevel(int position)
 {
     eMinLevel_->setText(QString::number(position));
 }

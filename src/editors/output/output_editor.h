@@ -31,9 +31,9 @@ public:
     void closing() override;
 
 private:
-    // Brings up the slider strip on `field` (the minimum level).
-    void eOutputSlider(ClickField& field);
-    void sbMinLevelChange(int position);
+    // Brings up the slider strip on the minimum-level field.
+    void editMinLevel();
+    void showMinLevel(int position);
     // `cbDC` and `bDC` as the curve selection stands.
     void showCurveControls();
 

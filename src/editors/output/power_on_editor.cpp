@@ -25,20 +25,21 @@ PowerOnEditor::PowerOnEditor(bool remoteLayout, QWidget* parent)
     ePOLevel_ = new ClickField(QStringLiteral("ePOLevel"), 80, this);
     cbRandom_ = new QCheckBox(QStringLiteral("Random"), this);
     cbRandom_->setObjectName(QStringLiteral("cbRandom"));
-    connect(cbRandom_, &QCheckBox::clicked, this, &PowerOnEditor::randomClicked);
+    connect(cbRandom_, &QCheckBox::clicked, this, &PowerOnEditor::useRandomDelay);
 
     strip_ = new StepEditor(
         {"pPOSlider", "sbPU", "combRange"},
         {.first = 0,
          .last = 0,
-         .box = [this](int) { return TBox{._delay = ePORelayDelay_, ._fade = ePOFade_, ._level = ePOLevel_}; },
+         .controls
+         = [this](int) { return StepRowControls{.when = ePORelayDelay_, .fade = ePOFade_, .level = ePOLevel_}; },
          .takeIntoUse = {},
          .relay = RelayFollowsLevel::never},
         this);
-    connect(strip_, &StepEditor::fieldChanged, this, &PowerOnEditor::dpcRule);
-    connect(ePORelayDelay_, &ClickField::clicked, this, [this] { fieldClicked(kindDelay); });
-    connect(ePOFade_, &ClickField::clicked, this, [this] { fieldClicked(fadeKind(remoteLayout_)); });
-    connect(ePOLevel_, &ClickField::clicked, this, [this] { fieldClicked(levelKind(remoteLayout_)); });
+    connect(strip_, &StepEditor::fieldChanged, this, &PowerOnEditor::updateDpcBox);
+    connect(ePORelayDelay_, &ClickField::clicked, this, [this] { editField(kindDelay); });
+    connect(ePOFade_, &ClickField::clicked, this, [this] { editField(fadeKind(remoteLayout_)); });
+    connect(ePOLevel_, &ClickField::clicked, this, [this] { editField(levelKind(remoteLayout_)); });
 
     auto* fields = new QGridLayout;
     const struct {
@@ -103,22 +104,22 @@ void PowerOnEditor::open(EeBlock& image)
     help_->dismiss();
 }
 
-void PowerOnEditor::fieldClicked(StepKind kind)
+void PowerOnEditor::editField(StepKind kind)
 {
-    strip_->clickEdit(stepTag(0, kind));
+    strip_->editField(stepTag(0, kind));
 }
 
-void PowerOnEditor::randomClicked(bool random)
+void PowerOnEditor::useRandomDelay(bool random)
 {
     if (const auto delay = setRandomDelay(*image_, random))
         ePORelayDelay_->setText(QString::fromStdString(*delay));
     ePORelayDelay_->setEnabled(!random);
     if (random)
         strip_->closeStrip();
-    dpcRule();
+    updateDpcBox();
 }
 
-void PowerOnEditor::dpcRule()
+void PowerOnEditor::updateDpcBox()
 {
     const bool available = dpcAvailable(ePORelayDelay_->text().toStdString());
     cbEnableDPC_->setEnabled(available);

@@ -17,7 +17,7 @@ class StepEditor;
 class PowerOnEditor final : public Editor {
     Q_OBJECT
 public:
-    // `run` must outlive the editor: remote mode changes the fade and level kinds.
+    // The remote layout edits the fade and level kinds of remote mode.
     PowerOnEditor(bool remoteLayout, QWidget* parent);
 
     FunctionBlock block() const override { return FunctionBlock::powerOn; }
@@ -28,11 +28,11 @@ public:
     void closing() override;
 
 private:
-    void fieldClicked(StepKind kind);
+    void editField(StepKind kind);
     // "Random" ticked or unticked by the user: byte 4 is written at once.
-    void randomClicked(bool random);
+    void useRandomDelay(bool random);
     // The DPC box is offered only while the delay is not "0".
-    void dpcRule();
+    void updateDpcBox();
 
     bool remoteLayout_;
     EeBlock* image_ = nullptr; // while open, for "Random"

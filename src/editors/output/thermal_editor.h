@@ -21,9 +21,9 @@ public:
 
     FunctionBlock block() const override { return FunctionBlock::thermal; }
     QRect designGeometry() const override;
-    // `displayTM`: repairs the image at once.
+    // Fills the fields; an invalid threshold is repaired in the image at once.
     void open(EeBlock& image) override;
-    // `bTMOk`; thresholds out of order are lowered below the one above.
+    // Writes the thresholds; one out of order is lowered below the one above.
     void apply(EeBlock& image) override;
     void closing() override;
     QString repaired() const override;

@@ -41,13 +41,13 @@ const QColor kFreeRow(192, 192, 192);
 
 // The relay buttons of a row: "Off" or "On" as a used step stores it, neither for a
 // free step, which has no relay state.
-void showRelay(const TBox& controls, std::optional<bool> off)
+void showRelay(const StepRowControls& controls, std::optional<bool> off)
 {
     if (off) {
-        (*off ? controls._off : controls._on)->setChecked(true);
+        (*off ? controls.relayOff : controls.relayOn)->setChecked(true);
         return;
     }
-    for (QRadioButton* button : {controls._on, controls._off}) {
+    for (QRadioButton* button : {controls.relayOn, controls.relayOff}) {
         // An exclusive button cannot be unchecked while it is the group's checked one.
         button->setAutoExclusive(false);
         button->setChecked(false);
@@ -95,7 +95,7 @@ DimmingEngineEditor::DimmingEngineEditor(const EngineLayout& layout, bool remote
     strip_ = new StepEditor(layout.strip,
                             {.first = 1,
                              .last = kRows,
-                             .box = [this](int row) { return box(row); },
+                             .controls = [this](int row) { return rowControls(row); },
                              .takeIntoUse = [this](int row) { takeIntoUse(row); },
                              .relay = layout.relay},
                             this);
@@ -118,50 +118,50 @@ void DimmingEngineEditor::buildRow(int row, QWidget& rows)
 {
     auto* group = new QGroupBox(QString::number(row), &rows);
     group->setObjectName(rowName(layout_.group, row));
-    TBox& controls = rows_[static_cast<std::size_t>(row - 1)];
-    controls._gb = group;
-    controls._delay = new ClickField(rowName(layout_.first, row), 72, group);
-    controls._fade = new ClickField(rowName(layout_.fade, row), 64, group);
-    controls._level = new ClickField(rowName(layout_.level, row), 44, group);
-    controls._on = new QRadioButton(QStringLiteral("On"), group);
-    controls._on->setObjectName(rowName(layout_.on, row));
-    controls._off = new QRadioButton(QStringLiteral("Off"), group);
-    controls._off->setObjectName(rowName(layout_.off, row));
+    StepRowControls& controls = rows_[static_cast<std::size_t>(row - 1)];
+    controls.group = group;
+    controls.when = new ClickField(rowName(layout_.first, row), 72, group);
+    controls.fade = new ClickField(rowName(layout_.fade, row), 64, group);
+    controls.level = new ClickField(rowName(layout_.level, row), 44, group);
+    controls.relayOn = new QRadioButton(QStringLiteral("On"), group);
+    controls.relayOn->setObjectName(rowName(layout_.on, row));
+    controls.relayOff = new QRadioButton(QStringLiteral("Off"), group);
+    controls.relayOff->setObjectName(rowName(layout_.off, row));
 
     const struct {
         ClickField* field;
         Column column;
-    } clicks[] = {{controls._delay, Column::first}, {controls._fade, Column::fade}, {controls._level, Column::level}};
+    } clicks[] = {{controls.when, Column::first}, {controls.fade, Column::fade}, {controls.level, Column::level}};
     for (const auto& click : clicks)
         connect(click.field, &ClickField::clicked, this,
-                [this, row, column = click.column] { fieldClicked(row, column); });
+                [this, row, column = click.column] { editField(row, column); });
 
     auto* line = new QHBoxLayout(group);
     line->setContentsMargins(0, 0, 0, 0);
     line->addWidget(new QLabel(QString::fromLatin1(layout_.firstCaption), group));
-    line->addWidget(controls._delay);
+    line->addWidget(controls.when);
     line->addSpacing(10);
     line->addWidget(new QLabel(QStringLiteral("Fade Speed"), group));
-    line->addWidget(controls._fade);
+    line->addWidget(controls.fade);
     line->addWidget(new QLabel(QStringLiteral("s/%"), group));
     line->addSpacing(10);
     line->addWidget(new QLabel(QStringLiteral("Level"), group));
-    line->addWidget(controls._level);
+    line->addWidget(controls.level);
     line->addWidget(new QLabel(QStringLiteral("%"), group));
     line->addSpacing(10);
     line->addWidget(new QLabel(QStringLiteral("Relay"), group));
-    line->addWidget(controls._on);
-    line->addWidget(controls._off);
+    line->addWidget(controls.relayOn);
+    line->addWidget(controls.relayOff);
     line->addStretch(1);
 
     auto* grid = static_cast<QGridLayout*>(rows.layout());
     grid->addWidget(group, row, 0);
     if (row > 1) {
-        controls._delete = new QCheckBox(&rows);
-        controls._delete->setObjectName(rowName(layout_.remove, row));
-        keepPlaceWhenHidden(*controls._delete);
-        connect(controls._delete, &QCheckBox::clicked, this, [this, row] { deleteClicked(row); });
-        grid->addWidget(controls._delete, row, 1, Qt::AlignCenter);
+        controls.deleteBox = new QCheckBox(&rows);
+        controls.deleteBox->setObjectName(rowName(layout_.remove, row));
+        keepPlaceWhenHidden(*controls.deleteBox);
+        connect(controls.deleteBox, &QCheckBox::clicked, this, [this, row] { deleteStep(row); });
+        grid->addWidget(controls.deleteBox, row, 1, Qt::AlignCenter);
     }
 }
 
@@ -174,7 +174,7 @@ QRect DimmingEngineEditor::designGeometry() const
             panelGrid::kBlocksHeight - 2 * panelGrid::kInset};
 }
 
-TBox DimmingEngineEditor::box(int row) const
+StepRowControls DimmingEngineEditor::rowControls(int row) const
 {
     return rows_[static_cast<std::size_t>(row - 1)];
 }
@@ -186,20 +186,20 @@ void DimmingEngineEditor::open(EeBlock& image)
     strip_->setMinLevel(image[field::minLevel]);
     bool enabled = true;
     for (int row = 1; row <= kRows; ++row)
-        enabled = setGB(enabled, row);
+        enabled = fillRow(enabled, row);
     strip_->closeStrip();
     help_->dismiss();
 }
 
-bool DimmingEngineEditor::setGB(bool enabled, int row)
+bool DimmingEngineEditor::fillRow(bool enabled, int row)
 {
     const StepRowView view = drawStepRow(layout_.engine, stepBuffer_, row, enabled, remoteLayout_);
-    const TBox controls = box(row);
-    controls._delay->setText(QString::fromStdString(view.first));
-    controls._fade->setText(QString::fromStdString(view.fade));
-    controls._level->setText(QString::fromStdString(view.level));
+    const StepRowControls controls = rowControls(row);
+    controls.when->setText(QString::fromStdString(view.first));
+    controls.fade->setText(QString::fromStdString(view.fade));
+    controls.level->setText(QString::fromStdString(view.level));
     showRelay(controls, view.used ? std::optional<bool>(view.off) : std::nullopt);
-    for (ClickField* field : {controls._delay, controls._fade, controls._level})
+    for (ClickField* field : {controls.when, controls.fade, controls.level})
         field->setHighlighted(false);
     showRowState(row, view.used, enabled);
     return view.used;
@@ -207,37 +207,37 @@ bool DimmingEngineEditor::setGB(bool enabled, int row)
 
 void DimmingEngineEditor::showRowState(int row, bool used, bool enabled)
 {
-    const TBox controls = box(row);
-    controls._gb->setStyleSheet(rowStyle(used ? kUsedRow : kFreeRow));
-    controls._gb->setEnabled(enabled);
-    if (controls._delete != nullptr)
-        controls._delete->setVisible(used);
-    deleteCaption_->setVisible(!box(2)._delete->isHidden());
+    const StepRowControls controls = rowControls(row);
+    controls.group->setStyleSheet(rowStyle(used ? kUsedRow : kFreeRow));
+    controls.group->setEnabled(enabled);
+    if (controls.deleteBox != nullptr)
+        controls.deleteBox->setVisible(used);
+    deleteCaption_->setVisible(!rowControls(2).deleteBox->isHidden());
 }
 
-void DimmingEngineEditor::fieldClicked(int row, Column column)
+void DimmingEngineEditor::editField(int row, Column column)
 {
     const bool remote = remoteLayout_;
     const StepKind kinds[] = {layout_.firstKind, fadeKind(remote), levelKind(remote)};
-    strip_->clickEdit(stepTag(row, kinds[static_cast<int>(column)]));
+    strip_->editField(stepTag(row, kinds[static_cast<int>(column)]));
 }
 
 void DimmingEngineEditor::takeIntoUse(int row)
 {
-    box(row)._level->setText(QStringLiteral("100"));
+    rowControls(row).level->setText(QStringLiteral("100"));
     // What OK stores for a level without "Off".
-    showRelay(box(row), false);
+    showRelay(rowControls(row), false);
     showRowState(row, true, true);
     if (row < kRows)
-        setGB(true, row + 1);
+        fillRow(true, row + 1);
 }
 
-void DimmingEngineEditor::deleteClicked(int row)
+void DimmingEngineEditor::deleteStep(int row)
 {
-    box(row)._delete->setChecked(false);
+    rowControls(row).deleteBox->setChecked(false);
     for (int k = row; k <= kRows; ++k)
-        setGB(false, k);
-    setGB(true, row);
+        fillRow(false, k);
+    fillRow(true, row);
     strip_->closeStrip();
 }
 
@@ -245,10 +245,10 @@ void DimmingEngineEditor::apply(EeBlock& image)
 {
     StepRows rows;
     for (int row = 1; row <= kRows; ++row) {
-        const TBox controls = box(row);
+        const StepRowControls controls = rowControls(row);
         rows[static_cast<std::size_t>(row - 1)]
-            = {controls._delay->text().toStdString(), controls._fade->text().toStdString(),
-               controls._level->text().toStdString(), controls._off->isChecked()};
+            = {controls.when->text().toStdString(), controls.fade->text().toStdString(),
+               controls.level->text().toStdString(), controls.relayOff->isChecked()};
     }
     if (layout_.engine == DimmingEngine::engine1)
         linesRemoved_ = applyEngine1(image, rows);

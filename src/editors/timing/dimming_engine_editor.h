@@ -47,14 +47,15 @@ extern const EngineLayout kEngine2Layout;
 class DimmingEngineEditor final : public Editor {
     Q_OBJECT
 public:
-    // `run` must outlive the editor: remote mode changes the level and fade kinds.
+    // The remote layout edits the level and fade kinds of remote mode.
     DimmingEngineEditor(const EngineLayout& layout, bool remoteLayout, QWidget* parent);
 
     FunctionBlock block() const override { return layout_.block; }
     QRect designGeometry() const override;
-    // `setDimmer1`, `setDimmer2`.
+    // Loads the engine's steps from the image and fills the rows.
     void open(EeBlock& image) override;
-    // `bDimmer1_OKClick`, `bDimmer2OKClick`.
+    // Writes the rows into the image; steps the engine cannot run are removed
+    // (applyEngine1, applyEngine2).
     void apply(EeBlock& image) override;
     void closing() override;
     QString repaired() const override;
@@ -62,22 +63,22 @@ public:
 private:
     enum class Column { first, fade, level };
     void buildRow(int row, QWidget& rows);
-    // `getBox`, `getBox2`.
-    TBox box(int row) const;
-    // `setGB1`, `setGB2`: draws row k; whether the next row may be used.
-    bool setGB(bool enabled, int row);
+    // The controls of row 1..10.
+    StepRowControls rowControls(int row) const;
+    // Fills row k from the step buffer; whether the next row may be used.
+    bool fillRow(bool enabled, int row);
     void showRowState(int row, bool used, bool enabled);
-    // `eD1_Time1Click` … `eD2_Level1Click`: a field of a row was clicked.
-    void fieldClicked(int row, Column column);
+    // Opens the step editor on a field of a row.
+    void editField(int row, Column column);
     // Kind 1 on the first free row.
     void takeIntoUse(int row);
-    // `ED1_cbDel2Click`, `ED2_cbDel2Click`.
-    void deleteClicked(int row);
+    // Frees the step of the row and every step below it.
+    void deleteStep(int row);
 
     const EngineLayout& layout_;
     bool remoteLayout_;
     StepBuffer stepBuffer_{};
-    std::array<TBox, field::stepCount> rows_{};
+    std::array<StepRowControls, field::stepCount> rows_{};
     QLabel* deleteCaption_ = nullptr;
     StepEditor* strip_ = nullptr;
     HelpPicture* help_ = nullptr;

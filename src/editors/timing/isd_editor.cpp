@@ -33,9 +33,9 @@ IsdEditor::IsdEditor(QWidget* parent) : Editor(QStringLiteral("ISD  Setup "), pa
     cbDST_ = new QCheckBox(QStringLiteral("DST"), this);
     cbDST_->setObjectName(QStringLiteral("cbDST"));
     // The box moves the offset whoever changes it, the user or the program.
-    connect(cbDST_, &QCheckBox::toggled, this, &IsdEditor::cbDSTClick);
+    connect(cbDST_, &QCheckBox::toggled, this, &IsdEditor::shiftOffsetForDst);
     eISDOffset_ = new ClickField(QStringLiteral("eISDOffset"), 84, this);
-    connect(eISDOffset_, &ClickField::clicked, this, &IsdEditor::eISDOffsetClick);
+    connect(eISDOffset_, &ClickField::clicked, this, &IsdEditor::editOffset);
     auto* bAstroCalc = new QPushButton(QStringLiteral("Calculate..."), this);
     bAstroCalc->setObjectName(QStringLiteral("bAstroCalc"));
 
@@ -49,11 +49,11 @@ IsdEditor::IsdEditor(QWidget* parent) : Editor(QStringLiteral("ISD  Setup "), pa
     auto* autoDst = new QGroupBox(QStringLiteral("Auto DST"), this);
     cbADSTEnable_ = new QCheckBox(QStringLiteral("Enabled"), autoDst);
     cbADSTEnable_->setObjectName(QStringLiteral("cbADSTEnable"));
-    connect(cbADSTEnable_, &QCheckBox::toggled, this, &IsdEditor::cbADSTEnableClick);
+    connect(cbADSTEnable_, &QCheckBox::toggled, this, &IsdEditor::showAutoDstControls);
     eW2S_ = new ClickField(QStringLiteral("eW2S"), 84, autoDst);
     eS2W_ = new ClickField(QStringLiteral("eS2W"), 84, autoDst);
-    connect(eW2S_, &ClickField::clicked, this, [this] { thresholdClick(startTag); });
-    connect(eS2W_, &ClickField::clicked, this, [this] { thresholdClick(endTag); });
+    connect(eW2S_, &ClickField::clicked, this, [this] { editThreshold(startTag); });
+    connect(eS2W_, &ClickField::clicked, this, [this] { editThreshold(endTag); });
     auto* bADSTCalc = new QPushButton(QStringLiteral("Calculate..."), autoDst);
     bADSTCalc->setObjectName(QStringLiteral("bADSTCalc"));
     auto* grid = new QGridLayout(autoDst);
@@ -80,7 +80,7 @@ IsdEditor::IsdEditor(QWidget* parent) : Editor(QStringLiteral("ISD  Setup "), pa
     sbISD_ = &pISDSLider_->slider();
     sbISD_->setRange(0, kOffsetPositions);
     sbISD_->setValue(kNoOffset);
-    connect(sbISD_, &QSlider::valueChanged, this, &IsdEditor::sbISDChange);
+    connect(sbISD_, &QSlider::valueChanged, this, &IsdEditor::writeSliderValue);
 
     auto* column = new QVBoxLayout(this);
     setCardLayout(*column);
@@ -133,7 +133,7 @@ void IsdEditor::open(EeBlock& image)
     eW2S_->setText(QString::fromStdString(fields.dstStart));
     eS2W_->setText(QString::fromStdString(fields.dstEnd));
     cbADSTEnable_->setChecked(fields.autoDst);
-    cbADSTEnableClick(fields.autoDst);
+    showAutoDstControls(fields.autoDst);
     closing();
 }
 
@@ -143,38 +143,38 @@ void IsdEditor::attachSlider(int tag, int minimum, int maximum, int position)
     sbISD_->setRange(minimum, maximum);
     sbISD_->setValue(position);
     // The field shows the slider's value even when the slider did not move.
-    sbISDChange(sbISD_->value());
+    writeSliderValue(sbISD_->value());
     pISDSLider_->attach(fieldOf(tag));
 }
 
-void IsdEditor::eISDOffsetClick()
+void IsdEditor::editOffset()
 {
     attachSlider(offsetTag, 0, kOffsetPositions, offsetPosition(textOf(*eISDOffset_)));
 }
 
-void IsdEditor::thresholdClick(int tag)
+void IsdEditor::editThreshold(int tag)
 {
     // Read before the slider takes the field's tag and range.
     const int position = thresholdPosition(textOf(fieldOf(tag)));
     attachSlider(tag, kThresholdOff, kLongestNight, position);
 }
 
-void IsdEditor::cbDSTClick(bool ticked)
+void IsdEditor::shiftOffsetForDst(bool ticked)
 {
     const int position = dstShifted(offsetPosition(textOf(*eISDOffset_)), ticked);
     tag_ = offsetTag;
     sbISD_->setRange(0, kOffsetPositions);
     sbISD_->setValue(position);
-    sbISDChange(sbISD_->value());
+    writeSliderValue(sbISD_->value());
 }
 
-void IsdEditor::sbISDChange(int position)
+void IsdEditor::writeSliderValue(int position)
 {
     const std::string text = tag_ == offsetTag ? offsetText(position) : thresholdText(position);
     fieldOf(tag_).setText(QString::fromStdString(text));
 }
 
-void IsdEditor::cbADSTEnableClick(bool enabled)
+void IsdEditor::showAutoDstControls(bool enabled)
 {
     for (QWidget* control : autoDstControls_)
         control->setVisible(enabled);

@@ -34,11 +34,11 @@ private:
     ClickField& fieldOf(int tag) const;
     // Tag, range and position of the shared slider, the field highlighted, the strip shown.
     void attachSlider(int tag, int minimum, int maximum, int position);
-    void eISDOffsetClick();
-    void thresholdClick(int tag);
-    void cbDSTClick(bool ticked);
-    void sbISDChange(int position);
-    void cbADSTEnableClick(bool enabled);
+    void editOffset();
+    void editThreshold(int tag);
+    void shiftOffsetForDst(bool ticked);
+    void writeSliderValue(int position);
+    void showAutoDstControls(bool enabled);
 
     QCheckBox* cbDST_ = nullptr;
     ClickField* eISDOffset_ = nullptr;

@@ -126,9 +126,9 @@ NightCalculator::NightCalculator(QWidget* parent) : Card(QStringLiteral("Lenght 
     eLoN_->setObjectName(QStringLiteral("eLoN"));
     eLoN_->setFixedWidth(70);
 
-    connect(sbLatitude_, &QSlider::valueChanged, this, &NightCalculator::CalcLoN);
-    connect(sbHorizon_, &QSlider::valueChanged, this, &NightCalculator::CalcLoN);
-    connect(DateTimePicker1_, &QDateEdit::dateChanged, this, &NightCalculator::CalcLoN);
+    connect(sbLatitude_, &QSlider::valueChanged, this, &NightCalculator::showNightLength);
+    connect(sbHorizon_, &QSlider::valueChanged, this, &NightCalculator::showNightLength);
+    connect(DateTimePicker1_, &QDateEdit::dateChanged, this, &NightCalculator::showNightLength);
 
     const auto group = [this](const QString& caption, QWidget* input, QWidget* shown) {
         auto* box = new QGroupBox(caption, this);
@@ -178,19 +178,19 @@ NightCalculator::NightCalculator(QWidget* parent) : Card(QStringLiteral("Lenght 
         pHelpAstroCalc_->show();
         pHelpAstroCalc_->raise();
     });
-    CalcLoN();
+    showNightLength();
     hide();
 }
 
 void NightCalculator::showCalculator()
 {
-    CalcLoN();
+    showNightLength();
     pHelpAstroCalc_->hide();
     show();
     raise();
 }
 
-void NightCalculator::CalcLoN()
+void NightCalculator::showNightLength()
 {
     const char separator = localeDecimalSeparator();
     lLatitude_->setText(QString::fromStdString(latitudeText(sbLatitude_->value(), separator)));

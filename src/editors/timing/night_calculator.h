@@ -18,7 +18,7 @@ class NightCalculator final : public Card {
 public:
     explicit NightCalculator(QWidget* parent);
 
-    // `bADSTCalcClick`: computes and shows.
+    // Computes the length of night for the inputs as they stand and shows the calculator.
     void showCalculator();
 
 signals:
@@ -26,7 +26,7 @@ signals:
     void nightLengthSet(bool start, const QString& length);
 
 private:
-    void CalcLoN();
+    void showNightLength();
 
     QSlider* sbLatitude_ = nullptr;
     QLabel* lLatitude_ = nullptr;

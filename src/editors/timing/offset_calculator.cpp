@@ -107,8 +107,8 @@ OffsetCalculator::OffsetCalculator(QWidget* parent) : Card(QStringLiteral("ISD O
     eLength_ = newReadOnly("eLength", QStringLiteral("0\u00B0"), *this);
     eOffset_ = newReadOnly("eOffset", QStringLiteral("0"), *this);
     map_ = new TimeZoneMap(*sbUTC_, *sbLength_, this);
-    connect(sbUTC_, &QSlider::valueChanged, this, &OffsetCalculator::sbUTCChange);
-    connect(sbLength_, &QSlider::valueChanged, this, &OffsetCalculator::sbLengthChange);
+    connect(sbUTC_, &QSlider::valueChanged, this, &OffsetCalculator::showZone);
+    connect(sbLength_, &QSlider::valueChanged, this, &OffsetCalculator::showLongitude);
 
     const auto row = [this](const QString& caption, QSlider* slider, QLineEdit* field) {
         auto* group = new QGroupBox(caption, this);
@@ -127,7 +127,7 @@ OffsetCalculator::OffsetCalculator(QWidget* parent) : Card(QStringLiteral("ISD O
     help_ = new HelpPicture(paintOffsetHelp, "pCalcHelp", "iCalcHelp", this);
     connect(help, &QPushButton::clicked, this, [this] { help_->showOver(captionBand()); });
     QLayout* buttons = okCancelRow("bCalcOK", "bCalcCancel", help);
-    connect(this, &Card::okClicked, this, &OffsetCalculator::bCalcOKClick);
+    connect(this, &Card::okClicked, this, &OffsetCalculator::chooseOffset);
     connect(this, &Card::cancelClicked, this, [this] {
         help_->dismiss();
         hide();
@@ -143,26 +143,26 @@ OffsetCalculator::OffsetCalculator(QWidget* parent) : Card(QStringLiteral("ISD O
     hide();
 }
 
-void OffsetCalculator::sbUTCChange(int zone)
+void OffsetCalculator::showZone(int zone)
 {
     eUTC_->setText(QString::fromStdString(zoneText(zone)));
-    calcOffset();
+    showOffset();
 }
 
-void OffsetCalculator::sbLengthChange(int halfDegrees)
+void OffsetCalculator::showLongitude(int halfDegrees)
 {
     eLength_->setText(QString::fromStdString(longitudeText(halfDegrees, localeDecimalSeparator())));
-    calcOffset();
+    showOffset();
 }
 
-void OffsetCalculator::calcOffset()
+void OffsetCalculator::showOffset()
 {
     const auto offset = calculatedOffset(sbLength_->value(), sbUTC_->value());
     eOffset_->setText(offset ? QString::number(*offset) : QStringLiteral("???"));
     map_->update();
 }
 
-void OffsetCalculator::bCalcOKClick()
+void OffsetCalculator::chooseOffset()
 {
     if (const auto offset = calculatedOffset(sbLength_->value(), sbUTC_->value()))
         emit offsetChosen(*offset);

@@ -21,10 +21,10 @@ signals:
     void offsetChosen(int minutes);
 
 private:
-    void sbUTCChange(int zone);
-    void sbLengthChange(int halfDegrees);
-    void calcOffset();
-    void bCalcOKClick();
+    void showZone(int zone);
+    void showLongitude(int halfDegrees);
+    void showOffset();
+    void chooseOffset();
 
     QSlider* sbUTC_ = nullptr;
     QLineEdit* eUTC_ = nullptr;

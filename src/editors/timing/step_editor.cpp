@@ -13,14 +13,14 @@ namespace ormid {
 namespace {
 
 // The field each kind edits.
-constexpr ClickField* TBox::*kFieldOfKind[] = {
-    nullptr,       // no kind 0
-    &TBox::_level, // kindLevel
-    &TBox::_delay, // kindDelay
-    &TBox::_fade,  // kindFade
-    &TBox::_delay, // kindTimeOfDay
-    &TBox::_fade,  // kindFadeRate
-    &TBox::_level, // kindLevel5
+constexpr ClickField* StepRowControls::*kFieldOfKind[] = {
+    nullptr,                 // no kind 0
+    &StepRowControls::level, // kindLevel
+    &StepRowControls::when,  // kindDelay
+    &StepRowControls::fade,  // kindFade
+    &StepRowControls::when,  // kindTimeOfDay
+    &StepRowControls::fade,  // kindFadeRate
+    &StepRowControls::level, // kindLevel5
 };
 
 bool isDuration(StepKind kind)
@@ -43,25 +43,26 @@ StepEditor::StepEditor(Names names, Rows rows, QWidget* parent)
     selector_->setMinimumContentsLength(11);
     // The strip keeps its height and the slider its length whether the selector is up or not.
     keepPlaceWhenHidden(*selector_);
-    connect(&slider(), &QSlider::valueChanged, this, &StepEditor::sliderChange);
-    // Only the user's pick: the refill and initSlider place the selector without it.
-    connect(selector_, &QComboBox::activated, this, &StepEditor::comboChange);
+    connect(&slider(), &QSlider::valueChanged, this, &StepEditor::writeSliderValue);
+    // Only the user's pick: refilling the selector and placing it as a field opens do not count.
+    connect(selector_, &QComboBox::activated, this, &StepEditor::switchRange);
 }
 
-ClickField* StepEditor::fieldOf(const TBox& box, StepKind kind) const
+ClickField* StepEditor::fieldOf(const StepRowControls& controls, StepKind kind) const
 {
-    return box.*kFieldOfKind[kind];
+    return controls.*kFieldOfKind[kind];
 }
 
-bool StepEditor::clickEdit(int tag)
+bool StepEditor::editField(int tag)
 {
     const int row = tagRow(tag);
     const StepKind kind = tagKind(tag);
-    const TBox box = rows_.box(row);
-    ClickField* field = fieldOf(box, kind);
+    const StepRowControls controls = rows_.controls(row);
+    ClickField* field = fieldOf(controls, kind);
     const std::string text = field->text().toStdString();
-    const std::string previousTime
-        = kind == kindTimeOfDay && row > rows_.first ? rows_.box(row - 1)._delay->text().toStdString() : std::string();
+    const std::string previousTime = kind == kindTimeOfDay && row > rows_.first
+        ? rows_.controls(row - 1).when->text().toStdString()
+        : std::string();
     const auto setup = openSlider({kind, text, minLevel_, previousTime});
     if (!setup)
         return false;
@@ -75,7 +76,7 @@ bool StepEditor::clickEdit(int tag)
     }
     selector_->setVisible(isDuration(kind));
     // Range and position clamp; each change of position rewrites the field through
-    // sliderChange, so a value off the slider's grid or range is rewritten here.
+    // writeSliderValue, so a value off the slider's grid or range is rewritten here.
     slider().setRange(setup->minimum, setup->maximum);
     if (setup->rangeIndex)
         selector_->setCurrentIndex(*setup->rangeIndex);
@@ -91,26 +92,26 @@ void StepEditor::closeStrip()
     detach();
 }
 
-void StepEditor::sliderChange(int position)
+void StepEditor::writeSliderValue(int position)
 {
     const int row = tagRow(tag_);
     const StepKind kind = tagKind(tag_);
     if (row < rows_.first || row > rows_.last || kind < kindLevel || kind > kindLevel5)
         return; // no field was opened yet
-    const TBox box = rows_.box(row);
+    const StepRowControls controls = rows_.controls(row);
     if (const auto text = sliderText(kind, position, selector_->currentIndex()))
-        fieldOf(box, kind)->setText(QString::fromStdString(*text));
+        fieldOf(controls, kind)->setText(QString::fromStdString(*text));
     if (relayFollows(rows_.relay, kind))
-        (position == 0 ? box._off : box._on)->setChecked(true);
+        (position == 0 ? controls.relayOff : controls.relayOn)->setChecked(true);
     emit fieldChanged();
 }
 
-void StepEditor::comboChange(int index)
+void StepEditor::switchRange(int index)
 {
     const StepKind kind = tagKind(tag_);
     if (!isDuration(kind))
         return;
-    ClickField* field = fieldOf(rows_.box(tagRow(tag_)), kind);
+    ClickField* field = fieldOf(rows_.controls(tagRow(tag_)), kind);
     const RangeChange change = changeRange(kind, field->text().toStdString(), index);
     field->setText(QString::fromStdString(change.text));
     slider().setValue(change.position);

@@ -4,9 +4,8 @@
 // (a slider, and for durations and fades a range selector) that rewrites it. The field
 // texts are the editor's working state; its users turn them into image bytes on OK.
 //
-// The strip's slider handler is `sliderChange_D1` on engine 1's `sbD1`, `sbD2Change` on
-// engine 2's `sbD2` and `sliderChange` on the power-on `sbPU`; its selector handler is
-// `comboChange_D1`, `comboD2Click` and `comboChange` on `comboD1`, `comboD2`, `combRange`.
+// One editor serves engine 1's `sbD1`/`comboD1`, engine 2's `sbD2`/`comboD2` and the
+// power-on `sbPU`/`combRange`; the Rows it is given say what differs.
 
 #include <functional>
 
@@ -22,16 +21,16 @@ namespace ormid {
 
 class ClickField;
 
-// The controls of one step row (`getBox`, `getBox2`). Row 1 has no delete box; the
-// single row of the power-on panel has only the three fields.
-struct TBox {
-    ClickField* _delay = nullptr;
-    ClickField* _fade = nullptr;
-    ClickField* _level = nullptr;
-    QRadioButton* _on = nullptr;
-    QRadioButton* _off = nullptr;
-    QGroupBox* _gb = nullptr;
-    QCheckBox* _delete = nullptr;
+// The controls of one step row. Row 1 has no delete box; the single row of the
+// power-on panel has only the three fields.
+struct StepRowControls {
+    ClickField* when = nullptr; // engine 1: the time of day; otherwise the delay
+    ClickField* fade = nullptr;
+    ClickField* level = nullptr;
+    QRadioButton* relayOn = nullptr;
+    QRadioButton* relayOff = nullptr;
+    QGroupBox* group = nullptr;
+    QCheckBox* deleteBox = nullptr;
 };
 
 // Which level changes select "On" or "Off" on the row's relay buttons.
@@ -52,7 +51,7 @@ public:
     struct Rows {
         int first; // row numbers the slider's tag can carry: 1..10, or 0..0
         int last;
-        std::function<TBox(int row)> box;
+        std::function<StepRowControls(int row)> controls;
         // Kind 1 on a free row takes it into use; empty where rows are never free.
         std::function<void(int row)> takeIntoUse;
         RelayFollowsLevel relay;
@@ -63,10 +62,10 @@ public:
     // The minimum level (image byte 2) that bounds the level sliders; set on every opening.
     void setMinLevel(int minLevel) { minLevel_ = minLevel; }
 
-    // Opens the field of the tag's row and kind (`clickEdit`, `clickEdit1`, `clickEdit2`)
-    // and shows the strip; false, with the strip and the field it edits left as they
-    // were, when the field cannot be edited (a time of day after a predecessor at 09:00).
-    bool clickEdit(int tag);
+    // Opens the field of the tag's row and kind and shows the strip; false, with the strip and
+    // the field it edits left as they were, when the field cannot be edited (a time of day
+    // after a predecessor at 09:00).
+    bool editField(int tag);
     // The strip goes (OK, Cancel, a delete box): no field stays highlighted.
     void closeStrip();
 
@@ -75,9 +74,9 @@ signals:
     void fieldChanged();
 
 private:
-    void sliderChange(int position);
-    void comboChange(int index);
-    ClickField* fieldOf(const TBox& box, StepKind kind) const;
+    void writeSliderValue(int position);
+    void switchRange(int index);
+    ClickField* fieldOf(const StepRowControls& controls, StepKind kind) const;
 
     Rows rows_;
     QComboBox* selector_ = nullptr;
