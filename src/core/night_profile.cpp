@@ -17,7 +17,7 @@ namespace ormid {
 
 namespace {
 
-constexpr double kFullOutput = 100;
+constexpr double kFullOutput = kLevelMaximum;
 constexpr double kSecondsPerMinute = 60;
 constexpr int kDstMinutes = 60;
 constexpr int kNightsPerYear = 365;

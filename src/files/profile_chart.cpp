@@ -2,16 +2,17 @@
 
 #include <cairo.h>
 
-#include "core/encodings.h"
-#include "files/cairo_drawing.h"
 #include <algorithm>
 #include <cmath>
+
+#include "core/encodings.h"
+#include "files/cairo_drawing.h"
 
 namespace ormid {
 
 namespace {
 
-constexpr double kFullOutput = 100;
+constexpr double kFullOutput = kLevelMaximum;
 
 using namespace cairoDrawing;
 
