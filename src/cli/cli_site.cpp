@@ -2,6 +2,7 @@
 // and twilight, with the length-of-night calculator's start values as defaults.
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <ctime>
 #include <optional>
@@ -68,17 +69,6 @@ std::optional<long double> angleArgument(const Arguments& args, const AngleOptio
     return value;
 }
 
-bool leapYear(int year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int daysInMonth(int month, int year)
-{
-    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return kDays[month - 1] + (month == 2 && leapYear(year) ? 1 : 0);
-}
-
 // "YYYY-MM-DD", a day of the calendar; nullopt for anything else.
 std::optional<CalendarDay> parseIsoDate(std::string_view text)
 {
@@ -87,8 +77,11 @@ std::optional<CalendarDay> parseIsoDate(std::string_view text)
     const std::optional<int> year = parseDecimal(text.substr(0, 4));
     const std::optional<int> month = parseDecimal(text.substr(5, 2));
     const std::optional<int> day = parseDecimal(text.substr(8, 2));
-    if (!year || !month || !day || *year < 0 || *month < 1 || *month > 12 || *day < 1
-        || *day > daysInMonth(*month, *year))
+    if (!year || !month || !day || *year < 0 || *month < 1 || *day < 1)
+        return std::nullopt;
+    const std::chrono::year_month_day date{std::chrono::year{*year}, std::chrono::month{static_cast<unsigned>(*month)},
+                                           std::chrono::day{static_cast<unsigned>(*day)}};
+    if (!date.ok())
         return std::nullopt;
     return CalendarDay{*day, *month, *year};
 }
