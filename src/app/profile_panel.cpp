@@ -54,12 +54,11 @@ void ProfileChartView::paintEvent(QPaintEvent*)
 {
     // The chart drawn in device pixels, so that it is sharp on any screen.
     const qreal ratio = devicePixelRatioF();
-    const RenderResult png = renderProfileChartPng(chart_, static_cast<int>(std::lround(width() * ratio)),
-                                                   static_cast<int>(std::lround(height() * ratio)));
-    QImage image;
-    if (!png.ok()
-        || !image.loadFromData(reinterpret_cast<const uchar*>(png.bytes.data()), static_cast<int>(png.bytes.size()),
-                               "PNG"))
+    QImage image(static_cast<int>(std::lround(width() * ratio)), static_cast<int>(std::lround(height() * ratio)),
+                 QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()
+        || !renderProfileChartInto(chart_, image.bits(), image.width(), image.height(),
+                                   static_cast<int>(image.bytesPerLine())))
         return;
     image.setDevicePixelRatio(ratio);
     QPainter(this).drawImage(QPoint(0, 0), image);

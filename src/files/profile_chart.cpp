@@ -196,6 +196,22 @@ void drawCaption(cairo_t* cr, double x, double y, const std::vector<std::string>
 // The largest picture a chart is drawn into.
 constexpr int kMaxChartPixels = 8000;
 
+bool chartSizeTaken(int width, int height)
+{
+    return width > 0 && height > 0 && width <= kMaxChartPixels && height <= kMaxChartPixels;
+}
+
+// White, then the chart inside a small margin.
+cairo_status_t paintChart(cairo_surface_t* surface, const ProfileChart& chart, int width, int height)
+{
+    const Context cr(cairo_create(surface));
+    cairo_set_source_rgb(cr.get(), 1, 1, 1);
+    cairo_paint(cr.get());
+    const double margin = std::min(width, height) * 0.02;
+    drawProfileChart(cr.get(), margin, margin, width - 2 * margin, height - 2 * margin, chart);
+    return cairo_status(cr.get());
+}
+
 } // namespace
 
 std::string profileTitle(const ProfileRequest& request)
@@ -296,18 +312,23 @@ void drawProfileChart(cairo_t* cr, double x, double y, double width, double heig
     cairo_restore(cr);
 }
 
+bool renderProfileChartInto(const ProfileChart& chart, unsigned char* pixels, int width, int height, int stride)
+{
+    if (!chartSizeTaken(width, height) || stride < cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width))
+        return false;
+    const Surface surface(cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_ARGB32, width, height, stride));
+    const bool drawn = paintChart(surface.get(), chart, width, height) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_flush(surface.get());
+    return drawn;
+}
+
 RenderResult renderProfileChartPng(const ProfileChart& chart, int width, int height)
 {
-    if (width <= 0 || height <= 0 || width > kMaxChartPixels || height > kMaxChartPixels)
+    if (!chartSizeTaken(width, height))
         return {{}, "The chart's size is out of range."};
     const Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
-    const Context cr(cairo_create(surface.get()));
-    cairo_set_source_rgb(cr.get(), 1, 1, 1);
-    cairo_paint(cr.get());
-    const double margin = std::min(width, height) * 0.02;
-    drawProfileChart(cr.get(), margin, margin, width - 2 * margin, height - 2 * margin, chart);
     RenderResult result;
-    cairo_status_t status = cairo_status(cr.get());
+    cairo_status_t status = paintChart(surface.get(), chart, width, height);
     if (status == CAIRO_STATUS_SUCCESS)
         status = cairo_surface_write_to_png_stream(surface.get(), appendToString, &result.bytes);
     if (status != CAIRO_STATUS_SUCCESS)

@@ -38,5 +38,9 @@ void drawProfileChart(cairo_t* cr, double x, double y, double width, double heig
 
 // The chart as a PNG picture on white, `width` × `height` pixels.
 RenderResult renderProfileChartPng(const ProfileChart& chart, int width, int height);
+// The same picture into the caller's pixels: 32-bit premultiplied ARGB in native byte
+// order (a QImage of Format_ARGB32_Premultiplied), rows `stride` bytes apart. False when
+// the size is out of range or cairo could not draw.
+bool renderProfileChartInto(const ProfileChart& chart, unsigned char* pixels, int width, int height, int stride);
 
 } // namespace ormid
